@@ -1,0 +1,84 @@
+// CChangeDetector: compares two versions of a page and renders the changes.
+//
+// A short-lived object: create one per comparison, configure it (colours,
+// changes to ignore), call Compare, read the outputs. Not thread-safe; it
+// touches only its own state and the two strings passed to Compare.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "diff/LineMatcher.h"
+
+namespace tallyhawk {
+
+// Comparison flags, the result of Compare.
+enum CompareFlags : std::uint32_t {
+    NoChange = 1,
+    AddedTextFlag = 2,
+    DeletedTextFlag = 4,
+    AddedHtmlFlag = 8,
+    DeletedHtmlFlag = 16,
+};
+
+// Which output a page shows, and which flag says it has changes.
+enum class OutputMode : std::int32_t {
+    AddedText = 0,
+    AddedHtml = 1,
+    DeletedText = 2,
+    DeletedHtml = 3,
+    HighlightedHtml = 4,
+};
+
+class CChangeDetector {
+public:
+    static constexpr std::uint32_t kDefaultAddedColor = 0x0064FFFF;
+    static constexpr std::uint32_t kDefaultDeletedColor = 0x006464FF;
+
+    CChangeDetector();
+    CChangeDetector(const CChangeDetector&) = delete;
+    CChangeDetector& operator=(const CChangeDetector&) = delete;
+
+    // Colours are COLORREFs: red in the lowest byte, then green, then blue.
+    void SetColors(std::uint32_t addedColor, std::uint32_t deletedColor);
+    void SetIgnoreFirst(std::int32_t count) { ignoreFirst = count; }
+    void SetIgnoreLast(std::int32_t count) { ignoreLast = count; }
+
+    // Compares the previous version with the new one; each is the page's bytes
+    // up to (not including) its terminating zero byte. Returns CompareFlags.
+    // Throws CXpException or std::bad_alloc when memory runs out.
+    std::uint32_t Compare(std::string_view previous, std::string_view current);
+
+    const std::string& AddedText() const { return addedText; }
+    const std::string& DeletedText() const { return deletedText; }
+    const std::string& AddedHtml() const { return addedHtml; }
+    const std::string& DeletedHtml() const { return deletedHtml; }
+    const std::string& HighlightedHtml() const { return highlightedHtml; }
+    const std::string& Output(OutputMode mode) const;
+    const std::string& AddedStartTag() const { return addedStartTag; }
+    const std::string& DeletedStartTag() const { return deletedStartTag; }
+    const std::string& EndTag() const { return endTag; }
+
+    // Whether `flags` say the output of `mode` has changes.
+    static bool HasChanges(std::uint32_t flags, OutputMode mode);
+
+    // True when change `position` of `total` is one of the first ignoreFirst
+    // or the last ignoreLast.
+    bool IsIgnored(std::int64_t position, std::int64_t total) const;
+
+private:
+    std::string addedText;
+    std::string deletedText;
+    std::string addedHtml;
+    std::string deletedHtml;
+    std::string highlightedHtml;
+    std::string addedStartTag;
+    std::string deletedStartTag;
+    std::string endTag = "</b>";
+    std::int32_t ignoreFirst = 0;
+    std::int32_t ignoreLast = 0;
+    CLineMatcher matcher;
+};
+
+}  // namespace tallyhawk
