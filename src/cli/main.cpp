@@ -1,0 +1,59 @@
+// tallyhawk-cli: the headless front end of Tallyhawk.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/Commands.h"
+
+namespace {
+
+using namespace tallyhawk::cli;
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(const Args&);
+    const char* const* help;
+};
+
+// One entry per command, in the order --help lists them.
+const Command kCommands[] = {
+    {"diff", "compare two versions of a page and print the changes", &RunDiff, &kDiffHelp},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: tallyhawk-cli COMMAND [ARGUMENTS...]\n"
+                 "Tallyhawk watches web pages and shows what changed.\n\n"
+                 "Commands:\n");
+    for (const Command& command : kCommands)
+        std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
+    std::fprintf(out, "\nRun 'tallyhawk-cli COMMAND --help' for a command's options.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    for (const Command& command : kCommands) {
+        if (name != command.name) continue;
+        Args args(argv + 2, argv + argc);
+        for (const std::string& arg : args) {
+            if (arg == "--help" || arg == "-h") {
+                std::fputs(*command.help, stdout);
+                return 0;
+            }
+        }
+        return command.run(args);
+    }
+    std::fprintf(stderr, "tallyhawk-cli: unknown command '%s' (try --help)\n", name.c_str());
+    return 2;
+}
