@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "diff/LineMatcher.h"
+#include "diff/PageContent.h"
 
 namespace tallyhawk {
 
@@ -66,6 +67,25 @@ public:
     // True when change `position` of `total` is one of the first ignoreFirst
     // or the last ignoreLast.
     bool IsIgnored(std::int64_t position, std::int64_t total) const;
+
+    // The changed text ranges of one version: its runs of unpaired lines cut
+    // down to its text ranges. Spans that only touch a text range give a range
+    // of length 0, which counts as a change for the ignore rule.
+    static void ChangedRanges(std::string_view text, const CLineArray& lines, TextRangeArray& out);
+
+    // The composers of the five outputs; each replaces `out`.
+    // Text: line feeds become CR LF, at most three in a row and none at the
+    // start; carriage returns are dropped; other bytes pass unchanged.
+    void WriteChangedText(std::string_view text, const TextRangeArray& ranges, std::string& out) const;
+    // The unpaired lines, exactly as stored.
+    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount, std::string& out) const;
+    // The whole text, every changed range that holds a printable byte (space
+    // and above; bytes 0x80-0xFF count) wrapped in AddedStartTag()/EndTag().
+    void WriteHighlighted(std::string_view text, const TextRangeArray& ranges, std::string& out) const;
+
+    // Writes `output` to `path`, created or emptied, without a terminator.
+    // Throws COsException when the file cannot be created or written.
+    static void SaveOutput(const std::string& output, const std::string& path);
 
 private:
     std::string addedText;

@@ -1,0 +1,173 @@
+// tallyhawk-cli diff: compare two stored versions of a page.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "cli/Commands.h"
+#include "diff/ChangeDetector.h"
+
+namespace tallyhawk::cli {
+
+const char* const kDiffHelp =
+    "Usage: tallyhawk-cli diff [OPTIONS] OLD NEW\n"
+    "Compares OLD, the previous version of a page, with NEW, the new version,\n"
+    "line by line, and writes one of the change outputs to standard output.\n"
+    "Each file is read as bytes up to its first zero byte.\n\n"
+    "Options:\n"
+    "  --output MODE       the output to write (default highlighted):\n"
+    "                        added-text    text added, as plain text\n"
+    "                        deleted-text  text deleted, as plain text\n"
+    "                        added-html    lines added, as HTML\n"
+    "                        deleted-html  lines deleted, as HTML\n"
+    "                        highlighted   the new page with added text highlighted\n"
+    "  --flags             print the comparison flags as a number instead:\n"
+    "                        1 no change, 2 added text, 4 deleted text,\n"
+    "                        8 added HTML, 16 deleted HTML\n"
+    "  --ignore-first N    leave out the first N changes\n"
+    "  --ignore-last N     leave out the last N changes\n"
+    "  --colors ADD,DEL    highlight colours as 0x00BBGGRR values\n"
+    "                        (default 0x0064FFFF,0x006464FF)\n\n"
+    "Exit status: 0 when there is no change, 1 when there are changes,\n"
+    "2 on trouble.\n";
+
+namespace {
+
+struct DiffOptions {
+    OutputMode mode = OutputMode::HighlightedHtml;
+    bool flagsOnly = false;
+    std::int32_t ignoreFirst = 0;
+    std::int32_t ignoreLast = 0;
+    std::uint32_t addedColor = CChangeDetector::kDefaultAddedColor;
+    std::uint32_t deletedColor = CChangeDetector::kDefaultDeletedColor;
+    std::string oldPath;
+    std::string newPath;
+};
+
+int Trouble(const std::string& message) {
+    std::fprintf(stderr, "tallyhawk-cli diff: %s\n", message.c_str());
+    return 2;
+}
+
+std::optional<std::int32_t> ParseCount(const std::string& text) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::int32_t(std::strtol(text.c_str(), nullptr, 10));
+}
+
+std::optional<std::uint32_t> ParseColor(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || value > 0x00FFFFFF || text[0] == '-') return std::nullopt;
+    return std::uint32_t(value);
+}
+
+std::optional<OutputMode> ParseMode(const std::string& text) {
+    if (text == "added-text") return OutputMode::AddedText;
+    if (text == "deleted-text") return OutputMode::DeletedText;
+    if (text == "added-html") return OutputMode::AddedHtml;
+    if (text == "deleted-html") return OutputMode::DeletedHtml;
+    if (text == "highlighted") return OutputMode::HighlightedHtml;
+    return std::nullopt;
+}
+
+// Parses the arguments; returns an error message, empty on success.
+std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
+        if (arg == "--flags") {
+            options.flagsOnly = true;
+        } else if (arg == "--output" || arg == "--ignore-first" || arg == "--ignore-last" ||
+                   arg == "--colors") {
+            const std::string* v = value();
+            if (!v) return "option " + arg + " needs a value";
+            if (arg == "--output") {
+                auto mode = ParseMode(*v);
+                if (!mode) return "unknown output mode '" + *v + "'";
+                options.mode = *mode;
+            } else if (arg == "--colors") {
+                std::size_t comma = v->find(',');
+                auto added = ParseColor(v->substr(0, comma));
+                auto deleted = comma == std::string::npos ? std::nullopt : ParseColor(v->substr(comma + 1));
+                if (!added || !deleted) return "--colors needs two colours such as 0x0064FFFF,0x006464FF";
+                options.addedColor = *added;
+                options.deletedColor = *deleted;
+            } else {
+                auto count = ParseCount(*v);
+                if (!count) return arg + " needs a whole number of changes, not '" + *v + "'";
+                (arg == "--ignore-first" ? options.ignoreFirst : options.ignoreLast) = *count;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return "unknown option '" + arg + "' (try --help)";
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2) return "needs two files, OLD and NEW (try --help)";
+    options.oldPath = files[0];
+    options.newPath = files[1];
+    return {};
+}
+
+// The file's bytes up to its first zero byte, as a stored page holds them.
+bool ReadPage(const std::string& path, std::string& page, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = "cannot read '" + path + "'";
+        return false;
+    }
+    std::size_t zero = page.find('\0');
+    if (zero != std::string::npos) page.resize(zero);
+    return true;
+}
+
+}  // namespace
+
+int RunDiff(const Args& args) {
+    DiffOptions options;
+    std::string error = ParseDiffArgs(args, options);
+    if (!error.empty()) return Trouble(error);
+    std::string previous, current;
+    if (!ReadPage(options.oldPath, previous, error) || !ReadPage(options.newPath, current, error))
+        return Trouble(error);
+
+    std::uint32_t flags;
+    CChangeDetector detector;
+    detector.SetColors(options.addedColor, options.deletedColor);
+    detector.SetIgnoreFirst(options.ignoreFirst);
+    detector.SetIgnoreLast(options.ignoreLast);
+    try {
+        flags = detector.Compare(previous, current);
+    } catch (const CXpException& e) {
+        return Trouble(e.GetMessage());
+    } catch (const std::bad_alloc&) {
+        return Trouble(kAllocationFailed);
+    }
+
+    if (options.flagsOnly) {
+        std::printf("%u\n", flags);
+    } else {
+        const std::string& output = detector.Output(options.mode);
+        if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size())
+            return Trouble("cannot write the output");
+    }
+    if (std::fflush(stdout) != 0) return Trouble("cannot write the output");
+    return flags == NoChange ? 0 : 1;
+}
+
+}  // namespace tallyhawk::cli

@@ -1,0 +1,84 @@
+#include "diff/ChangeDetector.h"
+
+#include <cstdio>
+
+namespace tallyhawk {
+
+namespace {
+
+std::string StartTag(std::uint32_t color) {
+    char tag[64];
+    std::snprintf(tag, sizeof tag, "<b style=\"background:#%2.2X%2.2X%2.2X\">", color & 0xFF,
+                  (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    return tag;
+}
+
+}  // namespace
+
+CChangeDetector::CChangeDetector() { SetColors(kDefaultAddedColor, kDefaultDeletedColor); }
+
+void CChangeDetector::SetColors(std::uint32_t addedColor, std::uint32_t deletedColor) {
+    addedStartTag = StartTag(addedColor);
+    deletedStartTag = StartTag(deletedColor);
+}
+
+bool CChangeDetector::IsIgnored(std::int64_t position, std::int64_t total) const {
+    return (ignoreFirst > 0 && position < ignoreFirst) ||
+           (ignoreLast > 0 && position >= total - ignoreLast);
+}
+
+bool CChangeDetector::HasChanges(std::uint32_t flags, OutputMode mode) {
+    switch (mode) {
+        case OutputMode::AddedText: return (flags & AddedTextFlag) != 0;
+        case OutputMode::AddedHtml: return (flags & AddedHtmlFlag) != 0;
+        case OutputMode::DeletedText: return (flags & DeletedTextFlag) != 0;
+        case OutputMode::DeletedHtml: return (flags & DeletedHtmlFlag) != 0;
+        case OutputMode::HighlightedHtml: return (flags & NoChange) == 0;
+    }
+    return false;
+}
+
+const std::string& CChangeDetector::Output(OutputMode mode) const {
+    switch (mode) {
+        case OutputMode::AddedText: return addedText;
+        case OutputMode::AddedHtml: return addedHtml;
+        case OutputMode::DeletedText: return deletedText;
+        case OutputMode::DeletedHtml: return deletedHtml;
+        case OutputMode::HighlightedHtml: break;
+    }
+    return highlightedHtml;
+}
+
+std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_view current) {
+    addedText.clear();
+    deletedText.clear();
+    addedHtml.clear();
+    deletedHtml.clear();
+    highlightedHtml.clear();
+
+    matcher.Match(previous, current, '\n');
+    const std::int32_t paired = matcher.PairedCount();
+    {
+        TextRangeArray additions;
+        ChangedRanges(current, matcher.NewLines(), additions);
+        WriteHighlighted(current, additions, highlightedHtml);
+        WriteChangedText(current, additions, addedText);
+    }
+    {
+        TextRangeArray deletions;
+        ChangedRanges(previous, matcher.OldLines(), deletions);
+        WriteChangedText(previous, deletions, deletedText);
+    }
+    WriteChangedLines(matcher.NewLines(), paired, addedHtml);
+    WriteChangedLines(matcher.OldLines(), paired, deletedHtml);
+
+    std::uint32_t flags = 0;
+    if (!addedText.empty()) flags |= AddedTextFlag;
+    if (!deletedText.empty()) flags |= DeletedTextFlag;
+    if (!addedHtml.empty()) flags |= AddedHtmlFlag;
+    if (!deletedHtml.empty()) flags |= DeletedHtmlFlag;
+    if (flags == 0 || previous.empty()) flags = NoChange;
+    return flags;
+}
+
+}  // namespace tallyhawk

@@ -1,0 +1,122 @@
+// The two views of a page version that the change detector works on.
+//
+// A version is the page's bytes exactly as downloaded, handled as bytes with
+// no character-set conversion. It is seen
+//  - as lines (CLineArray), each with a hash and a pairing mark, and an index
+//    grouping equal lines (CLineIndex): what two versions are matched on;
+//  - as text ranges (CHtmlTextScanner): the byte spans outside tags, comments
+//    and the title element, to which reported changes are cut down.
+// All positions are byte offsets into the version.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "base/XpArray.h"
+#include "base/XpString.h"
+
+namespace tallyhawk {
+
+// One line of a version. `bytes` points into the version it was split from
+// (the comparison works in place on the caller's text), so a line is valid
+// only as long as that text. The line includes its terminating separator
+// when it has one.
+struct CLine {
+    const char* bytes = nullptr;
+    std::int32_t length = 0;
+    std::uint32_t hash = 0;
+    std::int32_t partner = -1;  // line of the other version paired with this one, or -1
+
+    std::string_view View() const { return {bytes, std::size_t(length)}; }
+    // Same partner, hash, length and bytes, tested in that order.
+    bool operator==(const CLine& other) const;
+};
+
+using CLineArray = CXpArray<CLine>;
+
+// The line hash: the sum over i of i * b[i] * M^(i+1), M = 6293815, modulo
+// 2^32, bytes taken unsigned. The first byte never contributes, so every
+// one-byte line hashes to 0.
+std::uint32_t LineHash(const char* bytes, std::size_t length);
+
+// Groups the lines of one version by content. Lines in a group are equal
+// (same hash, length and bytes) and listed in ascending order; groups are
+// numbered from 0 in the order of their first line. Lookup by a line's
+// content is a hash-table probe, so candidate partners are found without a
+// scan of the version.
+class CLineIndex {
+public:
+    static constexpr std::int32_t kNone = -1;
+
+    void Clear();
+    // Rebuilds the index over `lines`, which must stay alive and unchanged.
+    void Build(const CLineArray& lines);
+
+    // The group holding lines equal to `line`, or kNone.
+    std::int32_t Find(const CLine& line) const;
+    // Group of line number `index` of the indexed version.
+    std::int32_t GroupOf(std::int32_t index) const { return lineGroup[std::size_t(index)]; }
+    std::int32_t GroupCount() const { return std::int32_t(groupStart.size()) - 1; }
+    // The ascending line numbers of group `group`.
+    const std::int32_t* GroupBegin(std::int32_t group) const {
+        return groupLines.data() + groupStart[std::size_t(group)];
+    }
+    const std::int32_t* GroupEnd(std::int32_t group) const {
+        return groupLines.data() + groupStart[std::size_t(group) + 1];
+    }
+
+private:
+    std::size_t Slot(const CLine& line) const;
+
+    const CLineArray* indexed = nullptr;
+    std::vector<std::int32_t> lineGroup;    // per line: its group
+    std::vector<std::int32_t> groupStart;   // per group: offset into groupLines; one extra at the end
+    std::vector<std::int32_t> groupLines;   // line numbers, grouped, ascending within a group
+    std::vector<std::int32_t> slots;        // open-addressing table: group + 1, 0 when free
+};
+
+// Splits `page` into lines ending at every `separator` byte and at the last
+// byte; fills `lines` (emptied first) and, when given, `index`. Returns the
+// number of bytes placed in lines, which is the page's length.
+std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines,
+                        CLineIndex* index = nullptr);
+
+// A span of a version.
+struct TextRange {
+    std::int32_t start = 0;
+    std::int32_t length = 0;
+    std::int32_t End() const { return start + length; }
+};
+
+using TextRangeArray = CXpArray<TextRange>;
+
+// Finds a version's text ranges: the non-empty runs of bytes between tags,
+// leaving out the text of excluded elements (the title) up to their next tag.
+// Nothing of HTML is interpreted beyond tags, comments and the title.
+class CHtmlTextScanner {
+public:
+    CHtmlTextScanner();
+
+    // Scans `page` (its bytes up to the first zero byte, or the whole view)
+    // and replaces Ranges() with what it finds, in ascending order.
+    void Scan(std::string_view page);
+    const TextRangeArray& Ranges() const { return ranges; }
+
+    struct Tag {
+        std::int32_t length = 0;  // "<" through ">" inclusive
+        CXpString name;           // trimmed, lower case
+        bool opening = false;
+    };
+    // Whether a tag starts at page[at] (which must be "<"); fills `tag` when it
+    // does. `page` ends at its end or its first zero byte.
+    static bool ParseTag(std::string_view page, std::size_t at, Tag& tag);
+
+private:
+    bool IsExcluded(const CXpString& name) const;
+
+    TextRangeArray ranges;
+    std::vector<CXpString> excluded;  // sorted, lower case
+};
+
+}  // namespace tallyhawk
