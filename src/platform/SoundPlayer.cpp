@@ -1,0 +1,56 @@
+#include "platform/SoundPlayer.h"
+
+#include <unistd.h>
+
+#include "base/Exception.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/TempDirectory.h"
+
+namespace tallyhawk {
+
+CCommandSoundPlayer::CCommandSoundPlayer(IProcessLauncher& launcher,
+                                         const CPrivateTempDirectory& tempDirectory)
+    : launcher(launcher), tempDirectory(tempDirectory) {}
+
+CCommandSoundPlayer::~CCommandSoundPlayer() {
+    if (!chimeFile.empty()) unlink(chimeFile.c_str());
+}
+
+CCommandSoundPlayer& CCommandSoundPlayer::Instance() {
+    static CPrivateTempDirectory tempDirectory;
+    static CCommandSoundPlayer player(CSpawnLauncher::Instance(), tempDirectory);
+    return player;
+}
+
+std::string CCommandSoundPlayer::ChimeFile() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!chimeFile.empty() && access(chimeFile.c_str(), R_OK) == 0) return chimeFile;
+    chimeFile.clear();
+    try {
+        std::string path = tempDirectory.CreateFile("wav");
+        WriteWholeFile(path, std::string(reinterpret_cast<const char*>(kChimeWav), kChimeWavSize));
+        chimeFile = path;
+    } catch (const CException&) {
+        // No chime file: the sound is silence.
+    }
+    return chimeFile;
+}
+
+void CCommandSoundPlayer::Play(const std::string& file) {
+    std::string player;
+    for (const char* name : kPlayers) {
+        player = FindProgramInPath(name);
+        if (!player.empty()) break;
+    }
+    if (player.empty()) return;
+    std::string sound = file;
+    if (sound.empty() || access(sound.c_str(), R_OK) != 0) sound = ChimeFile();
+    if (sound.empty()) return;
+    try {
+        launcher.Run({player, sound}, kPlayLimit);
+    } catch (const CException&) {
+        // A player that cannot be started is silence, like a missing one.
+    }
+}
+
+}  // namespace tallyhawk
