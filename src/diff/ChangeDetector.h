@@ -61,6 +61,9 @@ public:
     const std::string& DeletedStartTag() const { return deletedStartTag; }
     const std::string& EndTag() const { return endTag; }
 
+    // The line matcher, for tuning its search.
+    CLineMatcher& Matcher() { return matcher; }
+
     // Whether `flags` say the output of `mode` has changes.
     static bool HasChanges(std::uint32_t flags, OutputMode mode);
 

@@ -75,8 +75,9 @@ struct Block {
 // run reaches the end of a range, so the chosen block is the same.
 class BlockFinder {
 public:
-    BlockFinder(const CLineArray& oldLines, const CLineArray& newLines, const CLineIndex& index)
-        : index(index), bounds(oldLines.Count()) {
+    BlockFinder(const CLineArray& oldLines, const CLineArray& newLines, const CLineIndex& index,
+                std::int64_t thresholdBase, std::int64_t thresholdFactor)
+        : index(index), bounds(oldLines.Count()), thresholdBase(thresholdBase), thresholdFactor(thresholdFactor) {
         newId.resize(std::size_t(newLines.Count()));
         for (std::int32_t j = 0; j < newLines.Count(); ++j) newId[std::size_t(j)] = index.GroupOf(j);
         oldId.resize(std::size_t(oldLines.Count()));
@@ -99,6 +100,8 @@ private:
 
     const CLineIndex& index;
     RunBounds bounds;
+    const std::int64_t thresholdBase;
+    const std::int64_t thresholdFactor;
     std::vector<std::int32_t> oldId;
     std::vector<std::int32_t> newId;
 
@@ -177,7 +180,7 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
     best = Block{};
     work = 0;
     gramLength = 0;
-    const std::int64_t budget = 4 * (std::int64_t(oHigh - oLow) + (nHigh - nLow)) + 1024;
+    const std::int64_t budget = thresholdFactor * (std::int64_t(oHigh - oLow) + (nHigh - nLow)) + thresholdBase;
 
     for (std::int32_t a = oldLow; a < oldHigh; ++a) {
         if (oldHigh - a <= best.length) break;
@@ -198,7 +201,7 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
                     lastJ = *it;
                     outcome = Consider(a, lastJ);
                     if (outcome != Outcome::Continue) break;
-                    if (work > budget && best.length > 0) {
+                    if (work >= budget && best.length > 0) {
                         BuildTable(best.length + 1);
                         break;
                     }
@@ -229,7 +232,7 @@ std::int32_t CLineMatcher::Match(std::string_view previous, std::string_view cur
     pairedCount = 0;
     if (oldLines.Count() == 0 || newLines.Count() == 0) return 0;
 
-    BlockFinder finder(oldLines, newLines, index);
+    BlockFinder finder(oldLines, newLines, index, thresholdBase, thresholdFactor);
     // Pending ranges on an explicit stack, so that any number of blocks is
     // safe; the order in which ranges are searched does not change the blocks.
     struct Range {

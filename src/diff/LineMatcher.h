@@ -30,6 +30,14 @@ public:
     // Returns the number of pairs.
     std::int32_t Match(std::string_view previous, std::string_view current, char separator);
 
+    // How much plain candidate work a range search does before it builds a
+    // window table: base + factor * (lines in both ranges). Only the speed
+    // depends on it; tests set it to 0 to take the table path at once.
+    void SetTableThreshold(std::int64_t base, std::int64_t factor) {
+        thresholdBase = base;
+        thresholdFactor = factor;
+    }
+
     const CLineArray& OldLines() const { return oldLines; }
     const CLineArray& NewLines() const { return newLines; }
     std::int32_t PairedCount() const { return pairedCount; }
@@ -38,6 +46,8 @@ private:
     CLineArray oldLines;
     CLineArray newLines;
     std::int32_t pairedCount = 0;
+    std::int64_t thresholdBase = 1024;
+    std::int64_t thresholdFactor = 4;
 };
 
 }  // namespace tallyhawk

@@ -1,0 +1,132 @@
+#include "diff/PageContent.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tallyhawk {
+namespace {
+
+std::vector<std::string> Lines(std::string_view page) {
+    CLineArray lines(10);
+    EXPECT_EQ(SplitLines(page, '\n', lines), std::int64_t(page.size()));
+    std::vector<std::string> out;
+    for (const CLine& line : lines) {
+        EXPECT_EQ(line.partner, -1);
+        out.emplace_back(line.View());
+    }
+    return out;
+}
+
+std::vector<std::string> Ranges(std::string_view page) {
+    CHtmlTextScanner scanner;
+    scanner.Scan(page);
+    std::vector<std::string> out;
+    for (const TextRange& r : scanner.Ranges()) out.emplace_back(page.substr(std::size_t(r.start), std::size_t(r.length)));
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST(PageContentTest, LineHashMatchesKnownValues) {
+    EXPECT_EQ(LineHash("ab", 2), 1795260930u);
+    EXPECT_EQ(LineHash("abc", 3), 897100972u);
+    EXPECT_EQ(LineHash("abc\n", 4), 433063818u);
+    EXPECT_EQ(LineHash("\n", 1), 0u);
+    EXPECT_EQ(LineHash("x", 1), 0u);
+    // Long lines go through the interleaved sums; compare with the plain sum.
+    std::string line(1000, '\0');
+    for (std::size_t i = 0; i < line.size(); ++i) line[i] = char(i * 7 + 3);
+    std::uint32_t plain = 0, power = 6293815;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        plain += std::uint32_t(i) * static_cast<unsigned char>(line[i]) * power;
+        power *= 6293815;
+    }
+    EXPECT_EQ(LineHash(line.data(), line.size()), plain);
+}
+
+TEST(PageContentTest, SplitKeepsSeparatorWithItsLine) {
+    EXPECT_EQ(Lines("a\nb"), (Strings{"a\n", "b"}));
+    EXPECT_EQ(Lines("a\n"), (Strings{"a\n"}));
+    EXPECT_EQ(Lines("\n\n"), (Strings{"\n", "\n"}));
+    EXPECT_EQ(Lines(""), Strings{});
+}
+
+TEST(PageContentTest, IndexGroupsEqualLinesEvenWhenHashesCollide) {
+    // "a\n" and "b\n" hash alike (the first byte never counts).
+    std::string page = "a\nb\na\nb\nc\n";
+    CLineArray lines(10);
+    CLineIndex index;
+    SplitLines(page, '\n', lines, &index);
+    ASSERT_EQ(lines[0].hash, lines[1].hash);
+    EXPECT_FALSE(lines[0] == lines[1]);
+    EXPECT_TRUE(lines[0] == lines[2]);
+    EXPECT_EQ(index.GroupCount(), 3);
+    EXPECT_EQ(index.GroupOf(0), index.GroupOf(2));
+    EXPECT_NE(index.GroupOf(0), index.GroupOf(1));
+    std::int32_t group = index.Find(lines[1]);
+    EXPECT_EQ(std::vector<std::int32_t>(index.GroupBegin(group), index.GroupEnd(group)),
+              (std::vector<std::int32_t>{1, 3}));
+    std::string other = "b\n";
+    CLineArray single(10);
+    SplitLines(other, '\n', single);
+    EXPECT_EQ(index.Find(single[0]), group);
+    std::string missing = "d\n";
+    SplitLines(missing, '\n', single);
+    EXPECT_EQ(index.Find(single[0]), CLineIndex::kNone);
+}
+
+TEST(PageContentTest, TextRangesSkipTagsCommentsAndTitle) {
+    EXPECT_EQ(Ranges("<html><title>Old</title><body>Hi</body></html>"), Strings{"Hi"});
+    EXPECT_EQ(Ranges("x<title>T</title>y"), Strings{"y"});
+    EXPECT_EQ(Ranges("<title>T<b>U</b></title>"), Strings{"U"});
+    EXPECT_EQ(Ranges("a <!-- c --> b"), (Strings{"a ", " b"}));
+    EXPECT_EQ(Ranges("a<!-- open"), Strings{"a<!-- open"});
+    EXPECT_EQ(Ranges("plain text"), Strings{"plain text"});
+    EXPECT_EQ(Ranges("<p>a<title>open"), Strings{});
+    EXPECT_EQ(Ranges("a<>b</>c"), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(Ranges("x<!-->y"), (Strings{"x", "y"}));
+    // Without a proper end a comment ends at the first ">".
+    EXPECT_EQ(Ranges("x<!-- a > b"), (Strings{"x", " b"}));
+    // Text stops at the page's zero byte.
+    EXPECT_EQ(Ranges(std::string_view("ab\0<p>cd", 8)), Strings{"ab"});
+    // Stray "<" with no ">" after them are text.
+    EXPECT_EQ(Ranges("a < b < c"), Strings{"a < b < c"});
+    // A "<" with a ">" somewhere after it starts a tag reaching that ">".
+    EXPECT_EQ(Ranges("<b>a < b</b> <"), (Strings{"a ", " <"}));
+}
+
+TEST(PageContentTest, ParseTagNamesAndKinds) {
+    CHtmlTextScanner::Tag tag;
+    ASSERT_TRUE(CHtmlTextScanner::ParseTag("<A HREF=x>", 0, tag));
+    EXPECT_STREQ(tag.name.CStr(), "a");
+    EXPECT_TRUE(tag.opening);
+    EXPECT_EQ(tag.length, 10);
+
+    ASSERT_TRUE(CHtmlTextScanner::ParseTag("</TITLE >", 0, tag));
+    EXPECT_STREQ(tag.name.CStr(), "title");
+    EXPECT_FALSE(tag.opening);
+
+    ASSERT_TRUE(CHtmlTextScanner::ParseTag("<p\nclass=x>", 0, tag));
+    EXPECT_STREQ(tag.name.CStr(), "p\nclass=x");
+
+    ASSERT_TRUE(CHtmlTextScanner::ParseTag("<>", 0, tag));
+    EXPECT_EQ(tag.length, 2);
+    EXPECT_STREQ(tag.name.CStr(), "");
+    ASSERT_TRUE(CHtmlTextScanner::ParseTag("</>", 0, tag));
+    EXPECT_EQ(tag.length, 3);
+    EXPECT_FALSE(tag.opening);
+
+    ASSERT_TRUE(CHtmlTextScanner::ParseTag("<!-- a -- b -->", 0, tag));
+    EXPECT_STREQ(tag.name.CStr(), "!--");
+    EXPECT_FALSE(tag.opening);
+    EXPECT_EQ(tag.length, 15);
+
+    EXPECT_FALSE(CHtmlTextScanner::ParseTag("<p class", 0, tag));
+    EXPECT_FALSE(CHtmlTextScanner::ParseTag(std::string_view("<p\0>", 4), 0, tag));
+}
+
+}  // namespace
+}  // namespace tallyhawk
