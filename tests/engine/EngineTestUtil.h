@@ -1,0 +1,90 @@
+// Test helpers for the engine and the application layer: a settable clock,
+// a time zone for the length of a test, and fakes of the platform services.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/Exception.h"
+#include "platform/Clock.h"
+#include "platform/PlatformTestUtil.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/SoundPlayer.h"
+
+namespace tallyhawk::testing {
+
+class CFakeClock : public IClock {
+public:
+    explicit CFakeClock(std::int64_t now = 1000000000) : now(now) {}
+    std::int64_t Now() const override { return now.load(); }
+    void Set(std::int64_t seconds) { now = seconds; }
+    void Advance(std::int64_t seconds) { now += seconds; }
+
+private:
+    std::atomic<std::int64_t> now;
+};
+
+// Sets TZ (a POSIX zone string such as "JST-9", so no zone files are needed)
+// for the life of the object.
+class CScopedTimeZone {
+public:
+    explicit CScopedTimeZone(const char* zone) : env("TZ", zone) { tzset(); }
+
+private:
+    struct CReset {
+        ~CReset() { tzset(); }  // runs after env has put TZ back
+    };
+    CReset reset;
+    CScopedEnv env;
+};
+
+// Seconds since 1970 of a local date and time in the current zone.
+inline std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&fields));
+}
+
+class CRecordingLauncher : public IProcessLauncher {
+public:
+    void Launch(const std::vector<std::string>& arguments) override {
+        std::lock_guard<std::mutex> guard(lock);
+        if (failWith != 0) throw COsException(failWith);
+        launched.push_back(arguments);
+    }
+    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds) override {
+        std::lock_guard<std::mutex> guard(lock);
+        run.push_back(arguments);
+        return 0;
+    }
+    std::mutex lock;
+    std::uint32_t failWith = 0;          // Launch throws COsException with this code
+    std::vector<std::vector<std::string>> launched;
+    std::vector<std::vector<std::string>> run;
+};
+
+class CRecordingSoundPlayer : public ISoundPlayer {
+public:
+    void Play(const std::string& file) override {
+        std::lock_guard<std::mutex> guard(lock);
+        played.push_back(file);
+    }
+    std::size_t Count() {
+        std::lock_guard<std::mutex> guard(lock);
+        return played.size();
+    }
+    std::mutex lock;
+    std::vector<std::string> played;
+};
+
+}  // namespace tallyhawk::testing
