@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -121,13 +119,23 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
 
 // The file's bytes up to its first zero byte, as a stored page holds them.
 bool ReadPage(const std::string& path, std::string& page, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
         error = "cannot read '" + path + "': " + std::strerror(errno);
         return false;
     }
-    page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    page.clear();
+    char chunk[1 << 16];
+    std::size_t got;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        if (size > 0) page.reserve(std::size_t(size));
+        std::rewind(file);
+    }
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) page.append(chunk, got);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
         error = "cannot read '" + path + "'";
         return false;
     }

@@ -46,8 +46,8 @@ private:
     CLineArray oldLines;
     CLineArray newLines;
     std::int32_t pairedCount = 0;
-    std::int64_t thresholdBase = 1024;
-    std::int64_t thresholdFactor = 4;
+    std::int64_t thresholdBase = 256;
+    std::int64_t thresholdFactor = 1;
 };
 
 }  // namespace tallyhawk

@@ -11,6 +11,14 @@ constexpr std::uint32_t kHashMultiplier = 6293815;  // 0x600937
 
 bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+std::int64_t CountByte(const char* data, std::size_t size, char byte) {
+    std::int64_t count = 0;
+    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, byte, size - std::size_t(p - data))));
+         ++p)
+        ++count;
+    return count;
+}
+
 std::uint32_t Mix(std::uint32_t hash, std::int32_t length, unsigned char first) {
     // The line hash ignores the first byte and is weak in the low bits; fold
     // in the length and first byte and scramble before using it as a slot.
@@ -62,7 +70,7 @@ std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines
     const char* data = page.data();
     const std::size_t size = page.size();
     // Size the array once: one line per separator, plus a last one without it.
-    std::int64_t count = std::count(data, data + size, separator);
+    std::int64_t count = CountByte(data, size, separator);
     if (size > 0 && data[size - 1] != separator) ++count;
     if (count > INT32_MAX - 16) throw CXpException(kAllocationFailed);
     if (count > 0) lines.Reserve(std::int32_t(count));
@@ -269,7 +277,7 @@ void CHtmlTextScanner::Scan(std::string_view page) {
     const std::size_t size = page.size();
     ranges.Free();
     // At most one range per "<" and one more after the last.
-    std::int64_t bound = std::count(data, data + size, '<') + 1;
+    std::int64_t bound = CountByte(data, size, '<') + 1;
     if (bound > INT32_MAX - 16) throw CXpException(kAllocationFailed);
     ranges.Reserve(std::int32_t(bound));
 
