@@ -11,9 +11,6 @@
 // Linux only: it reads /proc/self/status and resets the peak RSS through
 // /proc/self/clear_refs.
 
-#include "PageGenerator.h"
-#include "diff/ChangeDetector.h"
-
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -32,6 +29,9 @@
 #include <string>
 #include <vector>
 
+#include "PageGenerator.h"
+#include "diff/ChangeDetector.h"
+
 extern char** environ;
 
 namespace tallyhawk::bench {
@@ -44,23 +44,25 @@ constexpr int kTimedRuns = 7;
 const char* const kGnuDiff = "/usr/bin/diff";
 
 // The pairs whose time is set against GNU diff's.
-bool ComparedWithGnuDiff(const PairSpec& spec) {
-    return spec.kind == PairSpec::Kind::Realistic &&
-           ((spec.bytes == 1024 * 1024 && spec.count == 10) || (spec.bytes == 8 * 1024 * 1024 && spec.count == 100));
+bool ComparedWithGnuDiff(const PairRecipe& recipe) {
+    return recipe.kind == PairRecipe::Kind::Realistic &&
+           ((recipe.bytes == 1024 * 1024 && recipe.count == 10) ||
+            (recipe.bytes == 8 * 1024 * 1024 && recipe.count == 100));
 }
 
 // Pairs are generated on first use and kept for the rest of the run.
 class PairCache {
 public:
-    explicit PairCache(std::vector<PairSpec> pairSpecs) : specs(std::move(pairSpecs)), pairs(specs.size()) {}
+    explicit PairCache(std::vector<PairRecipe> pairRecipes)
+        : recipes(std::move(pairRecipes)), pairs(recipes.size()) {}
     const PagePair& Get(std::size_t index) {
-        if (!pairs[index]) pairs[index] = specs[index].Make();
+        if (!pairs[index]) pairs[index] = recipes[index].Make();
         return *pairs[index];
     }
-    const std::vector<PairSpec>& Specs() const { return specs; }
+    const std::vector<PairRecipe>& Recipes() const { return recipes; }
 
 private:
-    std::vector<PairSpec> specs;
+    std::vector<PairRecipe> recipes;
     std::vector<std::optional<PagePair>> pairs;
 };
 
@@ -76,7 +78,8 @@ long long StatusBytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.compare(0, field.size() + 1, field + ":") == 0) return std::atoll(line.c_str() + field.size() + 1) * 1024;
+        if (line.compare(0, field.size() + 1, field + ":") == 0)
+            return std::atoll(line.c_str() + field.size() + 1) * 1024;
     }
     return -1;
 }
@@ -84,15 +87,17 @@ long long StatusBytes(const std::string& field) {
 struct MemoryFigure {
     long long peakBytes = 0;  // above the resident size before Compare
     long long combinedBytes = 0;
-    double Multiple() const { return static_cast<double>(peakBytes) / static_cast<double>(combinedBytes); }
+    double Multiple() const {
+        return static_cast<double>(peakBytes) / static_cast<double>(combinedBytes);
+    }
 };
 
 // Runs in a forked child: generates the pair, resets the peak RSS, runs one
 // Compare and reports how far the peak rose.
-[[noreturn]] void MeasureInChild(const PairSpec& spec, int writeFd) {
+[[noreturn]] void MeasureInChild(const PairRecipe& recipe, int writeFd) {
     MemoryFigure figure{-1, 0};
     {
-        const PagePair pair = spec.Make();
+        const PagePair pair = recipe.Make();
         figure.combinedBytes = static_cast<long long>(pair.previous.size() + pair.current.size());
         malloc_trim(0);  // so that Compare cannot reuse pages freed by the generator
         std::ofstream clear("/proc/self/clear_refs");
@@ -108,18 +113,19 @@ struct MemoryFigure {
     _exit(written == static_cast<ssize_t>(sizeof figure) ? 0 : 1);
 }
 
-std::optional<MemoryFigure> MeasurePeakMemory(const PairSpec& spec) {
+std::optional<MemoryFigure> MeasurePeakMemory(const PairRecipe& recipe) {
     int fds[2];
     if (pipe(fds) != 0) return std::nullopt;
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
-        MeasureInChild(spec, fds[1]);
+        MeasureInChild(recipe, fds[1]);
     }
     close(fds[1]);
     MemoryFigure figure;
-    const bool read = child > 0 && ::read(fds[0], &figure, sizeof figure) == static_cast<ssize_t>(sizeof figure);
+    const bool read =
+        child > 0 && ::read(fds[0], &figure, sizeof figure) == static_cast<ssize_t>(sizeof figure);
     close(fds[0]);
     int status = 0;
     if (child > 0) waitpid(child, &status, 0);
@@ -160,7 +166,9 @@ double MedianMs(int runs, Run&& run) {
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
         if (!run()) return -1;
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     return Median(times);
 }
@@ -172,8 +180,8 @@ bool RunGnuDiff(const std::string& oldPath, const std::string& newPath) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     std::string arg0 = "diff";
-    std::vector<char*> argv = {arg0.data(), const_cast<char*>(oldPath.c_str()), const_cast<char*>(newPath.c_str()),
-                               nullptr};
+    std::vector<char*> argv = {arg0.data(), const_cast<char*>(oldPath.c_str()),
+                               const_cast<char*>(newPath.c_str()), nullptr};
     pid_t pid = 0;
     const int error = posix_spawn(&pid, kGnuDiff, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -193,7 +201,8 @@ std::optional<DiffFigure> TimeAgainstGnuDiff(const PagePair& pair) {
     TempDir dir;
     const std::string oldPath = dir.path + "/old";
     const std::string newPath = dir.path + "/new";
-    if (dir.path.empty() || !WriteFile(oldPath, pair.previous) || !WriteFile(newPath, pair.current)) {
+    if (dir.path.empty() || !WriteFile(oldPath, pair.previous) ||
+        !WriteFile(newPath, pair.current)) {
         return std::nullopt;
     }
     DiffFigure figure;
@@ -222,14 +231,17 @@ public:
 std::string Size(long long bytes) {
     char text[32];
     if (bytes >= 1024 * 1024) {
-        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+        std::snprintf(text, sizeof text, "%.1f MiB",
+                      static_cast<double>(bytes) / (1024.0 * 1024.0));
     } else {
         std::snprintf(text, sizeof text, "%.0f KiB", static_cast<double>(bytes) / 1024.0);
     }
     return text;
 }
 
-const char* Verdict(bool met) { return met ? "ok" : "MISSED"; }
+const char* Verdict(bool met) {
+    return met ? "ok" : "MISSED";
+}
 
 struct Row {
     std::string name;
@@ -241,17 +253,20 @@ struct Row {
 };
 
 void PrintSummary(const std::vector<Row>& rows) {
-    std::printf("\nSummary (targets: adversarial time < %.0f ms, peak memory < %.0fx the combined size, "
-                "ratio to GNU diff <= %.1f)\n",
-                kTargetAdversarialMs, kTargetMemoryMultiple, kTargetRatio);
-    std::printf("%-40s %10s %12s %8s %16s %12s %14s\n", "pair", "size", "time ms", "", "peak memory", "diff ms",
-                "ours/diff");
+    std::printf(
+        "\nSummary (targets: adversarial time < %.0f ms, peak memory < %.0fx the combined size, "
+        "ratio to GNU diff <= %.1f)\n",
+        kTargetAdversarialMs, kTargetMemoryMultiple, kTargetRatio);
+    std::printf("%-40s %10s %12s %8s %16s %12s %14s\n", "pair", "size", "time ms", "",
+                "peak memory", "diff ms", "ours/diff");
     for (const Row& row : rows) {
         char time[32] = "-";
         char timeVerdict[16] = "";
         if (row.timeMs) {
             std::snprintf(time, sizeof time, "%.2f", *row.timeMs);
-            if (row.adversarial) std::snprintf(timeVerdict, sizeof timeVerdict, "%s", Verdict(*row.timeMs < kTargetAdversarialMs));
+            if (row.adversarial)
+                std::snprintf(timeVerdict, sizeof timeVerdict, "%s",
+                              Verdict(*row.timeMs < kTargetAdversarialMs));
         }
         char memory[32] = "n/a";
         if (row.memory) {
@@ -262,10 +277,11 @@ void PrintSummary(const std::vector<Row>& rows) {
         char ratio[32] = "";
         if (row.diff) {
             std::snprintf(diffMs, sizeof diffMs, "%.2f", row.diff->gnuDiffMs);
-            std::snprintf(ratio, sizeof ratio, "%.2f %s", row.diff->Ratio(), Verdict(row.diff->Ratio() <= kTargetRatio));
+            std::snprintf(ratio, sizeof ratio, "%.2f %s", row.diff->Ratio(),
+                          Verdict(row.diff->Ratio() <= kTargetRatio));
         }
-        std::printf("%-40s %10s %12s %8s %16s %12s %14s\n", row.name.c_str(), Size(row.combinedBytes).c_str(), time,
-                    timeVerdict, memory, diffMs, ratio);
+        std::printf("%-40s %10s %12s %8s %16s %12s %14s\n", row.name.c_str(),
+                    Size(row.combinedBytes).c_str(), time, timeVerdict, memory, diffMs, ratio);
     }
 }
 
@@ -274,34 +290,37 @@ int Main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
     PairCache cache(BenchmarkPairs());
-    const std::vector<PairSpec>& specs = cache.Specs();
+    const std::vector<PairRecipe>& recipes = cache.Recipes();
 
     // Memory first, each in a child forked before this process has generated
     // anything large.
-    std::vector<Row> rows(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        rows[i].name = specs[i].Name();
-        rows[i].adversarial = specs[i].kind != PairSpec::Kind::Realistic;
-        rows[i].memory = MeasurePeakMemory(specs[i]);
+    std::vector<Row> rows(recipes.size());
+    for (std::size_t i = 0; i < recipes.size(); ++i) {
+        rows[i].name = recipes[i].Name();
+        rows[i].adversarial = recipes[i].kind != PairRecipe::Kind::Realistic;
+        rows[i].memory = MeasurePeakMemory(recipes[i]);
         if (rows[i].memory) {
-            std::printf("peak memory %-40s %8.2fx (%s above the resident size, pair %s)\n", rows[i].name.c_str(),
-                        rows[i].memory->Multiple(), Size(rows[i].memory->peakBytes).c_str(),
+            std::printf("peak memory %-40s %8.2fx (%s above the resident size, pair %s)\n",
+                        rows[i].name.c_str(), rows[i].memory->Multiple(),
+                        Size(rows[i].memory->peakBytes).c_str(),
                         Size(rows[i].memory->combinedBytes).c_str());
         } else {
-            std::printf("peak memory %-40s not measured (needs /proc/self/clear_refs)\n", rows[i].name.c_str());
+            std::printf("peak memory %-40s not measured (needs /proc/self/clear_refs)\n",
+                        rows[i].name.c_str());
         }
     }
     std::printf("\n");
 
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        benchmark::RegisterBenchmark(specs[i].Name().c_str(),
-                                     [&cache, i](benchmark::State& state) {
-                                         const PagePair& pair = cache.Get(i);
-                                         for (auto _ : state) benchmark::DoNotOptimize(CompareOnce(pair));
-                                         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                                                                 static_cast<std::int64_t>(pair.previous.size() +
-                                                                                           pair.current.size()));
-                                     })
+    for (std::size_t i = 0; i < recipes.size(); ++i) {
+        benchmark::RegisterBenchmark(
+            recipes[i].Name().c_str(),
+            [&cache, i](benchmark::State& state) {
+                const PagePair& pair = cache.Get(i);
+                for (auto _ : state) benchmark::DoNotOptimize(CompareOnce(pair));
+                state.SetBytesProcessed(
+                    static_cast<std::int64_t>(state.iterations()) *
+                    static_cast<std::int64_t>(pair.previous.size() + pair.current.size()));
+            })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
@@ -309,18 +328,22 @@ int Main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\nAgainst GNU diff (%s old new > /dev/null), median of %d runs each:\n", kGnuDiff, kTimedRuns);
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    std::printf("\nAgainst GNU diff (%s old new > /dev/null), median of %d runs each:\n", kGnuDiff,
+                kTimedRuns);
+    for (std::size_t i = 0; i < recipes.size(); ++i) {
         const PagePair& pair = cache.Get(i);
         rows[i].combinedBytes = static_cast<long long>(pair.previous.size() + pair.current.size());
         auto time = reporter.timesMs.find(rows[i].name);
         if (time != reporter.timesMs.end()) rows[i].timeMs = time->second;
-        if (!ComparedWithGnuDiff(specs[i])) continue;
+        if (!ComparedWithGnuDiff(recipes[i])) continue;
         rows[i].diff = TimeAgainstGnuDiff(pair);
         if (rows[i].diff) {
-            std::printf("  %-32s ours %8.2f ms, GNU diff %8.2f ms, ratio ours/diff %.2f (target <= %.1f: %s)\n",
-                        rows[i].name.c_str(), rows[i].diff->oursMs, rows[i].diff->gnuDiffMs, rows[i].diff->Ratio(),
-                        kTargetRatio, Verdict(rows[i].diff->Ratio() <= kTargetRatio));
+            std::printf(
+                "  %-32s ours %8.2f ms, GNU diff %8.2f ms, ratio ours/diff %.2f (target <= %.1f: "
+                "%s)\n",
+                rows[i].name.c_str(), rows[i].diff->oursMs, rows[i].diff->gnuDiffMs,
+                rows[i].diff->Ratio(), kTargetRatio,
+                Verdict(rows[i].diff->Ratio() <= kTargetRatio));
         } else {
             std::printf("  %-32s GNU diff could not be run\n", rows[i].name.c_str());
         }
@@ -332,4 +355,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tallyhawk::bench
 
-int main(int argc, char** argv) { return tallyhawk::bench::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return tallyhawk::bench::Main(argc, argv);
+}

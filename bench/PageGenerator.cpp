@@ -61,8 +61,8 @@ public:
         Line(depth, "<ul class=\"links\">");
         const int items = 2 + Below(8);
         for (int i = 0; i < items; ++i) {
-            Line(depth + 1, "<li><a href=\"/item/" + std::to_string(Below(100000)) + "\">" + Words(1 + Below(4)) +
-                                "</a></li>");
+            Line(depth + 1, "<li><a href=\"/item/" + std::to_string(Below(100000)) + "\">" +
+                                Words(1 + Below(4)) + "</a></li>");
         }
         Line(depth, "</ul>");
     }
@@ -73,7 +73,8 @@ public:
         for (int r = 0; r < rows; ++r) {
             Line(depth + 1, "<tr>");
             for (int c = 0; c < 3; ++c) {
-                Line(depth + 2, "<td>" + (c == 0 ? Words(2) : std::to_string(Below(1000))) + "</td>");
+                Line(depth + 2,
+                     "<td>" + (c == 0 ? Words(2) : std::to_string(Below(1000))) + "</td>");
             }
             Line(depth + 1, "</tr>");
         }
@@ -87,10 +88,18 @@ public:
         const int blocks = 1 + Below(4);
         for (int b = 0; b < blocks; ++b) {
             switch (depth < 5 ? Below(5) : Below(3)) {
-                case 0: List(depth + 1); break;
-                case 1: Table(depth + 1); break;
-                case 2: Paragraph(depth + 1); break;
-                default: Section(depth + 1); break;
+                case 0:
+                    List(depth + 1);
+                    break;
+                case 1:
+                    Table(depth + 1);
+                    break;
+                case 2:
+                    Paragraph(depth + 1);
+                    break;
+                default:
+                    Section(depth + 1);
+                    break;
             }
             out += '\n';
         }
@@ -120,7 +129,7 @@ std::string Join(const std::vector<std::string>& lines) {
 
 std::string KiB(std::size_t bytes) {
     return bytes % (1024 * 1024) == 0 ? std::to_string(bytes / (1024 * 1024)) + "MiB"
-                                       : std::to_string(bytes / 1024) + "KiB";
+                                      : std::to_string(bytes / 1024) + "KiB";
 }
 
 }  // namespace
@@ -161,9 +170,15 @@ std::string EditLines(const std::string& page, int edits, std::uint32_t seed) {
     for (int at : positions) {  // from the end, so earlier positions stay valid
         const auto pos = lines.begin() + at;
         switch (kind++ % 3) {
-            case 0: *pos = "      <p>" + writer.Sentence() + "</p>\n"; break;
-            case 1: lines.insert(pos, "      <p>" + writer.Sentence() + "</p>\n"); break;
-            default: lines.erase(pos); break;
+            case 0:
+                *pos = "      <p>" + writer.Sentence() + "</p>\n";
+                break;
+            case 1:
+                lines.insert(pos, "      <p>" + writer.Sentence() + "</p>\n");
+                break;
+            default:
+                lines.erase(pos);
+                break;
         }
     }
     return Join(lines);
@@ -213,38 +228,52 @@ PagePair AlternatingPair(int lines) {
     return pair;
 }
 
-std::string PairSpec::Name() const {
+std::string PairRecipe::Name() const {
     switch (kind) {
         case Kind::Realistic:
-            return "html-" + KiB(bytes) + "/" + std::to_string(count) + (count == 1 ? "-edit" : "-edits");
-        case Kind::Identical: return "identical-lines-" + std::to_string(count) + "/one-change";
-        case Kind::ClosingTags: return "closing-tags-" + std::to_string(count) + "/random";
-        case Kind::Alternating: return "alternating-" + std::to_string(count) + "/every-other-changed";
+            return "html-" + KiB(bytes) + "/" + std::to_string(count) +
+                   (count == 1 ? "-edit" : "-edits");
+        case Kind::Identical:
+            return "identical-lines-" + std::to_string(count) + "/one-change";
+        case Kind::ClosingTags:
+            return "closing-tags-" + std::to_string(count) + "/random";
+        case Kind::Alternating:
+            return "alternating-" + std::to_string(count) + "/every-other-changed";
     }
     return {};
 }
 
-PagePair PairSpec::Make() const {
+PagePair PairRecipe::Make() const {
     PagePair pair;
     switch (kind) {
-        case Kind::Realistic: pair = RealisticPair(bytes, count); break;
-        case Kind::Identical: pair = IdenticalLinesPair(count); break;
-        case Kind::ClosingTags: pair = ClosingTagsPair(count); break;
-        case Kind::Alternating: pair = AlternatingPair(count); break;
+        case Kind::Realistic:
+            pair = RealisticPair(bytes, count);
+            break;
+        case Kind::Identical:
+            pair = IdenticalLinesPair(count);
+            break;
+        case Kind::ClosingTags:
+            pair = ClosingTagsPair(count);
+            break;
+        case Kind::Alternating:
+            pair = AlternatingPair(count);
+            break;
     }
     pair.name = Name();
     return pair;
 }
 
-std::vector<PairSpec> BenchmarkPairs() {
-    std::vector<PairSpec> specs;
-    for (std::size_t bytes : {std::size_t{100} * 1024, std::size_t{1024} * 1024, std::size_t{8} * 1024 * 1024}) {
-        for (int edits : {1, 10, 100}) specs.push_back({PairSpec::Kind::Realistic, bytes, edits});
+std::vector<PairRecipe> BenchmarkPairs() {
+    std::vector<PairRecipe> recipes;
+    for (std::size_t bytes :
+         {std::size_t{100} * 1024, std::size_t{1024} * 1024, std::size_t{8} * 1024 * 1024}) {
+        for (int edits : {1, 10, 100})
+            recipes.push_back({PairRecipe::Kind::Realistic, bytes, edits});
     }
-    specs.push_back({PairSpec::Kind::Identical, 0, 100000});
-    specs.push_back({PairSpec::Kind::ClosingTags, 0, 100000});
-    specs.push_back({PairSpec::Kind::Alternating, 0, 200000});
-    return specs;
+    recipes.push_back({PairRecipe::Kind::Identical, 0, 100000});
+    recipes.push_back({PairRecipe::Kind::ClosingTags, 0, 100000});
+    recipes.push_back({PairRecipe::Kind::Alternating, 0, 200000});
+    return recipes;
 }
 
 }  // namespace tallyhawk::bench

@@ -43,7 +43,7 @@ PagePair ClosingTagsPair(int lines);
 PagePair AlternatingPair(int lines);
 
 // Describes the pairs the benchmark runs, without generating them.
-struct PairSpec {
+struct PairRecipe {
     enum class Kind { Realistic, Identical, ClosingTags, Alternating };
     Kind kind;
     std::size_t bytes;  // realistic pairs
@@ -54,6 +54,6 @@ struct PairSpec {
 
 // 100 KiB, 1 MiB and 8 MiB pages with 1, 10 and 100 edits each, then the
 // three adversarial pairs.
-std::vector<PairSpec> BenchmarkPairs();
+std::vector<PairRecipe> BenchmarkPairs();
 
 }  // namespace tallyhawk::bench

@@ -2,9 +2,6 @@
 // on hand-written pairs whose expected bytes are written out here (these pin
 // the reference down too), then on thousands of seeded random pairs.
 
-#include "diff/ChangeDetector.h"
-#include "diff/ReferenceDetector.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,16 +12,21 @@
 #include <string_view>
 #include <vector>
 
+#include "diff/ChangeDetector.h"
+#include "diff/ReferenceDetector.h"
+
 namespace tallyhawk {
 namespace {
 
 const std::string kStart = "<b style=\"background:#FFFF64\">";
 const std::string kEnd = "</b>";
 
-std::string Hl(std::string_view text) { return kStart + std::string(text) + kEnd; }
+std::string Hl(std::string_view text) {
+    return kStart + std::string(text) + kEnd;
+}
 
-ReferenceResult RunDetectorTuned(std::string_view previous, std::string_view current, int ignoreFirst,
-                                 int ignoreLast, bool windowTablesAtOnce) {
+ReferenceResult RunDetectorTuned(std::string_view previous, std::string_view current,
+                                 int ignoreFirst, int ignoreLast, bool windowTablesAtOnce) {
     CChangeDetector detector;
     // The block search switches to window tables only on large ranges; small
     // pages reach that path only when the switch is forced.
@@ -45,8 +47,8 @@ std::string Differences(const ReferenceResult& expected, const ReferenceResult& 
 
 // The detector's result, which must not depend on when the search switches
 // to window tables.
-ReferenceResult RunDetector(std::string_view previous, std::string_view current, int ignoreFirst = 0,
-                            int ignoreLast = 0) {
+ReferenceResult RunDetector(std::string_view previous, std::string_view current,
+                            int ignoreFirst = 0, int ignoreLast = 0) {
     ReferenceResult plain = RunDetectorTuned(previous, current, ignoreFirst, ignoreLast, false);
     ReferenceResult tabled = RunDetectorTuned(previous, current, ignoreFirst, ignoreLast, true);
     if (plain.flags != tabled.flags || plain.addedHtml != tabled.addedHtml ||
@@ -83,7 +85,9 @@ std::string Escape(std::string_view bytes) {
 std::string Differences(const ReferenceResult& expected, const ReferenceResult& actual) {
     std::ostringstream out;
     auto field = [&](const char* name, const std::string& want, const std::string& got) {
-        if (want != got) out << "  " << name << ": expected " << Escape(want) << "\n    got " << Escape(got) << "\n";
+        if (want != got)
+            out << "  " << name << ": expected " << Escape(want) << "\n    got " << Escape(got)
+                << "\n";
     };
     if (expected.flags != actual.flags) {
         out << "  flags: expected " << expected.flags << ", got " << actual.flags << "\n";
@@ -108,9 +112,12 @@ void ExpectBoth(const Case& c, const ReferenceResult& expected) {
     const std::string where = "previous " + Escape(c.previous) + ", current " + Escape(c.current) +
                               ", ignoreFirst " + std::to_string(c.ignoreFirst) + ", ignoreLast " +
                               std::to_string(c.ignoreLast) + "\n";
-    EXPECT_EQ(Differences(expected, ReferenceCompare(c.previous, c.current, c.ignoreFirst, c.ignoreLast)), "")
+    EXPECT_EQ(
+        Differences(expected, ReferenceCompare(c.previous, c.current, c.ignoreFirst, c.ignoreLast)),
+        "")
         << "reference, " << where;
-    EXPECT_EQ(Differences(expected, RunDetector(c.previous, c.current, c.ignoreFirst, c.ignoreLast)), "")
+    EXPECT_EQ(
+        Differences(expected, RunDetector(c.previous, c.current, c.ignoreFirst, c.ignoreLast)), "")
         << "detector, " << where;
 }
 
@@ -128,7 +135,8 @@ TEST(TextRangeTest, MarkupCommentsAndTitleAreNotText) {
     // Text before an opening title is dropped along with the title's own text.
     EXPECT_EQ(HighlightWholePage("x<title>T</title>y"), "x<title>T</title>" + Hl("y"));
     // The title's exclusion ends at the next tag of any kind.
-    EXPECT_EQ(HighlightWholePage("<title>T<b>U</b></title>"), "<title>T<b>" + Hl("U") + "</b></title>");
+    EXPECT_EQ(HighlightWholePage("<title>T<b>U</b></title>"),
+              "<title>T<b>" + Hl("U") + "</b></title>");
     EXPECT_EQ(HighlightWholePage("a <!-- c --> b"), Hl("a ") + "<!-- c -->" + Hl(" b"));
     EXPECT_EQ(HighlightWholePage("a<title>T"), "a<title>T");
 }
@@ -148,14 +156,16 @@ TEST(TextRangeTest, TagAndCommentBoundaries) {
 TEST(TextRangeTest, TagNamesAreTrimmedLowerCasedAndEndAtSpaceOrBracket) {
     EXPECT_EQ(HighlightWholePage("<TITLE x>T</TITLE >y"), "<TITLE x>T</TITLE >" + Hl("y"));
     // A newline does not end a name: "title\nx" is not the title.
-    EXPECT_EQ(HighlightWholePage("<title\nx>T</title>y"), "<title\nx>" + Hl("T") + "</title>" + Hl("y"));
+    EXPECT_EQ(HighlightWholePage("<title\nx>T</title>y"),
+              "<title\nx>" + Hl("T") + "</title>" + Hl("y"));
     // A space right after "<" leaves the name empty, so the next space ends it.
     EXPECT_EQ(HighlightWholePage("< title x>T</title>y"), "< title x>T</title>" + Hl("y"));
     // Counters go below zero: after two closings an opening title counts 0,
     // and the closing one after it (-1) is what starts the exclusion.
     EXPECT_EQ(HighlightWholePage("</title></title><title>T<p>y"),
               "</title></title><title>" + Hl("T") + "<p>" + Hl("y"));
-    EXPECT_EQ(HighlightWholePage("</title></title><title>T</title>y"), "</title></title><title>T</title>y");
+    EXPECT_EQ(HighlightWholePage("</title></title><title>T</title>y"),
+              "</title></title><title>T</title>y");
 }
 
 TEST(ChangeDetectorEdgeTest, IdenticalAndEmptyVersions) {
@@ -175,15 +185,17 @@ TEST(ChangeDetectorEdgeTest, FirstBlockReachingTheEndStopsTheSearch) {
 }
 
 TEST(ChangeDetectorEdgeTest, ChangedAndAppendedLines) {
-    ExpectBoth({"a\nb\nc\nd\n", "a\nX\nc\nd\nE\n"},
-               {30, "X\r\nE\r\n", "b\r\n", "X\nE\n", "b\n", "a\n" + Hl("X\n") + "c\nd\n" + Hl("E\n")});
+    ExpectBoth({"a\nb\nc\nd\n", "a\nX\nc\nd\nE\n"}, {30, "X\r\nE\r\n", "b\r\n", "X\nE\n", "b\n",
+                                                     "a\n" + Hl("X\n") + "c\nd\n" + Hl("E\n")});
 }
 
 TEST(ChangeDetectorEdgeTest, ChangesInsideMarkupAreNotText) {
-    ExpectBoth({"<p>Hi</p>\n<img src=a.png>\n", "<p>Hi</p>\n<img src=b.png>\n"},
-               {8 | 16, "", "", "<img src=b.png>\n", "<img src=a.png>\n", "<p>Hi</p>\n<img src=b.png>\n"});
+    ExpectBoth(
+        {"<p>Hi</p>\n<img src=a.png>\n", "<p>Hi</p>\n<img src=b.png>\n"},
+        {8 | 16, "", "", "<img src=b.png>\n", "<img src=a.png>\n", "<p>Hi</p>\n<img src=b.png>\n"});
     ExpectBoth({"<title>A</title>\n<p>x</p>\n", "<title>B</title>\n<p>x</p>\n"},
-               {8 | 16, "", "", "<title>B</title>\n", "<title>A</title>\n", "<title>B</title>\n<p>x</p>\n"});
+               {8 | 16, "", "", "<title>B</title>\n", "<title>A</title>\n",
+                "<title>B</title>\n<p>x</p>\n"});
 }
 
 TEST(ChangeDetectorEdgeTest, IgnoredChanges) {
@@ -194,19 +206,21 @@ TEST(ChangeDetectorEdgeTest, IgnoredChanges) {
     const Case hello{"Hello\n<b>x</b>\n", "Hello\n<b>y</b>\n"};
     const std::string highlighted = "Hello\n<b>" + Hl("y") + "</b>\n";
     ExpectBoth(hello, {30, "y\r\n", "x\r\n", "<b>y</b>\n", "<b>x</b>\n", highlighted});
-    ExpectBoth({hello.previous, hello.current, 1, 0}, {2 | 4, "y\r\n", "x\r\n", "", "", highlighted});
+    ExpectBoth({hello.previous, hello.current, 1, 0},
+               {2 | 4, "y\r\n", "x\r\n", "", "", highlighted});
     // The last range and the last line left out; the range is copied plain.
-    ExpectBoth({"<h1>T</h1>\n", "<h1>T</h1>\n<p>New</p>\nMore\n", 0, 1},
-               {2 | 8, "New", "", "<p>New</p>\n", "",
-                "<h1>T</h1>\n<p>" + Hl("New") + "</p>\nMore\n"});
+    ExpectBoth(
+        {"<h1>T</h1>\n", "<h1>T</h1>\n<p>New</p>\nMore\n", 0, 1},
+        {2 | 8, "New", "", "<p>New</p>\n", "", "<h1>T</h1>\n<p>" + Hl("New") + "</p>\nMore\n"});
 }
 
 TEST(ChangeRenderingTest, LineBreaksInChangedText) {
     ExpectBoth({"", "Hello\n\r\n\n\n\nWorld"},
-               {1, "Hello\r\n\r\n\r\nWorld", "", "Hello\n\r\n\n\n\nWorld", "", Hl("Hello\n\r\n\n\n\nWorld")});
+               {1, "Hello\r\n\r\n\r\nWorld", "", "Hello\n\r\n\n\n\nWorld", "",
+                Hl("Hello\n\r\n\n\n\nWorld")});
     ExpectBoth({"", "\n\nHi"}, {1, "Hi", "", "\n\nHi", "", Hl("\n\nHi")});
-    ExpectBoth({"", "Price: 10<b>EUR</b>"},
-               {1, "Price: 10EUR", "", "Price: 10<b>EUR</b>", "", Hl("Price: 10") + "<b>" + Hl("EUR") + "</b>"});
+    ExpectBoth({"", "Price: 10<b>EUR</b>"}, {1, "Price: 10EUR", "", "Price: 10<b>EUR</b>", "",
+                                             Hl("Price: 10") + "<b>" + Hl("EUR") + "</b>"});
 }
 
 TEST(ChangeRenderingTest, AddedLinesKeepTheirBytes) {
@@ -238,7 +252,8 @@ TEST(ChangeRenderingTest, ColorsFormatTheStartTag) {
     EXPECT_EQ(detector.DeletedStartTag(), "<b style=\"background:#EFCDAB\">");
     detector.Compare("a\n", "b\n");
     EXPECT_EQ(detector.HighlightedHtml(), "<b style=\"background:#563412\">b\n</b>");
-    EXPECT_EQ(detector.HighlightedHtml(), ReferenceCompare("a\n", "b\n", 0, 0, 0x00123456).highlightedHtml);
+    EXPECT_EQ(detector.HighlightedHtml(),
+              ReferenceCompare("a\n", "b\n", 0, 0, 0x00123456).highlightedHtml);
 }
 
 // ---- Random pairs -------------------------------------------------------------
@@ -246,11 +261,37 @@ TEST(ChangeRenderingTest, ColorsFormatTheStartTag) {
 // Pieces of lines: words, tags, comments (one left open, one closing later),
 // title elements whole and split, stray brackets, tabs, CRs, UTF-8.
 const std::vector<std::string> kPieces = {
-    "Hello world",   "The quick brown fox.", "x",        "Price: 10",  "<p>",     "</p>",
-    "</div>",        "<div class=a>",        "<b>x</b>", "<B>y</B>",   "<!-- c -->", "<!-- open",
-    "-->",           "<!-->",                "<title>T</title>", "<title>", "</title>", "<TITLE >",
-    "<",             ">",                    " ",        "\t",         "a\tb",    "\r",
-    "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "<>",               "</>",      "<img src=1>", "<img src=2>", "-- >",
+    "Hello world",
+    "The quick brown fox.",
+    "x",
+    "Price: 10",
+    "<p>",
+    "</p>",
+    "</div>",
+    "<div class=a>",
+    "<b>x</b>",
+    "<B>y</B>",
+    "<!-- c -->",
+    "<!-- open",
+    "-->",
+    "<!-->",
+    "<title>T</title>",
+    "<title>",
+    "</title>",
+    "<TITLE >",
+    "<",
+    ">",
+    " ",
+    "\t",
+    "a\tb",
+    "\r",
+    "\xC3\xA9t\xC3\xA9",
+    "\xE2\x82\xAC",
+    "<>",
+    "</>",
+    "<img src=1>",
+    "<img src=2>",
+    "-- >",
 };
 
 // How big random pages get: lines are drawn from a pool of 2 to maxPool
@@ -278,7 +319,8 @@ struct PairMaker {
         if (Below(6) == 0) return "";  // a blank line
         std::string line;
         const int pieces = 1 + Below(3);
-        for (int p = 0; p < pieces; ++p) line += kPieces[static_cast<std::size_t>(Below(static_cast<int>(kPieces.size())))];
+        for (int p = 0; p < pieces; ++p)
+            line += kPieces[static_cast<std::size_t>(Below(static_cast<int>(kPieces.size())))];
         return line;
     }
 
@@ -293,11 +335,13 @@ struct PairMaker {
     std::vector<std::string> Lines(const std::vector<std::string>& pool) {
         std::vector<std::string> lines;
         const int count = Below(shape.maxLines + 1);
-        for (int i = 0; i < count; ++i) lines.push_back(pool[static_cast<std::size_t>(Below(static_cast<int>(pool.size())))]);
+        for (int i = 0; i < count; ++i)
+            lines.push_back(pool[static_cast<std::size_t>(Below(static_cast<int>(pool.size())))]);
         return lines;
     }
 
-    std::vector<std::string> Edit(std::vector<std::string> lines, const std::vector<std::string>& pool) {
+    std::vector<std::string> Edit(std::vector<std::string> lines,
+                                  const std::vector<std::string>& pool) {
         const int edits = Below(shape.maxEdits + 1);
         for (int e = 0; e < edits; ++e) {
             const int at = Below(static_cast<int>(lines.size()) + 1);
@@ -305,7 +349,11 @@ struct PairMaker {
             const bool inside = at < static_cast<int>(lines.size());
             switch (Below(4)) {
                 case 0:
-                    lines.insert(pos, Below(2) ? Line() : pool[static_cast<std::size_t>(Below(static_cast<int>(pool.size())))]);
+                    lines.insert(
+                        pos,
+                        Below(2)
+                            ? Line()
+                            : pool[static_cast<std::size_t>(Below(static_cast<int>(pool.size())))]);
                     break;
                 case 1:
                     if (inside) lines.erase(pos);
@@ -341,7 +389,8 @@ Case MakeCase(std::uint32_t seed, Shape shape) {
     const std::vector<std::string> oldLines = maker.Lines(pool);
     Case c;
     c.previous = maker.Join(oldLines);
-    c.current = maker.Below(8) == 0 ? maker.Join(maker.Lines(maker.Pool())) : maker.Join(maker.Edit(oldLines, pool));
+    c.current = maker.Below(8) == 0 ? maker.Join(maker.Lines(maker.Pool()))
+                                    : maker.Join(maker.Edit(oldLines, pool));
     if (maker.Below(3) == 0) {
         c.ignoreFirst = maker.Below(3);
         c.ignoreLast = maker.Below(3);
@@ -411,16 +460,18 @@ void CheckRandomPairs(Shape shape, std::uint32_t count) {
                       << Escape(c.current) << "\nignoreFirst " << c.ignoreFirst << ", ignoreLast "
                       << c.ignoreLast << "\n"
                       << differences << "smallest pair found: previous " << Escape(small.previous)
-                      << ", current " << Escape(small.current) << ", ignoreFirst " << small.ignoreFirst
-                      << ", ignoreLast " << small.ignoreLast << "\n"
-                      << Differences(ReferenceCompare(small.previous, small.current, small.ignoreFirst,
-                                                      small.ignoreLast),
+                      << ", current " << Escape(small.current) << ", ignoreFirst "
+                      << small.ignoreFirst << ", ignoreLast " << small.ignoreLast << "\n"
+                      << Differences(ReferenceCompare(small.previous, small.current,
+                                                      small.ignoreFirst, small.ignoreLast),
                                      RunDetector(small.previous, small.current, small.ignoreFirst,
                                                  small.ignoreLast));
     }
 }
 
-TEST(RandomizedCompareTest, DetectorMatchesReferenceOnSmallPages) { CheckRandomPairs(kSmallPages, 20000); }
+TEST(RandomizedCompareTest, DetectorMatchesReferenceOnSmallPages) {
+    CheckRandomPairs(kSmallPages, 20000);
+}
 
 TEST(RandomizedCompareTest, DetectorMatchesReferenceOnLongRepetitivePages) {
     CheckRandomPairs(kRepetitivePages, 1000);

@@ -45,8 +45,9 @@ std::vector<std::int64_t> Candidates(const Lines& oldLines, std::int64_t a, cons
     return found;
 }
 
-std::optional<Block> FindLongestBlock(const Lines& oldLines, std::int64_t oldLow, std::int64_t oldHigh,
-                                      const Lines& newLines, std::int64_t newLow, std::int64_t newHigh) {
+std::optional<Block> FindLongestBlock(const Lines& oldLines, std::int64_t oldLow,
+                                      std::int64_t oldHigh, const Lines& newLines,
+                                      std::int64_t newLow, std::int64_t newHigh) {
     if (oldLow >= oldHigh) return std::nullopt;
     Block best;
     for (std::int64_t a = oldLow; a < oldHigh; ++a) {
@@ -99,7 +100,8 @@ bool IsTrimmedSpace(unsigned char c) {
 }
 
 std::string TrimAndLower(std::string name) {
-    while (!name.empty() && IsTrimmedSpace(static_cast<unsigned char>(name.back()))) name.pop_back();
+    while (!name.empty() && IsTrimmedSpace(static_cast<unsigned char>(name.back())))
+        name.pop_back();
     std::size_t lead = 0;
     while (lead < name.size() && IsTrimmedSpace(static_cast<unsigned char>(name[lead]))) ++lead;
     name.erase(0, lead);
@@ -295,8 +297,8 @@ ReferencePairing ReferencePairLines(const std::vector<std::string_view>& oldLine
     pairing.newPartner.assign(newLines.size(), -1);
     const Lines oldSide{oldLines, pairing.oldPartner};
     const Lines newSide{newLines, pairing.newPartner};
-    pairing.pairedCount = MatchBlocks(oldSide, 0, static_cast<std::int64_t>(oldLines.size()), newSide,
-                                      0, static_cast<std::int64_t>(newLines.size()));
+    pairing.pairedCount = MatchBlocks(oldSide, 0, static_cast<std::int64_t>(oldLines.size()),
+                                      newSide, 0, static_cast<std::int64_t>(newLines.size()));
     return pairing;
 }
 
@@ -336,22 +338,23 @@ std::string ReferenceStartTag(std::uint32_t color) {
     return text;
 }
 
-ReferenceResult ReferenceCompare(std::string_view previous, std::string_view current, int ignoreFirst,
-                                 int ignoreLast, std::uint32_t addedColor) {
+ReferenceResult ReferenceCompare(std::string_view previous, std::string_view current,
+                                 int ignoreFirst, int ignoreLast, std::uint32_t addedColor) {
     const std::vector<std::string_view> oldLines = ReferenceSplitLines(previous);
     const std::vector<std::string_view> newLines = ReferenceSplitLines(current);
     const ReferencePairing pairing = ReferencePairLines(oldLines, newLines);
 
-    const std::vector<ReferenceSpan> additions =
-        Intersect(ChangedSpans(newLines, pairing.newPartner, static_cast<std::int64_t>(current.size())),
-                  ReferenceTextRanges(current));
+    const std::vector<ReferenceSpan> additions = Intersect(
+        ChangedSpans(newLines, pairing.newPartner, static_cast<std::int64_t>(current.size())),
+        ReferenceTextRanges(current));
     const std::vector<ReferenceSpan> deletions = Intersect(
         ChangedSpans(oldLines, pairing.oldPartner, static_cast<std::int64_t>(previous.size())),
         ReferenceTextRanges(previous));
 
     const IgnoreRule ignored{ignoreFirst, ignoreLast};
     ReferenceResult result;
-    result.highlightedHtml = Highlighted(current, additions, ignored, ReferenceStartTag(addedColor));
+    result.highlightedHtml =
+        Highlighted(current, additions, ignored, ReferenceStartTag(addedColor));
     result.addedText = ChangedText(current, additions, ignored);
     result.deletedText = ChangedText(previous, deletions, ignored);
     result.addedHtml = ChangedLines(newLines, pairing.newPartner, pairing.pairedCount, ignored);

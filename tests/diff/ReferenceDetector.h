@@ -55,7 +55,7 @@ struct ReferencePairing {
     std::int64_t pairedCount = 0;
 };
 ReferencePairing ReferencePairLines(const std::vector<std::string_view>& oldLines,
-                           const std::vector<std::string_view>& newLines);
+                                    const std::vector<std::string_view>& newLines);
 
 // The spans of the page outside tags, comments and an opened title.
 std::vector<ReferenceSpan> ReferenceTextRanges(std::string_view page);
