@@ -1,0 +1,33 @@
+// Runs the real tallyhawk-cli binary and collects what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tallyhawk::testing {
+
+struct CliResult {
+    int status = -1;  // exit status, or -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs tallyhawk-cli with `args`, standard input empty.
+CliResult RunCli(const std::vector<std::string>& args);
+
+// A fresh private folder for the test's files, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path; }
+    // Writes `bytes` to a file in the folder and returns its path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::string path;
+};
+
+}  // namespace tallyhawk::testing
