@@ -14,6 +14,8 @@
 #include "platform/PlatformTestUtil.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SoundPlayer.h"
+#include "platform/TempDirectory.h"
+#include "engine/SiteServices.h"
 
 namespace tallyhawk::testing {
 
@@ -59,7 +61,9 @@ class CRecordingLauncher : public IProcessLauncher {
 public:
     void Launch(const std::vector<std::string>& arguments) override {
         std::lock_guard<std::mutex> guard(lock);
-        if (failWith != 0) throw COsException(failWith);
+        for (const std::string& program : failing) {
+            if (!arguments.empty() && arguments[0] == program) throw COsException(2);
+        }
         launched.push_back(arguments);
     }
     int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds) override {
@@ -67,8 +71,17 @@ public:
         run.push_back(arguments);
         return 0;
     }
+    // Launch throws COsException(2) for these programs, as for a missing one.
+    void FailFor(const std::string& program) {
+        std::lock_guard<std::mutex> guard(lock);
+        failing.push_back(program);
+    }
+    std::vector<std::vector<std::string>> Launched() {
+        std::lock_guard<std::mutex> guard(lock);
+        return launched;
+    }
     std::mutex lock;
-    std::uint32_t failWith = 0;          // Launch throws COsException with this code
+    std::vector<std::string> failing;
     std::vector<std::vector<std::string>> launched;
     std::vector<std::vector<std::string>> run;
 };
@@ -85,6 +98,30 @@ public:
     }
     std::mutex lock;
     std::vector<std::string> played;
+};
+
+// Pages made with fakes for time, programs and sound, and a private temporary
+// folder in a scratch folder whose file names count up from 1000.
+class CFakeServices {
+public:
+    CFakeServices()
+        : temp(scratch / "temp", [this] { return ++tick; }),
+          services(clock, launcher, sound, temp, [this] {
+              ++lookups;
+              if (browser == "!") throw CGenericException("no browser");
+              return browser;
+          }) {}
+    std::string TempPath(const std::string& name) const { return scratch / ("temp/" + name); }
+
+    CScratchFolder scratch;
+    CFakeClock clock;
+    CRecordingLauncher launcher;
+    CRecordingSoundPlayer sound;
+    std::uint32_t tick = 999;
+    std::string browser;  // what the browser lookup finds; "!": it fails
+    int lookups = 0;
+    CPrivateTempDirectory temp;
+    CSiteServices services;
 };
 
 }  // namespace tallyhawk::testing

@@ -1,0 +1,73 @@
+#include "engine/BrowserLauncher.h"
+
+#include <cctype>
+
+#include "base/Exception.h"
+#include "base/StringTable.h"
+#include "engine/SiteServices.h"
+#include "platform/Browser.h"
+#include "platform/ProcessLauncher.h"
+
+namespace tallyhawk {
+
+namespace {
+
+// The stored default viewer; it names the desktop's text viewer here.
+constexpr const char* kNotepad = "notepad.exe";
+
+std::string Trimmed(const std::string& text) {
+    auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && space(text[begin])) ++begin;
+    while (end > begin && space(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+}  // namespace
+
+void RunProgramWith(CSiteServices& services, const std::string& program,
+                    const std::string& argument) {
+    std::string command = Trimmed(program);
+    if (EqualsIgnoringCase(command, kNotepad)) command = kDesktopOpener;
+    // An argument vector, never a command line: blanks and quotes in either
+    // string reach the program as they are.
+    services.Launcher().Launch({command, Trimmed(argument)});
+}
+
+void OpenInDefaultBrowser(CSiteServices& services, const std::string& target) {
+    std::string browser = services.GetDefaultBrowser();
+    if (!browser.empty()) {
+        try {
+            RunProgramWith(services, browser, target);
+            return;
+        } catch (const CException&) {
+            // A browser that cannot be started: fall back to the desktop.
+        }
+    }
+    services.Launcher().Launch({kDesktopOpener, target});
+}
+
+CBrowserLauncher::CBrowserLauncher(CSiteServices* services)
+    : services(services ? *services : CSiteServices::Default()) {
+    this->services.LookUpDefaultBrowser();
+}
+
+void CBrowserLauncher::OpenUrl(const std::string& target) { OpenInDefaultBrowser(services, target); }
+
+void CBrowserLauncher::OpenStringResource(unsigned id) { OpenUrl(LoadString(id)); }
+
+std::string CBrowserLauncher::GetBrowserPath() const { return services.GetDefaultBrowser(); }
+
+}  // namespace tallyhawk

@@ -1,0 +1,80 @@
+// CWatchSite's change viewer: writing the change files and showing them.
+#include <string>
+
+#include "diff/ChangeDetector.h"
+#include "engine/BrowserLauncher.h"
+#include "engine/SiteServices.h"
+#include "engine/WatchSite.h"
+#include "platform/TempDirectory.h"
+
+namespace tallyhawk {
+
+namespace {
+
+struct CModeOutput {
+    const char* fileType;
+    OutputMode output;
+};
+
+// File type and detector output of each output mode (indexed by mode).
+constexpr CModeOutput kModeOutputs[] = {
+    {"txt", OutputMode::AddedText},   {"html", OutputMode::AddedHtml},
+    {"txt", OutputMode::DeletedText}, {"html", OutputMode::DeletedHtml},
+    {"html", OutputMode::HighlightedHtml},
+};
+
+}  // namespace
+
+void CWatchSite::ShowChanges() {
+    DeleteTempFiles();
+    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::uint32_t notify = settings.GetNotifyFlags();
+    bool toBrowser = (notify & NotifyLaunchBrowser) != 0;
+    bool toViewer = (notify & NotifyLaunchApplication) != 0;
+    std::int32_t mode = settings.GetOutputMode();
+    if (!toBrowser && !toViewer) return;
+    if (mode < AdditionsAsText || mode > HighlightedHtml) return;
+    // An empty baseline has nothing to show in any mode.
+    if (previousContent.empty()) return;
+
+    CChangeDetector detector;
+    detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
+    detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
+    detector.SetIgnoreLast(settings.GetIgnoreEnding());
+    std::uint32_t flags = detector.Compare(previousContent, latestContent);
+    const CModeOutput& choice = kModeOutputs[mode];
+    if (!CChangeDetector::HasChanges(flags, choice.output)) return;
+    const std::string& text = detector.Output(choice.output);
+
+    // Each file is listed as soon as it exists, so a failed write still
+    // leaves it for DeleteTempFiles.
+    if (toBrowser) {
+        // The browser always gets an ".html" file, the text modes included.
+        std::string path = MakeTempFileName("html");
+        tempFiles.push_back(path);
+        WriteWholeFile(path, text);
+        OpenInBrowser("file://" + path);
+    }
+    if (toViewer) {
+        std::string path = MakeTempFileName(choice.fileType);
+        tempFiles.push_back(path);
+        WriteWholeFile(path, text);
+        RunProgram(settings.GetViewer(), path);
+    }
+}
+
+void CWatchSite::OpenInBrowser() { OpenInBrowser(GetUrl()); }
+
+void CWatchSite::OpenInBrowser(const std::string& target) {
+    OpenInDefaultBrowser(services, target);
+}
+
+void CWatchSite::RunProgram(const std::string& program, const std::string& argument) {
+    RunProgramWith(services, program, argument);
+}
+
+std::string CWatchSite::MakeTempFileName(const std::string& extension) {
+    return services.TempDirectory().CreateFile(extension);
+}
+
+}  // namespace tallyhawk

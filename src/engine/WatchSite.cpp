@@ -1,0 +1,332 @@
+#include "engine/WatchSite.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/Archive.h"
+#include "base/Exception.h"
+#include "diff/ChangeDetector.h"
+#include "engine/LocalTime.h"
+#include "engine/SiteServices.h"
+#include "net/Downloader.h"
+#include "net/InternetError.h"
+#include "platform/Clock.h"
+#include "platform/SoundPlayer.h"
+
+namespace tallyhawk {
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// The check's memory sink: grows geometrically (std::string doubles its
+// capacity), and refuses a body over kMaximumPageSize.
+class CPageSink : public CDownloadSink {
+public:
+    void Truncate() override {
+        data.clear();
+        overLimit = false;
+    }
+    void Write(const char* bytes, std::size_t length) override {
+        if (length > kMaximumPageSize - data.size()) {
+            overLimit = true;
+            throw CGenericException(CWatchSite::kPageTooLargeMessage);
+        }
+        data.append(bytes, length);
+    }
+    bool OverLimit() const { return overLimit; }
+    std::string Take() { return std::move(data); }
+
+private:
+    std::string data;
+    bool overLimit = false;
+};
+
+// The weekday bits, Sunday first as tm_wday counts.
+constexpr std::int32_t kWeekdayBits[7] = {Sunday, Monday, Tuesday, Wednesday,
+                                          Thursday, Friday, Saturday};
+
+}  // namespace
+
+CWatchSite::CWatchSite(CSiteServices* services)
+    : services(services ? *services : CSiteServices::Default()) {
+    this->services.LookUpDefaultBrowser();
+}
+
+CWatchSite::CWatchSite(const CWatchSite& other) : CEventSource(), services(other.services) {
+    Assign(other);
+}
+
+CWatchSite::~CWatchSite() { DeleteTempFiles(); }
+
+void CWatchSite::Assign(const CWatchSite& other) {
+    if (&other == this) return;
+    // A fixed order (by address) so that two pages assigned into each other
+    // on two threads cannot deadlock.
+    std::recursive_mutex& first = this < &other ? lock : other.lock;
+    std::recursive_mutex& second = this < &other ? other.lock : lock;
+    Guard firstGuard(first);
+    Guard secondGuard(second);
+    DeleteTempFiles();
+    tempFiles.clear();
+    url = other.url;
+    name = other.name;
+    previousContent = other.previousContent;
+    latestContent = other.latestContent;
+    lastUpdated = other.lastUpdated;
+    status = other.status;
+    settings.Assign(other.settings);
+    failures = other.failures;
+    tempFiles.insert(tempFiles.end(), other.tempFiles.begin(), other.tempFiles.end());
+}
+
+std::string CWatchSite::GetUrl() const {
+    Guard guard(lock);
+    return url;
+}
+
+void CWatchSite::SetUrl(const std::string& value) {
+    Guard guard(lock);
+    url = value;
+}
+
+std::string CWatchSite::GetName() const {
+    Guard guard(lock);
+    return name;
+}
+
+void CWatchSite::SetName(const std::string& value) {
+    Guard guard(lock);
+    name = value;
+}
+
+std::int64_t CWatchSite::GetLastUpdated() const {
+    Guard guard(lock);
+    return lastUpdated;
+}
+
+void CWatchSite::SetLastUpdated(std::int64_t seconds) {
+    Guard guard(lock);
+    lastUpdated = seconds;
+}
+
+std::int32_t CWatchSite::GetStatus() const {
+    Guard guard(lock);
+    return status;
+}
+
+std::int32_t CWatchSite::GetFailures() const {
+    Guard guard(lock);
+    return failures;
+}
+
+CWatcherSettings CWatchSite::GetSettings() const {
+    Guard guard(lock);
+    return settings;
+}
+
+void CWatchSite::SetSettings(const CWatcherSettings& value) {
+    Guard guard(lock);
+    settings.Assign(value);
+}
+
+std::string CWatchSite::GetPreviousContent() const {
+    Guard guard(lock);
+    return previousContent;
+}
+
+void CWatchSite::SetPreviousContent(const std::string& value) {
+    Guard guard(lock);
+    previousContent = value;
+}
+
+std::string CWatchSite::GetLatestContent() const {
+    Guard guard(lock);
+    return latestContent;
+}
+
+void CWatchSite::SetLatestContent(const std::string& value) {
+    Guard guard(lock);
+    latestContent = value;
+}
+
+std::vector<std::string> CWatchSite::GetTempFiles() const {
+    Guard guard(lock);
+    return tempFiles;
+}
+
+void CWatchSite::SetStatus(std::int32_t value) {
+    {
+        Guard guard(lock);
+        status = value;
+    }
+    Announce(this);
+}
+
+bool CWatchSite::IsEnabled() const {
+    Guard guard(lock);
+    return status != Disabled;
+}
+
+bool CWatchSite::IsModified() const {
+    Guard guard(lock);
+    return status == Modified;
+}
+
+void CWatchSite::Enable(bool enable) {
+    {
+        Guard guard(lock);
+        failures = 0;
+    }
+    if (!enable) {
+        SetStatus(Disabled);
+        return;
+    }
+    if (IsEnabled()) return;
+    SetStatus(IsDue() ? Outdated : Current);
+}
+
+bool CWatchSite::IsDayEnabled() const {
+    std::tm local = ToLocal(services.Clock().Now());
+    Guard guard(lock);
+    return (settings.GetDays() & kWeekdayBits[local.tm_wday % 7]) != 0;
+}
+
+bool CWatchSite::IsDue() const {
+    Guard guard(lock);
+    if (!IsDayEnabled()) return false;
+    std::int64_t now = services.Clock().Now();
+    // 64-bit, so a page never checked (lastUpdated 0) cannot overflow.
+    std::int64_t elapsed = now - lastUpdated;
+    if (settings.GetInterval() > elapsed) return false;
+    if (settings.GetAlwaysUpdate()) return true;
+    return now >= settings.GetBeginTimeOn(now) && now <= settings.GetEndTimeOn(now);
+}
+
+bool CWatchSite::Check(CDownloader& downloader) {
+    if (!IsEnabled()) return false;
+    SetStatus(Updating);
+    downloader.ClearCredentials();
+    std::string target;
+    {
+        Guard guard(lock);
+        if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
+            downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
+        }
+        target = url;
+    }
+    CPageSink sink;
+    std::uint64_t bytes = 0;
+    bool succeeded = false;
+    try {
+        succeeded = downloader.Download(target, &sink, &bytes);
+    } catch (const CException&) {
+        if (sink.OverLimit()) RecordFailure();
+        throw;
+    }
+    if (succeeded) {
+        std::string body = sink.Take();
+        // A page is a zero-terminated text: anything after a zero byte is cut.
+        std::size_t zero = body.find('\0');
+        if (zero != std::string::npos) body.resize(zero);
+        {
+            Guard guard(lock);
+            latestContent = std::move(body);
+            lastUpdated = services.Clock().Now();
+            failures = 0;
+        }
+        SetStatus(HasChanges() ? Modified : Current);
+        PlayNotificationSound();
+        return true;
+    }
+    if (downloader.IsCanceled()) {
+        SetStatus(Outdated);
+        return false;
+    }
+    RecordFailure();
+    ThrowDownloadError(downloader.GetError());
+}
+
+void CWatchSite::RecordFailure() {
+    bool disable;
+    {
+        Guard guard(lock);
+        ++failures;
+        std::int32_t retries = settings.GetRetryCount();
+        disable = retries != 0 && retries < failures;
+    }
+    SetStatus(disable ? Disabled : Outdated);
+}
+
+bool CWatchSite::HasChanges() const {
+    Guard guard(lock);
+    return HasChangesLocked();
+}
+
+bool CWatchSite::HasChangesLocked() const {
+    std::int32_t mode = settings.GetOutputMode();
+    if (mode < AdditionsAsText || mode > HighlightedHtml) return false;
+    // An empty baseline compares as "no change" in every mode.
+    if (previousContent.empty()) return false;
+    CChangeDetector detector;
+    detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
+    detector.SetIgnoreLast(settings.GetIgnoreEnding());
+    std::uint32_t flags = detector.Compare(previousContent, latestContent);
+    return CChangeDetector::HasChanges(flags, static_cast<OutputMode>(mode));
+}
+
+void CWatchSite::AcceptChanges() {
+    {
+        Guard guard(lock);
+        previousContent = latestContent;
+    }
+    SetStatus(Current);
+}
+
+void CWatchSite::PlayNotificationSound() {
+    std::string file;
+    {
+        Guard guard(lock);
+        if ((settings.GetNotifyFlags() & NotifyPlaySound) == 0 || !IsModified()) return;
+        file = settings.GetSoundFile();
+    }
+    services.SoundPlayer().Play(file);
+}
+
+void CWatchSite::DeleteTempFiles() {
+    Guard guard(lock);
+    for (std::size_t i = tempFiles.size(); i-- > 0;) {
+        if (unlink(tempFiles[i].c_str()) == 0 || errno == ENOENT) {
+            tempFiles.erase(tempFiles.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}
+
+void CWatchSite::Serialize(CArchive& archive) {
+    Guard guard(lock);
+    settings.Serialize(archive);
+    if (archive.IsStoring()) {
+        archive.WriteWord(kVersion);
+        archive.WriteString(url);
+        archive.WriteString(previousContent);
+        archive.WriteString(latestContent);
+        archive.WriteTime(lastUpdated);
+        archive.WriteByte(static_cast<std::uint8_t>(status));
+        archive.WriteString(name);
+        archive.WriteLong(failures);
+        return;
+    }
+    std::uint16_t version = archive.ReadWord();
+    url = archive.ReadString();
+    previousContent = archive.ReadString();
+    latestContent = archive.ReadString();
+    lastUpdated = archive.ReadTime();
+    if (version == 1) archive.ReadByte();
+    status = archive.ReadByte();
+    if (version >= 3) name = archive.ReadString();
+    if (version >= 4) failures = archive.ReadLong();
+}
+
+}  // namespace tallyhawk

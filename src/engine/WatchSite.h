@@ -1,0 +1,174 @@
+// CWatchSite: one watched web page and its check cycle.
+//
+// A page holds its address and name, the text the user last accepted
+// (previousContent, the baseline of every comparison), the text of the last
+// successful download (latestContent), the time of that download, its status,
+// its count of consecutive failures, its CWatcherSettings and the change files
+// it wrote. Pages are used at once by the user-interface thread, the watch
+// thread and the Update Page worker, so every operation takes the page's own
+// re-entrant lock; getters return copies. The lock is never held during a
+// download, and it is released before the page announces.
+//
+// Announcements (CEventSource) carry a pointer to the page itself, one for
+// every status change (SetStatus), on the thread that made the change.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/EventSource.h"
+#include "engine/WatcherSettings.h"
+
+namespace tallyhawk {
+
+class CArchive;
+class CDownloader;
+class CSiteServices;
+
+enum SiteStatus : std::int32_t {
+    New = 0,       // never checked since it was created
+    Outdated = 1,  // the last attempt failed or was canceled, or re-enabled while due
+    Current = 2,   // no change found, or the changes were accepted
+    Modified = 3,  // changes found that the user has not viewed
+    Updating = 4,  // a check is running
+    Disabled = 5,  // not checked
+};
+
+// The largest page body a check accepts: a bigger one is a failed download,
+// so that a broken or hostile server cannot exhaust memory.
+inline constexpr std::size_t kMaximumPageSize = std::size_t{256} << 20;
+
+class CWatchSite : public CEventSource {
+public:
+    static constexpr std::uint16_t kVersion = 4;
+    static constexpr const char* kPageTooLargeMessage =
+        "The page is larger than 256 MB, the most that can be checked, and was not downloaded.";
+
+    // A new page (status New, default settings). Runs the default-browser
+    // lookup when the default browser is still unknown. `services` (null: the
+    // default ones) must outlive the page.
+    explicit CWatchSite(CSiteServices* services = nullptr);
+    // An empty page with the other's services, then Assign; no lookup and no
+    // subscriptions are copied.
+    CWatchSite(const CWatchSite& other);
+    CWatchSite& operator=(const CWatchSite&) = delete;
+    // Deletes the change files, then the subscriptions end.
+    ~CWatchSite() override;
+
+    // Deletes this page's change files, then copies every field of `other`
+    // (read under its lock too; the two locks are taken in address order) and
+    // appends the other's change files to this page's list. Announces nothing.
+    void Assign(const CWatchSite& other);
+
+    std::string GetUrl() const;
+    void SetUrl(const std::string& value);
+    std::string GetName() const;
+    void SetName(const std::string& value);
+    std::int64_t GetLastUpdated() const;  // seconds since 1970; 0: never
+    void SetLastUpdated(std::int64_t seconds);
+    std::int32_t GetStatus() const;
+    std::int32_t GetFailures() const;
+    CWatcherSettings GetSettings() const;
+    void SetSettings(const CWatcherSettings& value);
+    std::string GetPreviousContent() const;
+    void SetPreviousContent(const std::string& value);
+    std::string GetLatestContent() const;
+    void SetLatestContent(const std::string& value);
+    std::vector<std::string> GetTempFiles() const;
+    CSiteServices& GetServices() const { return services; }
+
+    // Stores the status, then announces it (without the lock).
+    void SetStatus(std::int32_t value);
+    bool IsEnabled() const;   // status is not Disabled
+    bool IsModified() const;  // status is Modified
+    // Puts the failure count to 0. Enabling an enabled page changes nothing
+    // else; enabling a disabled one makes it Outdated when a check is due,
+    // else Current. Disabling always announces Disabled, even again.
+    void Enable(bool enable);
+
+    // Today (by the services' clock, in local time) is one of the settings' days.
+    bool IsDayEnabled() const;
+    // A check is due now: an enabled day, at least `interval` seconds since
+    // the last successful download, and (unless always) inside today's window,
+    // both bounds included; a window whose begin is after its end is never due.
+    bool IsDue() const;
+
+    // One check, on a worker thread. Returns false when the page is disabled
+    // (nothing happens) or the download was canceled (status Outdated).
+    // Otherwise downloads the page into memory, keeps it (cut at its first
+    // zero byte) as latestContent, sets Modified or Current, plays the sound
+    // and returns true. A failed download, or a body over kMaximumPageSize,
+    // counts a failure, leaves the page Outdated, or Disabled once failures
+    // exceed a non-zero retry count, and throws CGenericException or
+    // COsException with the error's message.
+    bool Check(CDownloader& downloader);
+    // Whether previousContent and latestContent differ in the way the output
+    // mode shows; never when previousContent is empty.
+    bool HasChanges() const;
+    // latestContent becomes the baseline; status Current.
+    void AcceptChanges();
+    // Plays the sound file (synchronously) when the sound is switched on and
+    // the page is Modified.
+    void PlayNotificationSound();
+    // Deletes the change files, newest first; a file that cannot be deleted
+    // stays listed for the next call. A file already gone counts as deleted.
+    void DeleteTempFiles();
+
+    // The change viewer (user-interface thread). Writes the output that the
+    // page's mode selects to new files in the private temporary folder and
+    // opens it in the default browser and/or the viewer program, as the
+    // notification flags say. Writes and starts nothing when there is nothing
+    // to show. Throws CException on failure (the page is left as it was).
+    void ShowChanges();
+    // Opens `target` (a URL or a "file://" URL) in the default browser,
+    // falling back to the desktop's "open" when that fails. The overload
+    // without a target opens the page's address. Throws COsException.
+    void OpenInBrowser();
+    void OpenInBrowser(const std::string& target);
+    // Starts `program` with one argument, both trimmed of white space;
+    // "notepad.exe" (any letter case) is the desktop's text viewer. Throws
+    // COsException with the errno (2: not found).
+    void RunProgram(const std::string& program, const std::string& argument);
+    // A new, empty, exclusively created file in the private temporary folder.
+    // Throws COsException or CGenericException.
+    std::string MakeTempFileName(const std::string& extension);
+
+    // Record layout (little-endian; encodings as in base/Archive.h):
+    //   the CWatcherSettings record, inline
+    //   WORD   version, written as 4
+    //   STRING url
+    //   STRING previousContent
+    //   STRING latestContent
+    //   TIME   lastUpdated
+    //   BYTE   (version 1 only: one byte of no use, skipped)
+    //   BYTE   status, taken as stored
+    //   STRING name       (version >= 3)
+    //   DWORD  failures   (version >= 4)
+    // Fields an older record lacks keep their values. Loading announces
+    // nothing and leaves the change files alone. Throws CArchiveException
+    // when the stream ends inside the record.
+    virtual void Serialize(CArchive& archive);
+
+private:
+    // Counts a real failure and sets Outdated or Disabled.
+    void RecordFailure();
+    // The HasChanges answer with the lock held.
+    bool HasChangesLocked() const;
+
+    CSiteServices& services;
+    mutable std::recursive_mutex lock;
+    std::string url;                     // guarded by lock
+    std::string name;                    // guarded by lock
+    std::string previousContent;         // guarded by lock
+    std::string latestContent;           // guarded by lock
+    std::int64_t lastUpdated = 0;        // guarded by lock
+    CWatcherSettings settings;           // guarded by lock
+    std::vector<std::string> tempFiles;  // guarded by lock; not stored
+    std::int32_t status = New;           // guarded by lock; a SiteStatus
+    std::int32_t failures = 0;           // guarded by lock
+};
+
+}  // namespace tallyhawk

@@ -1,0 +1,82 @@
+// A real HTTP server on 127.0.0.1 serving one page whose content the test
+// sets, plus a page that trickles slowly and a very large one.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tallyhawk::testing {
+
+class CPageServer {
+public:
+    CPageServer() {
+        server.Get("/page", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(Content(), "text/html");
+        });
+        // Sends one chunk, then waits (bounded) until the test lets it go on.
+        server.Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider(
+                "text/html", [this](size_t offset, httplib::DataSink& sink) {
+                    if (offset > 0) {
+                        for (int i = 0; i < 500 && !stopping.load(); ++i) {
+                            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                        }
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write("<html>", 6);
+                });
+        });
+        // `bigSize` bytes of 'x', sent in 1 MiB chunks without a length.
+        server.Get("/big", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider(
+                "text/html", [this](size_t offset, httplib::DataSink& sink) {
+                    static const std::string chunk(1 << 20, 'x');
+                    if (offset >= bigSize) {
+                        sink.done();
+                        return true;
+                    }
+                    std::size_t n = std::min<std::size_t>(chunk.size(), bigSize - offset);
+                    return sink.write(chunk.data(), n);
+                });
+        });
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        server.wait_until_ready();
+    }
+    ~CPageServer() {
+        stopping = true;
+        server.stop();
+        thread.join();
+    }
+    CPageServer(const CPageServer&) = delete;
+    CPageServer& operator=(const CPageServer&) = delete;
+
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
+    void SetContent(std::string value) {
+        std::lock_guard<std::mutex> guard(lock);
+        content = std::move(value);
+    }
+    std::string Content() {
+        std::lock_guard<std::mutex> guard(lock);
+        return content;
+    }
+
+    std::atomic<std::size_t> bigSize{0};
+
+private:
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    std::mutex lock;
+    std::string content;
+};
+
+}  // namespace tallyhawk::testing
