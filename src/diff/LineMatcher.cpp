@@ -67,7 +67,8 @@ struct Block {
 //    a diagonal already counted from (a-1, j-1), one line longer and earlier
 //    in scan order, so its run is shorter than the best so far;
 //  - a candidate whose lines at offset `best` differ cannot run longer than best;
-//  - no run can exceed the end of either range, nor an old line's bound;
+//  - no run can exceed the end of either range, nor an old line's bound
+//    (what earlier, enclosing searches proved about it);
 //  - once the plain work grows past the size of the range, a table of the new
 //    range's windows of L = best + 1 lines (by rolling hash) lists the only
 //    new lines whose run could still beat best.
@@ -201,6 +202,7 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
                     lastJ = *it;
                     outcome = Consider(a, lastJ);
                     if (outcome != Outcome::Continue) break;
+                    if (best.length >= bounds.Bound(a)) break;  // no later run of a can beat it
                     if (work >= budget && best.length > 0) {
                         BuildTable(best.length + 1);
                         break;
@@ -214,7 +216,7 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
                  j = tableNext[std::size_t(j - newLow)]) {
                 if (j <= lastJ || NewGram(j) != gram) continue;
                 outcome = Consider(a, j);
-                if (outcome != Outcome::Continue) break;
+                if (outcome != Outcome::Continue || best.length >= bounds.Bound(a)) break;
             }
         }
         if (outcome == Outcome::EndSearch) return best;
