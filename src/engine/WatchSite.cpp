@@ -22,15 +22,16 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 // The check's memory sink: grows geometrically (std::string doubles its
-// capacity), and refuses a body over kMaximumPageSize.
+// capacity), and refuses a body over the page's maximum size.
 class CPageSink : public CDownloadSink {
 public:
+    explicit CPageSink(std::size_t limit) : limit(limit) {}
     void Truncate() override {
         data.clear();
         overLimit = false;
     }
     void Write(const char* bytes, std::size_t length) override {
-        if (length > kMaximumPageSize - data.size()) {
+        if (length > limit - data.size()) {
             overLimit = true;
             throw CGenericException(CWatchSite::kPageTooLargeMessage);
         }
@@ -40,6 +41,7 @@ public:
     std::string Take() { return std::move(data); }
 
 private:
+    const std::size_t limit;
     std::string data;
     bool overLimit = false;
 };
@@ -217,7 +219,7 @@ bool CWatchSite::Check(CDownloader& downloader) {
         }
         target = url;
     }
-    CPageSink sink;
+    CPageSink sink(MaximumPageSize());
     std::uint64_t bytes = 0;
     bool succeeded = false;
     try {

@@ -152,6 +152,10 @@ public:
     // when the stream ends inside the record.
     virtual void Serialize(CArchive& archive);
 
+protected:
+    // The body size Check accepts: kMaximumPageSize. Tests lower it.
+    virtual std::size_t MaximumPageSize() const { return kMaximumPageSize; }
+
 private:
     // Counts a real failure and sets Outdated or Disabled.
     void RecordFailure();

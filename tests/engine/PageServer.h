@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +17,16 @@ public:
     CPageServer() {
         server.Get("/page", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content(Content(), "text/html");
+        });
+        // The page for user "ann" with password "s3cret" (HTTP basic).
+        server.Get("/secure", [this](const httplib::Request& request, httplib::Response& response) {
+            if (request.get_header_value("Authorization") == "Basic YW5uOnMzY3JldA==") {
+                response.set_content(Content(), "text/html");
+            } else {
+                response.status = 401;
+                response.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+                response.set_content("denied", "text/plain");
+            }
         });
         // Sends one chunk, then waits (bounded) until the test lets it go on.
         server.Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
@@ -46,7 +57,10 @@ public:
         });
         port = server.bind_to_any_port("127.0.0.1");
         thread = std::thread([this] { server.listen_after_bind(); });
-        server.wait_until_ready();
+        // Bounded wait until the listening thread is serving.
+        for (int i = 0; i < 5000 && !server.is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     ~CPageServer() {
         stopping = true;

@@ -1,0 +1,205 @@
+// CWatchSite::Check against a real HTTP server on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "base/Exception.h"
+#include "engine/EngineTestUtil.h"
+#include "engine/PageServer.h"
+#include "engine/WatchSite.h"
+#include "net/Downloader.h"
+#include "net/InternetError.h"
+
+namespace tallyhawk {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::CFakeServices;
+using testing::CPageServer;
+
+// Cancels the download as soon as the first body bytes arrive.
+class CCancelOnFirstBytes : public CEventSink {
+public:
+    explicit CCancelOnFirstBytes(CDownloader& downloader) : downloader(downloader) {
+        downloader.Subscribe(this, &CCancelOnFirstBytes::OnProgress);
+    }
+    ~CCancelOnFirstBytes() override { UnsubscribeAll(); }
+    bool OnProgress(CDownloadProgress* progress) {
+        if (progress->state == Receiving && progress->bytesReceived > 0) downloader.Cancel();
+        return true;
+    }
+
+private:
+    CDownloader& downloader;
+};
+
+class WatchSiteCheckTest : public ::testing::Test {
+protected:
+    WatchSiteCheckTest() : downloader(10s), site(&fake.services) {
+        RegisterInternetStrings();
+        site.SetUrl(server.Url("/page"));
+    }
+
+    void SetMode(std::int32_t mode) {
+        CWatcherSettings settings = site.GetSettings();
+        settings.SetOutputMode(mode);
+        site.SetSettings(settings);
+    }
+
+    // Checks, expecting a failure, and returns its message.
+    std::string FailingCheck() {
+        try {
+            site.Check(downloader);
+        } catch (const CException& e) {
+            return e.Message();
+        }
+        ADD_FAILURE() << "no exception";
+        return {};
+    }
+
+    void Unreachable() { site.SetUrl("http://127.0.0.1:1/page"); }
+
+    CFakeServices fake;
+    CPageServer server;
+    CDownloader downloader;
+    CWatchSite site;
+};
+
+TEST_F(WatchSiteCheckTest, FirstCheckOfANewPageIsCurrentInEveryMode) {
+    server.SetContent("<p>hello</p>\n");
+    fake.clock.Set(1700000000);
+    for (std::int32_t mode = 0; mode <= 4; ++mode) {
+        SetMode(mode);
+        EXPECT_TRUE(site.Check(downloader));
+        EXPECT_EQ(site.GetStatus(), Current) << mode;
+    }
+    EXPECT_EQ(site.GetLatestContent(), "<p>hello</p>\n");
+    EXPECT_EQ(site.GetPreviousContent(), "") << "the baseline comes only from accepting";
+    EXPECT_EQ(site.GetLastUpdated(), 1700000000);
+    EXPECT_EQ(fake.sound.Count(), 0u);
+}
+
+TEST_F(WatchSiteCheckTest, ModifiedOrCurrentByOutputMode) {
+    server.SetContent("<p>one</p>\n<p>two</p>\n");
+    ASSERT_TRUE(site.Check(downloader));
+    site.AcceptChanges();
+    server.SetContent("<p>one</p>\n<p>two</p>\n<p>three</p>\n");  // an addition only
+    const std::int32_t expected[] = {Modified, Modified, Current, Current, Modified};
+    for (std::int32_t mode = 0; mode <= 4; ++mode) {
+        SetMode(mode);
+        ASSERT_TRUE(site.Check(downloader));
+        EXPECT_EQ(site.GetStatus(), expected[mode]) << mode;
+    }
+    // Sound after every check that leaves the page Modified (modes 0, 1, 4).
+    EXPECT_EQ(fake.sound.Count(), 3u);
+    server.SetContent("<p>one</p>\n<p>two</p>\n");  // back to the accepted form
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetStatus(), Current);
+}
+
+TEST_F(WatchSiteCheckTest, CredentialsAreSentOnlyForThePageThatHasThem) {
+    server.SetContent("members only");
+    site.SetUrl(server.Url("/secure"));
+    CWatcherSettings settings = site.GetSettings();
+    settings.SetUserName("ann");
+    settings.SetPassword("s3cret");
+    site.SetSettings(settings);
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetLatestContent(), "members only");
+
+    // A page without credentials through the same downloader: none are sent,
+    // and the server's refusal page is what was downloaded.
+    CWatchSite other(&fake.services);
+    other.SetUrl(server.Url("/secure"));
+    ASSERT_TRUE(other.Check(downloader));
+    EXPECT_EQ(other.GetLatestContent(), "denied");
+}
+
+TEST_F(WatchSiteCheckTest, FourthFailureWithRetryCountThreeDisables) {
+    Unreachable();
+    std::string expected = InternetErrorText(kErrorCannotConnect);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(FailingCheck(), expected);
+        EXPECT_EQ(site.GetStatus(), Outdated) << i;
+        EXPECT_EQ(site.GetFailures(), i);
+        EXPECT_TRUE(site.IsDue()) << "a failure leaves the page due";
+    }
+    EXPECT_EQ(FailingCheck(), expected);
+    EXPECT_EQ(site.GetStatus(), Disabled);
+    EXPECT_EQ(site.GetFailures(), 4);
+    EXPECT_FALSE(site.Check(downloader)) << "a disabled page is not checked";
+    site.Enable(false);
+    EXPECT_EQ(site.GetFailures(), 0);
+}
+
+TEST_F(WatchSiteCheckTest, RetryCountZeroNeverDisables) {
+    CWatcherSettings settings = site.GetSettings();
+    settings.SetRetryCount(0);
+    site.SetSettings(settings);
+    Unreachable();
+    for (int i = 1; i <= 6; ++i) FailingCheck();
+    EXPECT_EQ(site.GetStatus(), Outdated);
+    EXPECT_EQ(site.GetFailures(), 6);
+}
+
+TEST_F(WatchSiteCheckTest, SuccessAfterFailuresResetsTheCount) {
+    Unreachable();
+    FailingCheck();
+    FailingCheck();
+    site.SetUrl(server.Url("/page"));
+    EXPECT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetFailures(), 0);
+}
+
+TEST_F(WatchSiteCheckTest, CanceledDownloadIsOutdatedWithoutAFailure) {
+    Unreachable();
+    FailingCheck();
+    site.SetUrl(server.Url("/trickle"));
+    CCancelOnFirstBytes cancel(downloader);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(site.Check(downloader));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(site.GetStatus(), Outdated);
+    EXPECT_EQ(site.GetFailures(), 1);
+    EXPECT_EQ(site.GetLastUpdated(), 0);
+}
+
+TEST_F(WatchSiteCheckTest, BodyIsCutAtItsFirstZeroByte) {
+    server.SetContent(std::string("abc\0def", 7));
+    EXPECT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetLatestContent(), "abc");
+}
+
+// The real limit is 256 MiB; a page with a lower one keeps the test fast.
+class CSmallLimitSite : public CWatchSite {
+public:
+    using CWatchSite::CWatchSite;
+    static constexpr std::size_t kLimit = 3 << 20;
+
+protected:
+    std::size_t MaximumPageSize() const override { return kLimit; }
+};
+
+TEST_F(WatchSiteCheckTest, BodyOverTheLimitIsAFailedDownload) {
+    CSmallLimitSite page(&fake.services);
+    page.SetUrl(server.Url("/big"));
+    page.SetLatestContent("kept");
+    server.bigSize = CSmallLimitSite::kLimit;
+    EXPECT_TRUE(page.Check(downloader)) << "exactly the limit is accepted";
+    EXPECT_EQ(page.GetLatestContent().size(), CSmallLimitSite::kLimit);
+
+    server.bigSize = CSmallLimitSite::kLimit + 1;
+    page.SetLatestContent("kept");
+    try {
+        page.Check(downloader);
+        ADD_FAILURE() << "no exception";
+    } catch (const CException& e) {
+        EXPECT_EQ(e.Message(), CWatchSite::kPageTooLargeMessage);
+    }
+    EXPECT_EQ(page.GetStatus(), Outdated);
+    EXPECT_EQ(page.GetFailures(), 1);
+    EXPECT_EQ(page.GetLatestContent(), "kept");
+}
+
+}  // namespace
+}  // namespace tallyhawk
