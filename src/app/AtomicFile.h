@@ -1,0 +1,37 @@
+// CAtomicFile: writes a file that either keeps its old contents or gets all
+// of the new ones. The bytes go to a new temporary file in the same folder
+// (mode 0600); Commit flushes it to the disk and renames it over the target.
+// A file that is never committed is removed. Not thread-safe.
+#pragma once
+
+#include <string>
+
+namespace tallyhawk {
+
+class CAtomicFile {
+public:
+    // Creates the temporary file beside `path`. Throws COsException.
+    explicit CAtomicFile(std::string path);
+    CAtomicFile(const CAtomicFile&) = delete;
+    CAtomicFile& operator=(const CAtomicFile&) = delete;
+    // Removes the temporary file when it was not committed.
+    ~CAtomicFile();
+
+    // The temporary file's descriptor, open for writing.
+    int Descriptor() const { return fd; }
+    // Syncs the temporary file and renames it to the target, then syncs the
+    // folder. The descriptor stays open (on the new file) until destruction.
+    // Throws COsException.
+    void Commit();
+
+    // Writes `bytes` to `path` this way. Throws COsException.
+    static void Write(const std::string& path, const std::string& bytes);
+
+private:
+    std::string path;
+    std::string temporary;
+    int fd = -1;
+    bool committed = false;
+};
+
+}  // namespace tallyhawk

@@ -1,0 +1,73 @@
+// CDocument: the small document base of the program's front ends: a path, a
+// modified flag, and New, Open, Save and delete-contents steps around the
+// derived document's Serialize.
+//
+// Files are read through a loading archive and written atomically (a new
+// file in the same folder, flushed, renamed over the old one, mode 0600).
+//
+// A front end that may write the document takes its file lock (LockFile):
+// an advisory lock (flock) on the file, held until the document is closed.
+// Saving moves the lock to the new file before it replaces the old one, so
+// another process never finds the path unlocked in between. A second
+// process asking for the lock gets CGenericException with kInUseMessage.
+//
+// Used on one thread, except SetModifiedFlag and IsModified, which any thread
+// may call (events from the watch thread mark the document modified).
+#pragma once
+
+#include <atomic>
+#include <string>
+
+namespace tallyhawk {
+
+class CArchive;
+
+class CDocument {
+public:
+    // %s: the file's path.
+    static constexpr const char* kInUseMessage =
+        "The document %s is in use by another Tallyhawk program; close it there first.";
+
+    CDocument() = default;
+    CDocument(const CDocument&) = delete;
+    CDocument& operator=(const CDocument&) = delete;
+    virtual ~CDocument();
+
+    const std::string& GetPathName() const { return pathName; }
+    void SetPathName(const std::string& path) { pathName = path; }
+    bool IsModified() const { return modified.load(); }
+    void SetModifiedFlag(bool value = true) { modified.store(value); }
+
+    // Empties the document, forgets its path and releases the lock.
+    // Derived classes add their own steps and call this one.
+    virtual bool OnNewDocument();
+    // Empties the document, then reads `path`. On any failure the document is
+    // emptied again and the exception leaves (CArchiveException for a short
+    // or damaged file, COsException when it cannot be read); the path is then
+    // not taken. Not modified afterwards.
+    virtual void OnOpenDocument(const std::string& path);
+    // Writes the document to `path` atomically and takes that path. When the
+    // document holds the lock of `path`, the new file carries it on. Not
+    // modified afterwards. Throws COsException; the old file is then intact.
+    virtual void OnSaveDocument(const std::string& path);
+
+    // Takes the advisory lock of `path` (the file must exist) for this
+    // document. Throws CGenericException(kInUseMessage) when another holder
+    // has it, COsException when the file cannot be opened.
+    void LockFile(const std::string& path);
+    // Lets go of the lock, if held.
+    void UnlockFile();
+    bool HoldsLock() const { return lockFd >= 0; }
+
+    virtual void Serialize(CArchive& archive) = 0;
+    // Empties the document; called before New and Open and when it closes.
+    virtual void DeleteContents() {}
+
+private:
+    std::string pathName;
+    std::string lockedPath;
+    int lockFd = -1;
+    std::atomic<bool> modified{false};
+};
+
+}  // namespace tallyhawk

@@ -1,0 +1,96 @@
+#include "app/PageCheck.h"
+
+#include <cstdio>
+
+#include "app/MessageLog.h"
+#include "base/Exception.h"
+#include "engine/WatchSite.h"
+#include "net/Downloader.h"
+
+namespace tallyhawk {
+
+CPageCheck::CPageCheck(CDownloader& downloader, CWatchSite& site, CMessageLog& log)
+    : downloader(downloader), site(site), log(log) {}
+
+CPageCheck::~CPageCheck() { UnsubscribeAll(); }
+
+std::string CPageCheck::StatusText(const CDownloadProgress& progress) {
+    switch (progress.state) {
+        case Resolving: return "Resolving host name " + progress.statusText;
+        case Resolved: return "Resolved host name " + progress.statusText;
+        case Connecting: return "Connecting to " + progress.statusText;
+        case Connected: return "Connected to " + progress.statusText;
+        case Receiving: {
+            char text[64];
+            std::snprintf(text, sizeof text, "Downloaded %lu bytes...",
+                          static_cast<unsigned long>(progress.bytesReceived));
+            return text;
+        }
+        case DownloadState::Canceled: return "Canceled";
+        case Done: return "Done";
+        default: return {};
+    }
+}
+
+int CPageCheck::Run(const ProgressFunction& progress) {
+    callback = progress;
+    Show(kPleaseWait, 0);
+    downloader.Subscribe(this, &CPageCheck::OnProgress);
+    try {
+        if (site.Check(downloader)) succeeded = true;
+    } catch (const CException& exception) {
+        char message[512];
+        if (!exception.GetErrorMessage(message, sizeof message) || message[0] == '\0') {
+            CopyCut(kFailedToDownload, message, sizeof message);
+        }
+        Show(message, 100);
+        log.Add(exception, site.GetUrl());
+    } catch (...) {
+        log.Add(kSehException, site.GetUrl());
+    }
+    downloader.Unsubscribe(static_cast<CEventSink*>(this));
+    callback = nullptr;
+    if (canceled.load()) return IDCANCEL;
+    return succeeded.load() ? IDOK : IDCANCEL;
+}
+
+void CPageCheck::Cancel() {
+    if (canceled.exchange(true)) return;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        status = kCanceling;
+    }
+    downloader.Cancel();
+}
+
+std::string CPageCheck::GetStatus() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return status;
+}
+
+bool CPageCheck::OnProgress(CDownloadProgress* progress) {
+    // A cancel that came before the download started is passed on again,
+    // because a download clears the downloader's cancel mark when it starts.
+    if (canceled.load() && !downloader.IsCanceled()) downloader.Cancel();
+    std::string text = StatusText(*progress);
+    if (text.empty()) return true;
+    int percent = -2;  // leave the bar as it is
+    if (progress->state == Receiving) {
+        percent = progress->contentLength == 0
+                      ? -1
+                      : static_cast<int>(progress->bytesReceived * 100 / progress->contentLength);
+    }
+    if (progress->state == Done) succeeded = true;
+    Show(text, percent);
+    return true;
+}
+
+void CPageCheck::Show(const std::string& text, int percent) {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        status = text;
+    }
+    if (callback) callback(text, percent);
+}
+
+}  // namespace tallyhawk

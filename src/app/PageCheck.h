@@ -1,0 +1,73 @@
+// CPageCheck: one check of one page on demand, outside the watch schedule,
+// with progress texts for whoever shows them. The Update Page dialog and the
+// command line's update both run it.
+//
+// Run checks the page with the given downloader (the document's manual-check
+// downloader, never the page list's) on the calling thread. Progress arrives
+// on that thread through the callback; Cancel may be called from any thread.
+// Failures go to the message log with the page's address.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "base/EventSource.h"
+
+namespace tallyhawk {
+
+class CDownloader;
+class CMessageLog;
+class CWatchSite;
+struct CDownloadProgress;
+
+// The dialog results.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+
+class CPageCheck : public CEventSink {
+public:
+    static constexpr const char* kPleaseWait = "Please wait...";
+    static constexpr const char* kFailedToDownload = "Failed to download file.";
+    static constexpr const char* kSehException = "SEH Exception";
+    static constexpr const char* kCanceling = "Canceling...";
+
+    // The status text to show and the progress in percent; -1 hides the
+    // progress bar (no content length known), -2 leaves it as it is.
+    using ProgressFunction = std::function<void(const std::string& status, int percent)>;
+
+    // All three must outlive the check.
+    CPageCheck(CDownloader& downloader, CWatchSite& site, CMessageLog& log);
+    ~CPageCheck() override;
+
+    // Checks the page once and returns IDOK when it was checked and not
+    // canceled, else IDCANCEL. Never throws.
+    int Run(const ProgressFunction& progress = {});
+    // Stops the check: the running download ends at once. Any thread.
+    void Cancel();
+
+    bool Succeeded() const { return succeeded.load(); }
+    bool Canceled() const { return canceled.load(); }
+    // The last status text (also after a failure: the error's text).
+    std::string GetStatus() const;
+
+    // The status text for one progress record; empty: leave the text as it is.
+    static std::string StatusText(const CDownloadProgress& progress);
+
+private:
+    bool OnProgress(CDownloadProgress* progress);
+    void Show(const std::string& status, int percent);
+
+    CDownloader& downloader;
+    CWatchSite& site;
+    CMessageLog& log;
+    ProgressFunction callback;
+    std::atomic<bool> canceled{false};
+    std::atomic<bool> succeeded{false};
+    mutable std::mutex lock;
+    std::string status;  // guarded by lock
+};
+
+}  // namespace tallyhawk

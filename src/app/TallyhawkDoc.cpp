@@ -1,0 +1,77 @@
+#include "app/TallyhawkDoc.h"
+
+#include "app/AppSettings.h"
+#include "app/PageCheck.h"
+#include "base/Archive.h"
+
+namespace tallyhawk {
+
+CTallyhawkDoc::CTallyhawkDoc(const CAppSettings* appSettings, CSiteServices* services,
+                             const IClock* clock, std::chrono::milliseconds timeout)
+    : appSettings(appSettings),
+      messageLog(clock),
+      logWriter(messageLog),
+      pages(&logWriter, services, timeout),
+      downloader(timeout) {
+    pages.Subscribe(this, &CTallyhawkDoc::OnPageListEvent);
+}
+
+CTallyhawkDoc::~CTallyhawkDoc() {
+    pages.StopWatching(true);
+    UnsubscribeAll();
+}
+
+bool CTallyhawkDoc::OnPageListEvent(SiteListEvent* event) {
+    if (event->code >= PageAdded && event->code <= PageDisabled) SetModifiedFlag(true);
+    return true;
+}
+
+bool CTallyhawkDoc::OnNewDocument() {
+    if (!CDocument::OnNewDocument()) return false;
+    if (appSettings) appSettings->ApplyTo(messageLog);
+    return true;
+}
+
+void CTallyhawkDoc::Serialize(CArchive& archive) { pages.Serialize(archive); }
+
+void CTallyhawkDoc::DeleteContents() {
+    // The watch thread may be inside a check of a page about to be destroyed.
+    pages.StopWatching(true);
+    pages.Unsubscribe(static_cast<CEventSink*>(this));
+    pages.RemoveAll();
+    messageLog.Clear();
+    CDocument::DeleteContents();
+    pages.Subscribe(this, &CTallyhawkDoc::OnPageListEvent);
+}
+
+bool CTallyhawkDoc::CanStartWatching() const {
+    return !pages.IsWatching() && pages.GetCount() >= 1;
+}
+
+bool CTallyhawkDoc::StartWatching() {
+    if (pages.IsWatching()) return true;
+    if (!CanStartWatching()) return false;
+    return pages.StartWatching();
+}
+
+void CTallyhawkDoc::StopWatching() { pages.StopWatching(false); }
+
+void CTallyhawkDoc::SaveLogMessages(const std::string& path) { messageLog.SaveTo(path); }
+
+void CTallyhawkDoc::ClearLogMessages() { messageLog.Clear(); }
+
+std::unique_ptr<CPageCheck> CTallyhawkDoc::MakePageCheck(std::int32_t index) {
+    CWatchSite* page = pages.GetAt(index);
+    if (!page) return nullptr;
+    return std::make_unique<CPageCheck>(downloader, *page, messageLog);
+}
+
+int CTallyhawkDoc::UpdatePage(CPageCheck& check, const CPageCheck::ProgressFunction& progress) {
+    int result = check.Run(progress);
+    if (result == IDOK) SetModifiedFlag(true);
+    return result;
+}
+
+void CTallyhawkDoc::ViewChanges(std::int32_t index) { pages.ViewChanges(index); }
+
+}  // namespace tallyhawk
