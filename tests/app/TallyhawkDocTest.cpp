@@ -1,0 +1,207 @@
+// CTallyhawkDoc: the .wat bytes, all-or-nothing loading, atomic saving with
+// the file lock, the modified flag, emptying while watching, and the check
+// on demand against a real HTTP server on 127.0.0.1.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "app/AppSettings.h"
+#include "app/PageCheck.h"
+#include "app/TallyhawkDoc.h"
+#include "base/Archive.h"
+#include "engine/EngineTestUtil.h"
+#include "engine/PageServer.h"
+#include "net/InternetError.h"
+
+namespace tallyhawk {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::CFakeServices;
+using testing::CPageServer;
+using testing::CScopedTimeZone;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class TallyhawkDocTest : public ::testing::Test {
+protected:
+    TallyhawkDocTest() : zone("UTC0"), doc(&appSettings, &fake.services, &fake.clock, 10s) {
+        RegisterInternetStrings();
+        appSettings.SetLogFile(fake.scratch / "app.log");
+        appSettings.SetLoggingEnabled(false);
+        appSettings.SetMaximumLines(7);
+        doc.OnNewDocument();
+    }
+
+    CWatchSite MakePage(const std::string& name, const std::string& url) {
+        CWatchSite page(&fake.services);
+        page.SetName(name);
+        page.SetUrl(url);
+        return page;
+    }
+    std::string Path(const std::string& name) const { return fake.scratch / name; }
+
+    CScopedTimeZone zone;
+    CFakeServices fake;
+    CAppSettings appSettings;
+    CTallyhawkDoc doc;
+};
+
+TEST_F(TallyhawkDocTest, NewDocumentTakesTheApplicationLogSettings) {
+    EXPECT_EQ(doc.GetMessageLog().GetLogFile(), fake.scratch / "app.log");
+    EXPECT_FALSE(doc.GetMessageLog().GetLogToFile());
+    EXPECT_EQ(doc.GetMessageLog().GetMaximumLines(), 7);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.CanStartWatching()) << "an empty list cannot be watched";
+}
+
+TEST_F(TallyhawkDocTest, EmptyDocumentIsSixBytes) {
+    doc.OnSaveDocument(Path("empty.wat"));
+    EXPECT_EQ(ReadFile(Path("empty.wat")), std::string("\x01\x00\x00\x00\x00\x00", 6));
+    doc.OnOpenDocument(Path("empty.wat"));
+    EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+}
+
+TEST_F(TallyhawkDocTest, OnePageDocumentMatchesTheFileLayoutByteForByte) {
+    doc.GetPageList().Add(MakePage("News", "http://example.com/n"));  // 20 characters
+    EXPECT_TRUE(doc.IsModified());
+    doc.OnSaveDocument(Path("news.wat"));
+    EXPECT_FALSE(doc.IsModified());
+
+    std::string expected("\x01\x00\x01\x00\x00\x00", 6);
+    expected += std::string("\x06\x00\x01", 3);
+    expected += std::string("\x80\x70\x00\x00", 4);  // 08:00:00 on 1 Jan 1970, UTC
+    expected += std::string("\x10\xEF\x00\x00", 4);  // 17:00:00
+    expected += std::string("\x11\x00\x00\x00", 4);
+    expected += "\x0Bnotepad.exe";
+    expected += "\x0Aringin.wav";
+    expected += std::string("\x78\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00", 16);
+    expected += std::string("\x04\xFF\xFF\x64\x00\xFF\x64\x64\x00\xFF\x00\x00\x00", 13);
+    expected += std::string("\x00\x00", 2);
+    expected += std::string("\x04\x00", 2);
+    expected += "\x14http://example.com/n";
+    expected += std::string("\x00\x00\x00\x00\x00\x00\x00", 7);
+    expected += "\x04News";
+    expected += std::string("\x00\x00\x00\x00", 4);
+    ASSERT_EQ(expected.size(), 114u);
+    EXPECT_EQ(ReadFile(Path("news.wat")), expected);
+
+    struct stat info {};
+    ASSERT_EQ(stat(Path("news.wat").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file holds passwords";
+    for (const auto& entry : std::filesystem::directory_iterator(fake.scratch.path)) {
+        EXPECT_EQ(entry.path().filename().string().rfind("news.wat.", 0), std::string::npos)
+            << "temporary file left: " << entry.path();
+    }
+}
+
+TEST_F(TallyhawkDocTest, LoadingIsAllOrNothingAndMarksNothingModified) {
+    for (int i = 0; i < 3; ++i) doc.GetPageList().Add(MakePage("p" + std::to_string(i), "http://a/" + std::to_string(i)));
+    doc.OnSaveDocument(Path("three.wat"));
+    std::string bytes = ReadFile(Path("three.wat"));
+
+    // Another version word still loads.
+    std::string other = bytes;
+    other[0] = '\x07';
+    WriteFile(Path("other.wat"), other);
+    doc.OnOpenDocument(Path("other.wat"));
+    EXPECT_EQ(doc.GetPageList().GetCount(), 3);
+    EXPECT_EQ(doc.GetPageList().GetAt(2)->GetName(), "p2");
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), Path("other.wat"));
+
+    // Cut inside the third page record.
+    WriteFile(Path("cut.wat"), bytes.substr(0, bytes.size() - 10));
+    EXPECT_THROW(doc.OnOpenDocument(Path("cut.wat")), CArchiveException);
+    EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), Path("other.wat")) << "the failed file is not taken";
+
+    // A count far beyond the records fails the same way, without a huge allocation.
+    std::string huge = bytes;
+    huge.replace(2, 4, std::string("\xFF\xFF\xFF\x7F", 4));
+    WriteFile(Path("huge.wat"), huge);
+    EXPECT_THROW(doc.OnOpenDocument(Path("huge.wat")), CArchiveException);
+    EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+}
+
+TEST_F(TallyhawkDocTest, SecondHolderOfTheFileGetsAnInUseError) {
+    doc.OnSaveDocument(Path("shared.wat"));
+    doc.LockFile(Path("shared.wat"));
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    try {
+        other.LockFile(Path("shared.wat"));
+        ADD_FAILURE() << "locked twice";
+    } catch (const CGenericException& e) {
+        EXPECT_NE(e.Message().find("in use"), std::string::npos) << e.Message();
+    }
+    // Saving replaces the file; the lock goes with it.
+    doc.GetPageList().Add(MakePage("a", "http://a/"));
+    doc.OnSaveDocument(Path("shared.wat"));
+    EXPECT_THROW(other.LockFile(Path("shared.wat")), CGenericException);
+    doc.UnlockFile();
+    other.LockFile(Path("shared.wat"));
+    EXPECT_TRUE(other.HoldsLock());
+}
+
+TEST_F(TallyhawkDocTest, EmptyingWhileWatchingStopsTheThreadFirst) {
+    CPageServer server;
+    doc.GetPageList().Add(MakePage("slow", server.Url("/trickle")));
+    ASSERT_TRUE(doc.StartWatching());
+    for (int i = 0; i < 500 && doc.GetPageList().GetAt(0)->GetStatus() != Updating; ++i) {
+        std::this_thread::sleep_for(2ms);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    doc.OnNewDocument();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+    EXPECT_FALSE(doc.GetPageList().IsWatching());
+    EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+}
+
+TEST_F(TallyhawkDocTest, CheckOnDemandReportsProgressAndMarksTheDocument) {
+    CPageServer server;
+    server.SetContent("<p>hello</p>\n");
+    doc.GetPageList().Add(MakePage("ok", server.Url("/page")));
+    doc.GetPageList().Add(MakePage("bad", "http://127.0.0.1:1/page"));
+    doc.SetModifiedFlag(false);
+
+    std::vector<std::string> texts;
+    auto check = doc.MakePageCheck(0);
+    ASSERT_TRUE(check);
+    EXPECT_EQ(doc.UpdatePage(*check, [&](const std::string& text, int) { texts.push_back(text); }),
+              IDOK);
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front(), "Please wait...");
+    EXPECT_EQ(texts.back(), "Done");
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Downloaded 13 bytes..."), texts.end());
+
+    auto failing = doc.MakePageCheck(1);
+    EXPECT_EQ(doc.UpdatePage(*failing), IDCANCEL);
+    ASSERT_EQ(doc.GetMessageLog().GetCount(), 1);
+    EXPECT_EQ(doc.GetMessageLog().GetAt(0)->GetSource(), "http://127.0.0.1:1/page");
+    EXPECT_EQ(failing->GetStatus(), doc.GetMessageLog().GetAt(0)->GetMessage());
+
+    auto canceled = doc.MakePageCheck(0);
+    canceled->Cancel();  // before the download starts: still honoured
+    EXPECT_EQ(doc.UpdatePage(*canceled), IDCANCEL);
+    EXPECT_EQ(doc.GetPageList().GetAt(0)->GetStatus(), Outdated);
+    EXPECT_EQ(doc.MakePageCheck(5), nullptr);
+}
+
+}  // namespace
+}  // namespace tallyhawk
