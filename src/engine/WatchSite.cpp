@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "base/Archive.h"
@@ -26,6 +27,11 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 class CPageSink : public CDownloadSink {
 public:
     explicit CPageSink(std::size_t limit) : limit(limit) {}
+    // Room for `bytes` (at most the limit) before the first write, so that a
+    // page of known length arrives in one allocation, without copies.
+    void Reserve(std::uint64_t bytes) {
+        if (data.empty()) data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, limit)));
+    }
     void Truncate() override {
         data.clear();
         overLimit = false;
@@ -44,6 +50,27 @@ private:
     const std::size_t limit;
     std::string data;
     bool overLimit = false;
+};
+
+// Sizes the sink from the response's Content-Length, announced with the
+// first chunk and before it is written.
+class CSizeHint : public CEventSink {
+public:
+    CSizeHint(CDownloader& downloader, CPageSink& sink) : sink(sink) {
+        downloader.Subscribe(this, &CSizeHint::OnProgress);
+    }
+    ~CSizeHint() override { UnsubscribeAll(); }
+    bool OnProgress(const CDownloadProgress* progress) {
+        if (!sized && progress->state == Receiving) {
+            sized = true;
+            if (progress->contentLength > 0) sink.Reserve(progress->contentLength);
+        }
+        return true;
+    }
+
+private:
+    CPageSink& sink;
+    bool sized = false;
 };
 
 // The weekday bits, Sunday first as tm_wday counts.
@@ -223,6 +250,7 @@ bool CWatchSite::Check(CDownloader& downloader) {
     std::uint64_t bytes = 0;
     bool succeeded = false;
     try {
+        CSizeHint hint(downloader, sink);
         succeeded = downloader.Download(target, &sink, &bytes);
     } catch (const CException&) {
         if (sink.OverLimit()) RecordFailure();
