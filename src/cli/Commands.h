@@ -12,4 +12,26 @@ using Args = std::vector<std::string>;
 int RunDiff(const Args& args);
 extern const char* const kDiffHelp;
 
+// Document commands (DocumentCommands.cpp).
+int RunNew(const Args& args);
+int RunAdd(const Args& args);
+int RunList(const Args& args);
+int RunShow(const Args& args);
+int RunSet(const Args& args);
+int RunRemove(const Args& args);
+int RunDefaults(const Args& args);
+int RunUpdate(const Args& args);
+int RunView(const Args& args);
+int RunWatch(const Args& args);
+extern const char* const kNewHelp;
+extern const char* const kAddHelp;
+extern const char* const kListHelp;
+extern const char* const kShowHelp;
+extern const char* const kSetHelp;
+extern const char* const kRemoveHelp;
+extern const char* const kDefaultsHelp;
+extern const char* const kUpdateHelp;
+extern const char* const kViewHelp;
+extern const char* const kWatchHelp;
+
 }  // namespace tallyhawk::cli

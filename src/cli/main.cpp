@@ -19,6 +19,16 @@ struct Command {
 // One entry per command, in the order --help lists them.
 const Command kCommands[] = {
     {"diff", "compare two versions of a page and print the changes", &RunDiff, &kDiffHelp},
+    {"new", "create an empty document", &RunNew, &kNewHelp},
+    {"add", "add a page to a document", &RunAdd, &kAddHelp},
+    {"list", "list a document's pages", &RunList, &kListHelp},
+    {"show", "show one page and its settings", &RunShow, &kShowHelp},
+    {"set", "change a page's settings", &RunSet, &kSetHelp},
+    {"remove", "remove a page", &RunRemove, &kRemoveHelp},
+    {"defaults", "show or change the settings new pages start with", &RunDefaults, &kDefaultsHelp},
+    {"update", "check a page now and accept what it finds", &RunUpdate, &kUpdateHelp},
+    {"view", "show a page's changes and accept them", &RunView, &kViewHelp},
+    {"watch", "watch a document's pages", &RunWatch, &kWatchHelp},
 };
 
 void PrintUsage(std::FILE* out) {

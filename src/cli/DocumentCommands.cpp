@@ -1,0 +1,552 @@
+// tallyhawk-cli's document commands: keep pages in a .wat file, check them,
+// view their changes and watch them, without a window.
+#include <signal.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+
+#include "app/AppSettings.h"
+#include "app/PageCheck.h"
+#include "app/SettingsStore.h"
+#include "app/TallyhawkDoc.h"
+#include "base/Exception.h"
+#include "cli/Commands.h"
+#include "cli/PageOptions.h"
+#include "diff/ChangeDetector.h"
+#include "engine/WatchSite.h"
+
+namespace tallyhawk::cli {
+
+#define TALLYHAWK_PAGE_OPTIONS_HELP                                                      \
+    "Page options:\n"                                                                    \
+    "  --url U, --name N         the page's address and name\n"                          \
+    "  --enable, --disable       check the page, or leave it alone\n"                    \
+    "  --always                  check at any time of day\n"                             \
+    "  --periodic HH:MM:SS-HH:MM:SS  check only inside this daily window\n"              \
+    "  --interval HH:MM:SS       time between checks\n"                                  \
+    "  --days mon,tue,...,sun    days on which to check\n"                               \
+    "  --retry N                 failures (0-9) before the page is disabled\n"           \
+    "  --ignore-first N, --ignore-last N  changes (0-100) to disregard\n"                \
+    "  --notify LIST             of sound, app, tray, browser; or none\n"                \
+    "  --output MODE             added-text, deleted-text, added-html, deleted-html,\n"  \
+    "                            highlighted\n"                                          \
+    "  --highlight 0xBBGGRR      colour of the added text\n"                             \
+    "  --viewer PATH, --sound PATH, --user NAME, --password PASS\n"
+
+const char* const kNewHelp =
+    "Usage: tallyhawk-cli new FILE\nCreates FILE as an empty document.\n";
+const char* const kAddHelp =
+    "Usage: tallyhawk-cli add FILE URL [--name NAME] [PAGE OPTIONS]\n"
+    "Adds a page with the default settings; without --name it is named from\n"
+    "its address.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+const char* const kListHelp =
+    "Usage: tallyhawk-cli list FILE [--json]\nLists the pages; INDEX counts from 0.\n";
+const char* const kShowHelp =
+    "Usage: tallyhawk-cli show FILE INDEX [--json]\nShows one page and its settings.\n";
+const char* const kSetHelp =
+    "Usage: tallyhawk-cli set FILE INDEX [PAGE OPTIONS]\nChanges a page.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+const char* const kRemoveHelp = "Usage: tallyhawk-cli remove FILE INDEX\nRemoves a page.\n";
+const char* const kDefaultsHelp =
+    "Usage: tallyhawk-cli defaults [--json] [PAGE OPTIONS] [--log-file PATH]\n"
+    "                              [--logging on|off] [--max-lines N]\n"
+    "Shows or changes the settings new pages start with and the log settings.\n"
+    "--url, --name, --enable and --disable do not apply here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+const char* const kUpdateHelp =
+    "Usage: tallyhawk-cli update FILE INDEX\n"
+    "Enables the page, checks it now (progress on standard error) and, when the\n"
+    "check succeeds, shows its changes and accepts them.\n";
+const char* const kViewHelp =
+    "Usage: tallyhawk-cli view FILE INDEX [--print]\n"
+    "Shows the page's changes as its settings say and accepts them; with --print\n"
+    "the change output is written to standard output instead.\n";
+const char* const kWatchHelp =
+    "Usage: tallyhawk-cli watch FILE [--for SECONDS]\n"
+    "Watches the pages until interrupted (or for SECONDS), printing each log\n"
+    "entry and each status change, and saves the document as it changes.\n";
+
+namespace {
+
+// Bad use of a command: exit status 2.
+struct UsageError {
+    std::string message;
+};
+
+// What the front end keeps between documents: the stored defaults.
+struct FrontEnd {
+    FrontEnd() {
+        LoadDefaultPage(store, defaultPage);
+        LoadAppSettings(store, app);
+    }
+    CFileSettingsStore store;
+    CWatchSite defaultPage;
+    CAppSettings app;
+};
+
+int Run(const char* command, const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.message.c_str());
+        return 2;
+    } catch (const CException& error) {
+        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.Message().c_str());
+        return 1;
+    } catch (const CXpException& error) {
+        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.GetMessage());
+        return 1;
+    }
+}
+
+// Splits the arguments into positional ones and the flags it knows.
+struct Parsed {
+    std::vector<std::string> positional;
+    bool json = false;
+    bool print = false;
+    std::optional<std::string> forSeconds;
+    PageOptions page;
+    bool anyPageOption = false;
+    std::optional<std::string> logFile, logging, maxLines;
+};
+
+Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const char*> flags) {
+    auto allowed = [&](const char* flag) {
+        for (const char* f : flags) {
+            if (std::string(f) == flag) return true;
+        }
+        return false;
+    };
+    Parsed parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+            return args[++i];
+        };
+        if (arg == "--json" && allowed("--json")) {
+            parsed.json = true;
+        } else if (arg == "--print" && allowed("--print")) {
+            parsed.print = true;
+        } else if (arg == "--for" && allowed("--for")) {
+            parsed.forSeconds = value();
+        } else if (arg == "--log-file" && allowed("--log-file")) {
+            parsed.logFile = value();
+        } else if (arg == "--logging" && allowed("--logging")) {
+            parsed.logging = value();
+        } else if (arg == "--max-lines" && allowed("--max-lines")) {
+            parsed.maxLines = value();
+        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            bool taken = false;
+            if (pageOptions) {
+                try {
+                    taken = ParsePageOption(args, i, parsed.page);
+                } catch (const CException& error) {
+                    throw UsageError{error.Message()};
+                }
+            }
+            if (!taken) throw UsageError{"unknown option '" + arg + "'"};
+            parsed.anyPageOption = true;
+        } else {
+            parsed.positional.push_back(arg);
+        }
+    }
+    return parsed;
+}
+
+void RequirePositional(const Parsed& parsed, std::size_t count, const char* what) {
+    if (parsed.positional.size() != count) throw UsageError{std::string("expected ") + what};
+}
+
+// Opens FILE; `forWriting` takes its lock first. The message log takes the
+// application's log settings.
+std::unique_ptr<CTallyhawkDoc> OpenDocument(FrontEnd& front, const std::string& path, bool forWriting) {
+    auto doc = std::make_unique<CTallyhawkDoc>(&front.app);
+    if (forWriting) doc->LockFile(path);
+    try {
+        doc->OnOpenDocument(path);
+    } catch (const CException& error) {
+        throw CGenericException(path + ": the document could not be read (" + error.Message() +
+                                "); it was left as it is.");
+    }
+    front.app.ApplyTo(doc->GetMessageLog());
+    return doc;
+}
+
+std::int32_t ParseIndex(const std::string& text, const CTallyhawkDoc& doc) {
+    CTallyhawkDoc& list = const_cast<CTallyhawkDoc&>(doc);
+    const std::int32_t count = list.GetPageList().GetCount();
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError{"INDEX must be a number from 0, not '" + text + "'"};
+    std::int32_t index = static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10));
+    if (index >= count)
+        throw UsageError{"there is no page " + text + " (the document has " + std::to_string(count) + ")"};
+    return index;
+}
+
+std::string PageJson(std::int32_t index, const CWatchSite& page) {
+    return "{\"index\": " + std::to_string(index) + ", \"name\": " + JsonString(page.GetName()) +
+           ", \"url\": " + JsonString(page.GetUrl()) + ", \"status\": " +
+           JsonString(StatusName(page.GetStatus())) + ", \"statusCode\": " +
+           std::to_string(page.GetStatus()) + ", \"lastUpdated\": " +
+           std::to_string(page.GetLastUpdated()) + ", \"failures\": " +
+           std::to_string(page.GetFailures());
+}
+
+std::string DaysText(std::int32_t days) {
+    static const char* const kDays[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+    std::string text;
+    for (int i = 0; i < 7; ++i) {
+        if (days & (1 << i)) text += std::string(text.empty() ? "" : ",") + kDays[i];
+    }
+    return text.empty() ? "none" : text;
+}
+
+std::string SettingsJson(const CWatcherSettings& s) {
+    char colors[64];
+    std::snprintf(colors, sizeof colors, "\"highlightColor\": %u, \"secondHighlightColor\": %u",
+                  s.GetHighlightColor(), s.GetSecondHighlightColor());
+    return std::string("{\"alwaysUpdate\": ") + (s.GetAlwaysUpdate() ? "true" : "false") +
+           ", \"beginTime\": " + JsonString(FormatTimeOfDay(s.GetStoredBeginTime())) +
+           ", \"endTime\": " + JsonString(FormatTimeOfDay(s.GetStoredEndTime())) +
+           ", \"days\": " + std::to_string(s.GetDays()) +
+           ", \"notifyFlags\": " + std::to_string(s.GetNotifyFlags()) +
+           ", \"viewer\": " + JsonString(s.GetViewer()) +
+           ", \"soundFile\": " + JsonString(s.GetSoundFile()) +
+           ", \"interval\": " + std::to_string(s.GetInterval()) +
+           ", \"ignoreBeginning\": " + std::to_string(s.GetIgnoreBeginning()) +
+           ", \"ignoreEnding\": " + std::to_string(s.GetIgnoreEnding()) +
+           ", \"retryCount\": " + std::to_string(s.GetRetryCount()) +
+           ", \"outputMode\": " + std::to_string(s.GetOutputMode()) + ", " + colors +
+           ", \"userName\": " + JsonString(s.GetUserName()) +
+           ", \"hasPassword\": " + (s.GetPassword().empty() ? "false" : "true") + "}";
+}
+
+void PrintSettings(const CWatcherSettings& s) {
+    static const char* const kModes[] = {"added-text", "added-html", "deleted-text", "deleted-html",
+                                         "highlighted"};
+    const std::int32_t mode = s.GetOutputMode();
+    std::printf("schedule:  %s\n", s.GetAlwaysUpdate()
+                                       ? "always"
+                                       : ("periodic " + FormatTimeOfDay(s.GetStoredBeginTime()) + "-" +
+                                          FormatTimeOfDay(s.GetStoredEndTime()))
+                                             .c_str());
+    std::printf("interval:  %d seconds\n", s.GetInterval());
+    std::printf("days:      %s\n", DaysText(s.GetDays()).c_str());
+    std::printf("retry:     %d\n", s.GetRetryCount());
+    std::printf("ignore:    first %d, last %d\n", s.GetIgnoreBeginning(), s.GetIgnoreEnding());
+    std::printf("notify:    0x%02X\n", s.GetNotifyFlags());
+    std::printf("output:    %s\n", mode >= 0 && mode <= 4 ? kModes[mode] : "unknown");
+    std::printf("highlight: 0x%06X\n", s.GetHighlightColor());
+    std::printf("viewer:    %s\n", s.GetViewer().c_str());
+    std::printf("sound:     %s\n", s.GetSoundFile().c_str());
+    std::printf("user:      %s\n", s.GetUserName().c_str());
+    std::printf("password:  %s\n", s.GetPassword().empty() ? "(none)" : "(set)");
+}
+
+void Save(CTallyhawkDoc& doc, const std::string& path) { doc.OnSaveDocument(path); }
+
+}  // namespace
+
+int RunNew(const Args& args) {
+    return Run("new", [&] {
+        Parsed parsed = Parse(args, false, {});
+        RequirePositional(parsed, 1, "FILE");
+        const std::string& path = parsed.positional[0];
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0)
+            throw CGenericException(path + " already exists; it was left as it is.");
+        FrontEnd front;
+        CTallyhawkDoc doc(&front.app);
+        doc.OnNewDocument();
+        Save(doc, path);
+        return 0;
+    });
+}
+
+int RunAdd(const Args& args) {
+    return Run("add", [&] {
+        Parsed parsed = Parse(args, true, {});
+        RequirePositional(parsed, 2, "FILE URL");
+        FrontEnd front;
+        auto doc = OpenDocument(front, parsed.positional[0], true);
+        CWatchSite page(front.defaultPage);
+        page.SetUrl(parsed.positional[1]);
+        if (parsed.positional[1].empty()) throw UsageError{"The page's URL field can not be empty."};
+        ApplyPageOptions(parsed.page, page, true);
+        if (page.GetName().empty()) page.SetName(NameFromUrl(page.GetUrl()));
+        if (page.GetName().empty())
+            throw UsageError{"The page's name field can not be empty. (give --name)"};
+        std::int32_t index = doc->GetPageList().Add(page);
+        Save(*doc, parsed.positional[0]);
+        std::printf("%d\n", index);
+        return 0;
+    });
+}
+
+int RunList(const Args& args) {
+    return Run("list", [&] {
+        Parsed parsed = Parse(args, false, {"--json"});
+        RequirePositional(parsed, 1, "FILE");
+        FrontEnd front;
+        auto doc = OpenDocument(front, parsed.positional[0], false);
+        CWatchSiteList& list = doc->GetPageList();
+        if (parsed.json) std::printf("[");
+        for (std::int32_t i = 0; i < list.GetCount(); ++i) {
+            const CWatchSite& page = *list.GetAt(i);
+            if (parsed.json) {
+                std::printf("%s%s}", i ? ",\n " : "", PageJson(i, page).c_str());
+            } else {
+                std::printf("%d\t%s\t%s\t%s\n", i, StatusName(page.GetStatus()), page.GetName().c_str(),
+                            page.GetUrl().c_str());
+            }
+        }
+        if (parsed.json) std::printf("]\n");
+        return 0;
+    });
+}
+
+int RunShow(const Args& args) {
+    return Run("show", [&] {
+        Parsed parsed = Parse(args, false, {"--json"});
+        RequirePositional(parsed, 2, "FILE INDEX");
+        FrontEnd front;
+        auto doc = OpenDocument(front, parsed.positional[0], false);
+        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        const CWatchSite& page = *doc->GetPageList().GetAt(index);
+        if (parsed.json) {
+            std::printf("%s, \"settings\": %s}\n", PageJson(index, page).c_str(),
+                        SettingsJson(page.GetSettings()).c_str());
+            return 0;
+        }
+        std::printf("name:      %s\nurl:       %s\nstatus:    %s\nfailures:  %d\n", page.GetName().c_str(),
+                    page.GetUrl().c_str(), StatusName(page.GetStatus()), page.GetFailures());
+        PrintSettings(page.GetSettings());
+        return 0;
+    });
+}
+
+int RunSet(const Args& args) {
+    return Run("set", [&] {
+        Parsed parsed = Parse(args, true, {});
+        RequirePositional(parsed, 2, "FILE INDEX");
+        FrontEnd front;
+        auto doc = OpenDocument(front, parsed.positional[0], true);
+        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        ApplyPageOptions(parsed.page, *doc->GetPageList().GetAt(index), true);
+        doc->SetModifiedFlag(true);
+        Save(*doc, parsed.positional[0]);
+        return 0;
+    });
+}
+
+int RunRemove(const Args& args) {
+    return Run("remove", [&] {
+        Parsed parsed = Parse(args, false, {});
+        RequirePositional(parsed, 2, "FILE INDEX");
+        FrontEnd front;
+        auto doc = OpenDocument(front, parsed.positional[0], true);
+        doc->GetPageList().RemoveAt(ParseIndex(parsed.positional[1], *doc));
+        Save(*doc, parsed.positional[0]);
+        return 0;
+    });
+}
+
+int RunDefaults(const Args& args) {
+    return Run("defaults", [&] {
+        Parsed parsed = Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines"});
+        RequirePositional(parsed, 0, "no FILE");
+        if (parsed.page.url || parsed.page.name || parsed.page.enable)
+            throw UsageError{"--url, --name, --enable and --disable belong to pages, not to the defaults"};
+        FrontEnd front;
+        if (parsed.anyPageOption) {
+            ApplyPageOptions(parsed.page, front.defaultPage, false);
+            SaveDefaultPage(front.store, front.defaultPage);
+        }
+        if (parsed.logFile || parsed.logging || parsed.maxLines) {
+            if (parsed.logFile) front.app.SetLogFile(*parsed.logFile);
+            if (parsed.logging) {
+                if (*parsed.logging != "on" && *parsed.logging != "off")
+                    throw UsageError{"--logging takes on or off"};
+                front.app.SetLoggingEnabled(*parsed.logging == "on");
+            }
+            if (parsed.maxLines) {
+                const std::string& text = *parsed.maxLines;
+                if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+                    throw UsageError{"Please enter an integer."};
+                front.app.SetMaximumLines(static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10)));
+            }
+            SaveAppSettings(front.store, front.app);
+        }
+        const CWatcherSettings settings = front.defaultPage.GetSettings();
+        if (parsed.json) {
+            std::string page = SettingsJson(settings);
+            page.pop_back();
+            std::printf("%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d}\n", page.c_str(),
+                        JsonString(front.app.GetLogFile()).c_str(),
+                        front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines());
+        } else {
+            PrintSettings(settings);
+            std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\n", front.app.GetLogFile().c_str(),
+                        front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines());
+        }
+        return 0;
+    });
+}
+
+int RunUpdate(const Args& args) {
+    return Run("update", [&] {
+        Parsed parsed = Parse(args, false, {});
+        RequirePositional(parsed, 2, "FILE INDEX");
+        FrontEnd front;
+        const std::string& path = parsed.positional[0];
+        auto doc = OpenDocument(front, path, true);
+        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        CWatchSite& page = *doc->GetPageList().GetAt(index);
+        if (!page.IsEnabled()) page.Enable(true);
+        auto check = doc->MakePageCheck(index);
+        int result = doc->UpdatePage(*check, [](const std::string& status, int) {
+            std::fprintf(stderr, "%s\n", status.c_str());
+        });
+        if (result == IDOK) doc->ViewChanges(index);
+        Save(*doc, path);
+        if (result != IDOK) {
+            std::fprintf(stderr, "tallyhawk-cli update: the check failed: %s\n", check->GetStatus().c_str());
+            return 1;
+        }
+        return 0;
+    });
+}
+
+int RunView(const Args& args) {
+    return Run("view", [&] {
+        Parsed parsed = Parse(args, false, {"--print"});
+        RequirePositional(parsed, 2, "FILE INDEX");
+        FrontEnd front;
+        const std::string& path = parsed.positional[0];
+        auto doc = OpenDocument(front, path, true);
+        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        if (!parsed.print) {
+            doc->ViewChanges(index);
+        } else {
+            CWatchSite& page = *doc->GetPageList().GetAt(index);
+            const CWatcherSettings settings = page.GetSettings();
+            const std::string previous = page.GetPreviousContent();
+            const std::int32_t mode = settings.GetOutputMode();
+            if (!previous.empty() && mode >= AdditionsAsText && mode <= HighlightedHtml) {
+                static const OutputMode kOutputs[] = {OutputMode::AddedText, OutputMode::AddedHtml,
+                                                      OutputMode::DeletedText, OutputMode::DeletedHtml,
+                                                      OutputMode::HighlightedHtml};
+                CChangeDetector detector;
+                detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
+                detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
+                detector.SetIgnoreLast(settings.GetIgnoreEnding());
+                std::uint32_t flags = detector.Compare(previous, page.GetLatestContent());
+                if (CChangeDetector::HasChanges(flags, kOutputs[mode])) {
+                    const std::string& text = detector.Output(kOutputs[mode]);
+                    std::fwrite(text.data(), 1, text.size(), stdout);
+                }
+            }
+            page.AcceptChanges();
+        }
+        doc->SetModifiedFlag(true);
+        Save(*doc, path);
+        return 0;
+    });
+}
+
+namespace {
+
+// Prints the watch's log entries and status changes as they happen.
+class CWatchPrinter : public CEventSink {
+public:
+    explicit CWatchPrinter(CTallyhawkDoc& doc) {
+        doc.GetMessageLog().Subscribe(this, &CWatchPrinter::OnLog);
+        doc.GetPageList().Subscribe(this, &CWatchPrinter::OnList);
+    }
+    ~CWatchPrinter() override { UnsubscribeAll(); }
+
+    bool OnLog(CLogEvent* event) {
+        if (event->code != LogEntryAdded) return true;
+        std::optional<CLogEntry> entry = event->log->GetAt(event->index);
+        if (entry) Print(entry->FileLine());
+        return true;
+    }
+    bool OnList(SiteListEvent* event) {
+        if (event->code != PageChanged && event->code != PageDisabled) return true;
+        CWatchSite* page = event->list->GetAt(event->index);
+        if (!page) return true;
+        const std::int32_t status = page->GetStatus();
+        std::lock_guard<std::mutex> guard(lock);
+        auto [last, fresh] = statuses.try_emplace(page, status);
+        if (!fresh && last->second == status) return true;
+        last->second = status;
+        std::printf("[%s] %s\n", page->GetName().c_str(), StatusName(status));
+        std::fflush(stdout);
+        return true;
+    }
+
+private:
+    void Print(const std::string& line) {
+        std::lock_guard<std::mutex> guard(lock);
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    std::mutex lock;
+    std::map<const CWatchSite*, std::int32_t> statuses;  // guarded by lock
+};
+
+}  // namespace
+
+int RunWatch(const Args& args) {
+    return Run("watch", [&] {
+        Parsed parsed = Parse(args, false, {"--for"});
+        RequirePositional(parsed, 1, "FILE");
+        double seconds = -1;
+        if (parsed.forSeconds) {
+            char* end = nullptr;
+            seconds = std::strtod(parsed.forSeconds->c_str(), &end);
+            if (parsed.forSeconds->empty() || *end != '\0' || !(seconds >= 0))
+                throw UsageError{"--for takes a number of seconds"};
+        }
+        // Signals are taken by this thread alone, in its wait below; every
+        // thread started from here on inherits the mask.
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+        FrontEnd front;
+        const std::string& path = parsed.positional[0];
+        auto doc = OpenDocument(front, path, true);
+        CWatchPrinter printer(*doc);
+        if (!doc->StartWatching())
+            throw CGenericException(path + " has no pages to watch.");
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        auto lastSave = start;
+        for (;;) {
+            timespec wait{0, 100 * 1000 * 1000};
+            if (sigtimedwait(&signals, nullptr, &wait) > 0) break;
+            const auto now = Clock::now();
+            if (seconds >= 0 && now - start >= std::chrono::duration<double>(seconds)) break;
+            if (!doc->GetPageList().IsWatching()) break;
+            if (doc->IsModified() && now - lastSave >= std::chrono::seconds(1)) {
+                Save(*doc, path);
+                lastSave = now;
+            }
+        }
+        doc->GetPageList().StopWatching(true);
+        if (doc->IsModified()) Save(*doc, path);
+        return 0;
+    });
+}
+
+}  // namespace tallyhawk::cli

@@ -1,0 +1,252 @@
+#include "cli/PageOptions.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "base/Exception.h"
+#include "engine/LocalTime.h"
+#include "engine/WatchSite.h"
+
+namespace tallyhawk::cli {
+
+namespace {
+
+constexpr const char* kEnterInteger = "Please enter an integer.";
+
+std::int32_t ParseInteger(const std::string& text, std::int32_t low, std::int32_t high) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        throw CGenericException(kEnterInteger);
+    std::int32_t value = static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10));
+    if (value < low || value > high) {
+        char message[128];
+        std::snprintf(message, sizeof message, "Please enter an integer between %d and %d.", low, high);
+        throw CGenericException(message);
+    }
+    return value;
+}
+
+struct Clock {
+    int hour, minute, second;
+};
+
+// "HH:MM:SS"; hours up to `maxHour`.
+Clock ParseClock(const std::string& text, int maxHour) {
+    unsigned h = 0, m = 0, s = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%u:%u:%u%c", &h, &m, &s, &tail) != 3)
+        throw CGenericException("Please enter a time as HH:MM:SS.");
+    char message[128];
+    if (h > static_cast<unsigned>(maxHour)) {
+        std::snprintf(message, sizeof message, "Please enter an integer between 0 and %d.", maxHour);
+        throw CGenericException(message);
+    }
+    if (m > 59 || s > 59) throw CGenericException("Please enter an integer between 0 and 59.");
+    return {int(h), int(m), int(s)};
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        items.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
+std::int32_t ParseDays(const std::string& text) {
+    static const char* const kDays[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+    std::int32_t days = 0;
+    for (const std::string& item : SplitList(text)) {
+        if (item == "none" && text == "none") return 0;
+        bool found = false;
+        for (int i = 0; i < 7; ++i) {
+            if (item == kDays[i]) {
+                days |= 1 << i;
+                found = true;
+            }
+        }
+        if (!found) throw CGenericException("Unknown day '" + item + "' (use mon,tue,wed,thu,fri,sat,sun).");
+    }
+    return days;
+}
+
+std::uint32_t ParseNotify(const std::string& text) {
+    if (text == "none") return 0;
+    std::uint32_t flags = 0;
+    for (const std::string& item : SplitList(text)) {
+        if (item == "sound") flags |= NotifyPlaySound;
+        else if (item == "app") flags |= NotifyLaunchApplication;
+        else if (item == "tray") flags |= NotifyFlashTrayIcon;
+        else if (item == "browser") flags |= NotifyLaunchBrowser;
+        else throw CGenericException("Unknown notification '" + item + "' (use sound, app, tray, browser or none).");
+    }
+    return flags;
+}
+
+std::int32_t ParseOutput(const std::string& text) {
+    if (text == "added-text") return AdditionsAsText;
+    if (text == "added-html") return AdditionsAsHtml;
+    if (text == "deleted-text") return DeletionsAsText;
+    if (text == "deleted-html") return DeletionsAsHtml;
+    if (text == "highlighted") return HighlightedHtml;
+    throw CGenericException("Unknown output '" + text +
+                            "' (use added-text, deleted-text, added-html, deleted-html or highlighted).");
+}
+
+std::uint32_t ParseColor(const std::string& text) {
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    if (text.empty() || text[0] == '-' || *end != '\0' || value > 0xFFFFFF)
+        throw CGenericException("Please enter a colour as 0xBBGGRR.");
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageOptions& options) {
+    const std::string& option = args[i];
+    if (option == "--enable" || option == "--disable") {
+        options.enable = option == "--enable";
+        return true;
+    }
+    if (option == "--always") {
+        options.always = true;
+        return true;
+    }
+    static const char* const kWithValue[] = {
+        "--url", "--name", "--periodic", "--interval", "--days", "--retry", "--ignore-first",
+        "--ignore-last", "--notify", "--output", "--highlight", "--viewer", "--sound", "--user",
+        "--password"};
+    bool known = false;
+    for (const char* name : kWithValue) known = known || option == name;
+    if (!known) return false;
+    if (i + 1 >= args.size()) throw CGenericException(option + " needs a value.");
+    const std::string& value = args[++i];
+    if (option == "--url") {
+        if (value.empty()) throw CGenericException("The page's URL field can not be empty.");
+        options.url = value;
+    } else if (option == "--name") {
+        if (value.empty()) throw CGenericException("The page's name field can not be empty.");
+        options.name = value;
+    } else if (option == "--periodic") {
+        std::size_t dash = value.find('-');
+        if (dash == std::string::npos) throw CGenericException("Please enter the window as HH:MM:SS-HH:MM:SS.");
+        Clock begin = ParseClock(value.substr(0, dash), 23);
+        Clock end = ParseClock(value.substr(dash + 1), 23);
+        options.beginTime = TimeOnFirstOfJanuary1970(begin.hour, begin.minute, begin.second);
+        options.endTime = TimeOnFirstOfJanuary1970(end.hour, end.minute, end.second);
+    } else if (option == "--interval") {
+        Clock interval = ParseClock(value, 24);
+        options.interval = interval.hour * 3600 + interval.minute * 60 + interval.second;
+    } else if (option == "--days") {
+        options.days = ParseDays(value);
+    } else if (option == "--retry") {
+        if (value.size() > 1) throw CGenericException("Please enter an integer between 0 and 9.");
+        options.retry = ParseInteger(value, 0, 9);
+    } else if (option == "--ignore-first") {
+        options.ignoreFirst = ParseInteger(value, 0, 100);
+    } else if (option == "--ignore-last") {
+        options.ignoreLast = ParseInteger(value, 0, 100);
+    } else if (option == "--notify") {
+        options.notify = ParseNotify(value);
+    } else if (option == "--output") {
+        options.outputMode = ParseOutput(value);
+    } else if (option == "--highlight") {
+        options.highlight = ParseColor(value);
+    } else if (option == "--viewer") {
+        options.viewer = value;
+    } else if (option == "--sound") {
+        options.sound = value;
+    } else if (option == "--user") {
+        options.user = value;
+    } else {
+        options.password = value;
+    }
+    return true;
+}
+
+void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPageFields) {
+    CWatcherSettings settings = page.GetSettings();
+    if (options.always) settings.SetAlwaysUpdate(true);
+    if (options.beginTime) {
+        settings.SetAlwaysUpdate(false);
+        settings.SetBeginTime(*options.beginTime);
+        settings.SetEndTime(*options.endTime);
+    }
+    if (options.interval) settings.SetInterval(*options.interval);
+    if (options.days) settings.SetDays(*options.days);
+    if (options.retry) settings.SetRetryCount(*options.retry);
+    if (options.ignoreFirst) settings.SetIgnoreBeginning(*options.ignoreFirst);
+    if (options.ignoreLast) settings.SetIgnoreEnding(*options.ignoreLast);
+    if (options.notify) settings.SetNotifyFlags(*options.notify);
+    if (options.outputMode) settings.SetOutputMode(*options.outputMode);
+    if (options.highlight) settings.SetHighlightColor(*options.highlight);
+    if (options.viewer) settings.SetViewer(*options.viewer);
+    if (options.sound) settings.SetSoundFile(*options.sound);
+    if (options.user) settings.SetUserName(*options.user);
+    if (options.password) settings.SetPassword(*options.password);
+    if (withPageFields && options.enable) page.Enable(*options.enable);
+    if (withPageFields && options.url) page.SetUrl(*options.url);
+    if (withPageFields && options.name) page.SetName(*options.name);
+    page.SetSettings(settings);
+}
+
+std::string NameFromUrl(const std::string& url) {
+    std::string lower = url;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::size_t start;
+    std::size_t www = lower.find("www.");
+    if (www != std::string::npos) {
+        start = www + 4;
+    } else {
+        std::size_t scheme = lower.find("://");
+        if (scheme == std::string::npos) return {};
+        start = scheme + 3;
+    }
+    std::size_t dot = url.find('.', start);
+    if (dot == std::string::npos || dot <= start) return {};
+    std::string name = url.substr(start, dot - start);
+    name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
+}
+
+const char* StatusName(std::int32_t status) {
+    static const char* const kNames[] = {"New", "Outdated", "Current", "Modified", "Updating", "Disabled"};
+    return status >= 0 && status <= 5 ? kNames[status] : "Unknown";
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                    out += escape;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string FormatTimeOfDay(std::int64_t seconds) {
+    std::tm local = ToLocal(seconds);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+}  // namespace tallyhawk::cli

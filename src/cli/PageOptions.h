@@ -1,0 +1,55 @@
+// The page options shared by tallyhawk-cli's add, set and defaults, checked
+// as the page property sheet checks its fields, and the page name rule.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tallyhawk {
+class CWatchSite;
+}
+
+namespace tallyhawk::cli {
+
+struct PageOptions {
+    std::optional<std::string> url;
+    std::optional<std::string> name;
+    std::optional<bool> enable;
+    bool always = false;
+    std::optional<std::int64_t> beginTime;  // 1 Jan 1970, local
+    std::optional<std::int64_t> endTime;
+    std::optional<std::int32_t> interval;  // seconds
+    std::optional<std::int32_t> days;
+    std::optional<std::int32_t> retry;
+    std::optional<std::int32_t> ignoreFirst;
+    std::optional<std::int32_t> ignoreLast;
+    std::optional<std::uint32_t> notify;
+    std::optional<std::int32_t> outputMode;
+    std::optional<std::uint32_t> highlight;
+    std::optional<std::string> viewer;
+    std::optional<std::string> sound;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+};
+
+// Takes the page option at args[i] (and its value, advancing i). Returns
+// false when args[i] is not a page option; throws CGenericException with the
+// message for a bad value.
+bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageOptions& options);
+
+// Writes the options into the page (read-modify-write of its settings). The
+// page's own fields (url, name, enable) only when `withPageFields`.
+void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPageFields);
+
+// The Page page's name rule: the word after "www." (or after "://") up to
+// the next dot, with a capital first letter; empty when there is none.
+std::string NameFromUrl(const std::string& url);
+
+// Names and values.
+const char* StatusName(std::int32_t status);
+std::string JsonString(const std::string& text);
+std::string FormatTimeOfDay(std::int64_t seconds);  // "HH:MM:SS", local
+
+}  // namespace tallyhawk::cli

@@ -1,0 +1,128 @@
+// tallyhawk-cli's document commands, run as a user runs them, against a real
+// HTTP server on 127.0.0.1 and with settings in a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "cli/CliRunner.h"
+#include "engine/PageServer.h"
+
+namespace tallyhawk {
+namespace {
+
+using tallyhawk::testing::CliResult;
+using tallyhawk::testing::CPageServer;
+using tallyhawk::testing::RunCli;
+using tallyhawk::testing::TempFolder;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class DocumentCommandsTest : public ::testing::Test {
+protected:
+    DocumentCommandsTest() : file(folder.Path() + "/pages.wat") {
+        // The binary inherits these: its settings and log stay in the folder,
+        // and a browser it starts is /bin/true.
+        setenv("XDG_CONFIG_HOME", (folder.Path() + "/config").c_str(), 1);
+        setenv("XDG_STATE_HOME", (folder.Path() + "/state").c_str(), 1);
+        setenv("BROWSER", "true", 1);
+    }
+    CliResult Cli(std::vector<std::string> args) {
+        CliResult result = RunCli(args);
+        last = result.err;
+        return result;
+    }
+
+    TempFolder folder;
+    const std::string file;
+    CPageServer server;
+    std::string last;
+};
+
+TEST_F(DocumentCommandsTest, PageGoesFromNewThroughModifiedToCurrent) {
+    ASSERT_EQ(Cli({"new", file}).status, 0) << last;
+    EXPECT_EQ(ReadFile(file), std::string("\x01\x00\x00\x00\x00\x00", 6));
+    EXPECT_EQ(Cli({"new", file}).status, 1) << "an existing document is not replaced";
+
+    server.SetContent("<p>one</p>\n");
+    CliResult added = Cli({"add", file, server.Url("/page"), "--name", "Local", "--notify", "none",
+                           "--output", "added-text", "--password", "pw"});
+    ASSERT_EQ(added.status, 0) << last;
+    EXPECT_EQ(added.out, "0\n");
+
+    CliResult update = Cli({"update", file, "0"});
+    ASSERT_EQ(update.status, 0) << update.err;
+    EXPECT_NE(update.err.find("Please wait...\n"), std::string::npos) << update.err;
+    EXPECT_NE(update.err.find("Done\n"), std::string::npos) << update.err;
+
+    server.SetContent("<p>one</p>\n<p>two</p>\n");
+    ASSERT_EQ(Cli({"set", file, "0", "--interval", "00:00:00"}).status, 0) << last;
+    CliResult watch = Cli({"watch", file, "--for", "1"});
+    ASSERT_EQ(watch.status, 0) << watch.err;
+    EXPECT_NE(watch.out.find("[Local] Modified\n"), std::string::npos) << watch.out;
+
+    CliResult show = Cli({"show", file, "0", "--json"});
+    ASSERT_EQ(show.status, 0) << last;
+    EXPECT_NE(show.out.find("\"status\": \"Modified\", \"statusCode\": 3"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("\"hasPassword\": true"), std::string::npos);
+    EXPECT_EQ(show.out.find("pw"), std::string::npos) << "a password is never printed";
+
+    CliResult view = Cli({"view", file, "0", "--print"});
+    ASSERT_EQ(view.status, 0) << last;
+    EXPECT_NE(view.out.find("two"), std::string::npos) << view.out;
+    EXPECT_EQ(view.out.find("one"), std::string::npos) << view.out;
+
+    CliResult list = Cli({"list", file, "--json"});
+    EXPECT_NE(list.out.find("\"index\": 0, \"name\": \"Local\""), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("\"status\": \"Current\""), std::string::npos) << list.out;
+}
+
+TEST_F(DocumentCommandsTest, UnreachablePageIsLoggedWhileWatching) {
+    ASSERT_EQ(Cli({"new", file}).status, 0);
+    ASSERT_EQ(Cli({"add", file, "http://127.0.0.1:1/x", "--name", "Gone", "--retry", "1"}).status, 0);
+    CliResult watch = Cli({"watch", file, "--for", "1"});
+    ASSERT_EQ(watch.status, 0) << watch.err;
+    EXPECT_NE(watch.out.find(", http://127.0.0.1:1/x, "), std::string::npos) << watch.out;
+    EXPECT_NE(watch.out.find("[Gone] Disabled\n"), std::string::npos) << watch.out;
+    const std::string log = ReadFile(folder.Path() + "/state/tallyhawk/log.txt");
+    EXPECT_NE(log.find("The page exceeded the predetermined retry count."), std::string::npos) << log;
+}
+
+TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
+    ASSERT_EQ(Cli({"new", file}).status, 0);
+    ASSERT_EQ(Cli({"defaults", "--retry", "7", "--max-lines", "12"}).status, 0) << last;
+    ASSERT_EQ(Cli({"add", file, "https://www.example.org/a"}).status, 0) << last;
+    CliResult show = Cli({"show", file, "0", "--json"});
+    EXPECT_NE(show.out.find("\"name\": \"Example\""), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("\"retryCount\": 7"), std::string::npos) << show.out;
+    CliResult defaults = Cli({"defaults", "--json"});
+    EXPECT_NE(defaults.out.find("\"maxLines\": 12"), std::string::npos) << defaults.out;
+
+    ASSERT_EQ(Cli({"remove", file, "0"}).status, 0);
+    EXPECT_EQ(ReadFile(file).size(), 6u);
+}
+
+TEST_F(DocumentCommandsTest, BadUseAndDamagedDocuments) {
+    ASSERT_EQ(Cli({"new", file}).status, 0);
+    EXPECT_EQ(Cli({"add", file, "http://a.b/", "--retry", "12"}).status, 2);
+    EXPECT_NE(last.find("Please enter an integer between 0 and 9."), std::string::npos) << last;
+    EXPECT_EQ(Cli({"add", file, "http://a.b/", "--ignore-first", "x"}).status, 2);
+    EXPECT_NE(last.find("Please enter an integer."), std::string::npos) << last;
+    EXPECT_EQ(Cli({"add", file, "nodots"}).status, 2) << "no name from the address and none given";
+    EXPECT_EQ(Cli({"show", file, "0"}).status, 2);
+    EXPECT_EQ(Cli({"list", file, "--bogus"}).status, 2);
+    EXPECT_EQ(Cli({"watch", file, "--for", "1"}).status, 1) << "nothing to watch";
+
+    const std::string damaged = folder.Write("damaged.wat", std::string("\x01\x00\x05\x00\x00\x00\x06", 7));
+    EXPECT_EQ(Cli({"add", damaged, "http://a.b/"}).status, 1);
+    EXPECT_NE(last.find("damaged.wat"), std::string::npos) << last;
+    EXPECT_EQ(ReadFile(damaged), std::string("\x01\x00\x05\x00\x00\x00\x06", 7)) << "never overwritten";
+}
+
+}  // namespace
+}  // namespace tallyhawk
