@@ -1,0 +1,166 @@
+// CDownloader: downloads one URL at a time into a caller's sink, announces its
+// progress to subscribers and can be canceled from any thread.
+//
+// Callers: the watched page's check (into memory), the page list's watch
+// thread (through the page), the download dialogs' workers and the command
+// line's fetch (writing through to standard output).
+//
+// Progress: subscribers (CEventSource) receive a `CDownloadProgress*` on the
+// downloading thread, while the source's lock is held:
+//   Resolving (status text: the host name) -> Resolved (the address)
+//   -> Connecting (the address) -> Connected (the address)
+//   -> Receiving, once per chunk of at most kChunkSize bytes, the final empty
+//      read included -> Done.
+// A step that does not happen (no name to resolve for a file: URL) is not
+// announced. A failure announces nothing more; a cancellation ends with
+// Canceled. Status steps are not announced once the download is canceled.
+//
+// Threads: Download, SetCredentials, ClearCredentials, GetError and Close
+// belong to the thread that downloads; Cancel and IsCanceled may be called
+// from any thread (Cancel takes a lock: not from a signal handler).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <string>
+
+#include "base/EventSource.h"
+#include "net/Session.h"
+
+namespace tallyhawk {
+
+enum DownloadState : std::int32_t {
+    Resolving = 0,
+    Resolved = 1,
+    Connecting = 2,
+    Connected = 3,
+    Receiving = 4,
+    Canceled = 5,
+    Done = 6,
+};
+
+struct CDownloadProgress {
+    std::int32_t state = Connecting;    // a DownloadState
+    std::uint64_t bytesReceived = 0;    // body bytes read so far
+    std::uint64_t contentLength = 0;    // the response's Content-Length, 0 when absent
+    std::string statusText;             // host name or address of the last status step
+    std::string url;                    // the URL exactly as passed to Download
+};
+
+// Receives a download's body. Write may throw (disk full, out of memory): the
+// exception ends the download and leaves Download.
+class CDownloadSink {
+public:
+    virtual ~CDownloadSink() = default;
+    // Called once when a download starts: drop earlier contents.
+    virtual void Truncate() = 0;
+    virtual void Write(const char* data, std::size_t length) = 0;
+};
+
+// Collects the body in memory.
+class CMemorySink : public CDownloadSink {
+public:
+    void Truncate() override { data.clear(); }
+    void Write(const char* bytes, std::size_t length) override { data.append(bytes, length); }
+    const std::string& Data() const { return data; }
+    std::string Take() { return std::move(data); }
+
+private:
+    std::string data;
+};
+
+class CDownloader : public CEventSource {
+public:
+    static constexpr std::size_t kChunkSize = 10240;
+    // Connecting, and any stall while sending or receiving, may last this long.
+    static constexpr std::chrono::milliseconds kDefaultTimeout{15 * 60 * 1000};
+
+    explicit CDownloader(std::chrono::milliseconds timeout = kDefaultTimeout);
+    CDownloader(const CDownloader&) = delete;
+    CDownloader& operator=(const CDownloader&) = delete;
+    ~CDownloader() override;
+
+    // Credentials sent with every later download, for whatever authentication
+    // the server asks for (and as the FTP login).
+    void SetCredentials(const std::string& userName, const std::string& password);
+    void ClearCredentials();
+
+    // Downloads `url` ("http://" is put in front when it contains no "://")
+    // into `sink` (null: the body is dropped), which is truncated first.
+    // *bytesOut ends as the number of body bytes handed to the sink. Returns
+    // true when the whole body was read; the HTTP status is not looked at, so
+    // an error page is a successful download. On false, GetError gives the
+    // code (12001-12174) and IsCanceled tells a cancellation. Clears an
+    // earlier cancellation first. Exceptions from the sink or from a Receiving
+    // subscriber leave this function after the transfer is closed.
+    bool Download(const std::string& url, CDownloadSink* sink, std::uint64_t* bytesOut = nullptr);
+
+    std::uint32_t GetError() const;
+    bool IsCanceled() const { return canceled.load(std::memory_order_acquire); }
+
+    // Ends a download in progress at once, from any thread; the download
+    // returns false with IsCanceled true. A cancel before Download starts is
+    // forgotten, because Download clears it.
+    void Cancel();
+
+    // Clears the cancellation and closes the session. Owners call it before a
+    // run of downloads; while a download runs it only clears the mark.
+    void Close();
+
+    // "http://" in front of a URL in which "://" occurs nowhere.
+    static std::string NormalizeUrl(const std::string& url);
+
+protected:
+    // Each chunk of the body, then once with length 0 at the end. The default
+    // writes to the sink.
+    virtual void OnData(const char* buffer, std::size_t length);
+    // A connection step (Resolving, Resolved, Connecting, Connected) with its
+    // text; sets the progress and announces it unless canceled.
+    virtual void OnStatus(DownloadState state, const std::string& information);
+
+private:
+    struct Transfer;
+
+    CURLcode Perform(const std::string& target, Transfer& transfer);
+    void Configure(CURL* easy, const std::string& target);
+    void BeginReceiving(CURL* easy);
+    void Deliver(const char* data, std::size_t length, Transfer& transfer);
+    void Status(DownloadState state, const std::string& information) noexcept;
+    void SetError(std::uint32_t code);
+
+    static std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void* user);
+    static std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void* user);
+    static int ProgressCallback(void* user, curl_off_t dlTotal, curl_off_t dlNow,
+                                curl_off_t ulTotal, curl_off_t ulNow);
+    static int ResolverStartCallback(void* resolverState, void* reserved, void* user);
+    static curl_socket_t OpenSocketCallback(void* user, curlsocktype purpose,
+                                            struct curl_sockaddr* address);
+    static int PrereqCallback(void* user, char* primaryIp, char* localIp, int primaryPort,
+                              int localPort);
+
+    const std::chrono::milliseconds timeout;
+    std::atomic<bool> canceled{false};
+    std::mutex downloading;  // held by a running Download
+
+    // The transfer's multi handle, new for every download so that no
+    // connection or name outlives it. Cancel wakes it from other threads.
+    std::mutex wakeLock;
+    CURLM* multi = nullptr;  // written under wakeLock by the downloading thread
+
+    // Used by the downloading thread only.
+    CSession session;
+    CDownloadProgress progress;
+    CDownloadSink* sink = nullptr;
+    Transfer* transfer = nullptr;
+
+    mutable std::mutex fieldsLock;
+    std::uint32_t error = 0;  // guarded by fieldsLock
+    std::string userName;     // guarded by fieldsLock
+    std::string password;     // guarded by fieldsLock
+};
+
+}  // namespace tallyhawk

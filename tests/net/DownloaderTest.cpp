@@ -1,0 +1,342 @@
+#include "net/Downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include "base/Exception.h"
+#include "net/InternetError.h"
+#include "net/TestServer.h"
+
+namespace tallyhawk {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Copies of every announced progress record, safe to read from the test thread.
+class Recorder : public CEventSink {
+public:
+    explicit Recorder(CDownloader& downloader) { downloader.Subscribe(this, &Recorder::OnProgress); }
+    ~Recorder() override { UnsubscribeAll(); }
+
+    bool OnProgress(const CDownloadProgress* progress) {
+        std::function<void(const CDownloadProgress&)> hook;
+        {
+            std::lock_guard guard(lock);
+            events.push_back(*progress);
+            hook = onProgress;
+        }
+        if (hook) hook(*progress);
+        return true;
+    }
+
+    std::vector<CDownloadProgress> Events() const {
+        std::lock_guard guard(lock);
+        return events;
+    }
+    // The states in order, each run of equal states counted once.
+    std::vector<std::int32_t> States() const {
+        std::vector<std::int32_t> states;
+        for (const CDownloadProgress& event : Events())
+            if (states.empty() || states.back() != event.state) states.push_back(event.state);
+        return states;
+    }
+    std::vector<CDownloadProgress> InState(std::int32_t state) const {
+        std::vector<CDownloadProgress> matching;
+        for (const CDownloadProgress& event : Events())
+            if (event.state == state) matching.push_back(event);
+        return matching;
+    }
+    void Clear() {
+        std::lock_guard guard(lock);
+        events.clear();
+    }
+
+    std::function<void(const CDownloadProgress&)> onProgress;  // set before downloading
+
+private:
+    mutable std::mutex lock;
+    std::vector<CDownloadProgress> events;
+};
+
+// Remembers the length of every OnData call.
+class CountingDownloader : public CDownloader {
+public:
+    using CDownloader::CDownloader;
+    std::vector<std::size_t> lengths;
+
+protected:
+    void OnData(const char* buffer, std::size_t length) override {
+        lengths.push_back(length);
+        CDownloader::OnData(buffer, length);
+    }
+};
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Everything here talks to 127.0.0.1 only, whatever proxy the
+        // environment names. No other thread runs yet.
+        setenv("no_proxy", "*", 1);
+        CSession::StartLibrary();
+    }
+
+    test::TestServer server;
+    CountingDownloader downloader;
+    Recorder recorder{downloader};
+    CMemorySink sink;
+    std::uint64_t bytes = 99;
+};
+
+const std::vector<std::int32_t> kFullSequence = {Resolving, Resolved, Connecting,
+                                                 Connected, Receiving, Done};
+
+TEST_F(DownloaderTest, BodyWithLengthAnnouncesEveryStepInChunks) {
+    const std::string url = server.Url("/page");
+    const std::string expected = test::TestServer::PageBody();
+    for (int round = 0; round < 2; ++round) {  // each download starts afresh
+        recorder.Clear();
+        ASSERT_TRUE(downloader.Download(url, &sink, &bytes)) << downloader.GetError();
+        EXPECT_EQ(sink.Data(), expected);
+        EXPECT_EQ(bytes, expected.size());
+        EXPECT_EQ(downloader.GetError(), 0u);
+        EXPECT_EQ(recorder.States(), kFullSequence);
+    }
+    const auto events = recorder.Events();
+    EXPECT_EQ(events.front().statusText, "127.0.0.1");
+    for (const auto& event : events) EXPECT_EQ(event.url, url);
+    EXPECT_EQ(recorder.InState(Connected).front().statusText, "127.0.0.1");
+
+    const auto receiving = recorder.InState(Receiving);
+    std::uint64_t previous = 0;
+    for (const auto& event : receiving) {
+        EXPECT_LE(event.bytesReceived - previous, CDownloader::kChunkSize);
+        EXPECT_EQ(event.contentLength, expected.size());
+        previous = event.bytesReceived;
+    }
+    // The last read is the empty one that ends the body.
+    ASSERT_GE(receiving.size(), 4u);
+    EXPECT_EQ(receiving[receiving.size() - 1].bytesReceived, expected.size());
+    EXPECT_EQ(receiving[receiving.size() - 2].bytesReceived, expected.size());
+    EXPECT_EQ(downloader.lengths.back(), 0u);
+    EXPECT_EQ(events.back().bytesReceived, expected.size());
+}
+
+TEST_F(DownloaderTest, ChunkedBodyHasNoContentLength) {
+    ASSERT_TRUE(downloader.Download(server.Url("/chunked"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), test::TestServer::PageBody());
+    for (const auto& event : recorder.InState(Receiving)) EXPECT_EQ(event.contentLength, 0u);
+}
+
+TEST_F(DownloaderTest, EmptyBodyIsOneEmptyReadThenDone) {
+    sink.Write("stale", 5);  // truncated when the download starts
+    ASSERT_TRUE(downloader.Download(server.Url("/empty"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "");
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_EQ(downloader.lengths, std::vector<std::size_t>{0});
+    const auto receiving = recorder.InState(Receiving);
+    ASSERT_EQ(receiving.size(), 1u);
+    EXPECT_EQ(receiving[0].bytesReceived, 0u);
+    EXPECT_EQ(recorder.Events().back().state, Done);
+}
+
+TEST_F(DownloaderTest, ErrorPagesAndDeniedPagesAreDownloadedLikeAnyOther) {
+    ASSERT_TRUE(downloader.Download(server.Url("/missing"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "no such page");
+    ASSERT_TRUE(downloader.Download(server.Url("/secret"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "denied");
+}
+
+TEST_F(DownloaderTest, CredentialsAnswerTheServersChallenge) {
+    downloader.SetCredentials("walker", "s3cret");
+    ASSERT_TRUE(downloader.Download(server.Url("/secret"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "welcome");
+    EXPECT_EQ(bytes, 7u);  // the body of the challenge is not counted
+    downloader.ClearCredentials();
+    ASSERT_TRUE(downloader.Download(server.Url("/secret"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "denied");
+}
+
+TEST_F(DownloaderTest, RedirectsAreFollowedWithinLimits) {
+    ASSERT_TRUE(downloader.Download(server.Url("/hop/5"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), test::TestServer::PageBody());
+    EXPECT_EQ(bytes, sink.Data().size());
+
+    EXPECT_FALSE(downloader.Download(server.Url("/loop"), &sink, &bytes));
+    EXPECT_EQ(downloader.GetError(), kErrorRedirectFailed);
+    EXPECT_FALSE(downloader.IsCanceled());
+    // A server cannot send the download to a local file.
+    EXPECT_FALSE(downloader.Download(server.Url("/to-file"), &sink, &bytes));
+    EXPECT_EQ(downloader.GetError(), kErrorUnrecognizedScheme);
+    EXPECT_EQ(sink.Data(), "");
+}
+
+TEST_F(DownloaderTest, SendsTheProgramsUserAgent) {
+    ASSERT_TRUE(downloader.Download(server.Url("/agent"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "CSession::CSession()");
+}
+
+TEST_F(DownloaderTest, UrlWithoutSchemeIsHttpAndReportedAsPassed) {
+    const std::string url = "127.0.0.1:" + std::to_string(server.Port()) + "/page";
+    ASSERT_TRUE(downloader.Download(url, &sink, &bytes));
+    EXPECT_EQ(recorder.Events().back().url, url);
+
+    EXPECT_EQ(CDownloader::NormalizeUrl("server/page.html"), "http://server/page.html");
+    EXPECT_EQ(CDownloader::NormalizeUrl("ftp://server/file"), "ftp://server/file");
+    EXPECT_EQ(CDownloader::NormalizeUrl("file://c:/page.htm"), "file://c:/page.htm");
+    EXPECT_EQ(CDownloader::NormalizeUrl("server/go?to=http://other"), "server/go?to=http://other");
+    EXPECT_EQ(CDownloader::NormalizeUrl(" server"), "http:// server");  // nothing trimmed
+}
+
+TEST_F(DownloaderTest, LocalFileHasNoConnectionSteps) {
+    char path[] = "/tmp/tallyhawk-net-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::ofstream(path) << "local page";
+    EXPECT_TRUE(downloader.Download(std::string("file://") + path, &sink, &bytes));
+    std::remove(path);
+    EXPECT_EQ(sink.Data(), "local page");
+    EXPECT_EQ(recorder.States(), (std::vector<std::int32_t>{Receiving, Done}));
+}
+
+TEST_F(DownloaderTest, FailuresGiveTheirCodesAndAnnounceNoEnd) {
+    struct Case {
+        std::string url;
+        std::uint32_t code;
+    };
+    const Case cases[] = {
+        {"http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/", kErrorCannotConnect},
+        {"http://nothing-here.invalid/page", kErrorNameNotResolved},
+        {"http://", kErrorInvalidUrl},
+        {"http://[::1/page", kErrorInvalidUrl},
+        {"gopher://127.0.0.1:" + std::to_string(server.Port()) + "/", kErrorUnrecognizedScheme},
+        {"ldap://127.0.0.1/", kErrorUnrecognizedScheme},
+        {"file:///no/such/tallyhawk/file", kErrorItemNotFound},
+    };
+    for (const Case& c : cases) {
+        recorder.Clear();
+        sink.Write("x", 1);
+        auto start = Clock::now();
+        EXPECT_FALSE(downloader.Download(c.url, &sink, &bytes)) << c.url;
+        EXPECT_LT(Clock::now() - start, 5s) << c.url;
+        EXPECT_EQ(downloader.GetError(), c.code) << c.url;
+        EXPECT_FALSE(downloader.IsCanceled());
+        EXPECT_EQ(bytes, 0u);
+        EXPECT_EQ(sink.Data(), "");
+        for (const auto& event : recorder.Events()) {
+            EXPECT_NE(event.state, Done) << c.url;
+            EXPECT_NE(event.state, Canceled) << c.url;
+        }
+    }
+}
+
+TEST_F(DownloaderTest, SinkFailureLeavesDownloadAndDownloaderStaysUsable) {
+    class FullDisk : public CDownloadSink {
+    public:
+        void Truncate() override {}
+        void Write(const char*, std::size_t length) override {
+            if (length) throw COsException(ENOSPC);
+        }
+    } full;
+    try {
+        downloader.Download(server.Url("/page"), &full, &bytes);
+        FAIL() << "the sink's exception was swallowed";
+    } catch (const COsException& e) {
+        EXPECT_EQ(e.Code(), static_cast<std::uint32_t>(ENOSPC));
+    }
+    EXPECT_TRUE(downloader.Download(server.Url("/page"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), test::TestServer::PageBody());
+}
+
+TEST_F(DownloaderTest, CancelBeforeDownloadIsForgotten) {
+    downloader.Cancel();
+    EXPECT_TRUE(downloader.IsCanceled());
+    EXPECT_TRUE(downloader.Download(server.Url("/page"), &sink, &bytes));
+    EXPECT_FALSE(downloader.IsCanceled());
+    downloader.Cancel();
+    downloader.Close();
+    EXPECT_FALSE(downloader.IsCanceled());
+}
+
+// Starts a download on another thread, cancels it once `ready` says so and
+// returns how long Download took to return after the cancel.
+class CancelTest : public DownloaderTest {
+protected:
+    Clock::duration CancelWhen(const std::string& url,
+                               std::function<bool(const CDownloadProgress&)> ready) {
+        std::promise<void> reached;
+        std::once_flag once;
+        recorder.onProgress = [&](const CDownloadProgress& progress) {
+            if (ready(progress)) std::call_once(once, [&] { reached.set_value(); });
+        };
+        std::promise<Clock::time_point> returned;
+        std::thread worker([&] {
+            result = downloader.Download(url, &sink, &bytes);
+            returned.set_value(Clock::now());
+        });
+        auto ok = reached.get_future().wait_for(10s);
+        auto cancelAt = Clock::now();
+        downloader.Cancel();
+        auto end = returned.get_future();
+        bool ended = end.wait_for(10s) == std::future_status::ready;
+        worker.join();
+        EXPECT_EQ(ok, std::future_status::ready);
+        EXPECT_TRUE(ended);
+        return end.get() - cancelAt;
+    }
+    void ExpectCanceled() {
+        EXPECT_FALSE(result);
+        EXPECT_TRUE(downloader.IsCanceled());
+        EXPECT_EQ(downloader.GetError(), kErrorOperationCanceled);
+        ASSERT_FALSE(recorder.Events().empty());
+        EXPECT_EQ(recorder.Events().back().state, Canceled);
+    }
+    bool result = true;
+};
+
+TEST_F(CancelTest, WhileReceivingATricklingBody) {
+    auto latency = CancelWhen(server.Url("/trickle"), [](const CDownloadProgress& progress) {
+        return progress.state == Receiving && progress.bytesReceived >= 2048;
+    });
+    ExpectCanceled();
+    EXPECT_LT(latency, 1s);  // the bound is 100 ms; sanitizer builds need slack
+}
+
+TEST_F(CancelTest, WhileWaitingForAnAnswer) {
+    test::SilentListener silent;
+    auto latency = CancelWhen("http://127.0.0.1:" + std::to_string(silent.Port()) + "/",
+                              [](const CDownloadProgress& progress) {
+                                  return progress.state == Connected;
+                              });
+    ExpectCanceled();
+    EXPECT_LT(latency, 1s);
+}
+
+TEST_F(DownloaderTest, ServerThatNeverAnswersTimesOut) {
+    test::SilentListener silent;
+    CDownloader impatient(150ms);
+    auto start = Clock::now();
+    EXPECT_FALSE(impatient.Download("http://127.0.0.1:" + std::to_string(silent.Port()) + "/",
+                                    &sink, &bytes));
+    auto elapsed = Clock::now() - start;
+    EXPECT_EQ(impatient.GetError(), kErrorTimeout);
+    EXPECT_FALSE(impatient.IsCanceled());
+    EXPECT_GE(elapsed, 150ms);
+    EXPECT_LT(elapsed, 5s);
+}
+
+}  // namespace
+}  // namespace tallyhawk

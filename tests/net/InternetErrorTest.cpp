@@ -1,0 +1,190 @@
+#include "net/InternetError.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <set>
+#include <string>
+
+#include "base/Exception.h"
+#include "base/StringTable.h"
+
+namespace tallyhawk {
+namespace {
+
+bool HasOwnText(std::uint32_t code) {
+    return InternetErrorText(code) != "Internet error " + std::to_string(code);
+}
+
+TEST(InternetErrorTest, EachCurlResultRow) {
+    const struct {
+        CURLcode result;
+        std::uint32_t code;
+    } rows[] = {
+        {CURLE_OK, 0},
+        {CURLE_UNSUPPORTED_PROTOCOL, 12006},
+        {CURLE_FAILED_INIT, 12172},
+        {CURLE_URL_MALFORMAT, 12005},
+        {CURLE_NOT_BUILT_IN, 12008},
+        {CURLE_COULDNT_RESOLVE_PROXY, 12165},
+        {CURLE_PROXY, 12165},
+        {CURLE_COULDNT_RESOLVE_HOST, 12007},
+        {CURLE_FTP_CANT_GET_HOST, 12007},
+        {CURLE_COULDNT_CONNECT, 12029},
+        {CURLE_WEIRD_SERVER_REPLY, 12152},
+        {CURLE_GOT_NOTHING, 12152},
+        {CURLE_HTTP2, 12152},
+        {CURLE_HTTP2_STREAM, 12152},
+        {CURLE_HTTP3, 12152},
+        {CURLE_BAD_CONTENT_ENCODING, 12152},
+        {CURLE_FTP_COULDNT_SET_TYPE, 12152},
+        {CURLE_FTP_PRET_FAILED, 12152},
+        {CURLE_FTP_BAD_FILE_LIST, 12152},
+        {CURLE_REMOTE_ACCESS_DENIED, 12015},
+        {CURLE_FTP_WEIRD_PASS_REPLY, 12015},
+        {CURLE_LOGIN_DENIED, 12015},
+        {CURLE_AUTH_ERROR, 12015},
+        {CURLE_FTP_WEIRD_PASV_REPLY, 12112},
+        {CURLE_FTP_WEIRD_227_FORMAT, 12112},
+        {CURLE_OPERATION_TIMEDOUT, 12002},
+        {CURLE_FTP_ACCEPT_TIMEOUT, 12002},
+        {CURLE_PARTIAL_FILE, 12030},
+        {CURLE_SEND_ERROR, 12030},
+        {CURLE_SEND_FAIL_REWIND, 12030},
+        {CURLE_RECV_ERROR, 12031},
+        {CURLE_FTP_COULDNT_RETR_FILE, 12028},
+        {CURLE_FILE_COULDNT_READ_FILE, 12028},
+        {CURLE_REMOTE_FILE_NOT_FOUND, 12028},
+        {CURLE_QUOTE_ERROR, 12003},
+        {CURLE_HTTP_RETURNED_ERROR, 12003},
+        {CURLE_WRITE_ERROR, 12017},
+        {CURLE_ABORTED_BY_CALLBACK, 12017},
+        {CURLE_READ_ERROR, 12004},
+        {CURLE_OUT_OF_MEMORY, 12004},
+        {CURLE_FUNCTION_NOT_FOUND, 12004},
+        {CURLE_BAD_FUNCTION_ARGUMENT, 12004},
+        {CURLE_CHUNK_FAILED, 12004},
+        {CURLE_RECURSIVE_API_CALL, 12004},
+        {CURLE_UNRECOVERABLE_POLL, 12004},
+        {CURLE_FTP_COULDNT_USE_REST, 12016},
+        {CURLE_RANGE_ERROR, 12016},
+        {CURLE_HTTP_POST_ERROR, 12016},
+        {CURLE_BAD_DOWNLOAD_RESUME, 12016},
+        {CURLE_FILESIZE_EXCEEDED, 12016},
+        {CURLE_UNKNOWN_OPTION, 12009},
+        {CURLE_SETOPT_OPTION_SYNTAX, 12009},
+        {CURLE_TOO_MANY_REDIRECTS, 12156},
+        {CURLE_SSL_CONNECT_ERROR, 12157},
+        {CURLE_SSL_ENGINE_NOTFOUND, 12157},
+        {CURLE_SSL_ENGINE_SETFAILED, 12157},
+        {CURLE_SSL_ENGINE_INITFAILED, 12157},
+        {CURLE_SSL_CIPHER, 12157},
+        {CURLE_USE_SSL_FAILED, 12157},
+        {CURLE_SSL_CACERT_BADFILE, 12157},
+        {CURLE_SSL_SHUTDOWN_FAILED, 12157},
+        {CURLE_SSL_CRL_BADFILE, 12157},
+        {CURLE_SSL_ISSUER_ERROR, 12045},
+        {CURLE_SSL_PINNEDPUBKEYNOTMATCH, 12169},
+        {CURLE_SSL_INVALIDCERTSTATUS, 12169},
+        {CURLE_SSL_CERTPROBLEM, 12046},
+        {CURLE_SSL_CLIENTCERT, 12044},
+        {CURLE_FTP_ACCEPT_FAILED, 12029},
+        {CURLE_INTERFACE_FAILED, 12029},
+        {CURLE_AGAIN, 12029},
+        {CURLE_NO_CONNECTION_AVAILABLE, 12029},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(InternetErrorFromCurl(row.result), row.code) << "CURLcode " << row.result;
+}
+
+TEST(InternetErrorTest, CertificateFailuresByVerificationResult) {
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 0), 12038);   // host name
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 62), 12038);
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 10), 12037);  // expired
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 9), 12037);
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 18), 12045);  // self-signed
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 20), 12045);
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 23), 12170);  // revoked
+    EXPECT_EQ(InternetErrorFromCurl(CURLE_PEER_FAILED_VERIFICATION, 7), 12169);
+}
+
+TEST(InternetErrorTest, EveryCurlResultBecomesACodeWithItsOwnText) {
+    for (int result = 1; result < CURL_LAST; ++result) {
+        std::uint32_t code = InternetErrorFromCurl(static_cast<CURLcode>(result));
+        EXPECT_GE(code, kInternetErrorFirst) << result;
+        EXPECT_LE(code, kInternetErrorLast) << result;
+        EXPECT_TRUE(HasOwnText(code)) << result << " -> " << code;
+    }
+}
+
+TEST(InternetErrorTest, TextTableCoversExactlyTheListedCodes) {
+    std::set<std::uint32_t> listed;
+    auto add = [&](std::uint32_t first, std::uint32_t last) {
+        for (std::uint32_t code = first; code <= last; ++code) listed.insert(code);
+    };
+    add(12001, 12034);
+    add(12036, 12050);
+    add(12052, 12055);
+    add(12110, 12112);
+    add(12130, 12138);
+    add(12150, 12172);
+    ASSERT_EQ(listed.size(), 88u);
+    std::set<std::string> texts;
+    for (std::uint32_t code = kInternetErrorFirst; code <= kInternetErrorLast; ++code) {
+        EXPECT_EQ(HasOwnText(code), listed.count(code) == 1) << code;
+        if (HasOwnText(code)) texts.insert(InternetErrorText(code));
+    }
+    EXPECT_EQ(texts.size(), 88u);  // one sentence each, no copies
+    EXPECT_EQ(InternetErrorText(12035), "Internet error 12035");
+    EXPECT_EQ(InternetErrorText(12173), "Internet error 12173");
+    EXPECT_EQ(InternetErrorText(12174), "Internet error 12174");
+    EXPECT_EQ(LoadString(IDS_FAILED_TO_DOWNLOAD), "Failed to download file.");
+}
+
+TEST(InternetErrorTest, QuotedTextsStandAsWritten) {
+    EXPECT_EQ(InternetErrorText(12002), "The request has timed out.");
+    EXPECT_EQ(InternetErrorText(12005), "The URL is invalid.");
+    EXPECT_EQ(InternetErrorText(12006),
+              "The URL scheme could not be recognized, or is not supported.");
+    EXPECT_EQ(InternetErrorText(12007), "The server name could not be resolved.");
+    EXPECT_EQ(InternetErrorText(12017),
+              "The operation was canceled, usually because the handle on which the request was "
+              "operating was closed before the operation completed.");
+    EXPECT_EQ(InternetErrorText(12029), "The attempt to connect to the server failed.");
+    EXPECT_EQ(InternetErrorText(12030), "The connection with the server has been terminated.");
+    EXPECT_EQ(InternetErrorText(12031), "The connection with the server has been reset.");
+    EXPECT_EQ(InternetErrorText(12152), "The server response could not be parsed.");
+    EXPECT_EQ(InternetErrorText(12163), "The Internet connection has been lost.");
+    EXPECT_EQ(InternetErrorText(12164), "The Web site or server indicated is unreachable.");
+    EXPECT_EQ(InternetErrorText(12172),
+              "Initialization of the Win32 Internet API has not occurred. Indicates that a "
+              "higher-level function, such as InternetOpen, has not been called yet.");
+}
+
+TEST(InternetErrorTest, CodeBecomesTheProgramsException) {
+    auto messageOf = [](std::uint32_t code, std::string* className) {
+        try {
+            ThrowDownloadError(code);
+        } catch (const CException& e) {
+            char buffer[1024];
+            e.GetErrorMessage(buffer, sizeof buffer);
+            *className = e.ClassName();
+            return std::string(buffer);
+        }
+        return std::string("nothing thrown");
+    };
+    std::string kind;
+    EXPECT_EQ(messageOf(12029, &kind), "The attempt to connect to the server failed.");
+    EXPECT_EQ(kind, "CGenericException");
+    EXPECT_EQ(messageOf(12035, &kind), "Internet error 12035");
+    EXPECT_EQ(kind, "CGenericException");
+    EXPECT_EQ(messageOf(12174, &kind), "Internet error 12174");
+    EXPECT_EQ(messageOf(ENOENT, &kind), "No such file or directory");
+    EXPECT_EQ(kind, "COsException");
+    EXPECT_EQ(messageOf(12000, &kind), "Operating System Error 12000");
+    EXPECT_EQ(messageOf(12175, &kind), "Operating System Error 12175");
+    EXPECT_EQ(kind, "COsException");
+}
+
+}  // namespace
+}  // namespace tallyhawk

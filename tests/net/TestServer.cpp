@@ -1,0 +1,137 @@
+#include "net/TestServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace tallyhawk::test {
+
+namespace {
+
+int BindLoopback(int& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("socket");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t size = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+std::string TestServer::PageBody() {
+    std::string body;
+    for (int i = 0; body.size() < 25000; ++i) body += "line " + std::to_string(i) + "\n";
+    return body;
+}
+
+TestServer::TestServer() {
+    server.Get("/page", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(PageBody(), "text/plain");
+    });
+    server.Get("/chunked", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider(
+            "text/plain", [body = PageBody()](size_t offset, httplib::DataSink& sink) {
+                if (offset >= body.size()) {
+                    sink.done();
+                    return true;
+                }
+                size_t n = std::min<size_t>(3000, body.size() - offset);
+                return sink.write(body.data() + offset, n);
+            });
+    });
+    server.Get("/empty", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("", "text/plain");
+    });
+    server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        response.set_content("no such page", "text/plain");
+    });
+    server.Get(R"(/hop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+        int left = std::stoi(request.matches[1]);
+        response.set_redirect(left == 0 ? "/page" : "/hop/" + std::to_string(left - 1));
+    });
+    server.Get("/loop", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/loop");
+    });
+    server.Get("/to-file", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("file:///etc/hostname");
+    });
+    server.Get("/secret", [](const httplib::Request& request, httplib::Response& response) {
+        // "walker:s3cret" in Basic encoding.
+        if (request.get_header_value("Authorization") == "Basic d2Fsa2VyOnMzY3JldA==") {
+            response.set_content("welcome", "text/plain");
+            return;
+        }
+        response.status = 401;
+        response.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+        response.set_content("denied", "text/plain");
+    });
+    server.Get("/agent", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(request.get_header_value("User-Agent"), "text/plain");
+    });
+    // Sends a little, then a little more whenever woken, until the client
+    // goes away or the server stops.
+    server.Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider(
+            "text/plain", [this](size_t, httplib::DataSink& sink) {
+                ++trickleStarts;
+                std::string chunk(512, 'x');
+                while (!stopping.load()) {
+                    if (!sink.write(chunk.data(), chunk.size())) return false;
+                    std::unique_lock guard(lock);
+                    wake.wait_for(guard, std::chrono::milliseconds(5),
+                                  [this] { return stopping.load(); });
+                }
+                return false;
+            });
+    });
+    port = server.bind_to_any_port("127.0.0.1");
+    if (port <= 0) throw std::runtime_error("test server could not bind");
+    thread = std::thread([this] { server.listen_after_bind(); });
+    // stop() only reaches a server that has begun listening.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server.is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+}
+
+TestServer::~TestServer() {
+    {
+        std::lock_guard guard(lock);
+        stopping = true;
+    }
+    wake.notify_all();
+    server.stop();
+    thread.join();
+}
+
+std::string TestServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+SilentListener::SilentListener() {
+    socket = BindLoopback(port);
+    if (::listen(socket, 16) != 0) throw std::runtime_error("listen");
+}
+
+SilentListener::~SilentListener() { ::close(socket); }
+
+int ClosedPort() {
+    int port = 0;
+    ::close(BindLoopback(port));
+    return port;
+}
+
+}  // namespace tallyhawk::test

@@ -1,0 +1,58 @@
+// A real HTTP server on 127.0.0.1 for the download tests, with the pages the
+// tests ask for, plus helpers for ports that refuse or never answer.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tallyhawk::test {
+
+class TestServer {
+public:
+    TestServer();
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    int Port() const { return port; }
+    std::string Url(const std::string& path) const;
+    httplib::Server& Server() { return server; }
+
+    // The body of /page (with Content-Length) and /chunked (without).
+    static std::string PageBody();
+
+    // Requests /trickle has answered with at least one chunk.
+    int TrickleStarts() const { return trickleStarts.load(); }
+
+private:
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> trickleStarts{0};
+    std::mutex lock;
+    std::condition_variable wake;
+};
+
+// A listening socket on 127.0.0.1 that never accepts: connections complete in
+// the kernel's backlog and then nothing is ever sent.
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    int Port() const { return port; }
+
+private:
+    int socket = -1;
+    int port = 0;
+};
+
+// A port on 127.0.0.1 on which nothing listens.
+int ClosedPort();
+
+}  // namespace tallyhawk::test
