@@ -58,7 +58,10 @@ TEST_F(TempDirectoryTest, PlantedSymbolicLinkIsNotFollowed) {
 
 TEST_F(TempDirectoryTest, NameSearchIsBounded) {
     CPrivateTempDirectory directory = Directory(0);
-    for (int i = 0; i < CPrivateTempDirectory::kMaxNameAttempts; ++i) directory.CreateFile("txt");
+    directory.Prepare();
+    for (int i = 0; i < CPrivateTempDirectory::kMaxNameAttempts; ++i) {
+        WriteFile(Folder() + "/" + std::to_string(i) + ".txt", "");
+    }
     try {
         directory.CreateFile("txt");
         FAIL() << "no exception";
