@@ -12,6 +12,9 @@ using Args = std::vector<std::string>;
 int RunDiff(const Args& args);
 extern const char* const kDiffHelp;
 
+int RunFetch(const Args& args);
+extern const char* const kFetchHelp;
+
 // Document commands (DocumentCommands.cpp).
 int RunNew(const Args& args);
 int RunAdd(const Args& args);

@@ -1,0 +1,250 @@
+// tallyhawk-cli fetch: downloads one URL to standard output, byte for byte,
+// with the progress on standard error.
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <csignal>
+#include <pthread.h>
+#include <unistd.h>
+#endif
+
+#include "base/Exception.h"
+#include "cli/Commands.h"
+#include "net/Downloader.h"
+#include "net/InternetError.h"
+
+namespace tallyhawk::cli {
+
+const char* const kFetchHelp =
+    "Usage: tallyhawk-cli fetch URL [--user NAME --password PASS]\n"
+    "Downloads URL the way a watched page is checked and writes the body to\n"
+    "standard output unchanged; the progress goes to standard error, one line\n"
+    "per step. A URL without \"://\" is taken as http://URL.\n\n"
+    "  --user NAME       user name for the server's authentication\n"
+    "  --password PASS   password for the server's authentication\n\n"
+    "Exit status: 0 downloaded, 1 failed (the reason is printed), 2 usage error,\n"
+    "130 interrupted (Ctrl-C).\n";
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+// Writes each chunk through; the body is never held in memory.
+class StdoutSink : public CDownloadSink {
+public:
+    void Truncate() override {}  // standard output may be a pipe, or a file opened to append
+    void Write(const char* data, std::size_t length) override {
+        if (length && std::fwrite(data, 1, length, stdout) != length) throw COsException();
+    }
+};
+
+// The main window's status texts, one line per step. A run of Receiving
+// announcements is one line: rewritten in place on a terminal, otherwise
+// printed once with the final count when the next step comes.
+class ProgressPrinter : public CEventSink {
+public:
+    ProgressPrinter() : terminal(IsTerminal()) {}
+    ~ProgressPrinter() override { UnsubscribeAll(); }
+
+    bool OnProgress(const CDownloadProgress* progress) {
+        std::string text = Text(*progress);
+        if (progress->state == Receiving) {
+            if (terminal) std::fprintf(stderr, "\r%s", text.c_str());
+            pendingLine = text;
+            return true;
+        }
+        EndReceiving();
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return true;
+    }
+
+    // Ends a Receiving line still open (a failure announces nothing more).
+    void EndReceiving() {
+        if (pendingLine.empty()) return;
+        if (terminal) std::fputc('\n', stderr);
+        else std::fprintf(stderr, "%s\n", pendingLine.c_str());
+        pendingLine.clear();
+    }
+
+private:
+    static bool IsTerminal() {
+#ifdef _WIN32
+        return _isatty(_fileno(stderr)) != 0;
+#else
+        return isatty(STDERR_FILENO) != 0;
+#endif
+    }
+
+    static std::string Text(const CDownloadProgress& progress) {
+        char line[1024];
+        const char* status = progress.statusText.c_str();
+        switch (progress.state) {
+        case Resolving:
+            std::snprintf(line, sizeof line, "Resolving host name %s", status);
+            break;
+        case Resolved:
+            std::snprintf(line, sizeof line, "Resolved host name %s", status);
+            break;
+        case Connecting:
+            std::snprintf(line, sizeof line, "Connecting to %s", status);
+            break;
+        case Connected:
+            std::snprintf(line, sizeof line, "Connected to %s", status);
+            break;
+        case Receiving:
+            std::snprintf(line, sizeof line, "Downloaded %lu bytes...",
+                          static_cast<unsigned long>(progress.bytesReceived));
+            break;
+        case Canceled:
+            return "Canceled";
+        case Done:
+            return "Done";
+        default:
+            return std::string();
+        }
+        return line;
+    }
+
+    bool terminal;
+    std::string pendingLine;
+};
+
+// The downloader that Ctrl-C cancels, while one runs.
+std::mutex interruptLock;
+CDownloader* interruptTarget = nullptr;
+
+void CancelRunningDownload() {
+    std::lock_guard lock(interruptLock);
+    if (interruptTarget) interruptTarget->Cancel();
+}
+
+#ifdef _WIN32
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    CancelRunningDownload();
+    return TRUE;
+}
+
+class InterruptWatch {
+public:
+    InterruptWatch() { SetConsoleCtrlHandler(&OnConsoleControl, TRUE); }
+    ~InterruptWatch() { SetConsoleCtrlHandler(&OnConsoleControl, FALSE); }
+};
+
+#else
+
+// Ctrl-C and SIGTERM are taken by a thread of their own with sigwait, so the
+// cancel runs as ordinary code rather than inside a signal handler.
+class InterruptWatch {
+public:
+    InterruptWatch() {
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGTERM);
+        sigaddset(&signals, SIGUSR1);  // our own "download over"
+        pthread_sigmask(SIG_BLOCK, &signals, &previous);
+        watcher = std::thread([signals, this] {
+            for (;;) {
+                int number = 0;
+                if (sigwait(&signals, &number) != 0) continue;
+                if (number == SIGUSR1) {
+                    std::lock_guard lock(interruptLock);
+                    if (over) return;
+                    continue;
+                }
+                CancelRunningDownload();
+            }
+        });
+    }
+    ~InterruptWatch() {
+        {
+            std::lock_guard lock(interruptLock);
+            over = true;
+        }
+        pthread_kill(watcher.native_handle(), SIGUSR1);
+        watcher.join();
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+
+private:
+    sigset_t previous;
+    bool over = false;  // guarded by interruptLock
+    std::thread watcher;
+};
+
+#endif
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "tallyhawk-cli fetch: %s\n%s", problem, kFetchHelp);
+    return kExitUsage;
+}
+
+}  // namespace
+
+int RunFetch(const Args& args) {
+    std::string url, user, password;
+    bool haveUrl = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--user" || arg == "--password") {
+            if (i + 1 == args.size()) return Usage("option needs a value");
+            (arg == "--user" ? user : password) = args[++i];
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            return Usage(("unknown option " + arg).c_str());
+        } else if (haveUrl) {
+            return Usage("only one URL, please");
+        } else {
+            url = arg;
+            haveUrl = true;
+        }
+    }
+    if (!haveUrl) return Usage("no URL given");
+
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    CSession::StartLibrary();  // before any thread starts
+    CDownloader downloader;
+    ProgressPrinter printer;
+    downloader.Subscribe(&printer, &ProgressPrinter::OnProgress);
+    if (!user.empty() || !password.empty()) downloader.SetCredentials(user, password);
+
+    StdoutSink sink;
+    bool succeeded = false;
+    try {
+        InterruptWatch watch;
+        {
+            std::lock_guard lock(interruptLock);
+            interruptTarget = &downloader;
+        }
+        struct Detach {
+            ~Detach() {
+                std::lock_guard lock(interruptLock);
+                interruptTarget = nullptr;
+            }
+        } detach;
+        succeeded = downloader.Download(url, &sink);
+        if (succeeded && std::fflush(stdout) != 0) throw COsException();
+        if (!succeeded && !downloader.IsCanceled()) ThrowDownloadError(downloader.GetError());
+    } catch (const CException& e) {
+        printer.EndReceiving();
+        char message[1024];
+        e.GetErrorMessage(message, sizeof message);
+        std::fprintf(stderr, "%s\n", message);
+        return kExitFailed;
+    }
+    printer.EndReceiving();
+    return succeeded ? 0 : kExitInterrupted;
+}
+
+}  // namespace tallyhawk::cli
