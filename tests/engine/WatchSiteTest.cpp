@@ -186,13 +186,6 @@ TEST_F(WatchSiteTest, HasChangesPerOutputMode) {
     }
 }
 
-TEST_F(WatchSiteTest, AcceptChangesMakesTheLatestTheBaseline) {
-    site.SetLatestContent("new text");
-    site.AcceptChanges();
-    EXPECT_EQ(site.GetPreviousContent(), "new text");
-    EXPECT_EQ(recorder.statuses, (std::vector<std::int32_t>{Current}));
-}
-
 TEST_F(WatchSiteTest, SoundOnlyWhenModifiedAndSwitchedOn) {
     site.SetStatus(Current);
     site.PlayNotificationSound();
