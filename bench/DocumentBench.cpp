@@ -176,6 +176,7 @@ void Checks(int count, std::size_t pageSize) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // the child load prints between our lines
     if (argc == 3 && std::strcmp(argv[1], "--load") == 0) return LoadOnly(argv[2]);
     const bool quick = argc == 2 && std::strcmp(argv[1], "--quick") == 0;
     SaveAndLoad(argv[0], quick ? 100 : 1000, 100 * 1024);
