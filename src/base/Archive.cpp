@@ -362,7 +362,8 @@ std::string CArchive::ReadString() {
             ReadBytes(text.data() + old, piece);
         }
     }
-    return wide ? Utf16LeToUtf8(text) : text;
+    if (wide) return Utf16LeToUtf8(text);
+    return text;  // moved, not copied
 }
 
 }  // namespace tallyhawk
