@@ -56,6 +56,13 @@ std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_vi
     deletedHtml.clear();
     highlightedHtml.clear();
 
+    if (previous == current) {
+        // Equal versions pair every line: nothing is added or deleted and the
+        // highlighted page is the page itself. The usual check of an unchanged
+        // page ends here, without splitting either version.
+        highlightedHtml.assign(current);
+        return NoChange;
+    }
     matcher.Match(previous, current, '\n');
     const std::int32_t paired = matcher.PairedCount();
     {
