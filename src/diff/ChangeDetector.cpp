@@ -64,20 +64,24 @@ std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_vi
         return NoChange;
     }
     matcher.Match(previous, current, '\n');
-    const std::int32_t paired = matcher.PairedCount();
+    const std::vector<TextRange> addedSpans = UnpairedSpans(matcher.NewLines());
+    const std::vector<TextRange> deletedSpans = UnpairedSpans(matcher.OldLines());
+    WriteChangedLines(matcher.NewLines(), matcher.PairedCount(), addedHtml);
+    WriteChangedLines(matcher.OldLines(), matcher.PairedCount(), deletedHtml);
+    // The text outputs need only the spans: let the lines go first, so that
+    // they and the text outputs are never held at the same time.
+    matcher.FreeLines();
     {
         TextRangeArray additions;
-        ChangedRanges(current, matcher.NewLines(), additions);
+        ChangedRanges(current, addedSpans, additions);
         WriteHighlighted(current, additions, highlightedHtml);
         WriteChangedText(current, additions, addedText);
     }
     {
         TextRangeArray deletions;
-        ChangedRanges(previous, matcher.OldLines(), deletions);
+        ChangedRanges(previous, deletedSpans, deletions);
         WriteChangedText(previous, deletions, deletedText);
     }
-    WriteChangedLines(matcher.NewLines(), paired, addedHtml);
-    WriteChangedLines(matcher.OldLines(), paired, deletedHtml);
 
     std::uint32_t flags = 0;
     if (!addedText.empty()) flags |= AddedTextFlag;

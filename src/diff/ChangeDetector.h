@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diff/LineMatcher.h"
 #include "diff/PageContent.h"
@@ -75,6 +76,11 @@ public:
     // down to its text ranges. Spans that only touch a text range give a range
     // of length 0, which counts as a change for the ignore rule.
     static void ChangedRanges(std::string_view text, const CLineArray& lines, TextRangeArray& out);
+    // The same from the version's runs of unpaired lines, as byte spans.
+    static void ChangedRanges(std::string_view text, const std::vector<TextRange>& changedSpans,
+                              TextRangeArray& out);
+    // The runs of consecutive unpaired lines of a version, as byte spans.
+    static std::vector<TextRange> UnpairedSpans(const CLineArray& lines);
 
     // The composers of the five outputs; each replaces `out`.
     // Text: line feeds become CR LF, at most three in a row and none at the

@@ -10,9 +10,7 @@
 
 namespace tallyhawk {
 
-void CChangeDetector::ChangedRanges(std::string_view text, const CLineArray& lines,
-                                    TextRangeArray& out) {
-    // The runs of consecutive unpaired lines, as byte spans.
+std::vector<TextRange> CChangeDetector::UnpairedSpans(const CLineArray& lines) {
     std::vector<TextRange> spans;
     std::int64_t offset = 0;
     std::int64_t runStart = -1;
@@ -26,7 +24,16 @@ void CChangeDetector::ChangedRanges(std::string_view text, const CLineArray& lin
         offset += line.length;
     }
     if (runStart >= 0) spans.push_back({std::int32_t(runStart), std::int32_t(offset - runStart)});
+    return spans;
+}
 
+void CChangeDetector::ChangedRanges(std::string_view text, const CLineArray& lines,
+                                    TextRangeArray& out) {
+    ChangedRanges(text, UnpairedSpans(lines), out);
+}
+
+void CChangeDetector::ChangedRanges(std::string_view text, const std::vector<TextRange>& spans,
+                                    TextRangeArray& out) {
     CHtmlTextScanner scanner;
     scanner.Scan(text);
     const TextRangeArray& ranges = scanner.Ranges();
@@ -124,12 +131,17 @@ void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArr
                                        std::string& out) const {
     out.clear();
     const std::int32_t n = ranges.Count();
-    out.reserve(text.size() + std::size_t(n) * (addedStartTag.size() + endTag.size()));
+    auto highlighted = [&](std::int32_t i) {
+        return !IsIgnored(i, n) && HasPrintable(text.data() + ranges[i].start, std::size_t(ranges[i].length));
+    };
+    std::size_t tags = 0;
+    for (std::int32_t i = 0; i < n; ++i) tags += highlighted(i) ? 1 : 0;
+    out.reserve(text.size() + tags * (addedStartTag.size() + endTag.size()));
     std::size_t copied = 0;
     for (std::int32_t i = 0; i < n; ++i) {
         const std::size_t start = std::size_t(ranges[i].start), length = std::size_t(ranges[i].length);
         out.append(text.data() + copied, start - copied);
-        if (!IsIgnored(i, n) && HasPrintable(text.data() + start, length)) {
+        if (highlighted(i)) {
             out += addedStartTag;
             out.append(text.data() + start, length);
             out += endTag;

@@ -76,16 +76,22 @@ struct Block {
 // run reaches the end of a range, so the chosen block is the same.
 class BlockFinder {
 public:
-    BlockFinder(const CLineArray& oldLines, const CLineArray& newLines, const CLineIndex& index,
+    // Finds every old line's group, then releases the index's lookup table,
+    // which the search no longer needs.
+    BlockFinder(const CLineArray& oldLines, const CLineArray& newLines, CLineIndex& index,
                 std::int64_t thresholdBase, std::int64_t thresholdFactor)
-        : index(index), bounds(oldLines.Count()), thresholdBase(thresholdBase), thresholdFactor(thresholdFactor) {
-        newId.resize(std::size_t(newLines.Count()));
-        for (std::int32_t j = 0; j < newLines.Count(); ++j) newId[std::size_t(j)] = index.GroupOf(j);
+        : index(index),
+          bounds(oldLines.Count()),
+          thresholdBase(thresholdBase),
+          thresholdFactor(thresholdFactor),
+          newId(index.LineGroups()),
+          newCount(newLines.Count()) {
         oldId.resize(std::size_t(oldLines.Count()));
         for (std::int32_t a = 0; a < oldLines.Count(); ++a) {
             std::int32_t group = index.Find(oldLines[a]);
             oldId[std::size_t(a)] = group != CLineIndex::kNone ? group : -1 - a;  // unique, never a new id
         }
+        index.ReleaseLookup();
     }
 
     Block Find(std::int32_t oldLow, std::int32_t oldHigh, std::int32_t newLow, std::int32_t newHigh);
@@ -99,12 +105,13 @@ private:
     std::uint64_t NewGram(std::int32_t j) const { return newPrefix[std::size_t(j + gramLength)] - newPrefix[std::size_t(j)] * gramPower; }
     void PreparePrefixes();
 
-    const CLineIndex& index;
+    CLineIndex& index;
     RunBounds bounds;
     const std::int64_t thresholdBase;
     const std::int64_t thresholdFactor;
     std::vector<std::int32_t> oldId;
-    std::vector<std::int32_t> newId;
+    const std::int32_t* newId;  // the index's line groups: equal lines, equal ids
+    const std::int32_t newCount;
 
     // The range being searched and the best block so far.
     std::int32_t oldLow = 0, oldHigh = 0, newLow = 0, newHigh = 0;
@@ -123,14 +130,14 @@ constexpr std::uint64_t kGramBase = 0x9E3779B97F4A7C15ULL;
 
 void BlockFinder::PreparePrefixes() {
     if (!oldPrefix.empty()) return;
-    auto fill = [](const std::vector<std::int32_t>& ids, std::vector<std::uint64_t>& prefix) {
-        prefix.resize(ids.size() + 1);
+    auto fill = [](const std::int32_t* ids, std::size_t count, std::vector<std::uint64_t>& prefix) {
+        prefix.resize(count + 1);
         prefix[0] = 0;
-        for (std::size_t i = 0; i < ids.size(); ++i)
+        for (std::size_t i = 0; i < count; ++i)
             prefix[i + 1] = prefix[i] * kGramBase + std::uint64_t(std::int64_t(ids[i])) * 0xC2B2AE3D27D4EB4FULL + 1;
     };
-    fill(oldId, oldPrefix);
-    fill(newId, newPrefix);
+    fill(oldId.data(), oldId.size(), oldPrefix);
+    fill(newId, std::size_t(newCount), newPrefix);
 }
 
 void BlockFinder::BuildTable(std::int32_t length) {
@@ -158,13 +165,13 @@ void BlockFinder::BuildTable(std::int32_t length) {
 BlockFinder::Outcome BlockFinder::Consider(std::int32_t a, std::int32_t j) {
     const std::int32_t top = best.length;
     if (newHigh - j <= top) return Outcome::NextOld;
-    if (a > oldLow && j > newLow && oldId[std::size_t(a - 1)] == newId[std::size_t(j - 1)])
+    if (a > oldLow && j > newLow && oldId[std::size_t(a - 1)] == newId[j - 1])
         return Outcome::Continue;
     ++work;
-    if (top > 0 && oldId[std::size_t(a + top)] != newId[std::size_t(j + top)]) return Outcome::Continue;
+    if (top > 0 && oldId[std::size_t(a + top)] != newId[j + top]) return Outcome::Continue;
     const std::int32_t limit = std::min(newHigh - j, oldHigh - a);
     const std::int32_t* o = oldId.data() + a;
-    const std::int32_t* n = newId.data() + j;
+    const std::int32_t* n = newId + j;
     std::int32_t run = 0;
     while (run < limit && o[run] == n[run]) ++run;
     work += run;

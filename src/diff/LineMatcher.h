@@ -38,6 +38,12 @@ public:
         thresholdFactor = factor;
     }
 
+    // Releases both line arrays; PairedCount stays.
+    void FreeLines() {
+        oldLines.Free();
+        newLines.Free();
+    }
+
     const CLineArray& OldLines() const { return oldLines; }
     const CLineArray& NewLines() const { return newLines; }
     std::int32_t PairedCount() const { return pairedCount; }

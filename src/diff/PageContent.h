@@ -55,8 +55,14 @@ public:
 
     // The group holding lines equal to `line`, or kNone.
     std::int32_t Find(const CLine& line) const;
+    // Frees the lookup table once no more lookups by content will come:
+    // Find then finds nothing, while groups and their lines stay.
+    void ReleaseLookup() { std::vector<std::int32_t>().swap(slots); }
+
     // Group of line number `index` of the indexed version.
     std::int32_t GroupOf(std::int32_t index) const { return lineGroup[std::size_t(index)]; }
+    // The group of every line, in line order.
+    const std::int32_t* LineGroups() const { return lineGroup.data(); }
     std::int32_t GroupCount() const { return std::int32_t(groupStart.size()) - 1; }
     // The ascending line numbers of group `group`.
     const std::int32_t* GroupBegin(std::int32_t group) const {
