@@ -1,5 +1,7 @@
 // tallyhawk-cli fetch: downloads one URL to standard output, byte for byte,
 // with the progress on standard error.
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -38,41 +40,59 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
-// Writes each chunk through; the body is never held in memory.
+// Writes each chunk straight to the descriptor; the body is never held in
+// memory, not even in a stdio buffer.
 class StdoutSink : public CDownloadSink {
 public:
     void Truncate() override {}  // standard output may be a pipe, or a file opened to append
     void Write(const char* data, std::size_t length) override {
-        if (length && std::fwrite(data, 1, length, stdout) != length) throw COsException();
+        while (length > 0) {
+#ifdef _WIN32
+            int written = _write(1, data, static_cast<unsigned>(length));
+#else
+            ssize_t written = ::write(STDOUT_FILENO, data, length);
+            if (written < 0 && errno == EINTR) continue;
+#endif
+            if (written <= 0) throw COsException();
+            data += written;
+            length -= static_cast<std::size_t>(written);
+        }
     }
 };
 
 // The main window's status texts, one line per step. A run of Receiving
-// announcements is one line: rewritten in place on a terminal, otherwise
-// printed once with the final count when the next step comes.
+// announcements is one line: on a terminal it is rewritten in place (at most
+// ten times a second), elsewhere it is printed once, with the final count,
+// when the next step comes.
 class ProgressPrinter : public CEventSink {
 public:
     ProgressPrinter() : terminal(IsTerminal()) {}
     ~ProgressPrinter() override { UnsubscribeAll(); }
 
     bool OnProgress(const CDownloadProgress* progress) {
-        std::string text = Text(*progress);
         if (progress->state == Receiving) {
-            if (terminal) std::fprintf(stderr, "\r%s", text.c_str());
-            pendingLine = text;
+            receiving.state = Receiving;  // only the count is shown
+            receiving.bytesReceived = progress->bytesReceived;
+            receivingOpen = true;
+            if (terminal) {
+                auto now = std::chrono::steady_clock::now();
+                if (now - lastShown >= std::chrono::milliseconds(100)) {
+                    lastShown = now;
+                    std::fprintf(stderr, "\r%s", Text(receiving).c_str());
+                }
+            }
             return true;
         }
         EndReceiving();
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", Text(*progress).c_str());
         return true;
     }
 
     // Ends a Receiving line still open (a failure announces nothing more).
     void EndReceiving() {
-        if (pendingLine.empty()) return;
-        if (terminal) std::fputc('\n', stderr);
-        else std::fprintf(stderr, "%s\n", pendingLine.c_str());
-        pendingLine.clear();
+        if (!receivingOpen) return;
+        std::fprintf(stderr, "%s%s\n", terminal ? "\r" : "", Text(receiving).c_str());
+        receivingOpen = false;
     }
 
 private:
@@ -115,7 +135,9 @@ private:
     }
 
     bool terminal;
-    std::string pendingLine;
+    bool receivingOpen = false;
+    CDownloadProgress receiving;
+    std::chrono::steady_clock::time_point lastShown;
 };
 
 // The downloader that Ctrl-C cancels, while one runs.
@@ -234,7 +256,6 @@ int RunFetch(const Args& args) {
             }
         } detach;
         succeeded = downloader.Download(url, &sink);
-        if (succeeded && std::fflush(stdout) != 0) throw COsException();
         if (!succeeded && !downloader.IsCanceled()) ThrowDownloadError(downloader.GetError());
     } catch (const CException& e) {
         printer.EndReceiving();
