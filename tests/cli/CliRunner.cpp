@@ -23,6 +23,8 @@ std::string ReadAll(const std::string& path) {
 
 }  // namespace
 
+const char* CliPath() { return TALLYHAWK_CLI_PATH; }
+
 CliResult RunCli(const std::vector<std::string>& args) {
     TempFolder folder;
     const std::string outPath = folder.Path() + "/out", errPath = folder.Path() + "/err";

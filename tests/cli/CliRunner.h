@@ -12,6 +12,9 @@ struct CliResult {
     std::string err;
 };
 
+// The path of the tallyhawk-cli binary under test.
+const char* CliPath();
+
 // Runs tallyhawk-cli with `args`, standard input empty.
 CliResult RunCli(const std::vector<std::string>& args);
 
