@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "base/Exception.h"
+#include "base/FileIo.h"
 
 namespace tallyhawk {
 
@@ -20,15 +21,6 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-void WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw COsException();
-        done += static_cast<std::size_t>(n);
-    }
-}
 
 }  // namespace
 

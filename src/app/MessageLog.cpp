@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "base/Exception.h"
+#include "base/FileIo.h"
 #include "platform/Clock.h"
 
 namespace tallyhawk {
@@ -32,31 +33,14 @@ private:
     int fd;
 };
 
-bool WriteAll(int fd, const std::string& bytes) {
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = write(fd, data, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+// Appending to the log file is best effort: a full disk must not stop the
+// program's work, and the entry stays in the message log.
+bool TryWriteAll(int fd, const std::string& bytes) {
+    try {
+        WriteAll(fd, bytes);
+        return true;
+    } catch (const COsException&) {
+        return false;
     }
 }
 
@@ -168,18 +152,22 @@ void CMessageLog::WriteToLogFile(const std::string& line) {
     // Another instance of the program may log to the same file.
     if (flock(file.Get(), LOCK_EX) != 0) return;
     std::string content;
-    if (!ReadAll(file.Get(), content)) return;
+    try {
+        content = ReadAll(file.Get());
+    } catch (const COsException&) {
+        return;
+    }
     // Complete a last line that was cut off, so the new line stands alone.
     std::string separator = (!content.empty() && content.back() != '\n') ? kLineBreak : "";
     if (maximumLines == kNoLimit) {
-        WriteAll(file.Get(), separator + line + kLineBreak);
+        TryWriteAll(file.Get(), separator + line + kLineBreak);
         return;
     }
     std::vector<std::string> lines = SplitLines(content);
     lines.push_back(line);
     std::size_t bound = maximumLines > 0 ? static_cast<std::size_t>(maximumLines) : 0;
     if (lines.size() <= bound) {
-        WriteAll(file.Get(), separator + line + kLineBreak);
+        TryWriteAll(file.Get(), separator + line + kLineBreak);
         return;
     }
     // Over the bound: keep the newest three quarters of it (cut towards zero).
@@ -190,7 +178,7 @@ void CMessageLog::WriteToLogFile(const std::string& line) {
         rewritten += kLineBreak;
     }
     if (ftruncate(file.Get(), 0) != 0 || lseek(file.Get(), 0, SEEK_SET) != 0) return;
-    WriteAll(file.Get(), rewritten);
+    TryWriteAll(file.Get(), rewritten);
 }
 
 void CMessageLog::SaveTo(const std::string& path) const {
@@ -202,7 +190,7 @@ void CMessageLog::SaveTo(const std::string& path) const {
         text += entry.FileLine();
         text += kLineBreak;
     }
-    if (!WriteAll(file.Get(), text)) throw COsException();
+    WriteAll(file.Get(), text);
     int fd = file.Get();
     if (fsync(fd) != 0 && errno != EINVAL) throw COsException();
 }

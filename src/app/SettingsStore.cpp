@@ -9,6 +9,7 @@
 #include "app/AtomicFile.h"
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/FileIo.h"
 #include "engine/WatchSite.h"
 #include "platform/Paths.h"
 
@@ -62,21 +63,14 @@ std::optional<std::string> CFileSettingsStore::Read(const std::string& name) con
         if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
         throw COsException();
     }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            COsException failure;
-            ::close(fd);
-            throw failure;
-        }
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
+    try {
+        std::string bytes = ReadAll(fd);
+        ::close(fd);
+        return bytes;
+    } catch (const COsException&) {
+        ::close(fd);
+        throw;
     }
-    ::close(fd);
-    return bytes;
 }
 
 void CFileSettingsStore::Write(const std::string& name, const std::string& bytes) {

@@ -9,6 +9,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/FileIo.h"
+
 namespace tallyhawk {
 
 namespace {
@@ -127,7 +129,7 @@ public:
         if (buffer.size() + size > kFileBufferSize) {
             Flush();
             if (size >= kFileBufferSize) {
-                WriteAll(static_cast<const char*>(data), size);
+                tallyhawk::WriteAll(fd, data, size);
                 return;
             }
         }
@@ -139,21 +141,10 @@ public:
         std::vector<char> pending;
         pending.swap(buffer);
         buffer.reserve(kFileBufferSize);
-        WriteAll(pending.data(), pending.size());
+        tallyhawk::WriteAll(fd, pending.data(), pending.size());
     }
 
 private:
-    void WriteAll(const char* data, std::size_t size) {
-        while (size > 0) {
-            ssize_t n = ::write(fd, data, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                throw COsException();
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-    }
 
     int fd;
     std::vector<char> buffer;

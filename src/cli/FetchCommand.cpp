@@ -18,6 +18,7 @@
 #endif
 
 #include "base/Exception.h"
+#include "base/FileIo.h"
 #include "cli/Commands.h"
 #include "net/Downloader.h"
 #include "net/InternetError.h"
@@ -45,19 +46,7 @@ constexpr int kExitInterrupted = 130;
 class StdoutSink : public CDownloadSink {
 public:
     void Truncate() override {}  // standard output may be a pipe, or a file opened to append
-    void Write(const char* data, std::size_t length) override {
-        while (length > 0) {
-#ifdef _WIN32
-            int written = _write(1, data, static_cast<unsigned>(length));
-#else
-            ssize_t written = ::write(STDOUT_FILENO, data, length);
-            if (written < 0 && errno == EINTR) continue;
-#endif
-            if (written <= 0) throw COsException();
-            data += written;
-            length -= static_cast<std::size_t>(written);
-        }
-    }
+    void Write(const char* data, std::size_t length) override { WriteAll(1, data, length); }
 };
 
 // The main window's status texts, one line per step. A run of Receiving

@@ -1,11 +1,5 @@
 // Composing the five change outputs of a comparison.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "base/Exception.h"
+#include "base/FileIo.h"
 #include "diff/ChangeDetector.h"
 
 namespace tallyhawk {
@@ -155,22 +149,7 @@ void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArr
 }
 
 void CChangeDetector::SaveOutput(const std::string& output, const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) throw COsException();
-    const char* p = output.data();
-    std::size_t left = output.size();
-    while (left > 0) {
-        ssize_t written = ::write(fd, p, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            int error = errno;
-            ::close(fd);
-            throw COsException(std::uint32_t(error));
-        }
-        p += written;
-        left -= std::size_t(written);
-    }
-    if (::close(fd) != 0) throw COsException();
+    WriteWholeFile(path, output);
 }
 
 }  // namespace tallyhawk

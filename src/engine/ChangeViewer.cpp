@@ -52,13 +52,13 @@ void CWatchSite::ShowChanges() {
         // The browser always gets an ".html" file, the text modes included.
         std::string path = MakeTempFileName("html");
         tempFiles.push_back(path);
-        WriteWholeFile(path, text);
+        CChangeDetector::SaveOutput(text, path);
         OpenInBrowser("file://" + path);
     }
     if (toViewer) {
         std::string path = MakeTempFileName(choice.fileType);
         tempFiles.push_back(path);
-        WriteWholeFile(path, text);
+        CChangeDetector::SaveOutput(text, path);
         RunProgram(settings.GetViewer(), path);
     }
 }

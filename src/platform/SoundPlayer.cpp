@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "base/Exception.h"
+#include "base/FileIo.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/TempDirectory.h"
 

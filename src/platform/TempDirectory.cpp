@@ -63,23 +63,5 @@ std::string CPrivateTempDirectory::CreateFile(const std::string& extension) cons
     throw COsException(EEXIST);
 }
 
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) throw COsException();
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = write(fd, data, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int error = errno;
-            close(fd);
-            throw COsException(static_cast<std::uint32_t>(error));
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (close(fd) != 0) throw COsException();
-}
 
 }  // namespace tallyhawk

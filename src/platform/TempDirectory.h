@@ -45,8 +45,5 @@ private:
     TickSource ticks;
 };
 
-// Writes `bytes` to the file at `path` (created with mode 0600 when missing),
-// emptying it first, without following a symbolic link. Throws COsException.
-void WriteWholeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace tallyhawk

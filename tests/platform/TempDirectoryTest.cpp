@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "base/Exception.h"
+#include "base/FileIo.h"
 #include "platform/PlatformTestUtil.h"
 
 namespace tallyhawk {
