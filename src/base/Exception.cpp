@@ -1,9 +1,9 @@
 #include "base/Exception.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 
 #include "base/StringTable.h"
@@ -73,8 +73,7 @@ std::string COsException::SystemText(std::uint32_t code) {
 
 COsException::COsException() : COsException(static_cast<std::uint32_t>(errno)) {}
 
-COsException::COsException(std::uint32_t code)
-    : CGenericException(SystemText(code)), code(code) {}
+COsException::COsException(std::uint32_t code) : CGenericException(SystemText(code)), code(code) {}
 
 CXpException::CXpException(const char* text) {
     std::size_t n = text ? strnlen(text, kMessageSize) : 0;

@@ -8,7 +8,9 @@ namespace tallyhawk {
 
 // Writes all `size` bytes. Throws COsException with the errno.
 void WriteAll(int fd, const void* data, std::size_t size);
-inline void WriteAll(int fd, const std::string& bytes) { WriteAll(fd, bytes.data(), bytes.size()); }
+inline void WriteAll(int fd, const std::string& bytes) {
+    WriteAll(fd, bytes.data(), bytes.size());
+}
 
 // Reads from the descriptor's position to its end. Throws COsException.
 std::string ReadAll(int fd);

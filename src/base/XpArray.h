@@ -43,8 +43,7 @@ public:
     void Reserve(std::int32_t n) {
         if (n < capacity) return;
         std::int64_t newCapacity = std::int64_t(n) + growBy;
-        if (newCapacity > INT32_MAX ||
-            std::uint64_t(newCapacity) > SIZE_MAX / sizeof(T))
+        if (newCapacity > INT32_MAX || std::uint64_t(newCapacity) > SIZE_MAX / sizeof(T))
             throw CXpException(kAllocationFailed);
         void* grown = std::realloc(static_cast<void*>(items), std::size_t(newCapacity) * sizeof(T));
         if (grown == nullptr) throw CXpException(kAllocationFailed);
@@ -61,7 +60,8 @@ public:
         Reserve(needed);
         if (count != 0 && index != count) {
             DestroyElements(needed, 1);
-            std::memmove(static_cast<void*>(items + index + 1), static_cast<const void*>(items + index),
+            std::memmove(static_cast<void*>(items + index + 1),
+                         static_cast<const void*>(items + index),
                          std::size_t(needed - index) * sizeof(T));
             ConstructElements(index, 1);
         }

@@ -9,7 +9,9 @@ namespace tallyhawk {
 
 namespace {
 
-bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWhite(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
 

@@ -13,7 +13,9 @@ namespace tallyhawk {
 class CXpString {
 public:
     CXpString() = default;
-    CXpString(const char* text) { Assign(text, -1); }  // NOLINT: implicit like the C string it holds
+    CXpString(const char* text) {
+        Assign(text, -1);
+    }  // NOLINT: implicit like the C string it holds
     CXpString(const CXpString& other) { Assign(other); }
     CXpString& operator=(const CXpString& other) {
         Assign(other);

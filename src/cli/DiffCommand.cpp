@@ -52,7 +52,8 @@ int Trouble(const std::string& message) {
 }
 
 std::optional<std::int32_t> ParseCount(const std::string& text) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::int32_t(std::strtol(text.c_str(), nullptr, 10));
 }
@@ -96,8 +97,10 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
             } else if (arg == "--colors") {
                 std::size_t comma = v->find(',');
                 auto added = ParseColor(v->substr(0, comma));
-                auto deleted = comma == std::string::npos ? std::nullopt : ParseColor(v->substr(comma + 1));
-                if (!added || !deleted) return "--colors needs two colours such as 0x0064FFFF,0x006464FF";
+                auto deleted =
+                    comma == std::string::npos ? std::nullopt : ParseColor(v->substr(comma + 1));
+                if (!added || !deleted)
+                    return "--colors needs two colours such as 0x0064FFFF,0x006464FF";
                 options.addedColor = *added;
                 options.deletedColor = *deleted;
             } else {

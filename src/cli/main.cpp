@@ -19,7 +19,8 @@ struct Command {
 // One entry per command, in the order --help lists them.
 const Command kCommands[] = {
     {"diff", "compare two versions of a page and print the changes", &RunDiff, &kDiffHelp},
-    {"fetch", "download a URL to standard output, progress to standard error", &RunFetch, &kFetchHelp},
+    {"fetch", "download a URL to standard output, progress to standard error", &RunFetch,
+     &kFetchHelp},
     {"new", "create an empty document", &RunNew, &kNewHelp},
     {"add", "add a page to a document", &RunAdd, &kAddHelp},
     {"list", "list a document's pages", &RunList, &kListHelp},

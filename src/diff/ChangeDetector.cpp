@@ -15,7 +15,9 @@ std::string StartTag(std::uint32_t color) {
 
 }  // namespace
 
-CChangeDetector::CChangeDetector() { SetColors(kDefaultAddedColor, kDefaultDeletedColor); }
+CChangeDetector::CChangeDetector() {
+    SetColors(kDefaultAddedColor, kDefaultDeletedColor);
+}
 
 void CChangeDetector::SetColors(std::uint32_t addedColor, std::uint32_t deletedColor) {
     addedStartTag = StartTag(addedColor);
@@ -29,22 +31,32 @@ bool CChangeDetector::IsIgnored(std::int64_t position, std::int64_t total) const
 
 bool CChangeDetector::HasChanges(std::uint32_t flags, OutputMode mode) {
     switch (mode) {
-        case OutputMode::AddedText: return (flags & AddedTextFlag) != 0;
-        case OutputMode::AddedHtml: return (flags & AddedHtmlFlag) != 0;
-        case OutputMode::DeletedText: return (flags & DeletedTextFlag) != 0;
-        case OutputMode::DeletedHtml: return (flags & DeletedHtmlFlag) != 0;
-        case OutputMode::HighlightedHtml: return (flags & NoChange) == 0;
+        case OutputMode::AddedText:
+            return (flags & AddedTextFlag) != 0;
+        case OutputMode::AddedHtml:
+            return (flags & AddedHtmlFlag) != 0;
+        case OutputMode::DeletedText:
+            return (flags & DeletedTextFlag) != 0;
+        case OutputMode::DeletedHtml:
+            return (flags & DeletedHtmlFlag) != 0;
+        case OutputMode::HighlightedHtml:
+            return (flags & NoChange) == 0;
     }
     return false;
 }
 
 const std::string& CChangeDetector::Output(OutputMode mode) const {
     switch (mode) {
-        case OutputMode::AddedText: return addedText;
-        case OutputMode::AddedHtml: return addedHtml;
-        case OutputMode::DeletedText: return deletedText;
-        case OutputMode::DeletedHtml: return deletedHtml;
-        case OutputMode::HighlightedHtml: break;
+        case OutputMode::AddedText:
+            return addedText;
+        case OutputMode::AddedHtml:
+            return addedHtml;
+        case OutputMode::DeletedText:
+            return deletedText;
+        case OutputMode::DeletedHtml:
+            return deletedHtml;
+        case OutputMode::HighlightedHtml:
+            break;
     }
     return highlightedHtml;
 }

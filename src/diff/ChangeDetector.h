@@ -85,12 +85,15 @@ public:
     // The composers of the five outputs; each replaces `out`.
     // Text: line feeds become CR LF, at most three in a row and none at the
     // start; carriage returns are dropped; other bytes pass unchanged.
-    void WriteChangedText(std::string_view text, const TextRangeArray& ranges, std::string& out) const;
+    void WriteChangedText(std::string_view text, const TextRangeArray& ranges,
+                          std::string& out) const;
     // The unpaired lines, exactly as stored.
-    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount, std::string& out) const;
+    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
+                           std::string& out) const;
     // The whole text, every changed range that holds a printable byte (space
     // and above; bytes 0x80-0xFF count) wrapped in AddedStartTag()/EndTag().
-    void WriteHighlighted(std::string_view text, const TextRangeArray& ranges, std::string& out) const;
+    void WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
+                          std::string& out) const;
 
     // Writes `output` to `path`, created or emptied, without a terminator.
     // Throws COsException when the file cannot be created or written.

@@ -126,14 +126,16 @@ void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArr
     out.clear();
     const std::int32_t n = ranges.Count();
     auto highlighted = [&](std::int32_t i) {
-        return !IsIgnored(i, n) && HasPrintable(text.data() + ranges[i].start, std::size_t(ranges[i].length));
+        return !IsIgnored(i, n) &&
+               HasPrintable(text.data() + ranges[i].start, std::size_t(ranges[i].length));
     };
     std::size_t tags = 0;
     for (std::int32_t i = 0; i < n; ++i) tags += highlighted(i) ? 1 : 0;
     out.reserve(text.size() + tags * (addedStartTag.size() + endTag.size()));
     std::size_t copied = 0;
     for (std::int32_t i = 0; i < n; ++i) {
-        const std::size_t start = std::size_t(ranges[i].start), length = std::size_t(ranges[i].length);
+        const std::size_t start = std::size_t(ranges[i].start),
+                          length = std::size_t(ranges[i].length);
         out.append(text.data() + copied, start - copied);
         if (highlighted(i)) {
             out += addedStartTag;

@@ -18,7 +18,8 @@ public:
         tree.assign(2 * std::size_t(leaves), 0);
         for (std::int32_t a = 0; a < count; ++a) tree[std::size_t(leaves + a)] = count - a;
         for (std::int32_t node = leaves - 1; node >= 1; --node)
-            tree[std::size_t(node)] = std::max(tree[2 * std::size_t(node)], tree[2 * std::size_t(node) + 1]);
+            tree[std::size_t(node)] =
+                std::max(tree[2 * std::size_t(node)], tree[2 * std::size_t(node) + 1]);
     }
 
     std::int32_t Bound(std::int32_t a) const { return tree[std::size_t(leaves + a)]; }
@@ -89,20 +90,26 @@ public:
         oldId.resize(std::size_t(oldLines.Count()));
         for (std::int32_t a = 0; a < oldLines.Count(); ++a) {
             std::int32_t group = index.Find(oldLines[a]);
-            oldId[std::size_t(a)] = group != CLineIndex::kNone ? group : -1 - a;  // unique, never a new id
+            oldId[std::size_t(a)] =
+                group != CLineIndex::kNone ? group : -1 - a;  // unique, never a new id
         }
         index.ReleaseLookup();
     }
 
-    Block Find(std::int32_t oldLow, std::int32_t oldHigh, std::int32_t newLow, std::int32_t newHigh);
+    Block Find(std::int32_t oldLow, std::int32_t oldHigh, std::int32_t newLow,
+               std::int32_t newHigh);
 
 private:
     enum class Outcome { Continue, NextOld, EndSearch };
 
     Outcome Consider(std::int32_t a, std::int32_t j);
     void BuildTable(std::int32_t length);
-    std::uint64_t OldGram(std::int32_t a) const { return oldPrefix[std::size_t(a + gramLength)] - oldPrefix[std::size_t(a)] * gramPower; }
-    std::uint64_t NewGram(std::int32_t j) const { return newPrefix[std::size_t(j + gramLength)] - newPrefix[std::size_t(j)] * gramPower; }
+    std::uint64_t OldGram(std::int32_t a) const {
+        return oldPrefix[std::size_t(a + gramLength)] - oldPrefix[std::size_t(a)] * gramPower;
+    }
+    std::uint64_t NewGram(std::int32_t j) const {
+        return newPrefix[std::size_t(j + gramLength)] - newPrefix[std::size_t(j)] * gramPower;
+    }
     void PreparePrefixes();
 
     CLineIndex& index;
@@ -134,7 +141,8 @@ void BlockFinder::PreparePrefixes() {
         prefix.resize(count + 1);
         prefix[0] = 0;
         for (std::size_t i = 0; i < count; ++i)
-            prefix[i + 1] = prefix[i] * kGramBase + std::uint64_t(std::int64_t(ids[i])) * 0xC2B2AE3D27D4EB4FULL + 1;
+            prefix[i + 1] = prefix[i] * kGramBase +
+                            std::uint64_t(std::int64_t(ids[i])) * 0xC2B2AE3D27D4EB4FULL + 1;
     };
     fill(oldId.data(), oldId.size(), oldPrefix);
     fill(newId, std::size_t(newCount), newPrefix);
@@ -180,7 +188,8 @@ BlockFinder::Outcome BlockFinder::Consider(std::int32_t a, std::int32_t j) {
     return run == limit ? Outcome::EndSearch : Outcome::Continue;
 }
 
-Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow, std::int32_t nHigh) {
+Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow,
+                        std::int32_t nHigh) {
     oldLow = oLow;
     oldHigh = oHigh;
     newLow = nLow;
@@ -188,7 +197,8 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
     best = Block{};
     work = 0;
     gramLength = 0;
-    const std::int64_t budget = thresholdFactor * (std::int64_t(oHigh - oLow) + (nHigh - nLow)) + thresholdBase;
+    const std::int64_t budget =
+        thresholdFactor * (std::int64_t(oHigh - oLow) + (nHigh - nLow)) + thresholdBase;
 
     for (std::int32_t a = oldLow; a < oldHigh; ++a) {
         if (oldHigh - a <= best.length) break;
@@ -234,7 +244,8 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
 
 }  // namespace
 
-std::int32_t CLineMatcher::Match(std::string_view previous, std::string_view current, char separator) {
+std::int32_t CLineMatcher::Match(std::string_view previous, std::string_view current,
+                                 char separator) {
     CLineIndex index;
     SplitLines(previous, separator, oldLines);
     SplitLines(current, separator, newLines, &index);
@@ -256,7 +267,8 @@ std::int32_t CLineMatcher::Match(std::string_view previous, std::string_view cur
         pairedCount += block.length;
         const std::int32_t i = block.oldStart, j = block.newStart, k = block.length;
         if (r.oldLow != i && r.newLow != j) pending.push_back({r.oldLow, i, r.newLow, j});
-        if (i + k < r.oldHigh && j + k < r.newHigh) pending.push_back({i + k, r.oldHigh, j + k, r.newHigh});
+        if (i + k < r.oldHigh && j + k < r.newHigh)
+            pending.push_back({i + k, r.oldHigh, j + k, r.newHigh});
         for (std::int32_t t = 0; t < k; ++t) {
             oldLines[i + t].partner = j + t;
             newLines[j + t].partner = i + t;

@@ -9,12 +9,14 @@ namespace {
 
 constexpr std::uint32_t kHashMultiplier = 6293815;  // 0x600937
 
-bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWhite(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::int64_t CountByte(const char* data, std::size_t size, char byte) {
     std::int64_t count = 0;
-    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, byte, size - std::size_t(p - data))));
-         ++p)
+    for (const char* p = data;
+         (p = static_cast<const char*>(std::memchr(p, byte, size - std::size_t(p - data)))); ++p)
         ++count;
     return count;
 }
@@ -22,7 +24,8 @@ std::int64_t CountByte(const char* data, std::size_t size, char byte) {
 std::uint32_t Mix(std::uint32_t hash, std::int32_t length, unsigned char first) {
     // The line hash ignores the first byte and is weak in the low bits; fold
     // in the length and first byte and scramble before using it as a slot.
-    std::uint64_t x = (std::uint64_t(hash) << 32) ^ (std::uint64_t(std::uint32_t(length)) << 8) ^ first;
+    std::uint64_t x =
+        (std::uint64_t(hash) << 32) ^ (std::uint64_t(std::uint32_t(length)) << 8) ^ first;
     x ^= x >> 33;
     x *= 0xff51afd7ed558ccdULL;
     x ^= x >> 33;
@@ -155,10 +158,12 @@ void CLineIndex::Build(const CLineArray& lines) {
     // Second pass: lay the groups out one after another (a counting sort),
     // which keeps each group's lines ascending.
     groupStart.assign(groupSize.size() + 1, 0);
-    for (std::size_t g = 0; g < groupSize.size(); ++g) groupStart[g + 1] = groupStart[g] + groupSize[g];
+    for (std::size_t g = 0; g < groupSize.size(); ++g)
+        groupStart[g + 1] = groupStart[g] + groupSize[g];
     groupLines.assign(n, 0);
     std::vector<std::int32_t> next(groupStart.begin(), groupStart.end() - 1);
-    for (std::size_t i = 0; i < n; ++i) groupLines[std::size_t(next[std::size_t(lineGroup[i])]++)] = std::int32_t(i);
+    for (std::size_t i = 0; i < n; ++i)
+        groupLines[std::size_t(next[std::size_t(lineGroup[i])]++)] = std::int32_t(i);
 }
 
 // --- text ranges -------------------------------------------------------------

@@ -76,10 +76,11 @@ private:
     std::size_t Slot(const CLine& line) const;
 
     const CLineArray* indexed = nullptr;
-    std::vector<std::int32_t> lineGroup;    // per line: its group
-    std::vector<std::int32_t> groupStart;   // per group: offset into groupLines; one extra at the end
-    std::vector<std::int32_t> groupLines;   // line numbers, grouped, ascending within a group
-    std::vector<std::int32_t> slots;        // open-addressing table: group + 1, 0 when free
+    std::vector<std::int32_t> lineGroup;  // per line: its group
+    std::vector<std::int32_t>
+        groupStart;  // per group: offset into groupLines; one extra at the end
+    std::vector<std::int32_t> groupLines;  // line numbers, grouped, ascending within a group
+    std::vector<std::int32_t> slots;       // open-addressing table: group + 1, 0 when free
 };
 
 // Splits `page` into lines ending at every `separator` byte and at the last

@@ -1,10 +1,9 @@
-#include "base/Exception.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
 
+#include "base/Exception.h"
 #include "base/StringTable.h"
 
 namespace tallyhawk {

@@ -1,6 +1,6 @@
-#include "base/XpArray.h"
-
 #include <gtest/gtest.h>
+
+#include "base/XpArray.h"
 
 namespace tallyhawk {
 namespace {

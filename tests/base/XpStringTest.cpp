@@ -1,8 +1,8 @@
-#include "base/XpString.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "base/XpString.h"
 
 namespace tallyhawk {
 namespace {

@@ -23,7 +23,9 @@ std::string ReadAll(const std::string& path) {
 
 }  // namespace
 
-const char* CliPath() { return TALLYHAWK_CLI_PATH; }
+const char* CliPath() {
+    return TALLYHAWK_CLI_PATH;
+}
 
 CliResult RunCli(const std::vector<std::string>& args) {
     TempFolder folder;
@@ -37,8 +39,10 @@ CliResult RunCli(const std::vector<std::string>& args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid;
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -53,7 +57,8 @@ CliResult RunCli(const std::vector<std::string>& args) {
 }
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tallyhawk-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
     path = pattern;
 }

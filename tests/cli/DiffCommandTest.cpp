@@ -10,32 +10,40 @@ namespace {
 class DiffCommandTest : public ::testing::Test {
 protected:
     TempFolder folder;
-    std::string oldPage = folder.Write("old.html", "<title>T</title>\n<p>Price: 10</p>\n<p>Same</p>\n");
-    std::string newPage = folder.Write("new.html", "<title>T</title>\n<p>Price: 12</p>\n<p>Same</p>\n");
+    std::string oldPage =
+        folder.Write("old.html", "<title>T</title>\n<p>Price: 10</p>\n<p>Same</p>\n");
+    std::string newPage =
+        folder.Write("new.html", "<title>T</title>\n<p>Price: 12</p>\n<p>Same</p>\n");
 };
 
 TEST_F(DiffCommandTest, WritesTheChosenOutputAndExitsOneOnChanges) {
     CliResult r = RunCli({"diff", oldPage, newPage});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "<title>T</title>\n<p><b style=\"background:#FFFF64\">Price: 12</b></p>\n<p>Same</p>\n");
+    EXPECT_EQ(
+        r.out,
+        "<title>T</title>\n<p><b style=\"background:#FFFF64\">Price: 12</b></p>\n<p>Same</p>\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(RunCli({"diff", "--output", "added-text", oldPage, newPage}).out, "Price: 12\r\n");
     EXPECT_EQ(RunCli({"diff", "--output", "deleted-text", oldPage, newPage}).out, "Price: 10\r\n");
-    EXPECT_EQ(RunCli({"diff", "--output", "added-html", oldPage, newPage}).out, "<p>Price: 12</p>\n");
-    EXPECT_EQ(RunCli({"diff", "--output", "deleted-html", oldPage, newPage}).out, "<p>Price: 10</p>\n");
+    EXPECT_EQ(RunCli({"diff", "--output", "added-html", oldPage, newPage}).out,
+              "<p>Price: 12</p>\n");
+    EXPECT_EQ(RunCli({"diff", "--output", "deleted-html", oldPage, newPage}).out,
+              "<p>Price: 10</p>\n");
     EXPECT_EQ(RunCli({"diff", "--flags", oldPage, newPage}).out, "30\n");
     EXPECT_NE(RunCli({"diff", "--colors", "0x00123456,0x0", oldPage, newPage}).out.find("#563412"),
               std::string::npos);
     // The changed line holds three changed ranges: an empty one where it
     // begins, the price, and its line break.
     EXPECT_EQ(RunCli({"diff", "--flags", "--ignore-first", "1", oldPage, newPage}).out, "6\n");
-    CliResult allIgnored = RunCli({"diff", "--flags", "--ignore-first", "2", "--ignore-last", "1", oldPage, newPage});
+    CliResult allIgnored =
+        RunCli({"diff", "--flags", "--ignore-first", "2", "--ignore-last", "1", oldPage, newPage});
     EXPECT_EQ(allIgnored.out, "1\n");
     EXPECT_EQ(allIgnored.status, 0);
 }
 
 TEST_F(DiffCommandTest, NoChangeExitsZeroAndZeroByteEndsThePage) {
-    std::string withTail = folder.Write("tail.html", std::string("<title>T</title>\n<p>Price: 10</p>\n<p>Same</p>\n\0junk\n", 51));
+    std::string withTail = folder.Write(
+        "tail.html", std::string("<title>T</title>\n<p>Price: 10</p>\n<p>Same</p>\n\0junk\n", 51));
     CliResult r = RunCli({"diff", "--flags", oldPage, withTail});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "1\n");
@@ -55,7 +63,8 @@ TEST_F(DiffCommandTest, TroubleExitsTwoWithOneLine) {
         ASSERT_FALSE(r.err.empty());
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     }
-    EXPECT_NE(RunCli({"diff", oldPage, folder.Path() + "/missing.html"}).err.find("missing.html"), std::string::npos);
+    EXPECT_NE(RunCli({"diff", oldPage, folder.Path() + "/missing.html"}).err.find("missing.html"),
+              std::string::npos);
 }
 
 TEST_F(DiffCommandTest, HelpExplainsCommands) {

@@ -1,10 +1,9 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
@@ -12,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "cli/CliRunner.h"
 #include "../net/TestServer.h"
+#include "cli/CliRunner.h"
 
 extern char** environ;
 
@@ -44,8 +43,9 @@ TEST_F(FetchCommandTest, WritesTheBodyByteForByteWithProgressOnStderr) {
 }
 
 TEST_F(FetchCommandTest, CredentialsAndFailures) {
-    EXPECT_EQ(RunCli({"fetch", server.Url("/secret"), "--user", "walker", "--password", "s3cret"}).out,
-              "welcome");
+    EXPECT_EQ(
+        RunCli({"fetch", server.Url("/secret"), "--user", "walker", "--password", "s3cret"}).out,
+        "welcome");
     CliResult refused = RunCli({"fetch", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
@@ -63,7 +63,8 @@ TEST_F(FetchCommandTest, InterruptCancelsCleanly) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);

@@ -1,8 +1,8 @@
-#include "diff/ChangeDetector.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "diff/ChangeDetector.h"
 
 namespace tallyhawk {
 namespace {
@@ -37,7 +37,8 @@ TEST_F(ChangeDetectorTest, EmptyVersions) {
 }
 
 TEST_F(ChangeDetectorTest, FirstBlockReachingTheEndEndsTheSearch) {
-    EXPECT_EQ(Compare("x\ny\ny\ny\n", "y\ny\ny\nx\n"), AddedTextFlag | DeletedTextFlag | AddedHtmlFlag | DeletedHtmlFlag);
+    EXPECT_EQ(Compare("x\ny\ny\ny\n", "y\ny\ny\nx\n"),
+              AddedTextFlag | DeletedTextFlag | AddedHtmlFlag | DeletedHtmlFlag);
     EXPECT_EQ(detector.AddedHtml(), "y\ny\ny\n");
     EXPECT_EQ(detector.DeletedHtml(), "y\ny\ny\n");
 }
@@ -65,8 +66,7 @@ TEST_F(ChangeDetectorTest, ZeroLengthRangeCountsForIgnoreRule) {
     detector.SetIgnoreFirst(1);
     Compare(previous, current);
     EXPECT_EQ(detector.AddedText(), "y\r\n");
-    EXPECT_EQ(detector.HighlightedHtml(),
-              "Hello\n<b><b style=\"background:#FFFF64\">y</b></b>\n");
+    EXPECT_EQ(detector.HighlightedHtml(), "Hello\n<b><b style=\"background:#FFFF64\">y</b></b>\n");
 }
 
 TEST_F(ChangeDetectorTest, IgnoreFirstAndLast) {
@@ -99,7 +99,8 @@ TEST_F(ChangeDetectorTest, HighlightingNeedsAPrintableByte) {
 
 TEST_F(ChangeDetectorTest, LastByteAfterFinalRangeIsKept) {
     Compare("<p>a</p>\nend\n<p>\nx", "<p>b</p>\nend\n<p>\nx");
-    EXPECT_EQ(detector.HighlightedHtml(), "<p><b style=\"background:#FFFF64\">b</b></p>\nend\n<p>\nx");
+    EXPECT_EQ(detector.HighlightedHtml(),
+              "<p><b style=\"background:#FFFF64\">b</b></p>\nend\n<p>\nx");
 }
 
 TEST_F(ChangeDetectorTest, ColorsFormatRedGreenBlue) {
@@ -121,7 +122,8 @@ TEST_F(ChangeDetectorTest, ManyBlocksDoNotExhaustTheStack) {
         current += same + fresh;
         added += fresh;
     }
-    EXPECT_EQ(Compare(previous, current), AddedTextFlag | DeletedTextFlag | AddedHtmlFlag | DeletedHtmlFlag);
+    EXPECT_EQ(Compare(previous, current),
+              AddedTextFlag | DeletedTextFlag | AddedHtmlFlag | DeletedHtmlFlag);
     EXPECT_EQ(detector.AddedHtml(), added);
 }
 

@@ -1,10 +1,10 @@
-#include "diff/PageContent.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "diff/PageContent.h"
 
 namespace tallyhawk {
 namespace {
@@ -24,7 +24,8 @@ std::vector<std::string> Ranges(std::string_view page) {
     CHtmlTextScanner scanner;
     scanner.Scan(page);
     std::vector<std::string> out;
-    for (const TextRange& r : scanner.Ranges()) out.emplace_back(page.substr(std::size_t(r.start), std::size_t(r.length)));
+    for (const TextRange& r : scanner.Ranges())
+        out.emplace_back(page.substr(std::size_t(r.start), std::size_t(r.length)));
     return out;
 }
 
