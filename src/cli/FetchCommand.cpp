@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "app/PageCheck.h"
 #include "base/Exception.h"
 #include "base/FileIo.h"
 #include "cli/Commands.h"
@@ -49,10 +50,10 @@ public:
     void Write(const char* data, std::size_t length) override { WriteAll(1, data, length); }
 };
 
-// The main window's status texts, one line per step. A run of Receiving
-// announcements is one line: on a terminal it is rewritten in place (at most
-// ten times a second), elsewhere it is printed once, with the final count,
-// when the next step comes.
+// The main window's status texts (the same as the Update Page dialog's), one
+// line per step. A run of Receiving announcements is one line: on a terminal
+// it is rewritten in place (at most ten times a second), elsewhere it is
+// printed once, with the final count, when the next step comes.
 class ProgressPrinter : public CEventSink {
 public:
     ProgressPrinter() : terminal(IsTerminal()) {}
@@ -67,20 +68,21 @@ public:
                 auto now = std::chrono::steady_clock::now();
                 if (now - lastShown >= std::chrono::milliseconds(100)) {
                     lastShown = now;
-                    std::fprintf(stderr, "\r%s", Text(receiving).c_str());
+                    std::fprintf(stderr, "\r%s", CPageCheck::StatusText(receiving).c_str());
                 }
             }
             return true;
         }
         EndReceiving();
-        std::fprintf(stderr, "%s\n", Text(*progress).c_str());
+        std::fprintf(stderr, "%s\n", CPageCheck::StatusText(*progress).c_str());
         return true;
     }
 
     // Ends a Receiving line still open (a failure announces nothing more).
     void EndReceiving() {
         if (!receivingOpen) return;
-        std::fprintf(stderr, "%s%s\n", terminal ? "\r" : "", Text(receiving).c_str());
+        std::fprintf(stderr, "%s%s\n", terminal ? "\r" : "",
+                     CPageCheck::StatusText(receiving).c_str());
         receivingOpen = false;
     }
 
@@ -91,36 +93,6 @@ private:
 #else
         return isatty(STDERR_FILENO) != 0;
 #endif
-    }
-
-    static std::string Text(const CDownloadProgress& progress) {
-        char line[1024];
-        const char* status = progress.statusText.c_str();
-        switch (progress.state) {
-        case Resolving:
-            std::snprintf(line, sizeof line, "Resolving host name %s", status);
-            break;
-        case Resolved:
-            std::snprintf(line, sizeof line, "Resolved host name %s", status);
-            break;
-        case Connecting:
-            std::snprintf(line, sizeof line, "Connecting to %s", status);
-            break;
-        case Connected:
-            std::snprintf(line, sizeof line, "Connected to %s", status);
-            break;
-        case Receiving:
-            std::snprintf(line, sizeof line, "Downloaded %lu bytes...",
-                          static_cast<unsigned long>(progress.bytesReceived));
-            break;
-        case Canceled:
-            return "Canceled";
-        case Done:
-            return "Done";
-        default:
-            return std::string();
-        }
-        return line;
     }
 
     bool terminal;
