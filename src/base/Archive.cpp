@@ -324,15 +324,19 @@ double CArchive::ReadDouble() {
 
 std::uint64_t CArchive::ReadStringLength(bool& wide) {
     wide = false;
-    for (;;) {
-        std::uint8_t first = ReadByte();
-        if (first < kShortLengthEscape) return first;
-        std::uint16_t word = ReadWord();
-        if (word == kLongLengthEscape) return ReadDword();
-        if (word != kWideMarker) return word;
-        // The wide marker: another prefix follows, counting UTF-16 units.
+    std::uint8_t first = ReadByte();
+    if (first < kShortLengthEscape) return first;
+    std::uint16_t word = ReadWord();
+    if (word == kWideMarker) {
+        // The wide marker: one more prefix follows, counting UTF-16 units. In
+        // that prefix 0xFFFE is a length like any other word below 0xFFFF.
         wide = true;
+        first = ReadByte();
+        if (first < kShortLengthEscape) return first;
+        word = ReadWord();
     }
+    if (word == kLongLengthEscape) return ReadDword();
+    return word;
 }
 
 std::string CArchive::ReadString() {

@@ -101,6 +101,13 @@ TEST(ArchiveTest, WideStringLoadsAsUtf8) {
     for (std::size_t i = 1; i < 512; i += 2) longStored[6 + i] = 0;
     CArchive in2(std::string_view{longStored});
     EXPECT_EQ(in2.ReadString(), std::string(256, 'a'));
+
+    // There, 0xFFFE is a length (65534 units), not another wide marker.
+    std::string units65534;
+    for (int i = 0; i < 65534; ++i) units65534 += Bytes({'b', 0});
+    std::string marked = Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF}) + units65534;
+    CArchive in3(std::string_view{marked});
+    EXPECT_EQ(in3.ReadString(), std::string(65534, 'b'));
 }
 
 TEST(ArchiveTest, UnpairedSurrogatesBecomeReplacementCharacters) {
