@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 
@@ -57,8 +58,9 @@ const char* const kRemoveHelp = "Usage: tallyhawk-cli remove FILE INDEX\nRemoves
 const char* const kDefaultsHelp =
     "Usage: tallyhawk-cli defaults [--json] [PAGE OPTIONS] [--log-file PATH]\n"
     "                              [--logging on|off] [--max-lines N]\n"
-    "Shows or changes the settings new pages start with and the log settings.\n"
-    "--url, --name, --enable and --disable do not apply here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+    "Shows or changes the settings new pages start with and the log settings\n"
+    "(--max-lines -1: no bound). --url, --name, --enable and --disable do not\n"
+    "apply here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
 const char* const kUpdateHelp =
     "Usage: tallyhawk-cli update FILE INDEX\n"
     "Enables the page, checks it now (progress on standard error) and, when the\n"
@@ -364,24 +366,29 @@ int RunDefaults(const Args& args) {
         RequirePositional(parsed, 0, "no FILE");
         if (parsed.page.url || parsed.page.name || parsed.page.enable)
             throw UsageError{"--url, --name, --enable and --disable belong to pages, not to the defaults"};
+        // Every value is checked before anything is stored, so a bad one
+        // changes nothing.
+        if (parsed.logging && *parsed.logging != "on" && *parsed.logging != "off")
+            throw UsageError{"--logging takes on or off"};
+        std::optional<std::int32_t> maxLines;
+        if (parsed.maxLines) {
+            // Any integer, as the Logging page takes it; -1 means no bound.
+            const std::string& text = *parsed.maxLines;
+            const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+            if (text.size() == digits || text.size() - digits > 9 ||
+                text.find_first_not_of("0123456789", digits) != std::string::npos)
+                throw UsageError{"Please enter an integer."};
+            maxLines = static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10));
+        }
         FrontEnd front;
         if (parsed.anyPageOption) {
             ApplyPageOptions(parsed.page, front.defaultPage, false);
             SaveDefaultPage(front.store, front.defaultPage);
         }
-        if (parsed.logFile || parsed.logging || parsed.maxLines) {
+        if (parsed.logFile || parsed.logging || maxLines) {
             if (parsed.logFile) front.app.SetLogFile(*parsed.logFile);
-            if (parsed.logging) {
-                if (*parsed.logging != "on" && *parsed.logging != "off")
-                    throw UsageError{"--logging takes on or off"};
-                front.app.SetLoggingEnabled(*parsed.logging == "on");
-            }
-            if (parsed.maxLines) {
-                const std::string& text = *parsed.maxLines;
-                if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-                    throw UsageError{"Please enter an integer."};
-                front.app.SetMaximumLines(static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10)));
-            }
+            if (parsed.logging) front.app.SetLoggingEnabled(*parsed.logging == "on");
+            if (maxLines) front.app.SetMaximumLines(*maxLines);
             SaveAppSettings(front.store, front.app);
         }
         const CWatcherSettings settings = front.defaultPage.GetSettings();

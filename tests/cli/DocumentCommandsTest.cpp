@@ -102,6 +102,12 @@ TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
     EXPECT_NE(show.out.find("\"retryCount\": 7"), std::string::npos) << show.out;
     CliResult defaults = Cli({"defaults", "--json"});
     EXPECT_NE(defaults.out.find("\"maxLines\": 12"), std::string::npos) << defaults.out;
+    // A bad value among good ones stores none of them.
+    EXPECT_EQ(Cli({"defaults", "--retry", "2", "--logging", "maybe"}).status, 2);
+    EXPECT_EQ(Cli({"defaults", "--retry", "2", "--max-lines", "x"}).status, 2);
+    defaults = Cli({"defaults", "--max-lines", "-1", "--json"});
+    EXPECT_NE(defaults.out.find("\"retryCount\": 7"), std::string::npos) << defaults.out;
+    EXPECT_NE(defaults.out.find("\"maxLines\": -1"), std::string::npos) << "-1 means no bound";
 
     ASSERT_EQ(Cli({"remove", file, "0"}).status, 0);
     EXPECT_EQ(ReadFile(file).size(), 6u);
