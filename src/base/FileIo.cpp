@@ -48,10 +48,15 @@ std::string ReadAll(int fd) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    int flags = O_WRONLY | O_CREAT | O_TRUNC;
+#ifdef O_CLOEXEC
+    flags |= O_CLOEXEC;
+#endif
 #ifdef O_NOFOLLOW
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
-#else
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+    flags |= O_NOFOLLOW;
+#endif
+#ifdef O_BINARY
+    flags |= O_BINARY;  // Windows opens in text mode otherwise and rewrites every LF as CR LF
 #endif
     int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0) throw COsException();
