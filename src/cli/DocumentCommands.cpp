@@ -421,7 +421,15 @@ int RunUpdate(const Args& args) {
         int result = doc->UpdatePage(*check, [](const std::string& status, int) {
             std::fprintf(stderr, "%s\n", status.c_str());
         });
-        if (result == IDOK) doc->ViewChanges(index);
+        if (result == IDOK) {
+            try {
+                doc->ViewChanges(index);
+            } catch (const CException&) {
+                // The check's result is kept though its changes could not be shown.
+                Save(*doc, path);
+                throw;
+            }
+        }
         Save(*doc, path);
         if (result != IDOK) {
             std::fprintf(stderr, "tallyhawk-cli update: the check failed: %s\n", check->GetStatus().c_str());

@@ -80,6 +80,13 @@ TEST_F(DocumentCommandsTest, PageGoesFromNewThroughModifiedToCurrent) {
     CliResult list = Cli({"list", file, "--json"});
     EXPECT_NE(list.out.find("\"index\": 0, \"name\": \"Local\""), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("\"status\": \"Current\""), std::string::npos) << list.out;
+
+    // A viewer that cannot start fails the update, but the check's result is kept.
+    server.SetContent("<p>three</p>\n");
+    ASSERT_EQ(Cli({"set", file, "0", "--notify", "app", "--viewer", "/nonexistent/viewer"}).status, 0);
+    EXPECT_EQ(Cli({"update", file, "0"}).status, 1);
+    show = Cli({"show", file, "0", "--json"});
+    EXPECT_NE(show.out.find("\"status\": \"Modified\""), std::string::npos) << show.out;
 }
 
 TEST_F(DocumentCommandsTest, UnreachablePageIsLoggedWhileWatching) {
