@@ -1,5 +1,6 @@
 // tallyhawk-cli fetch: downloads one URL to standard output, byte for byte,
 // with the progress on standard error.
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -12,9 +13,10 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <csignal>
 #include <pthread.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "app/PageCheck.h"
@@ -50,6 +52,19 @@ public:
     void Write(const char* data, std::size_t length) override { WriteAll(1, data, length); }
 };
 
+// The downloader that Ctrl-C cancels, while one runs.
+std::mutex interruptLock;
+CDownloader* interruptTarget = nullptr;
+// Set by Ctrl-C. A download clears its cancel mark when it starts, so an
+// interrupt that comes just before is repeated from the first progress step.
+std::atomic<bool> interrupted{false};
+
+void CancelRunningDownload() {
+    interrupted = true;
+    std::lock_guard lock(interruptLock);
+    if (interruptTarget) interruptTarget->Cancel();
+}
+
 // The main window's status texts (the same as the Update Page dialog's), one
 // line per step. A run of Receiving announcements is one line: on a terminal
 // it is rewritten in place (at most ten times a second), elsewhere it is
@@ -60,6 +75,7 @@ public:
     ~ProgressPrinter() override { UnsubscribeAll(); }
 
     bool OnProgress(const CDownloadProgress* progress) {
+        if (interrupted && progress->state != Canceled) CancelRunningDownload();
         if (progress->state == Receiving) {
             receiving.state = Receiving;  // only the count is shown
             receiving.bytesReceived = progress->bytesReceived;
@@ -100,15 +116,6 @@ private:
     CDownloadProgress receiving;
     std::chrono::steady_clock::time_point lastShown;
 };
-
-// The downloader that Ctrl-C cancels, while one runs.
-std::mutex interruptLock;
-CDownloader* interruptTarget = nullptr;
-
-void CancelRunningDownload() {
-    std::lock_guard lock(interruptLock);
-    if (interruptTarget) interruptTarget->Cancel();
-}
 
 #ifdef _WIN32
 
