@@ -163,32 +163,39 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
 }
 
 void RequirePositional(const Parsed& parsed, std::size_t count, const char* what) {
-    if (parsed.positional.size() != count) throw UsageError{std::string("expected ") + what};
+    if (parsed.positional.size() > count)
+        throw UsageError{"unexpected argument '" + parsed.positional[count] + "'"};
+    if (parsed.positional.size() < count) throw UsageError{std::string("expected ") + what};
 }
 
 // Opens FILE; `forWriting` takes its lock first. The message log takes the
 // application's log settings.
 std::unique_ptr<CTallyhawkDoc> OpenDocument(FrontEnd& front, const std::string& path, bool forWriting) {
     auto doc = std::make_unique<CTallyhawkDoc>(&front.app);
-    if (forWriting) doc->LockFile(path);
+    try {
+        if (forWriting) doc->LockFile(path);  // "in use" names the path itself
+    } catch (const COsException& error) {
+        throw CGenericException(path + ": " + error.Message());
+    }
     try {
         doc->OnOpenDocument(path);
+    } catch (const COsException& error) {
+        throw CGenericException(path + ": " + error.Message());
     } catch (const CException& error) {
-        throw CGenericException(path + ": the document could not be read (" + error.Message() +
-                                "); it was left as it is.");
+        throw CGenericException(path + ": " + error.Message() + " The document was left as it is.");
     }
     front.app.ApplyTo(doc->GetMessageLog());
     return doc;
 }
 
-std::int32_t ParseIndex(const std::string& text, const CTallyhawkDoc& doc) {
-    CTallyhawkDoc& list = const_cast<CTallyhawkDoc&>(doc);
-    const std::int32_t count = list.GetPageList().GetCount();
+std::int32_t ParseIndex(const std::string& text, CTallyhawkDoc& doc) {
+    const std::int32_t count = doc.GetPageList().GetCount();
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
         throw UsageError{"INDEX must be a number from 0, not '" + text + "'"};
     std::int32_t index = static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10));
     if (index >= count)
-        throw UsageError{"there is no page " + text + " (the document has " + std::to_string(count) + ")"};
+        throw UsageError{"there is no page " + text + " (the document has " + std::to_string(count) +
+                         (count == 1 ? " page)" : " pages)")};
     return index;
 }
 
@@ -363,7 +370,7 @@ int RunRemove(const Args& args) {
 int RunDefaults(const Args& args) {
     return Run("defaults", [&] {
         Parsed parsed = Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines"});
-        RequirePositional(parsed, 0, "no FILE");
+        RequirePositional(parsed, 0, "");
         if (parsed.page.url || parsed.page.name || parsed.page.enable)
             throw UsageError{"--url, --name, --enable and --disable belong to pages, not to the defaults"};
         // Every value is checked before anything is stored, so a bad one
@@ -418,8 +425,10 @@ int RunUpdate(const Args& args) {
         CWatchSite& page = *doc->GetPageList().GetAt(index);
         if (!page.IsEnabled()) page.Enable(true);
         auto check = doc->MakePageCheck(index);
-        int result = doc->UpdatePage(*check, [](const std::string& status, int) {
+        std::string shown;
+        int result = doc->UpdatePage(*check, [&shown](const std::string& status, int) {
             std::fprintf(stderr, "%s\n", status.c_str());
+            shown = status;
         });
         if (result == IDOK) {
             try {
@@ -432,7 +441,11 @@ int RunUpdate(const Args& args) {
         }
         Save(*doc, path);
         if (result != IDOK) {
-            std::fprintf(stderr, "tallyhawk-cli update: the check failed: %s\n", check->GetStatus().c_str());
+            // A failure's own text is normally the last progress line printed.
+            std::string status = check->GetStatus();
+            if (status == shown) status.clear();
+            std::fprintf(stderr, "tallyhawk-cli update: the check failed%s%s\n", status.empty() ? "" : ": ",
+                         status.c_str());
             return 1;
         }
         return 0;
