@@ -47,6 +47,14 @@ void RunProgramWith(CSiteServices& services, const std::string& program,
 }
 
 void OpenInDefaultBrowser(CSiteServices& services, const std::string& target) {
+    // The address comes from the document or an imported bookmark. One that
+    // begins with a minus sign would reach the browser as an option (some
+    // browsers take options that run commands); no address begins so.
+    const std::string address = Trimmed(target);
+    if (!address.empty() && address[0] == '-') {
+        throw CGenericException("\"" + address +
+                                "\" cannot be opened: an address must not begin with a minus sign.");
+    }
     std::string browser = services.GetDefaultBrowser();
     if (!browser.empty()) {
         try {

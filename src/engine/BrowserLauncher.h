@@ -15,7 +15,9 @@ class CSiteServices;
 void RunProgramWith(CSiteServices& services, const std::string& program,
                     const std::string& argument);
 // Starts the default browser on `target`; when there is none, or it cannot
-// be started, the desktop's "open" action. Throws COsException.
+// be started, the desktop's "open" action. Throws COsException, or
+// CGenericException for a target that begins with '-' (it would be taken
+// for an option).
 void OpenInDefaultBrowser(CSiteServices& services, const std::string& target);
 
 class CBrowserLauncher {

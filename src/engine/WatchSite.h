@@ -125,7 +125,8 @@ public:
     void ShowChanges();
     // Opens `target` (a URL or a "file://" URL) in the default browser,
     // falling back to the desktop's "open" when that fails. The overload
-    // without a target opens the page's address. Throws COsException.
+    // without a target opens the page's address. Throws COsException, or
+    // CGenericException for a target that begins with '-'.
     void OpenInBrowser();
     void OpenInBrowser(const std::string& target);
     // Starts `program` with one argument, both trimmed of white space;

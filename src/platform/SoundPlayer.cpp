@@ -47,6 +47,9 @@ void CCommandSoundPlayer::Play(const std::string& file) {
     std::string sound = file;
     if (sound.empty() || access(sound.c_str(), R_OK) != 0) sound = ChimeFile();
     if (sound.empty()) return;
+    // The file name comes from the document: it must not reach the player
+    // as an option.
+    if (sound[0] == '-') sound.insert(0, "./");
     try {
         launcher.Run({player, sound}, kPlayLimit);
     } catch (const CException&) {

@@ -149,6 +149,20 @@ TEST_F(ChangeViewerTest, BrowserThatCannotStartFallsBackToTheDesktop) {
     }
 }
 
+// An address from a document or a bookmark must never reach a program as an
+// option (some browsers take options that run commands).
+TEST_F(ChangeViewerTest, AddressThatBeginsWithAMinusIsNotOpened) {
+    fake.browser = "/usr/bin/browser";
+    CWatchSite page(&fake.services);
+    page.SetUrl("--renderer-cmd-prefix=touch /tmp/owned");
+    EXPECT_THROW(page.OpenInBrowser(), CGenericException);
+    CBrowserLauncher launcher(&fake.services);
+    EXPECT_THROW(launcher.OpenUrl(" -x"), CGenericException);
+    EXPECT_TRUE(fake.launcher.Launched().empty());
+    launcher.OpenUrl("http://a/-b");
+    EXPECT_EQ(fake.launcher.Launched(), (std::vector<Argv>{{"/usr/bin/browser", "http://a/-b"}}));
+}
+
 TEST_F(ChangeViewerTest, FailedViewerIsRaisedAndItsFileStillCleanedUp) {
     Configure(HighlightedHtml, NotifyLaunchApplication, "/opt/missing viewer");
     fake.launcher.FailFor("/opt/missing viewer");

@@ -1,6 +1,9 @@
 #include "platform/SoundPlayer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "platform/PlatformTestUtil.h"
 #include "platform/ProcessLauncher.h"
@@ -60,6 +63,19 @@ TEST_F(SoundPlayerTest, MissingFilePlaysTheChime) {
     EXPECT_EQ(launcher.run[1][1], chime) << "written once";
     EXPECT_EQ(chime.rfind(temp.Prepare(), 0), 0u);
     EXPECT_EQ(ReadFile(chime), std::string(reinterpret_cast<const char*>(kChimeWav), kChimeWavSize));
+}
+
+TEST_F(SoundPlayerTest, FileNameIsNeverTakenForAnOption) {
+    WriteScript(scratch / "bin/aplay", "exit 0");
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(scratch.path.c_str()), 0);
+    testing::WriteFile(scratch / "--process-id-file=x", "RIFF");
+    CCommandSoundPlayer player(launcher, temp);
+    player.Play("--process-id-file=x");
+    EXPECT_EQ(chdir(previous), 0);
+    std::free(previous);
+    ASSERT_EQ(launcher.run.size(), 1u);
+    EXPECT_EQ(launcher.run[0][1], "./--process-id-file=x");
 }
 
 TEST_F(SoundPlayerTest, NoPlayerIsSilence) {
