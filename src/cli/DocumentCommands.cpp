@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -103,6 +104,10 @@ int Run(const char* command, const std::function<int()>& body) {
         return 1;
     } catch (const CXpException& error) {
         std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.GetMessage());
+        return 1;
+    } catch (const std::exception& error) {
+        // Out of memory, or no thread to watch with: a message, not an abort.
+        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.what());
         return 1;
     }
 }
