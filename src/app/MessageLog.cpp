@@ -151,6 +151,16 @@ void CMessageLog::WriteToLogFile(const std::string& line) {
     if (file.Get() < 0) return;
     // Another instance of the program may log to the same file.
     if (flock(file.Get(), LOCK_EX) != 0) return;
+    if (maximumLines == kNoLimit) {
+        // Nothing is counted: only the last byte matters, not the whole file,
+        // which grows without bound.
+        const off_t end = lseek(file.Get(), 0, SEEK_END);
+        if (end < 0) return;
+        char last = '\n';
+        if (end > 0 && pread(file.Get(), &last, 1, end - 1) != 1) return;
+        TryWriteAll(file.Get(), (last != '\n' ? kLineBreak : "") + line + kLineBreak);
+        return;
+    }
     std::string content;
     try {
         content = ReadAll(file.Get());
@@ -159,10 +169,6 @@ void CMessageLog::WriteToLogFile(const std::string& line) {
     }
     // Complete a last line that was cut off, so the new line stands alone.
     std::string separator = (!content.empty() && content.back() != '\n') ? kLineBreak : "";
-    if (maximumLines == kNoLimit) {
-        TryWriteAll(file.Get(), separator + line + kLineBreak);
-        return;
-    }
     std::vector<std::string> lines = SplitLines(content);
     lines.push_back(line);
     std::size_t bound = maximumLines > 0 ? static_cast<std::size_t>(maximumLines) : 0;
