@@ -77,6 +77,11 @@ private:
 constexpr std::int32_t kWeekdayBits[7] = {Sunday, Monday, Tuesday, Wednesday,
                                           Thursday, Friday, Saturday};
 
+// The local weekday of `now` is one of `days`.
+bool IsDayIn(std::int32_t days, std::int64_t now) {
+    return (days & kWeekdayBits[ToLocal(now).tm_wday % 7]) != 0;
+}
+
 }  // namespace
 
 CWatchSite::CWatchSite(CSiteServices* services)
@@ -218,18 +223,21 @@ void CWatchSite::Enable(bool enable) {
 }
 
 bool CWatchSite::IsDayEnabled() const {
-    std::tm local = ToLocal(services.Clock().Now());
+    const std::int64_t now = services.Clock().Now();
     Guard guard(lock);
-    return (settings.GetDays() & kWeekdayBits[local.tm_wday % 7]) != 0;
+    return IsDayIn(settings.GetDays(), now);
 }
 
 bool CWatchSite::IsDue() const {
+    // One reading of the clock for every test, so that they agree at midnight.
+    const std::int64_t now = services.Clock().Now();
     Guard guard(lock);
-    if (!IsDayEnabled()) return false;
-    std::int64_t now = services.Clock().Now();
-    // 64-bit, so a page never checked (lastUpdated 0) cannot overflow.
+    // 64-bit, so a page never checked (lastUpdated 0) cannot overflow. The
+    // interval comes first: it is the cheap test (no local time), and the one
+    // that rules out nearly every page on the watch thread's idle passes.
     std::int64_t elapsed = now - lastUpdated;
     if (settings.GetInterval() > elapsed) return false;
+    if (!IsDayIn(settings.GetDays(), now)) return false;
     if (settings.GetAlwaysUpdate()) return true;
     return now >= settings.GetBeginTimeOn(now) && now <= settings.GetEndTimeOn(now);
 }
