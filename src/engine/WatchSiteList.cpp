@@ -1,5 +1,6 @@
 #include "engine/WatchSiteList.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "base/Archive.h"
@@ -94,9 +95,9 @@ std::int32_t CWatchSiteList::IndexOf(const CWatchSite* page) const {
 }
 
 std::int32_t CWatchSiteList::CountModified() const {
-    std::vector<CModifiedPage> modified;
-    ListModified(modified);
-    return static_cast<std::int32_t>(modified.size());
+    Guard guard(lock);
+    return static_cast<std::int32_t>(std::count_if(
+        pages.begin(), pages.end(), [](const PagePointer& page) { return page->IsModified(); }));
 }
 
 void CWatchSiteList::ListModified(std::vector<CModifiedPage>& out) const {
