@@ -63,26 +63,34 @@ void CDocument::OnOpenDocument(const std::string& path) {
 }
 
 void CDocument::OnSaveDocument(const std::string& path) {
-    CAtomicFile file(path);
-    {
-        CArchive archive(file.Descriptor(), CArchive::Store);
-        Serialize(archive);
-        archive.Flush();
-    }
-    const bool relock = lockFd >= 0 && lockedPath == path;
-    if (relock && ::flock(file.Descriptor(), LOCK_EX | LOCK_NB) != 0) throw COsException();
-    file.Commit();
-    if (relock) {
-        // The new file is locked through its own descriptor: keep that one.
-        int fd = ::dup(file.Descriptor());
-        if (fd >= 0) {
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-            ::close(lockFd);
-            lockFd = fd;
+    // Cleared before the pages are written, not after: a change that the
+    // watch thread makes while they are written marks the document again
+    // instead of being forgotten.
+    const bool wasModified = modified.exchange(false);
+    try {
+        CAtomicFile file(path);
+        {
+            CArchive archive(file.Descriptor(), CArchive::Store);
+            Serialize(archive);
+            archive.Flush();
         }
+        const bool relock = lockFd >= 0 && lockedPath == path;
+        if (relock && ::flock(file.Descriptor(), LOCK_EX | LOCK_NB) != 0) throw COsException();
+        file.Commit();
+        if (relock) {
+            // The new file is locked through its own descriptor: keep that one.
+            int fd = ::dup(file.Descriptor());
+            if (fd >= 0) {
+                ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+                ::close(lockFd);
+                lockFd = fd;
+            }
+        }
+    } catch (...) {
+        if (wasModified) SetModifiedFlag(true);
+        throw;
     }
     pathName = path;
-    SetModifiedFlag(false);
 }
 
 void CDocument::LockFile(const std::string& path) {

@@ -48,7 +48,8 @@ public:
     virtual void OnOpenDocument(const std::string& path);
     // Writes the document to `path` atomically and takes that path. When the
     // document holds the lock of `path`, the new file carries it on. Not
-    // modified afterwards. Throws COsException; the old file is then intact.
+    // modified afterwards, unless a change came in while it was written.
+    // Throws COsException; the old file is then intact.
     virtual void OnSaveDocument(const std::string& path);
 
     // Takes the advisory lock of `path` (the file must exist) for this

@@ -139,6 +139,19 @@ TEST_F(TallyhawkDocTest, LoadingIsAllOrNothingAndMarksNothingModified) {
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
 }
 
+TEST_F(TallyhawkDocTest, ChangeMadeWhileSavingKeepsTheDocumentModified) {
+    // Stands for the watch thread changing a page while the pages are written.
+    class CChangedWhileSaving : public CDocument {
+    public:
+        void Serialize(CArchive& archive) override {
+            archive.WriteWord(1);
+            SetModifiedFlag(true);
+        }
+    } changing;
+    changing.OnSaveDocument(Path("changing.wat"));
+    EXPECT_TRUE(changing.IsModified());
+}
+
 TEST_F(TallyhawkDocTest, SecondHolderOfTheFileGetsAnInUseError) {
     doc.OnSaveDocument(Path("shared.wat"));
     doc.LockFile(Path("shared.wat"));
