@@ -34,14 +34,10 @@ void CWatchSite::ShowChanges() {
     std::int32_t mode = settings.GetOutputMode();
     if (!toBrowser && !toViewer) return;
     if (mode < AdditionsAsText || mode > HighlightedHtml) return;
-    // An empty baseline has nothing to show in any mode.
-    if (previousContent.empty()) return;
 
     CChangeDetector detector;
     detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
-    detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
-    detector.SetIgnoreLast(settings.GetIgnoreEnding());
-    std::uint32_t flags = detector.Compare(previousContent, latestContent);
+    std::uint32_t flags = CompareLocked(detector);  // an empty baseline shows nothing
     const CModeOutput& choice = kModeOutputs[mode];
     if (!CChangeDetector::HasChanges(flags, choice.output)) return;
     const std::string& text = detector.Output(choice.output);

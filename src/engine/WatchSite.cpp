@@ -306,13 +306,16 @@ bool CWatchSite::HasChanges() const {
 bool CWatchSite::HasChangesLocked() const {
     std::int32_t mode = settings.GetOutputMode();
     if (mode < AdditionsAsText || mode > HighlightedHtml) return false;
-    // An empty baseline compares as "no change" in every mode.
-    if (previousContent.empty()) return false;
     CChangeDetector detector;
+    return CChangeDetector::HasChanges(CompareLocked(detector), static_cast<OutputMode>(mode));
+}
+
+std::uint32_t CWatchSite::CompareLocked(CChangeDetector& detector) const {
+    // An empty baseline compares as "no change" in every mode.
+    if (previousContent.empty()) return NoChange;
     detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
     detector.SetIgnoreLast(settings.GetIgnoreEnding());
-    std::uint32_t flags = detector.Compare(previousContent, latestContent);
-    return CChangeDetector::HasChanges(flags, static_cast<OutputMode>(mode));
+    return detector.Compare(previousContent, latestContent);
 }
 
 void CWatchSite::AcceptChanges() {

@@ -25,6 +25,7 @@
 namespace tallyhawk {
 
 class CArchive;
+class CChangeDetector;
 class CDownloader;
 class CSiteServices;
 
@@ -162,6 +163,10 @@ private:
     void RecordFailure();
     // The HasChanges answer with the lock held.
     bool HasChangesLocked() const;
+    // Compares previousContent with latestContent through `detector` with
+    // the ignore settings; NoChange, without comparing, when the baseline is
+    // empty. Returns the comparison flags. The lock must be held.
+    std::uint32_t CompareLocked(CChangeDetector& detector) const;
 
     CSiteServices& services;
     mutable std::recursive_mutex lock;
