@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "base/Archive.h"
 #include "base/Exception.h"
@@ -181,8 +182,8 @@ std::uint32_t CWatchSiteList::Run() {
             Pause();
         }
     } catch (...) {
-        // Only a failure that is not the program's own (out of memory inside
-        // the loop) gets here; it ends watching, visibly.
+        // Only a failure outside a page's check (a subscriber's own, say)
+        // gets here; it ends watching, visibly.
         if (log) log->Add(kUnknownException, "");
     }
     Notify(WatchingStopped, -1);
@@ -213,6 +214,11 @@ void CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
         }
     } catch (const CXpException& exception) {
         if (log) log->Add(exception.GetMessage(), page.GetUrl());
+    } catch (const std::bad_alloc&) {
+        // A page too big for the memory left (its comparison, most likely)
+        // is that page's failure, not the end of watching for every page.
+        // The page keeps the state it had reached.
+        if (log) log->Add(kAllocationFailed, page.GetUrl());
     }
 }
 
