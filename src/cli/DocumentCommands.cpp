@@ -266,6 +266,16 @@ void PrintSettings(const CWatcherSettings& s) {
 
 void Save(CTallyhawkDoc& doc, const std::string& path) { doc.OnSaveDocument(path); }
 
+// The page list's ViewChanges, its failure said as such: a bare "No such
+// file or directory" would not tell that the viewer or browser did not start.
+void ViewChanges(CTallyhawkDoc& doc, std::int32_t index) {
+    try {
+        doc.ViewChanges(index);
+    } catch (const CException& error) {
+        throw CGenericException("the changes could not be shown: " + error.Message());
+    }
+}
+
 }  // namespace
 
 int RunNew(const Args& args) {
@@ -437,7 +447,7 @@ int RunUpdate(const Args& args) {
         });
         if (result == IDOK) {
             try {
-                doc->ViewChanges(index);
+                ViewChanges(*doc, index);
             } catch (const CException&) {
                 // The check's result is kept though its changes could not be shown.
                 Save(*doc, path);
@@ -466,7 +476,7 @@ int RunView(const Args& args) {
         auto doc = OpenDocument(front, path, true);
         std::int32_t index = ParseIndex(parsed.positional[1], *doc);
         if (!parsed.print) {
-            doc->ViewChanges(index);
+            ViewChanges(*doc, index);
         } else {
             CWatchSite& page = *doc->GetPageList().GetAt(index);
             const CWatcherSettings settings = page.GetSettings();
