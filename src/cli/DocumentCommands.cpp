@@ -268,12 +268,15 @@ void Save(CTallyhawkDoc& doc, const std::string& path) { doc.OnSaveDocument(path
 
 // The page list's ViewChanges, its failure said as such: a bare "No such
 // file or directory" would not tell that the viewer or browser did not start.
+// Views a page's changes. The change files outlive this process: the
+// browser or viewer it started may open them only after we have ended.
 void ViewChanges(CTallyhawkDoc& doc, std::int32_t index) {
     try {
         doc.ViewChanges(index);
     } catch (const CException& error) {
         throw CGenericException("the changes could not be shown: " + error.Message());
     }
+    if (auto page = doc.GetPageList().GetAt(index)) page->KeepTempFiles();
 }
 
 }  // namespace
@@ -479,23 +482,8 @@ int RunView(const Args& args) {
             ViewChanges(*doc, index);
         } else {
             CWatchSite& page = *doc->GetPageList().GetAt(index);
-            const CWatcherSettings settings = page.GetSettings();
-            const std::string previous = page.GetPreviousContent();
-            const std::int32_t mode = settings.GetOutputMode();
-            if (!previous.empty() && mode >= AdditionsAsText && mode <= HighlightedHtml) {
-                static const OutputMode kOutputs[] = {OutputMode::AddedText, OutputMode::AddedHtml,
-                                                      OutputMode::DeletedText, OutputMode::DeletedHtml,
-                                                      OutputMode::HighlightedHtml};
-                CChangeDetector detector;
-                detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
-                detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
-                detector.SetIgnoreLast(settings.GetIgnoreEnding());
-                std::uint32_t flags = detector.Compare(previous, page.GetLatestContent());
-                if (CChangeDetector::HasChanges(flags, kOutputs[mode])) {
-                    const std::string& text = detector.Output(kOutputs[mode]);
-                    std::fwrite(text.data(), 1, text.size(), stdout);
-                }
-            }
+            if (std::optional<std::string> text = page.ChangeOutput())
+                std::fwrite(text->data(), 1, text->size(), stdout);
             page.AcceptChanges();
         }
         doc->SetModifiedFlag(true);

@@ -25,22 +25,29 @@ constexpr CModeOutput kModeOutputs[] = {
 
 }  // namespace
 
+std::optional<std::string> CWatchSite::ChangeOutput(std::string* fileType) const {
+    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::int32_t mode = settings.GetOutputMode();
+    if (mode < AdditionsAsText || mode > HighlightedHtml) return std::nullopt;
+    CChangeDetector detector;
+    detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
+    std::uint32_t flags = CompareLocked(detector);  // an empty baseline shows nothing
+    const CModeOutput& choice = kModeOutputs[mode];
+    if (!CChangeDetector::HasChanges(flags, choice.output)) return std::nullopt;
+    if (fileType) *fileType = choice.fileType;
+    return detector.Output(choice.output);
+}
+
 void CWatchSite::ShowChanges() {
     DeleteTempFiles();
     std::lock_guard<std::recursive_mutex> guard(lock);
     std::uint32_t notify = settings.GetNotifyFlags();
     bool toBrowser = (notify & NotifyLaunchBrowser) != 0;
     bool toViewer = (notify & NotifyLaunchApplication) != 0;
-    std::int32_t mode = settings.GetOutputMode();
     if (!toBrowser && !toViewer) return;
-    if (mode < AdditionsAsText || mode > HighlightedHtml) return;
-
-    CChangeDetector detector;
-    detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
-    std::uint32_t flags = CompareLocked(detector);  // an empty baseline shows nothing
-    const CModeOutput& choice = kModeOutputs[mode];
-    if (!CChangeDetector::HasChanges(flags, choice.output)) return;
-    const std::string& text = detector.Output(choice.output);
+    std::string fileType;
+    const std::optional<std::string> text = ChangeOutput(&fileType);
+    if (!text) return;
 
     // Each file is listed as soon as it exists, so a failed write still
     // leaves it for DeleteTempFiles.
@@ -48,13 +55,13 @@ void CWatchSite::ShowChanges() {
         // The browser always gets an ".html" file, the text modes included.
         std::string path = MakeTempFileName("html");
         tempFiles.push_back(path);
-        CChangeDetector::SaveOutput(text, path);
+        CChangeDetector::SaveOutput(*text, path);
         OpenInBrowser("file://" + path);
     }
     if (toViewer) {
-        std::string path = MakeTempFileName(choice.fileType);
+        std::string path = MakeTempFileName(fileType);
         tempFiles.push_back(path);
-        CChangeDetector::SaveOutput(text, path);
+        CChangeDetector::SaveOutput(*text, path);
         RunProgram(settings.GetViewer(), path);
     }
 }

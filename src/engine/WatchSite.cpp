@@ -336,6 +336,11 @@ void CWatchSite::PlayNotificationSound() {
     services.SoundPlayer().Play(file);
 }
 
+void CWatchSite::KeepTempFiles() {
+    Guard guard(lock);
+    tempFiles.clear();
+}
+
 void CWatchSite::DeleteTempFiles() {
     Guard guard(lock);
     for (std::size_t i = tempFiles.size(); i-- > 0;) {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,15 @@ public:
     // Deletes the change files, newest first; a file that cannot be deleted
     // stays listed for the next call. A file already gone counts as deleted.
     void DeleteTempFiles();
+    // Forgets the change files without deleting them, for a front end that
+    // ends while a browser or viewer may still be reading them.
+    void KeepTempFiles();
+
+    // The output that the page's mode selects, with its colours and changes
+    // to ignore, when that output has changes to show; nothing otherwise
+    // (no baseline yet, no changes, or an unknown mode). `fileType` receives
+    // "txt" or "html".
+    std::optional<std::string> ChangeOutput(std::string* fileType = nullptr) const;
 
     // The change viewer (user-interface thread). Writes the output that the
     // page's mode selects to new files in the private temporary folder and

@@ -2,6 +2,8 @@
 // HTTP server on 127.0.0.1 and with settings in a folder of the test's own.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -87,6 +89,27 @@ TEST_F(DocumentCommandsTest, PageGoesFromNewThroughModifiedToCurrent) {
     EXPECT_EQ(Cli({"update", file, "0"}).status, 1);
     show = Cli({"show", file, "0", "--json"});
     EXPECT_NE(show.out.find("\"status\": \"Modified\""), std::string::npos) << show.out;
+}
+
+TEST_F(DocumentCommandsTest, ChangeFileOutlivesTheCommandThatOpenedIt) {
+    // A "browser" that only notes what it was asked to open; a real one may
+    // read the file after tallyhawk-cli has ended.
+    const std::string opened = folder.Path() + "/opened";
+    const std::string browser = folder.Write("browser.sh", "#!/bin/sh\necho \"$1\" > " + opened + "\n");
+    ASSERT_EQ(chmod(browser.c_str(), 0700), 0);
+    setenv("BROWSER", browser.c_str(), 1);
+
+    ASSERT_EQ(Cli({"new", file}).status, 0) << last;
+    server.SetContent("<p>one</p>\n");
+    ASSERT_EQ(Cli({"add", file, server.Url("/page"), "--notify", "browser", "--output", "added-html"}).status, 0)
+        << last;
+    ASSERT_EQ(Cli({"update", file, "0"}).status, 0) << last;
+    server.SetContent("<p>one</p>\n<p>two</p>\n");
+    ASSERT_EQ(Cli({"update", file, "0"}).status, 0) << last;
+
+    std::string url = ReadFile(opened);
+    ASSERT_EQ(url.rfind("file://", 0), 0u) << url;
+    EXPECT_EQ(ReadFile(url.substr(7, url.size() - 8)), "<p>two</p>\n");
 }
 
 TEST_F(DocumentCommandsTest, UnreachablePageIsLoggedWhileWatching) {
