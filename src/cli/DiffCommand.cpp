@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/OutputModes.h"
 #include "diff/ChangeDetector.h"
 
 namespace tallyhawk::cli {
@@ -67,15 +68,6 @@ std::optional<std::uint32_t> ParseColor(const std::string& text) {
     return std::uint32_t(value);
 }
 
-std::optional<OutputMode> ParseMode(const std::string& text) {
-    if (text == "added-text") return OutputMode::AddedText;
-    if (text == "deleted-text") return OutputMode::DeletedText;
-    if (text == "added-html") return OutputMode::AddedHtml;
-    if (text == "deleted-html") return OutputMode::DeletedHtml;
-    if (text == "highlighted") return OutputMode::HighlightedHtml;
-    return std::nullopt;
-}
-
 // Parses the arguments; returns an error message, empty on success.
 std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
     std::vector<std::string> files;
@@ -91,7 +83,7 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
             const std::string* v = value();
             if (!v) return "option " + arg + " needs a value";
             if (arg == "--output") {
-                auto mode = ParseMode(*v);
+                auto mode = OutputModeFromName(*v);
                 if (!mode) return "unknown output mode '" + *v + "'";
                 options.mode = *mode;
             } else if (arg == "--colors") {

@@ -21,6 +21,7 @@
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "cli/Commands.h"
+#include "cli/OutputModes.h"
 #include "cli/PageOptions.h"
 #include "diff/ChangeDetector.h"
 #include "engine/WatchSite.h"
@@ -243,9 +244,6 @@ std::string SettingsJson(const CWatcherSettings& s) {
 }
 
 void PrintSettings(const CWatcherSettings& s) {
-    static const char* const kModes[] = {"added-text", "added-html", "deleted-text", "deleted-html",
-                                         "highlighted"};
-    const std::int32_t mode = s.GetOutputMode();
     std::printf("schedule:  %s\n", s.GetAlwaysUpdate()
                                        ? "always"
                                        : ("periodic " + FormatTimeOfDay(s.GetStoredBeginTime()) + "-" +
@@ -256,7 +254,7 @@ void PrintSettings(const CWatcherSettings& s) {
     std::printf("retry:     %d\n", s.GetRetryCount());
     std::printf("ignore:    first %d, last %d\n", s.GetIgnoreBeginning(), s.GetIgnoreEnding());
     std::printf("notify:    0x%02X\n", s.GetNotifyFlags());
-    std::printf("output:    %s\n", mode >= 0 && mode <= 4 ? kModes[mode] : "unknown");
+    std::printf("output:    %s\n", OutputModeName(s.GetOutputMode()));
     std::printf("highlight: 0x%06X\n", s.GetHighlightColor());
     std::printf("viewer:    %s\n", s.GetViewer().c_str());
     std::printf("sound:     %s\n", s.GetSoundFile().c_str());

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/Exception.h"
+#include "cli/OutputModes.h"
 #include "engine/LocalTime.h"
 #include "engine/WatchSite.h"
 
@@ -89,13 +90,8 @@ std::uint32_t ParseNotify(const std::string& text) {
 }
 
 std::int32_t ParseOutput(const std::string& text) {
-    if (text == "added-text") return AdditionsAsText;
-    if (text == "added-html") return AdditionsAsHtml;
-    if (text == "deleted-text") return DeletionsAsText;
-    if (text == "deleted-html") return DeletionsAsHtml;
-    if (text == "highlighted") return HighlightedHtml;
-    throw CGenericException("Unknown output '" + text +
-                            "' (use added-text, deleted-text, added-html, deleted-html or highlighted).");
+    if (std::optional<OutputMode> mode = OutputModeFromName(text)) return static_cast<std::int32_t>(*mode);
+    throw CGenericException("Unknown output '" + text + "' (use " + kOutputModeChoices + ").");
 }
 
 std::uint32_t ParseColor(const std::string& text) {
