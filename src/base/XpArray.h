@@ -81,13 +81,6 @@ public:
     const T* begin() const { return items; }
     const T* end() const { return items + count; }
 
-    // Empties the array without releasing its storage.
-    void Clear() {
-        DestroyElements(0, count);
-        ConstructElements(0, count);
-        count = 0;
-    }
-
     void Free() {
         if (items == nullptr) return;
         DestroyElements(0, capacity);

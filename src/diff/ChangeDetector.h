@@ -72,11 +72,9 @@ public:
     // or the last ignoreLast.
     bool IsIgnored(std::int64_t position, std::int64_t total) const;
 
-    // The changed text ranges of one version: its runs of unpaired lines cut
-    // down to its text ranges. Spans that only touch a text range give a range
+    // The changed text ranges of one version: its runs of unpaired lines
+    // (UnpairedSpans) cut down to its text ranges. Spans that only touch a text range give a range
     // of length 0, which counts as a change for the ignore rule.
-    static void ChangedRanges(std::string_view text, const CLineArray& lines, TextRangeArray& out);
-    // The same from the version's runs of unpaired lines, as byte spans.
     static void ChangedRanges(std::string_view text, const std::vector<TextRange>& changedSpans,
                               TextRangeArray& out);
     // The runs of consecutive unpaired lines of a version, as byte spans.

@@ -21,11 +21,6 @@ std::vector<TextRange> CChangeDetector::UnpairedSpans(const CLineArray& lines) {
     return spans;
 }
 
-void CChangeDetector::ChangedRanges(std::string_view text, const CLineArray& lines,
-                                    TextRangeArray& out) {
-    ChangedRanges(text, UnpairedSpans(lines), out);
-}
-
 void CChangeDetector::ChangedRanges(std::string_view text, const std::vector<TextRange>& spans,
                                     TextRangeArray& out) {
     CHtmlTextScanner scanner;

@@ -98,6 +98,7 @@ void CLineIndex::Clear() {
     lineGroup.clear();
     groupStart.clear();
     groupLines.clear();
+    firstLine.clear();
     slots.clear();
 }
 
@@ -106,17 +107,21 @@ std::size_t CLineIndex::Slot(const CLine& line) const {
     return Mix(line.hash, line.length, first) & (slots.size() - 1);
 }
 
-std::int32_t CLineIndex::Find(const CLine& line) const {
-    if (slots.empty()) return kNone;
+std::size_t CLineIndex::Probe(const CLine& line) const {
     const CLineArray& lines = *indexed;
     for (std::size_t slot = Slot(line);; slot = (slot + 1) & (slots.size() - 1)) {
-        std::int32_t entry = slots[slot];
-        if (entry == 0) return kNone;
-        const CLine& first = lines[groupLines[std::size_t(groupStart[std::size_t(entry - 1)])]];
+        const std::int32_t entry = slots[slot];
+        if (entry == 0) return slot;
+        const CLine& first = lines[firstLine[std::size_t(entry - 1)]];
         if (first.hash == line.hash && first.length == line.length &&
             std::memcmp(first.bytes, line.bytes, std::size_t(line.length)) == 0)
-            return entry - 1;
+            return slot;
     }
+}
+
+std::int32_t CLineIndex::Find(const CLine& line) const {
+    if (slots.empty()) return kNone;
+    return slots[Probe(line)] - 1;  // a free slot holds 0: kNone
 }
 
 void CLineIndex::Build(const CLineArray& lines) {
@@ -128,29 +133,17 @@ void CLineIndex::Build(const CLineArray& lines) {
     slots.assign(tableSize, 0);
     lineGroup.resize(n);
 
-    // First pass: the group of every line, and each group's first line
-    // (kept in groupLines for now, as the group's representative).
+    // First pass: the group of every line; a line unlike all before it
+    // starts a group of its own.
     std::vector<std::int32_t> groupSize;
     for (std::size_t i = 0; i < n; ++i) {
-        const CLine& line = lines[std::int32_t(i)];
-        std::size_t slot = Slot(line);
-        std::int32_t group = kNone;
-        for (;; slot = (slot + 1) & (tableSize - 1)) {
-            std::int32_t entry = slots[slot];
-            if (entry == 0) break;
-            const CLine& first = lines[groupLines[std::size_t(entry - 1)]];
-            if (first.hash == line.hash && first.length == line.length &&
-                std::memcmp(first.bytes, line.bytes, std::size_t(line.length)) == 0) {
-                group = entry - 1;
-                break;
-            }
-        }
-        if (group == kNone) {
-            group = std::int32_t(groupSize.size());
-            slots[slot] = group + 1;
-            groupLines.push_back(std::int32_t(i));
+        const std::size_t slot = Probe(lines[std::int32_t(i)]);
+        if (slots[slot] == 0) {
+            slots[slot] = std::int32_t(firstLine.size()) + 1;
+            firstLine.push_back(std::int32_t(i));
             groupSize.push_back(0);
         }
+        const std::int32_t group = slots[slot] - 1;
         ++groupSize[std::size_t(group)];
         lineGroup[i] = group;
     }
@@ -256,10 +249,6 @@ std::string_view CutAtZero(std::string_view page) {
 }  // namespace
 
 CHtmlTextScanner::CHtmlTextScanner() : ranges(10), excluded{CXpString("title")} {}
-
-bool CHtmlTextScanner::IsExcluded(const CXpString& name) const {
-    return std::binary_search(excluded.begin(), excluded.end(), name);
-}
 
 bool CHtmlTextScanner::ParseTag(std::string_view page, std::size_t at, Tag& tag) {
     page = CutAtZero(page);

@@ -57,7 +57,10 @@ public:
     std::int32_t Find(const CLine& line) const;
     // Frees the lookup table once no more lookups by content will come:
     // Find then finds nothing, while groups and their lines stay.
-    void ReleaseLookup() { std::vector<std::int32_t>().swap(slots); }
+    void ReleaseLookup() {
+        std::vector<std::int32_t>().swap(slots);
+        std::vector<std::int32_t>().swap(firstLine);
+    }
 
     // Group of line number `index` of the indexed version.
     std::int32_t GroupOf(std::int32_t index) const { return lineGroup[std::size_t(index)]; }
@@ -74,12 +77,16 @@ public:
 
 private:
     std::size_t Slot(const CLine& line) const;
+    // The slot holding the group of lines equal to `line`, or the free slot
+    // where that group would go.
+    std::size_t Probe(const CLine& line) const;
 
     const CLineArray* indexed = nullptr;
     std::vector<std::int32_t> lineGroup;  // per line: its group
     std::vector<std::int32_t>
         groupStart;  // per group: offset into groupLines; one extra at the end
     std::vector<std::int32_t> groupLines;  // line numbers, grouped, ascending within a group
+    std::vector<std::int32_t> firstLine;   // per group: its first line, which probes compare with
     std::vector<std::int32_t> slots;       // open-addressing table: group + 1, 0 when free
 };
 
@@ -120,8 +127,6 @@ public:
     static bool ParseTag(std::string_view page, std::size_t at, Tag& tag);
 
 private:
-    bool IsExcluded(const CXpString& name) const;
-
     TextRangeArray ranges;
     std::vector<CXpString> excluded;  // sorted, lower case
 };
