@@ -23,7 +23,8 @@ void WriteAll(int fd, const void* data, std::size_t size) {
         ssize_t n = ::write(fd, p, size);
 #endif
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw COsException();
+        if (n < 0) throw COsException();
+        if (n == 0) throw COsException(EIO);  // no progress, and no errno of its own
         p += n;
         size -= static_cast<std::size_t>(n);
     }
