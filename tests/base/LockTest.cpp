@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace tallyhawk {
@@ -70,20 +71,26 @@ TEST(LockGuardTest, RefusedLockLeavesCountAtZero) {
 
 TEST(CriticalSectionLockTest, ReentrantForOwnerAndExcludesOthers) {
     CCriticalSectionLock lock;
-    int shared = 0;
+    std::atomic<bool> acquired{false};
+    std::thread other;
     {
         CLockGuard outer(&lock);
         CLockGuard inner(&lock);  // same thread again: no deadlock
-        std::thread other([&] {
+        other = std::thread([&] {
             CLockGuard guard(&lock);
-            shared = 2;
+            acquired = true;
         });
-        shared = 1;
+        // Give the other thread every chance to get in while we hold the lock.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_FALSE(acquired.load());
         inner.Unlock();
+        EXPECT_FALSE(acquired.load()) << "still held once by the owner";
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_FALSE(acquired.load());
         outer.Unlock();
-        other.join();
     }
-    EXPECT_EQ(shared, 2);
+    other.join();
+    EXPECT_TRUE(acquired.load());
 }
 
 }  // namespace

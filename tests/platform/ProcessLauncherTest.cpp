@@ -46,7 +46,12 @@ TEST(ProcessLauncherTest, LaunchReturnsAtOnceAndRunWaits) {
     CSpawnLauncher launcher;
     launcher.Run({"sh", "-c", "sleep 0.05; echo ok > \"$0\"", marker}, 10s);
     EXPECT_EQ(ReadFile(marker), "ok\n");
-    launcher.Launch({"true"});  // reaped on a later launch or at the end
+    // Launch does not wait: the program is still sleeping when it returns.
+    std::string late = scratch / "late";
+    auto start = std::chrono::steady_clock::now();
+    launcher.Launch({"sh", "-c", "exec 2>/dev/null; sleep 1; echo late > \"$0\"", late});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
+    EXPECT_EQ(ReadFile(late), "");
 }
 
 TEST(ProcessLauncherTest, RunStopsAProgramPastItsLimit) {
