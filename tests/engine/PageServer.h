@@ -2,34 +2,35 @@
 // sets, plus a page that trickles slowly and a very large one.
 #pragma once
 
-#include <httplib.h>
-
 #include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "LocalHttpServer.h"
+
 namespace tallyhawk::testing {
 
 class CPageServer {
 public:
     CPageServer() {
-        server.Get("/page", [this](const httplib::Request&, httplib::Response& response) {
+        http.Server().Get("/page", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content(Content(), "text/html");
         });
         // The page for user "ann" with password "s3cret" (HTTP basic).
-        server.Get("/secure", [this](const httplib::Request& request, httplib::Response& response) {
-            if (request.get_header_value("Authorization") == "Basic YW5uOnMzY3JldA==") {
-                response.set_content(Content(), "text/html");
-            } else {
-                response.status = 401;
-                response.set_header("WWW-Authenticate", "Basic realm=\"test\"");
-                response.set_content("denied", "text/plain");
-            }
-        });
+        http.Server().Get(
+            "/secure", [this](const httplib::Request& request, httplib::Response& response) {
+                if (request.get_header_value("Authorization") == "Basic YW5uOnMzY3JldA==") {
+                    response.set_content(Content(), "text/html");
+                } else {
+                    response.status = 401;
+                    response.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+                    response.set_content("denied", "text/plain");
+                }
+            });
         // Sends one chunk, then waits (bounded) until the test lets it go on.
-        server.Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
+        http.Server().Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider(
                 "text/html", [this](size_t offset, httplib::DataSink& sink) {
                     if (offset > 0) {
@@ -43,7 +44,7 @@ public:
                 });
         });
         // `bigSize` bytes of 'x', sent in 1 MiB chunks without a length.
-        server.Get("/big", [this](const httplib::Request&, httplib::Response& response) {
+        http.Server().Get("/big", [this](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider(
                 "text/html", [this](size_t offset, httplib::DataSink& sink) {
                     static const std::string chunk(1 << 20, 'x');
@@ -55,24 +56,16 @@ public:
                     return sink.write(chunk.data(), n);
                 });
         });
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-        // Bounded wait until the listening thread is serving.
-        for (int i = 0; i < 5000 && !server.is_running(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        http.Start();
     }
     ~CPageServer() {
         stopping = true;
-        server.stop();
-        thread.join();
+        http.Stop();
     }
     CPageServer(const CPageServer&) = delete;
     CPageServer& operator=(const CPageServer&) = delete;
 
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port) + path;
-    }
+    std::string Url(const std::string& path) const { return http.Url(path); }
     void SetContent(std::string value) {
         std::lock_guard<std::mutex> guard(lock);
         content = std::move(value);
@@ -85,9 +78,7 @@ public:
     std::atomic<std::size_t> bigSize{0};
 
 private:
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
+    CLocalHttpServer http;
     std::atomic<bool> stopping{false};
     std::mutex lock;
     std::string content;

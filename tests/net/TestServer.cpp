@@ -38,10 +38,10 @@ std::string TestServer::PageBody() {
 }
 
 TestServer::TestServer() {
-    server.Get("/page", [](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get("/page", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(PageBody(), "text/plain");
     });
-    server.Get("/chunked", [](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get("/chunked", [](const httplib::Request&, httplib::Response& response) {
         response.set_chunked_content_provider(
             "text/plain", [body = PageBody()](size_t offset, httplib::DataSink& sink) {
                 if (offset >= body.size()) {
@@ -52,24 +52,25 @@ TestServer::TestServer() {
                 return sink.write(body.data() + offset, n);
             });
     });
-    server.Get("/empty", [](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get("/empty", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("", "text/plain");
     });
-    server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get("/missing", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
         response.set_content("no such page", "text/plain");
     });
-    server.Get(R"(/hop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
-        int left = std::stoi(request.matches[1]);
-        response.set_redirect(left == 0 ? "/page" : "/hop/" + std::to_string(left - 1));
-    });
-    server.Get("/loop", [](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get(
+        R"(/hop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+            int left = std::stoi(request.matches[1]);
+            response.set_redirect(left == 0 ? "/page" : "/hop/" + std::to_string(left - 1));
+        });
+    http.Server().Get("/loop", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/loop");
     });
-    server.Get("/to-file", [](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get("/to-file", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("file:///etc/hostname");
     });
-    server.Get("/secret", [](const httplib::Request& request, httplib::Response& response) {
+    http.Server().Get("/secret", [](const httplib::Request& request, httplib::Response& response) {
         // "walker:s3cret" in Basic encoding.
         if (request.get_header_value("Authorization") == "Basic d2Fsa2VyOnMzY3JldA==") {
             response.set_content("welcome", "text/plain");
@@ -79,12 +80,12 @@ TestServer::TestServer() {
         response.set_header("WWW-Authenticate", "Basic realm=\"test\"");
         response.set_content("denied", "text/plain");
     });
-    server.Get("/agent", [](const httplib::Request& request, httplib::Response& response) {
+    http.Server().Get("/agent", [](const httplib::Request& request, httplib::Response& response) {
         response.set_content(request.get_header_value("User-Agent"), "text/plain");
     });
     // Sends a little, then a little more whenever woken, until the client
     // goes away or the server stops.
-    server.Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
+    http.Server().Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
         response.set_chunked_content_provider(
             "text/plain", [this](size_t, httplib::DataSink& sink) {
                 ++trickleStarts;
@@ -98,13 +99,7 @@ TestServer::TestServer() {
                 return false;
             });
     });
-    port = server.bind_to_any_port("127.0.0.1");
-    if (port <= 0) throw std::runtime_error("test server could not bind");
-    thread = std::thread([this] { server.listen_after_bind(); });
-    // stop() only reaches a server that has begun listening.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!server.is_running() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    http.Start();
 }
 
 TestServer::~TestServer() {
@@ -113,12 +108,7 @@ TestServer::~TestServer() {
         stopping = true;
     }
     wake.notify_all();
-    server.stop();
-    thread.join();
-}
-
-std::string TestServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port) + path;
+    http.Stop();
 }
 
 SilentListener::SilentListener() {
@@ -126,7 +116,9 @@ SilentListener::SilentListener() {
     if (::listen(socket, 16) != 0) throw std::runtime_error("listen");
 }
 
-SilentListener::~SilentListener() { ::close(socket); }
+SilentListener::~SilentListener() {
+    ::close(socket);
+}
 
 int ClosedPort() {
     int port = 0;

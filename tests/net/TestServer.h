@@ -2,13 +2,13 @@
 // tests ask for, plus helpers for ports that refuse or never answer.
 #pragma once
 
-#include <httplib.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "LocalHttpServer.h"
 
 namespace tallyhawk::test {
 
@@ -19,9 +19,9 @@ public:
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
-    int Port() const { return port; }
-    std::string Url(const std::string& path) const;
-    httplib::Server& Server() { return server; }
+    int Port() const { return http.Port(); }
+    std::string Url(const std::string& path) const { return http.Url(path); }
+    httplib::Server& Server() { return http.Server(); }
 
     // The body of /page (with Content-Length) and /chunked (without).
     static std::string PageBody();
@@ -30,9 +30,7 @@ public:
     int TrickleStarts() const { return trickleStarts.load(); }
 
 private:
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
+    tallyhawk::testing::CLocalHttpServer http;
     std::atomic<bool> stopping{false};
     std::atomic<int> trickleStarts{0};
     std::mutex lock;
