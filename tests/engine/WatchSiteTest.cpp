@@ -50,7 +50,7 @@ class WatchSiteTest : public ::testing::Test {
 protected:
     WatchSiteTest() : site(&fake.services) { site.Subscribe(&recorder, &CStatusRecorder::OnChange); }
 
-    // Always update, all days, interval 120.
+    // A daily window from beginHour to endHour, all days, interval 120.
     void Periodic(int beginHour, int endHour) {
         CWatcherSettings settings = site.GetSettings();
         settings.SetAlwaysUpdate(false);
