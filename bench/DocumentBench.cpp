@@ -3,7 +3,6 @@
 // figures; run by hand (a 200 MB file is written to the temporary folder).
 //
 //   document_bench [--quick]
-#include <httplib.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,6 +22,7 @@
 #include "engine/WatchSiteList.h"
 #include "net/Downloader.h"
 #include "platform/Clock.h"
+#include "LocalHttpServer.h"
 
 extern char** environ;
 
@@ -164,15 +164,13 @@ void TimeChecks(const char* what, CWatchSite& page, CDownloader& downloader, con
 
 void Checks(int count, std::size_t pageSize) {
     std::printf("Checks: %d pages of %zu bytes from 127.0.0.1, back to back\n", count, pageSize);
-    httplib::Server server;
+    tallyhawk::testing::CLocalHttpServer server;
     const std::string body = Page(pageSize, 3);
-    server.Get("/page", [&](const httplib::Request&, httplib::Response& response) {
+    server.Server().Get("/page", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content(body, "text/html");
     });
-    int port = server.bind_to_any_port("127.0.0.1");
-    std::thread thread([&] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/page";
+    server.Start();
+    const std::string url = server.Url("/page");
 
     CDownloader downloader;
     CWatchSite page;
@@ -186,8 +184,6 @@ void Checks(int count, std::size_t pageSize) {
     // Every check compares two wholly different 100 KB versions line by line.
     page.SetPreviousContent(Page(pageSize, 4));
     TimeChecks("changed page  ", page, downloader, url, count);
-    server.stop();
-    thread.join();
 }
 
 }  // namespace

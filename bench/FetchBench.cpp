@@ -4,7 +4,6 @@
 // at random moments. Prints its figures; run by hand.
 //
 //   fetch_bench [path/to/tallyhawk-cli] [path/to/curl]
-#include <httplib.h>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "net/Downloader.h"
+#include "LocalHttpServer.h"
 
 extern char** environ;
 
@@ -163,26 +163,24 @@ int main(int argc, char** argv) {
 
     static std::string body(kBodySize, '\0');
     for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
-    httplib::Server server;
-    server.Get("/big", [](const httplib::Request&, httplib::Response& response) {
+    tallyhawk::testing::CLocalHttpServer server;
+    server.Server().Get("/big", [](const httplib::Request&, httplib::Response& response) {
         response.set_content_provider(
             body.size(), "application/octet-stream",
             [](size_t offset, size_t length, httplib::DataSink& sink) {
                 return sink.write(body.data() + offset, std::min<size_t>(length, 1 << 20));
             });
     });
-    server.Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
+    server.Server().Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
         response.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink& sink) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             return sink.write("tick\n", 5);
         });
     });
-    int port = server.bind_to_any_port("127.0.0.1");
-    std::thread listener([&] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::yield();
+    server.Start();
     int silentPort = 0;
     int silent = ListenSilently(silentPort);
-    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    const std::string base = server.Url("");
 
     if (TimeRun({curl, "--version"}) < 0)
         std::printf("curl not found (%s): the comparison is skipped\n", curl.c_str());
@@ -193,7 +191,5 @@ int main(int argc, char** argv) {
                    "http://127.0.0.1:" + std::to_string(silentPort) + "/"});
 
     close(silent);
-    server.stop();
-    listener.join();
     return 0;
 }

@@ -14,7 +14,6 @@
 // /proc/self/clear_refs.
 
 #include <benchmark/benchmark.h>
-#include <httplib.h>
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,6 +34,7 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TempDirectory.h"
+#include "LocalHttpServer.h"
 
 namespace tallyhawk::bench {
 namespace {
@@ -73,30 +73,18 @@ const Pages& TestPages() {
 class CServer {
 public:
     CServer() {
-        server.Get("/original", [](const httplib::Request&, httplib::Response& response) {
+        server.Server().Get("/original", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(TestPages().original, "text/html");
         });
-        server.Get("/edited", [](const httplib::Request&, httplib::Response& response) {
+        server.Server().Get("/edited", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(TestPages().edited, "text/html");
         });
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-        for (int i = 0; i < 5000 && !server.is_running(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        server.Start();
     }
-    ~CServer() {
-        server.stop();
-        thread.join();
-    }
-    std::string Url(const char* path) const {
-        return "http://127.0.0.1:" + std::to_string(port) + path;
-    }
+    std::string Url(const char* path) const { return server.Url(path); }
 
 private:
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
+    tallyhawk::testing::CLocalHttpServer server;
 };
 
 struct Environment {
