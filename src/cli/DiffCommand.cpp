@@ -1,4 +1,7 @@
 // tallyhawk-cli diff: compare two stored versions of a page.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "base/FileIo.h"
 #include "cli/Commands.h"
 #include "cli/OutputModes.h"
 #include "diff/ChangeDetector.h"
@@ -114,26 +118,19 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
 
 // The file's bytes up to its first zero byte, as a stored page holds them.
 bool ReadPage(const std::string& path, std::string& page, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         error = "cannot read '" + path + "': " + std::strerror(errno);
         return false;
     }
-    page.clear();
-    char chunk[1 << 16];
-    std::size_t got;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
-        if (size > 0) page.reserve(std::size_t(size));
-        std::rewind(file);
-    }
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) page.append(chunk, got);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        error = "cannot read '" + path + "'";
+    try {
+        page = ReadAll(fd);
+    } catch (const COsException& e) {
+        ::close(fd);
+        error = "cannot read '" + path + "': " + e.Message();
         return false;
     }
+    ::close(fd);
     std::size_t zero = page.find('\0');
     if (zero != std::string::npos) page.resize(zero);
     return true;
