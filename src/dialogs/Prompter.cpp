@@ -1,0 +1,67 @@
+#include "dialogs/Prompter.h"
+
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+
+#include "base/StringTable.h"
+
+namespace tallyhawk {
+
+namespace {
+
+CWxPrompter defaultPrompter;
+IPrompter* currentPrompter = &defaultPrompter;
+
+// The application title, the caption of every message box.
+wxString Caption() {
+    const std::string title = LoadString(57344);
+    return wxString::FromUTF8(title.empty() ? "Tallyhawk" : title);
+}
+
+}  // namespace
+
+PromptAnswer CWxPrompter::Ask(wxWindow* parent, const std::string& text, PromptButtons buttons) {
+    long style = wxICON_QUESTION;
+    switch (buttons) {
+    case PromptButtons::OkCancel: style |= wxOK | wxCANCEL; break;
+    case PromptButtons::YesNoCancel: style |= wxYES_NO | wxCANCEL; break;
+    case PromptButtons::YesNo: style |= wxYES_NO; break;
+    }
+    wxMessageDialog dialog(parent, wxString::FromUTF8(text), Caption(), style);
+    switch (dialog.ShowModal()) {
+    case wxID_OK: return PromptAnswer::Ok;
+    case wxID_YES: return PromptAnswer::Yes;
+    case wxID_NO: return PromptAnswer::No;
+    default: return PromptAnswer::Cancel;
+    }
+}
+
+void CWxPrompter::Tell(wxWindow* parent, const std::string& text, bool isError) {
+    wxMessageDialog dialog(parent, wxString::FromUTF8(text), Caption(),
+                           wxOK | (isError ? wxICON_ERROR : wxICON_INFORMATION));
+    dialog.ShowModal();
+}
+
+std::string CWxPrompter::ChooseFileToSave(wxWindow* parent, const std::string& title,
+                                          const std::string& defaultName,
+                                          const std::string& filter) {
+    wxFileDialog dialog(parent, wxString::FromUTF8(title), wxEmptyString,
+                        wxString::FromUTF8(defaultName), wxString::FromUTF8(filter),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK) return {};
+    return dialog.GetPath().utf8_string();
+}
+
+std::string CWxPrompter::ChooseFileToOpen(wxWindow* parent, const std::string& title,
+                                          const std::string& filter) {
+    wxFileDialog dialog(parent, wxString::FromUTF8(title), wxEmptyString, wxEmptyString,
+                        wxString::FromUTF8(filter), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return {};
+    return dialog.GetPath().utf8_string();
+}
+
+IPrompter& GetPrompter() { return *currentPrompter; }
+
+void SetPrompter(IPrompter* prompter) { currentPrompter = prompter ? prompter : &defaultPrompter; }
+
+}  // namespace tallyhawk

@@ -1,0 +1,3 @@
+#include "ui/TallyhawkApp.h"
+
+wxIMPLEMENT_APP(tallyhawk::CTallyhawkApp);
