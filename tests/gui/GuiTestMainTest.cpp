@@ -1,4 +1,4 @@
-// The skeleton's own check that a window opens under the test display and a
+// The harness's own check that a window opens under the test display and a
 // screenshot of it is written.
 #include <gtest/gtest.h>
 #include <wx/frame.h>
