@@ -722,6 +722,9 @@ int RunCheck(const Args& args) {
             Parsed parsed = Parse(args, false, {"--all", "--accept", "--json"});
             RequirePositional(parsed, 1, "FILE");
             CStopSignals signals;
+            // A reader that goes away makes the report's writing fail, and
+            // the pass is still saved, instead of ending the process.
+            ::signal(SIGPIPE, SIG_IGN);
             FrontEnd front;
             const std::string& path = parsed.positional[0];
             auto doc = OpenDocument(front, path, true);
