@@ -624,7 +624,6 @@ int RunWatch(const Args& args) {
     });
 }
 
-
 namespace {
 
 // Hears the pass: keeps each check's outcome, prints every log entry on
@@ -678,11 +677,12 @@ struct PassTally {
     std::size_t failed = 0;
 };
 
-// Writes the report of the checked pages to standard output and returns
-// the pages that viewing would accept: those whose changes it showed, and
-// those downloaded for the first time (no accepted version yet).
+// Writes the report of the checked pages to standard output. With
+// `accept`, returns the pages that viewing would accept: those whose
+// changes it showed, and those downloaded for the first time (no accepted
+// version yet).
 std::vector<CWatchSite*> PrintReport(CWatchSiteList& list, const std::vector<CCheckOutcome>& outcomes,
-                                     bool json, PassTally& tally) {
+                                     bool json, bool accept, PassTally& tally) {
     std::vector<CWatchSite*> acceptable;
     if (json) std::fputs("[", stdout);
     for (const CCheckOutcome& outcome : outcomes) {
@@ -695,7 +695,8 @@ std::vector<CWatchSite*> PrintReport(CWatchSiteList& list, const std::vector<CCh
             ++tally.changed;
             changes = page->ChangeOutput();
         }
-        if (changes || (outcome.checked && page->GetPreviousContent().empty())) acceptable.push_back(page);
+        if (accept && (changes || (outcome.checked && page->GetPreviousContent().empty())))
+            acceptable.push_back(page);
         if (json) {
             std::string object = PageJson(outcome.index, *page);
             if (outcome.failed) object += ", \"error\": " + JsonString(outcome.error);
@@ -740,10 +741,11 @@ int RunCheck(const Args& args) {
             list.StopWatching(true);
 
             PassTally tally;
-            std::vector<CWatchSite*> acceptable = PrintReport(list, recorder.Outcomes(), parsed.json, tally);
+            const std::vector<CWatchSite*> acceptable =
+                PrintReport(list, recorder.Outcomes(), parsed.json, parsed.accept, tally);
             // Changes that did not reach the reader are not accepted.
             const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-            if (written && parsed.accept) {
+            if (written) {
                 for (CWatchSite* page : acceptable) page->AcceptChanges();
             }
             if (doc->IsModified()) {
