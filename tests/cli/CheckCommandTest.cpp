@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
