@@ -26,6 +26,7 @@ int RunDefaults(const Args& args);
 int RunUpdate(const Args& args);
 int RunView(const Args& args);
 int RunWatch(const Args& args);
+int RunCheck(const Args& args);
 extern const char* const kNewHelp;
 extern const char* const kAddHelp;
 extern const char* const kListHelp;
@@ -36,5 +37,6 @@ extern const char* const kDefaultsHelp;
 extern const char* const kUpdateHelp;
 extern const char* const kViewHelp;
 extern const char* const kWatchHelp;
+extern const char* const kCheckHelp;
 
 }  // namespace tallyhawk::cli

@@ -216,9 +216,41 @@ const char* StatusName(std::int32_t status) {
     return status >= 0 && status <= 5 ? kNames[status] : "Unknown";
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `at` (no overlong forms,
+// no surrogates, nothing above U+10FFFF), or 0.
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -226,12 +258,19 @@ std::string JsonString(const std::string& text) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (c < 0x20) {
+                if (c < 0x80 && c >= 0x20) {
+                    out += static_cast<char>(c);
+                } else if (std::size_t length = c < 0x80 ? 0 : Utf8Length(text, i)) {
+                    out.append(text, i, length);
+                    i += length - 1;
+                } else {
+                    // A control character, or a byte of no UTF-8 sequence (a
+                    // page in another character set): JSON holds only
+                    // Unicode, so the byte is written as the character of
+                    // that number.
                     char escape[8];
                     std::snprintf(escape, sizeof escape, "\\u%04x", c);
                     out += escape;
-                } else {
-                    out += static_cast<char>(c);
                 }
         }
     }

@@ -49,6 +49,9 @@ std::string NameFromUrl(const std::string& url);
 
 // Names and values.
 const char* StatusName(std::int32_t status);
+// `text` as a JSON string literal. Well-formed UTF-8 is kept; any other byte
+// above 0x7F (a page in another character set) is written as \u00XX, the
+// character of that number, so that the result is always valid JSON.
 std::string JsonString(const std::string& text);
 std::string FormatTimeOfDay(std::int64_t seconds);  // "HH:MM:SS", local
 

@@ -31,6 +31,7 @@ const Command kCommands[] = {
     {"update", "check a page now and accept what it finds", &RunUpdate, &kUpdateHelp},
     {"view", "show a page's changes and accept them", &RunView, &kViewHelp},
     {"watch", "watch a document's pages", &RunWatch, &kWatchHelp},
+    {"check", "check the due pages once and report what changed", &RunCheck, &kCheckHelp},
 };
 
 void PrintUsage(std::FILE* out) {

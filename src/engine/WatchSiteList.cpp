@@ -128,6 +128,21 @@ void CWatchSiteList::ViewChanges(std::int32_t index) {
 
 bool CWatchSiteList::StartWatching() {
     if (IsRunning()) return true;
+    onePass = false;
+    everyPage = false;
+    observer = nullptr;
+    return StartRun();
+}
+
+bool CWatchSiteList::StartOnePass(bool all, CheckObserver heard) {
+    if (IsRunning()) return false;
+    onePass = true;
+    everyPage = all;
+    observer = std::move(heard);
+    return StartRun();
+}
+
+bool CWatchSiteList::StartRun() {
     stopRequested.store(false);
     downloader.Close();
     return Start();
@@ -179,6 +194,7 @@ std::uint32_t CWatchSiteList::Run() {
     try {
         while (!Stopping() && count != 0) {
             if (CheckPass(count) == 0) Notify(NothingDue, -1);
+            if (onePass) break;
             Pause();
         }
     } catch (...) {
@@ -194,18 +210,27 @@ std::int32_t CWatchSiteList::CheckPass(std::int32_t count) {
     std::int32_t checked = 0;
     for (std::int32_t i = 0; i < count && !Stopping(); ++i) {
         PagePointer page = PageAt(i);
-        if (!page || !page->IsEnabled() || !page->IsDue()) continue;
+        if (!page || !page->IsEnabled() || (!everyPage && !page->IsDue())) continue;
         ++checked;
-        CheckPage(i, *page);
+        const CCheckOutcome outcome = CheckPage(i, *page);
+        if (observer) observer(outcome);
     }
     return checked;
 }
 
-void CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
+CCheckOutcome CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
+    CCheckOutcome outcome;
+    outcome.index = index;
+    auto fail = [&](std::string error) {
+        outcome.failed = true;
+        outcome.error = error.empty() ? kUnknownException : std::move(error);
+    };
     try {
-        if (page.Check(downloader)) Notify(PageChanged, index);
+        outcome.checked = page.Check(downloader);
+        if (outcome.checked) Notify(PageChanged, index);
     } catch (const CException& exception) {
         const std::string url = page.GetUrl();
+        fail(exception.Message());
         if (log) log->Add(exception, url);
         if (!page.IsEnabled()) {
             if (log) log->Add(kRetryCountExceeded, url);
@@ -213,13 +238,16 @@ void CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
             Notify(PageDisabled, index);
         }
     } catch (const CXpException& exception) {
-        if (log) log->Add(exception.GetMessage(), page.GetUrl());
+        fail(exception.GetMessage());
+        if (log) log->Add(outcome.error, page.GetUrl());
     } catch (const std::bad_alloc&) {
         // A page too big for the memory left (its comparison, most likely)
         // is that page's failure, not the end of watching for every page.
         // The page keeps the state it had reached.
-        if (log) log->Add(kAllocationFailed, page.GetUrl());
+        fail(kAllocationFailed);
+        if (log) log->Add(outcome.error, page.GetUrl());
     }
+    return outcome;
 }
 
 void CWatchSiteList::Pause() {

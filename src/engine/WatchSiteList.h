@@ -27,6 +27,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -70,6 +71,17 @@ public:
     virtual void Add(const std::string& message, const std::string& page) = 0;
     // The exception's own message, or the log's text for one without.
     virtual void Add(const CException& exception, const std::string& page) = 0;
+};
+
+// What one check of the watch loop came to, for a front end that reports it.
+struct CCheckOutcome {
+    std::int32_t index = -1;
+    // The page was downloaded and compared (its status is Modified or Current).
+    bool checked = false;
+    // The check failed; `error` is the failure's text, as logged. Neither flag:
+    // the check was canceled and left the page Outdated.
+    bool failed = false;
+    std::string error;
 };
 
 // One enabled, modified page, for the tray menu.
@@ -137,6 +149,16 @@ public:
     virtual void StopWatching(bool wait);
     bool IsWatching() const { return IsRunning(); }
 
+    // Hears of each page after the watch thread checked it, on that thread.
+    using CheckObserver = std::function<void(const CCheckOutcome&)>;
+    // Starts the watch thread for a single pass in list order over the
+    // enabled pages that are due (with `everyPage`, over every enabled page),
+    // each checked exactly as watching checks it; then the thread ends,
+    // announcing WatchingStopped as always. StopWatching ends the pass early.
+    // `observer` (may be empty) must stay callable until the thread has ended.
+    // false when the thread already runs or could not be started.
+    bool StartOnePass(bool everyPage, CheckObserver observer = {});
+
     // Record layout (little-endian; encodings as in base/Archive.h):
     //   WORD   version, written as 1, ignored on reading
     //   DWORD  n, the number of pages
@@ -161,9 +183,11 @@ private:
     // Unsubscribes from the pages and drops the list's references to them.
     void Release(std::vector<PagePointer>& removed);
     bool Stopping() const;
+    // Starts the thread for the run that `onePass` and `everyPage` describe.
+    bool StartRun();
     // One pass over the first `count` pages; returns the number checked.
     std::int32_t CheckPass(std::int32_t count);
-    void CheckPage(std::int32_t index, CWatchSite& page);
+    CCheckOutcome CheckPage(std::int32_t index, CWatchSite& page);
     // Sleeps up to the pass pause; wakes early on a stop.
     void Pause();
 
@@ -177,6 +201,10 @@ private:
     // by StartWatching. Unlike the downloader's cancel mark, which the next
     // download clears, it cannot be lost.
     std::atomic<bool> stopRequested{false};
+    // How the next run goes: set before the thread starts, read only by it.
+    bool onePass = false;
+    bool everyPage = false;
+    CheckObserver observer;
     std::mutex pauseLock;
     std::condition_variable pauseWake;
 };

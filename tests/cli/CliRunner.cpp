@@ -27,9 +27,10 @@ const char* CliPath() {
     return TALLYHAWK_CLI_PATH;
 }
 
-CliResult RunCli(const std::vector<std::string>& args) {
-    TempFolder folder;
-    const std::string outPath = folder.Path() + "/out", errPath = folder.Path() + "/err";
+CliResult RunCli(const std::vector<std::string>& args) { return CliProcess(args).Finish(); }
+
+CliProcess::CliProcess(const std::vector<std::string>& args) : folder(std::make_unique<TempFolder>()) {
+    const std::string outPath = folder->Path() + "/out", errPath = folder->Path() + "/err";
     std::vector<std::string> all{TALLYHAWK_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -43,16 +44,25 @@ CliResult RunCli(const std::vector<std::string>& args) {
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    pid_t pid;
-    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    pid_t child;
+    int rc = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) throw std::runtime_error("cannot start tallyhawk-cli");
+    pid = child;
+}
+
+CliProcess::~CliProcess() {
+    if (pid > 0) Finish();
+}
+
+CliResult CliProcess::Finish() {
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return {};
+    pid = -1;
     CliResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadAll(outPath);
-    result.err = ReadAll(errPath);
+    result.out = ReadAll(folder->Path() + "/out");
+    result.err = ReadAll(folder->Path() + "/err");
     return result;
 }
 

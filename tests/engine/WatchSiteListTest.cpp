@@ -234,6 +234,49 @@ TEST_F(WatchSiteListTest, UnreachablePageIsDisabledAfterItsRetries) {
     }
 }
 
+TEST_F(WatchSiteListTest, OnePassChecksEachDuePageOnceThenEnds) {
+    server.SetContent("<p>one</p>\n");
+    list.Add(MakePage(server.Url("/page"), "good"));
+    list.Add(MakePage("http://127.0.0.1:1/page", "dead"));
+    list.Add(MakePage(server.Url("/page"), "off"));
+    list.GetAt(2)->Enable(false);
+    std::mutex lock;
+    std::vector<CCheckOutcome> outcomes;
+    auto pass = [&](bool everyPage) {
+        outcomes.clear();
+        const int stops = recorder.Count(WatchingStopped);
+        EXPECT_TRUE(list.StartOnePass(everyPage, [&](const CCheckOutcome& outcome) {
+            std::lock_guard<std::mutex> guard(lock);
+            outcomes.push_back(outcome);
+        }));
+        EXPECT_TRUE(recorder.WaitFor(WatchingStopped, stops + 1));
+        EXPECT_TRUE(list.Wait(2000));
+        std::vector<std::int32_t> indexes;
+        for (const CCheckOutcome& outcome : outcomes) indexes.push_back(outcome.index);
+        return indexes;
+    };
+
+    ASSERT_EQ(pass(false), (std::vector<std::int32_t>{0, 1}));
+    EXPECT_TRUE(outcomes[0].checked && !outcomes[0].failed && outcomes[0].error.empty());
+    EXPECT_TRUE(outcomes[1].failed && !outcomes[1].checked);
+    ASSERT_EQ(log.Entries().size(), 1u);
+    EXPECT_EQ(outcomes[1].error, log.Entries()[0].first);
+    EXPECT_EQ(list.GetAt(1)->GetFailures(), 1) << "one pass, one attempt";
+    EXPECT_EQ(list.GetAt(2)->GetStatus(), Disabled);
+
+    // The good page is not due again for its interval; the failed one is.
+    EXPECT_EQ(pass(false), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(pass(true), (std::vector<std::int32_t>{0, 1}));
+    EXPECT_EQ(recorder.Count(NothingDue), 0);
+
+    // Watching afterwards runs pass after pass again, until stopped.
+    ASSERT_TRUE(list.StartWatching());
+    ASSERT_TRUE(recorder.WaitFor(PageDisabled));
+    ASSERT_TRUE(recorder.WaitFor(NothingDue, 2));
+    EXPECT_TRUE(list.IsWatching());
+    EXPECT_EQ(outcomes.size(), 2u) << "watching tells no observer";
+}
+
 // The view path (list -> page announcement -> list's subscribers) and the
 // watch thread's path (page announcement -> list lookup) run at once on the
 // same page, with a subscriber that reads the list inside every event.

@@ -1,0 +1,210 @@
+// tallyhawk-cli check: one pass over a document's pages as cron runs it,
+// against a real HTTP server on 127.0.0.1 whose pages change between passes.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+#include <sys/file.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+
+#include "LocalHttpServer.h"
+#include "cli/CliRunner.h"
+
+namespace tallyhawk {
+namespace {
+
+using namespace std::chrono_literals;
+using tallyhawk::testing::CliProcess;
+using tallyhawk::testing::CliResult;
+using tallyhawk::testing::RunCli;
+using tallyhawk::testing::TempFolder;
+
+const char* const kDead = "http://127.0.0.1:1/gone";
+
+// Serves /NAME with the content the test sets; /slow answers only once the
+// server is stopped, or after 10 s.
+class CPagesServer {
+public:
+    CPagesServer() {
+        http.Server().Get("/slow", [this](const httplib::Request&, httplib::Response& response) {
+            std::unique_lock<std::mutex> guard(lock);
+            slowAsked = true;
+            wake.notify_all();
+            wake.wait_for(guard, 10s, [this] { return stopping; });
+            response.set_content("late", "text/html");
+        });
+        http.Server().Get(R"(/(\w+))", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard<std::mutex> guard(lock);
+            response.set_content(pages[request.matches[1].str()], "text/html");
+        });
+        http.Start();
+    }
+    ~CPagesServer() {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            stopping = true;
+        }
+        wake.notify_all();
+        http.Stop();
+    }
+    std::string Url(const std::string& name) const { return http.Url("/" + name); }
+    void Set(const std::string& name, const std::string& content) {
+        std::lock_guard<std::mutex> guard(lock);
+        pages[name] = content;
+    }
+    bool WaitForSlow() {
+        std::unique_lock<std::mutex> guard(lock);
+        return wake.wait_for(guard, 10s, [this] { return slowAsked; });
+    }
+
+private:
+    tallyhawk::testing::CLocalHttpServer http;
+    std::mutex lock;
+    std::condition_variable wake;
+    std::map<std::string, std::string> pages;  // guarded by lock
+    bool slowAsked = false;                    // guarded by lock
+    bool stopping = false;                     // guarded by lock
+};
+
+class CheckCommandTest : public ::testing::Test {
+protected:
+    CheckCommandTest() : file(folder.Path() + "/pages.wat") {
+        setenv("XDG_CONFIG_HOME", (folder.Path() + "/config").c_str(), 1);
+        setenv("XDG_STATE_HOME", (folder.Path() + "/state").c_str(), 1);
+        EXPECT_EQ(RunCli({"new", file}).status, 0);
+    }
+    // Adds a page checked on every pass, unless `more` options say otherwise.
+    void Add(const std::string& name, const std::string& url, std::vector<std::string> more = {}) {
+        std::vector<std::string> args{"add", file, url, "--name", name, "--notify", "none",
+                                      "--output", "added-text", "--interval", "00:00:00"};
+        args.insert(args.end(), more.begin(), more.end());
+        ASSERT_EQ(RunCli(args).status, 0);
+    }
+    nlohmann::json Show(int index) {
+        return nlohmann::json::parse(RunCli({"show", file, std::to_string(index), "--json"}).out);
+    }
+
+    TempFolder folder;
+    const std::string file;
+    CPagesServer server;
+};
+
+TEST_F(CheckCommandTest, ReportsAChangeUntilItIsAccepted) {
+    server.Set("a", "<p>one</p>\n");
+    server.Set("b", "<p>b</p>\n");
+    Add("A", server.Url("a"));
+    Add("B", server.Url("b"));
+    CliResult first = RunCli({"check", file, "--accept"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "") << "first versions are accepted, not reported";
+    EXPECT_EQ(RunCli({"check", file}).out, "");
+
+    const std::string old = folder.Write("old", "<p>one</p>\n");
+    const std::string now = folder.Write("new", "<p>one</p>\n<p>two</p>\n");
+    server.Set("a", "<p>one</p>\n<p>two</p>\n");
+    const std::string report = "[A] " + server.Url("a") + "\n" +
+                               RunCli({"diff", "--output", "added-text", old, now}).out;
+    CliResult changed = RunCli({"check", file});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    EXPECT_EQ(changed.out, report);
+    changed = RunCli({"check", file, "--accept"});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.out, report) << "reported again until accepted";
+    CliResult after = RunCli({"check", file});
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.out, "");
+    EXPECT_EQ(Show(0)["status"], "Current");
+}
+
+TEST_F(CheckCommandTest, DeadPageFailsAcrossPassesUntilItIsDisabled) {
+    Add("Dead", kDead, {"--retry", "1"});
+    CliResult once = RunCli({"check", file});
+    EXPECT_EQ(once.status, 3) << "every checked page failed";
+    EXPECT_NE(once.err.find(std::string(", ") + kDead + ", "), std::string::npos) << once.err;
+    EXPECT_EQ(Show(0)["failures"], 1);
+    EXPECT_EQ(RunCli({"check", file}).status, 3);
+    EXPECT_EQ(Show(0)["status"], "Disabled");
+    EXPECT_EQ(Show(0)["failures"], 0);
+
+    std::ifstream log(folder.Path() + "/state/tallyhawk/log.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << "two failures, then the page is disabled";
+    EXPECT_EQ(lines[2].rfind(std::string("The page exceeded the predetermined retry count.  "
+                                         "This page will be disabled., ") + kDead + ", ", 0), 0u);
+
+    // A disabled page is not checked; one failure among good pages is not status 3.
+    EXPECT_EQ(RunCli({"check", file}).status, 0);
+    server.Set("b", "<p>b</p>\n");
+    Add("B", server.Url("b"));
+    Add("Dead again", kDead);
+    EXPECT_EQ(RunCli({"check", file}).status, 0);
+}
+
+TEST_F(CheckCommandTest, JsonHoldsEveryCheckedPage) {
+    server.Set("m", "<p>m</p>\n");
+    server.Set("c", "<p>c</p>\n");
+    Add("M", server.Url("m"));
+    Add("C", server.Url("c"));
+    Add("Dead", kDead);
+    Add("Later", server.Url("c"), {"--interval", "01:00:00"});
+    ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 0);
+    server.Set("m", "<p>m</p>\n<p>caf\xe9</p>\n");  // not UTF-8
+
+    for (bool all : {false, true}) {
+        std::vector<std::string> args{"check", file, "--json"};
+        if (all) args.push_back("--all");
+        CliResult result = RunCli(args);
+        EXPECT_EQ(result.status, 1) << result.err;
+        nlohmann::json report = nlohmann::json::parse(result.out);
+        ASSERT_EQ(report.size(), all ? 4u : 3u) << result.out;
+        EXPECT_EQ(report[0]["name"], "M");
+        EXPECT_EQ(report[0]["status"], "Modified");
+        EXPECT_EQ(report[0]["changes"], "caf\xc3\xa9\r\n");
+        EXPECT_EQ(report[1]["url"], server.Url("c"));
+        EXPECT_EQ(report[1]["status"], "Current");
+        EXPECT_FALSE(report[1].contains("changes") || report[1].contains("error"));
+        EXPECT_EQ(report[2]["status"], "Outdated");
+        EXPECT_FALSE(report[2]["error"].get<std::string>().empty());
+    }
+}
+
+TEST_F(CheckCommandTest, BadUseADocumentInUseAndAStopSignal) {
+    EXPECT_EQ(RunCli({"check"}).status, 2);
+    EXPECT_EQ(RunCli({"check", file, "--print"}).status, 2);
+    EXPECT_EQ(RunCli({"check", folder.Path() + "/missing.wat"}).status, 2) << "trouble is not a change";
+
+    server.Set("a", "<p>a</p>\n");
+    Add("A", server.Url("a"));
+    Add("Slow", server.Url("slow"));
+    {
+        const int held = open(file.c_str(), O_RDONLY);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        CliResult busy = RunCli({"check", file});
+        close(held);
+        EXPECT_EQ(busy.status, 2);
+        EXPECT_NE(busy.err.find("is in use"), std::string::npos) << busy.err;
+    }
+
+    CliProcess check({"check", file});
+    ASSERT_TRUE(server.WaitForSlow());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(check.Pid(), SIGTERM), 0);
+    CliResult stopped = check.Finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the slow download is cut short";
+    EXPECT_EQ(stopped.status, 128 + SIGTERM) << stopped.err;
+    EXPECT_EQ(Show(0)["status"], "Current") << "what was checked is saved";
+    EXPECT_EQ(Show(1)["status"], "Outdated");
+}
+
+}  // namespace
+}  // namespace tallyhawk
