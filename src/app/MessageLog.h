@@ -50,7 +50,9 @@ public:
     ~CMessageLog() override = default;
 
     // Appends an entry, trims the list, writes its line to the log file
-    // (when switched on) and announces LogEntryAdded.
+    // (when switched on) and announces LogEntryAdded. Never waits for the
+    // log file: when another holder has it locked, or it is not a regular
+    // file, the line is not written; the entry is kept and announced all the same.
     void Add(const std::string& message, const std::string& source);
     // Adds the exception's message (asked for with a 2048-byte buffer), or
     // kUnknownException when it gives none.

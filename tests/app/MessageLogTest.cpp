@@ -1,7 +1,15 @@
 #include "app/MessageLog.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <thread>
 
 #include "base/Exception.h"
@@ -147,6 +155,41 @@ TEST_F(MessageLogTest, DisabledOrUnwritableFileKeepsEntriesInMemory) {
     log.SetLogFile("");
     log.Add("nowhere", "u");
     EXPECT_EQ(log.GetCount(), 3);
+}
+
+TEST_F(MessageLogTest, LockedOrSpecialFileNeverHoldsUpAnEntry) {
+    log.SetMaximumLines(3);
+    log.Add("first", "u");
+    // flock locks belong to the open file, so a second open file here stands
+    // for another process (a backup tool, flock(1)) holding the log.
+    int holder = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    CEventRecorder recorder;
+    log.Subscribe(&recorder, &CEventRecorder::OnLog);
+    auto adding = std::async(std::launch::async, [this] {
+        for (int i = 0; i < 4; ++i) log.Add("while locked", "u");  // both the append and the trim path
+    });
+    const bool finished = adding.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    close(holder);  // lets a waiting Add go on, so that a failure ends here
+    adding.get();
+    ASSERT_TRUE(finished) << "Add waited for the locked log file";
+    EXPECT_EQ(log.GetCount(), 3);
+    EXPECT_EQ(recorder.events.size(), 4u);
+    EXPECT_EQ(ReadFile(file), "first, u, 14:05, March 22, 2000\n") << "a locked file misses its lines";
+    log.Add("after", "u");
+    EXPECT_EQ(CountLines(ReadFile(file)), 2u);
+
+    // A FIFO is read by nobody: the entry must not wait for a reader.
+    std::string fifo = scratch / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    log.SetLogFile(fifo);
+    auto toFifo = std::async(std::launch::async, [this] { log.Add("to a fifo", "u"); });
+    if (toFifo.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        std::fprintf(stderr, "Add waited for a FIFO\n");
+        std::_Exit(1);
+    }
+    EXPECT_EQ(log.GetAt(2)->GetMessage(), "to a fifo");
 }
 
 TEST_F(MessageLogTest, ExceptionsGiveTheirMessageOrUnknown) {
