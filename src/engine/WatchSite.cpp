@@ -276,7 +276,9 @@ bool CWatchSite::Check(CDownloader& downloader) {
             failures = 0;
         }
         SetStatus(HasChanges() ? Modified : Current);
-        PlayNotificationSound();
+        // The downloader's cancel mark is the stop signal of whoever runs the
+        // check: it must end the sound as it ends the download.
+        PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
         return true;
     }
     if (downloader.IsCanceled()) {
@@ -326,14 +328,14 @@ void CWatchSite::AcceptChanges() {
     SetStatus(Current);
 }
 
-void CWatchSite::PlayNotificationSound() {
+void CWatchSite::PlayNotificationSound(const std::function<bool()>& stopped) {
     std::string file;
     {
         Guard guard(lock);
         if ((settings.GetNotifyFlags() & NotifyPlaySound) == 0 || !IsModified()) return;
         file = settings.GetSoundFile();
     }
-    services.SoundPlayer().Play(file);
+    services.SoundPlayer().Play(file, stopped);
 }
 
 void CWatchSite::KeepTempFiles() {

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -102,7 +103,7 @@ public:
     // (nothing happens) or the download was canceled (status Outdated).
     // Otherwise downloads the page into memory, keeps it (cut at its first
     // zero byte) as latestContent, sets Modified or Current, plays the sound
-    // and returns true. A failed download, or a body over kMaximumPageSize,
+    // (cut off when the downloader is canceled meanwhile) and returns true. A failed download, or a body over kMaximumPageSize,
     // counts a failure, leaves the page Outdated, or Disabled once failures
     // exceed a non-zero retry count, and throws CGenericException or
     // COsException with the error's message.
@@ -113,8 +114,10 @@ public:
     // latestContent becomes the baseline; status Current.
     void AcceptChanges();
     // Plays the sound file (synchronously) when the sound is switched on and
-    // the page is Modified.
-    void PlayNotificationSound();
+    // the page is Modified. The sound is cut off as soon as `stopped` (when
+    // given) answers true; Check passes its downloader's cancel mark, so a
+    // stop or cancel ends a check that is playing its sound at once.
+    void PlayNotificationSound(const std::function<bool()>& stopped = {});
     // Deletes the change files, newest first; a file that cannot be deleted
     // stays listed for the next call. A file already gone counts as deleted.
     void DeleteTempFiles();

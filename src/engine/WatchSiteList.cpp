@@ -143,9 +143,11 @@ void CWatchSiteList::StopWatching(bool wait) {
     downloader.Cancel();
     if (!wait || IsCurrentThread()) return;
     if (!Wait(kStopWaitMilliseconds)) {
-        // The thread is inside a check that the cancel cannot cut short (a
-        // notification sound playing to its end). It is never killed: wait
-        // until it has let go of the pages.
+        // Everything a check waits on ends on the cancel: the download, the
+        // notification sound, and the message log, which never waits for its
+        // file. Only work that cannot be cut short (a comparison of two huge
+        // versions) gets here. The thread is never killed: wait until it has
+        // let go of the pages.
         Stop(0);
     }
 }

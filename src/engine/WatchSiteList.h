@@ -131,9 +131,11 @@ public:
 
     // Starts the watch thread; true when it runs (also when it already ran).
     virtual bool StartWatching();
-    // Asks the watch thread to stop and aborts a download in progress. With
-    // `wait`, returns only once the thread has ended (normally within a few
-    // milliseconds; at most as long as the check it is in, a sound included).
+    // Asks the watch thread to stop, aborts a download in progress and cuts
+    // off a notification sound that is playing. With `wait`, returns only
+    // once the thread has ended: within a few milliseconds, since nothing the
+    // thread waits on outlasts the stop (only a comparison that is running
+    // is finished first).
     virtual void StopWatching(bool wait);
     bool IsWatching() const { return IsRunning(); }
 

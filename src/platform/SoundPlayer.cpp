@@ -37,7 +37,7 @@ std::string CCommandSoundPlayer::ChimeFile() {
     return chimeFile;
 }
 
-void CCommandSoundPlayer::Play(const std::string& file) {
+void CCommandSoundPlayer::Play(const std::string& file, const StopTest& stopped) {
     std::string player;
     for (const char* name : kPlayers) {
         player = FindProgramInPath(name);
@@ -51,7 +51,7 @@ void CCommandSoundPlayer::Play(const std::string& file) {
     // as an option.
     if (sound[0] == '-') sound.insert(0, "./");
     try {
-        launcher.Run({player, sound}, kPlayLimit);
+        launcher.Run({player, sound}, kPlayLimit, stopped);
     } catch (const CException&) {
         // A player that cannot be started is silence, like a missing one.
     }

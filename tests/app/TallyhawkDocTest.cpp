@@ -1,8 +1,11 @@
 // CTallyhawkDoc: the .wat bytes, all-or-nothing loading, atomic saving with
 // the file lock, the modified flag, emptying while watching, and the check
 // on demand against a real HTTP server on 127.0.0.1.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <algorithm>
@@ -183,6 +186,43 @@ TEST_F(TallyhawkDocTest, EmptyingWhileWatchingStopsTheThreadFirst) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
     EXPECT_FALSE(doc.GetPageList().IsWatching());
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+}
+
+// Closing stops watching with the wait: it must not outlast the stop however
+// long the page's sound is, nor wait for a log file another process holds.
+TEST_F(TallyhawkDocTest, StopWithTheWaitEndsASoundAndIgnoresALockedLogFile) {
+    CPageServer server;
+    server.SetContent("<p>new</p>\n");
+    CMessageLog& log = doc.GetMessageLog();
+    log.SetLogToFile(true);
+    WriteFile(log.GetLogFile(), "");
+    // flock locks belong to the open file: a second one stands for the other process.
+    int holder = ::open(log.GetLogFile().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    CWatchSite failing = MakePage("down", "http://127.0.0.1:1/page");
+    CWatcherSettings settings = failing.GetSettings();
+    settings.SetRetryCount(0);  // fails, and is logged, on every pass
+    failing.SetSettings(settings);
+    doc.GetPageList().Add(failing);
+    CWatchSite changed = MakePage("up", server.Url("/page"));
+    changed.SetPreviousContent("<p>old</p>\n");  // plays its sound (on by default)
+    doc.GetPageList().Add(changed);
+    fake.sound.length = 20s;
+
+    ASSERT_TRUE(doc.StartWatching());
+    const bool playing = fake.sound.WaitForPlays(1, 10s);
+    if (!playing) ::close(holder);  // the thread is stuck on the log file: let it go
+    ASSERT_TRUE(playing) << "the watch thread waited for the locked log file";
+    const auto start = std::chrono::steady_clock::now();
+    doc.GetPageList().StopWatching(true);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ::close(holder);
+    EXPECT_LT(took, 1500ms);
+    EXPECT_FALSE(doc.GetPageList().IsWatching());
+    EXPECT_GE(log.GetCount(), 1) << "the failure reached the log in memory";
+    EXPECT_EQ(ReadFile(log.GetLogFile()), "") << "and missed the locked file";
 }
 
 TEST_F(TallyhawkDocTest, CheckOnDemandReportsProgressAndMarksTheDocument) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -66,7 +67,8 @@ public:
         }
         launched.push_back(arguments);
     }
-    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds) override {
+    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds,
+            const StopTest&) override {
         std::lock_guard<std::mutex> guard(lock);
         run.push_back(arguments);
         return 0;
@@ -86,17 +88,31 @@ public:
     std::vector<std::vector<std::string>> run;
 };
 
+// Records the sounds played. Each lasts `length` (0: none), unless the
+// player is told to stop; a long one stands for a stuck audio system.
 class CRecordingSoundPlayer : public ISoundPlayer {
 public:
-    void Play(const std::string& file) override {
-        std::lock_guard<std::mutex> guard(lock);
+    void Play(const std::string& file, const StopTest& stopped) override {
+        std::unique_lock<std::mutex> guard(lock);
         played.push_back(file);
+        started.notify_all();
+        const auto end = std::chrono::steady_clock::now() + length;
+        while (std::chrono::steady_clock::now() < end && !(stopped && stopped())) {
+            started.wait_for(guard, std::chrono::milliseconds(2));
+        }
     }
     std::size_t Count() {
         std::lock_guard<std::mutex> guard(lock);
         return played.size();
     }
+    // Waits (bounded) until `count` sounds have started.
+    bool WaitForPlays(std::size_t count, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> guard(lock);
+        return started.wait_for(guard, limit, [&] { return played.size() >= count; });
+    }
+    std::chrono::milliseconds length{0};
     std::mutex lock;
+    std::condition_variable started;
     std::vector<std::string> played;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/PlatformTestUtil.h"
@@ -12,6 +13,7 @@
 namespace tallyhawk {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::CScopedEnv;
 using testing::CScratchFolder;
 using testing::ReadFile;
@@ -20,7 +22,8 @@ using testing::WriteScript;
 class CRecordingLauncher : public IProcessLauncher {
 public:
     void Launch(const std::vector<std::string>& arguments) override { launched.push_back(arguments); }
-    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) override {
+    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+            const StopTest&) override {
         run.push_back(arguments);
         lastLimit = limit;
         return 0;
@@ -92,6 +95,20 @@ TEST_F(SoundPlayerTest, RealPlayerRunsToCompletion) {
     testing::WriteFile(scratch / "a b.wav", "RIFF");
     player.Play(scratch / "a b.wav");
     EXPECT_EQ(ReadFile(log), scratch / "a b.wav" + "\n");
+}
+
+TEST_F(SoundPlayerTest, StopCutsOffALongSound) {
+    // PATH holds only the fake player: sleep is named by its path.
+    WriteScript(scratch / "bin/aplay", "echo playing > " + scratch / "started" + "; exec /bin/sleep 30");
+    testing::WriteFile(scratch / "long.wav", "RIFF");
+    CSpawnLauncher real;
+    CCommandSoundPlayer player(real, temp);
+    const auto start = std::chrono::steady_clock::now();
+    player.Play(scratch / "long.wav", [&] { return std::chrono::steady_clock::now() - start > 300ms; });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ReadFile(scratch / "started"), "playing\n");
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 5s);
 }
 
 TEST(ChimeTest, ChimeIsAWellFormedWave) {
