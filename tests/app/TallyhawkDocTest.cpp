@@ -132,7 +132,7 @@ TEST_F(TallyhawkDocTest, LoadingIsAllOrNothingAndMarksNothingModified) {
     EXPECT_THROW(doc.OnOpenDocument(Path("cut.wat")), CArchiveException);
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.GetPathName(), Path("other.wat")) << "the failed file is not taken";
+    EXPECT_EQ(doc.GetPathName(), "") << "neither the failed file nor the previous one is taken";
 
     // A count far beyond the records fails the same way, without a huge allocation.
     std::string huge = bytes;
@@ -172,6 +172,55 @@ TEST_F(TallyhawkDocTest, SecondHolderOfTheFileGetsAnInUseError) {
     doc.UnlockFile();
     other.LockFile(Path("shared.wat"));
     EXPECT_TRUE(other.HoldsLock());
+}
+
+TEST_F(TallyhawkDocTest, FailedOpenLeavesAnUntitledDocumentThatCannotHarmThePreviousFile) {
+    doc.GetPageList().Add(MakePage("kept", "http://a/"));
+    doc.OnSaveDocument(Path("kept.wat"));
+    doc.LockFile(Path("kept.wat"));
+    const std::string before = ReadFile(Path("kept.wat"));
+    WriteFile(Path("cut.wat"), before.substr(0, 20));
+    doc.GetMessageLog().SetMaximumLines(99);
+
+    EXPECT_THROW(doc.OnOpenDocument(Path("cut.wat")), CArchiveException);
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_FALSE(doc.HoldsLock());
+    EXPECT_EQ(doc.GetMessageLog().GetMaximumLines(), 7) << "a new document takes the log settings";
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    other.LockFile(Path("kept.wat"));  // free for another program now
+    EXPECT_EQ(ReadFile(Path("kept.wat")), before);
+
+    // Opening another file lets go of the lock of the one before.
+    WriteFile(Path("empty.wat"), std::string("\x01\x00\x00\x00\x00\x00", 6));
+    other.OnOpenDocument(Path("empty.wat"));
+    EXPECT_EQ(other.GetPageList().GetCount(), 0);
+    EXPECT_FALSE(other.HoldsLock());
+}
+
+TEST_F(TallyhawkDocTest, SaveAsMovesTheLockAndNeverReplacesAHeldFile) {
+    doc.OnSaveDocument(Path("first.wat"));
+    doc.LockFile(Path("first.wat"));
+    doc.GetPageList().Add(MakePage("a", "http://a/"));
+    doc.OnSaveDocument(Path("second.wat"));
+    EXPECT_EQ(doc.GetPathName(), Path("second.wat"));
+    EXPECT_TRUE(doc.HoldsLock());
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    EXPECT_THROW(other.LockFile(Path("second.wat")), CGenericException) << "the new file is held";
+    other.LockFile(Path("first.wat"));  // and the old one let go
+
+    // Saved as the file the other document holds: refused, nothing changes.
+    const std::string held = ReadFile(Path("first.wat"));
+    doc.SetModifiedFlag(true);
+    try {
+        doc.OnSaveDocument(Path("first.wat"));
+        ADD_FAILURE() << "replaced a file that another program holds";
+    } catch (const CGenericException& e) {
+        EXPECT_NE(e.Message().find("in use"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(ReadFile(Path("first.wat")), held);
+    EXPECT_EQ(doc.GetPathName(), Path("second.wat"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_THROW(other.LockFile(Path("second.wat")), CGenericException) << "the lock stayed";
 }
 
 TEST_F(TallyhawkDocTest, EmptyingWhileWatchingStopsTheThreadFirst) {
