@@ -223,6 +223,32 @@ TEST_F(TallyhawkDocTest, SaveAsMovesTheLockAndNeverReplacesAHeldFile) {
     EXPECT_THROW(other.LockFile(Path("second.wat")), CGenericException) << "the lock stayed";
 }
 
+TEST_F(TallyhawkDocTest, SavingThroughASymbolicLinkKeepsTheLink) {
+    namespace fs = std::filesystem;
+    fs::create_directory(Path("real"));
+    doc.OnSaveDocument(Path("real/pages.wat"));
+    fs::create_symlink("real/pages.wat", Path("pages.wat"));  // relative, as users make them
+    fs::create_symlink("pages.wat", Path("again.wat"));       // and a link to the link
+    doc.LockFile(Path("again.wat"));
+    doc.GetPageList().Add(MakePage("a", "http://a/"));
+    doc.OnSaveDocument(Path("again.wat"));
+
+    EXPECT_TRUE(fs::is_symlink(Path("again.wat")));
+    EXPECT_TRUE(fs::is_symlink(Path("pages.wat")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("real")), fs::directory_iterator()), 1)
+        << "no temporary file left beside the target";
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    EXPECT_THROW(other.LockFile(Path("real/pages.wat")), CGenericException) << "the lock went along";
+    other.OnOpenDocument(Path("real/pages.wat"));
+    EXPECT_EQ(other.GetPageList().GetCount(), 1) << "the target holds the new page";
+
+    // A link whose target is missing: the save creates the target.
+    fs::create_symlink("real/later.wat", Path("later.wat"));
+    other.OnSaveDocument(Path("later.wat"));
+    EXPECT_TRUE(fs::is_symlink(Path("later.wat")));
+    EXPECT_EQ(ReadFile(Path("real/later.wat")), ReadFile(Path("real/pages.wat")));
+}
+
 TEST_F(TallyhawkDocTest, EmptyingWhileWatchingStopsTheThreadFirst) {
     CPageServer server;
     doc.GetPageList().Add(MakePage("slow", server.Url("/trickle")));
