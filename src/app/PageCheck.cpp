@@ -5,12 +5,15 @@
 #include "app/MessageLog.h"
 #include "base/Exception.h"
 #include "engine/WatchSite.h"
+#include "engine/WatchSiteList.h"
 #include "net/Downloader.h"
 
 namespace tallyhawk {
 
-CPageCheck::CPageCheck(CDownloader& downloader, CWatchSite& site, CMessageLog& log)
-    : downloader(downloader), site(site), log(log) {}
+CPageCheck::CPageCheck(CDownloader& downloader, std::shared_ptr<CWatchSite> site, CMessageLog& log)
+    : downloader(downloader), site(std::move(site)), log(log) {
+    if (!this->site) throw CGenericException(CWatchSiteList::kNoSuchPage);
+}
 
 CPageCheck::~CPageCheck() { UnsubscribeAll(); }
 
@@ -37,16 +40,16 @@ int CPageCheck::Run(const ProgressFunction& progress) {
     Show(kPleaseWait, 0);
     downloader.Subscribe(this, &CPageCheck::OnProgress);
     try {
-        if (site.Check(downloader)) succeeded = true;
+        if (site->Check(downloader)) succeeded = true;
     } catch (const CException& exception) {
         char message[512];
         if (!exception.GetErrorMessage(message, sizeof message) || message[0] == '\0') {
             CopyCut(kFailedToDownload, message, sizeof message);
         }
         Show(message, 100);
-        log.Add(exception, site.GetUrl());
+        log.Add(exception, site->GetUrl());
     } catch (...) {
-        log.Add(kSehException, site.GetUrl());
+        log.Add(kSehException, site->GetUrl());
     }
     downloader.Unsubscribe(static_cast<CEventSink*>(this));
     callback = nullptr;

@@ -76,9 +76,11 @@ CWatchSiteList::PagePointer CWatchSiteList::PageAt(std::int32_t index) const {
 
 CWatchSite* CWatchSiteList::GetAt(std::int32_t index) const { return PageAt(index).get(); }
 
+std::shared_ptr<CWatchSite> CWatchSiteList::GetShared(std::int32_t index) const { return PageAt(index); }
+
 std::unique_ptr<CWatchSite> CWatchSiteList::GetCopy(std::int32_t index) const {
     PagePointer page = PageAt(index);
-    if (!page) throw CGenericException("There is no page with that number.");
+    if (!page) throw CGenericException(kNoSuchPage);
     return std::make_unique<CWatchSite>(*page);
 }
 

@@ -88,6 +88,7 @@ public:
     static constexpr const char* kUnknownViewFailure =
         "An unknown exception has occured.  Please restart the application and try again.";
     static constexpr const char* kUnknownException = "Unknown Exception";
+    static constexpr const char* kNoSuchPage = "There is no page with that number.";
 
     // `log` receives the failures and must outlive the list. `services` (null:
     // the default ones) are given to the pages the list loads. `timeout` is
@@ -112,7 +113,11 @@ public:
     // The page at `index`, or null when out of range. Valid until the page is
     // removed; use only the page's own (locked) operations on it.
     CWatchSite* GetAt(std::int32_t index) const;
-    // A copy of the page at `index`. Throws CGenericException when out of range.
+    // The page at `index` by shared ownership, or null when out of range: it
+    // stays valid after the page is removed from the list (a check on demand
+    // that runs while the window stays live holds its page this way).
+    std::shared_ptr<CWatchSite> GetShared(std::int32_t index) const;
+    // A copy of the page at `index`. Throws CGenericException(kNoSuchPage) when out of range.
     std::unique_ptr<CWatchSite> GetCopy(std::int32_t index) const;
     std::int32_t GetCount() const;
     // -1 when `page` is not in the list.

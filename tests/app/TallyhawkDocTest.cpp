@@ -329,6 +329,13 @@ TEST_F(TallyhawkDocTest, CheckOnDemandReportsProgressAndMarksTheDocument) {
     EXPECT_EQ(doc.UpdatePage(*canceled), IDCANCEL);
     EXPECT_EQ(doc.GetPageList().GetAt(0)->GetStatus(), Outdated);
     EXPECT_EQ(doc.MakePageCheck(5), nullptr);
+
+    // The page goes from the document while its check is pending (the check
+    // on demand runs while the window stays live): the check keeps it.
+    auto orphan = doc.MakePageCheck(0);
+    doc.OnNewDocument();
+    EXPECT_EQ(doc.UpdatePage(*orphan), IDOK);
+    EXPECT_EQ(orphan->GetStatus(), "Done");
 }
 
 }  // namespace
