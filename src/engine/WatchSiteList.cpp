@@ -180,28 +180,31 @@ std::uint32_t CWatchSiteList::Run() {
     const std::int32_t count = GetCount();
     downloader.Close();
     Notify(WatchingStarted, -1);
+    PagePointer checking;
     try {
         while (!Stopping() && count != 0) {
-            if (CheckPass(count) == 0) Notify(NothingDue, -1);
+            if (CheckPass(count, checking) == 0) Notify(NothingDue, -1);
             Pause();
         }
     } catch (...) {
-        // Only a failure outside a page's check (a subscriber's own, say)
-        // gets here; it ends watching, visibly.
-        if (log) log->Add(kUnknownException, "");
+        // Only a failure that is none of the program's own (a subscriber's,
+        // say) gets here; it ends watching, visibly, naming the page whose
+        // check it broke (none between checks).
+        if (log) log->Add(kUnknownException, checking ? checking->GetUrl() : std::string());
     }
     Notify(WatchingStopped, -1);
     return 0;
 }
 
-std::int32_t CWatchSiteList::CheckPass(std::int32_t count) {
+std::int32_t CWatchSiteList::CheckPass(std::int32_t count, PagePointer& checking) {
     std::int32_t checked = 0;
     for (std::int32_t i = 0; i < count && !Stopping(); ++i) {
-        PagePointer page = PageAt(i);
-        if (!page || !page->IsEnabled() || !page->IsDue()) continue;
+        checking = PageAt(i);
+        if (!checking || !checking->IsEnabled() || !checking->IsDue()) continue;
         ++checked;
-        CheckPage(i, *page);
+        CheckPage(i, *checking);
     }
+    checking.reset();
     return checked;
 }
 

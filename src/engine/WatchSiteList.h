@@ -169,7 +169,9 @@ private:
     void Release(std::vector<PagePointer>& removed);
     bool Stopping() const;
     // One pass over the first `count` pages; returns the number checked.
-    std::int32_t CheckPass(std::int32_t count);
+    // `checking` holds the page in hand while the pass runs, so that a failure
+    // leaving the pass can name it; it is empty after the pass.
+    std::int32_t CheckPass(std::int32_t count, PagePointer& checking);
     void CheckPage(std::int32_t index, CWatchSite& page);
     // Sleeps up to the pass pause; wakes early on a stop.
     void Pause();
