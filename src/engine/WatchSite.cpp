@@ -10,6 +10,7 @@
 #include "base/Exception.h"
 #include "diff/ChangeDetector.h"
 #include "engine/LocalTime.h"
+#include "engine/PageSink.h"
 #include "engine/SiteServices.h"
 #include "net/Downloader.h"
 #include "net/InternetError.h"
@@ -21,36 +22,6 @@ namespace tallyhawk {
 namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
-
-// The check's memory sink: grows geometrically (std::string doubles its
-// capacity), and refuses a body over the page's maximum size.
-class CPageSink : public CDownloadSink {
-public:
-    explicit CPageSink(std::size_t limit) : limit(limit) {}
-    // Room for `bytes` (at most the limit) before the first write, so that a
-    // page of known length arrives in one allocation, without copies.
-    void Reserve(std::uint64_t bytes) {
-        if (data.empty()) data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, limit)));
-    }
-    void Truncate() override {
-        data.clear();
-        overLimit = false;
-    }
-    void Write(const char* bytes, std::size_t length) override {
-        if (length > limit - data.size()) {
-            overLimit = true;
-            throw CGenericException(CWatchSite::kPageTooLargeMessage);
-        }
-        data.append(bytes, length);
-    }
-    bool OverLimit() const { return overLimit; }
-    std::string Take() { return std::move(data); }
-
-private:
-    const std::size_t limit;
-    std::string data;
-    bool overLimit = false;
-};
 
 // Sizes the sink from the response's Content-Length, announced with the
 // first chunk and before it is written.

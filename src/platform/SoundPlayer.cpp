@@ -27,12 +27,15 @@ std::string CCommandSoundPlayer::ChimeFile() {
     std::lock_guard<std::mutex> guard(lock);
     if (!chimeFile.empty() && access(chimeFile.c_str(), R_OK) == 0) return chimeFile;
     chimeFile.clear();
+    std::string path;
     try {
-        std::string path = tempDirectory.CreateFile("wav");
+        path = tempDirectory.CreateFile("wav");
         WriteWholeFile(path, std::string(reinterpret_cast<const char*>(kChimeWav), kChimeWavSize));
         chimeFile = path;
     } catch (const CException&) {
-        // No chime file: the sound is silence.
+        // No chime file: the sound is silence. A file that was created but
+        // not filled (a full disk) goes, or every later play would leave one more.
+        if (!path.empty()) unlink(path.c_str());
     }
     return chimeFile;
 }

@@ -1,7 +1,11 @@
 #include "platform/SoundPlayer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include <chrono>
 #include <cstdlib>
@@ -66,6 +70,28 @@ TEST_F(SoundPlayerTest, MissingFilePlaysTheChime) {
     EXPECT_EQ(launcher.run[1][1], chime) << "written once";
     EXPECT_EQ(chime.rfind(temp.Prepare(), 0), 0u);
     EXPECT_EQ(ReadFile(chime), std::string(reinterpret_cast<const char*>(kChimeWav), kChimeWavSize));
+}
+
+TEST_F(SoundPlayerTest, ChimeThatCannotBeWrittenLeavesNoFile) {
+    WriteScript(scratch / "bin/aplay", "exit 0");
+    const std::string folder = temp.Prepare();
+    {
+        // A file size limit stands for a full disk: the chime's file can be
+        // created but not written.
+        struct rlimit previous {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        struct rlimit small = previous;
+        small.rlim_cur = 16;
+        void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        CCommandSoundPlayer player(launcher, temp);
+        player.Play("ringin.wav");
+        player.Play("ringin.wav");
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, oldHandler);
+    }
+    EXPECT_TRUE(launcher.run.empty()) << "no chime: silence";
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "no half-written chime left behind";
 }
 
 TEST_F(SoundPlayerTest, FileNameIsNeverTakenForAnOption) {
