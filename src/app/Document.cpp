@@ -11,16 +11,13 @@
 #include "app/AtomicFile.h"
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
 namespace {
 
-std::string InUse(const std::string& path) {
-    char text[4096];
-    std::snprintf(text, sizeof text, CDocument::kInUseMessage, path.c_str());
-    return text;
-}
+std::string InUse(const std::string& path) { return FormatString(IDS_DOCUMENT_IN_USE, {path}); }
 
 class CDescriptor {
 public:

@@ -11,7 +11,7 @@
 // another process never finds the path unlocked in between; saving under a
 // new name (Save As) moves it to that file and lets go of the old one. A
 // second process asking for the lock gets CGenericException with
-// kInUseMessage, and so does saving over a file that another holder has locked.
+// IDS_DOCUMENT_IN_USE, and so does saving over a file that another holder has locked.
 //
 // Used on one thread, except SetModifiedFlag and IsModified, which any thread
 // may call (events from the watch thread mark the document modified).
@@ -26,10 +26,6 @@ class CArchive;
 
 class CDocument {
 public:
-    // %s: the file's path.
-    static constexpr const char* kInUseMessage =
-        "The document %s is in use by another Tallyhawk program; close it there first.";
-
     CDocument() = default;
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
@@ -52,12 +48,12 @@ public:
     // Writes the document to `path` atomically and takes that path. A lock
     // the document holds moves to the new file. Not modified afterwards,
     // unless a change came in while it was written. Throws COsException, or
-    // CGenericException(kInUseMessage) when another holder has `path`
+    // CGenericException(IDS_DOCUMENT_IN_USE) when another holder has `path`
     // locked; the old file and the lock are then as they were.
     virtual void OnSaveDocument(const std::string& path);
 
     // Takes the advisory lock of `path` (the file must exist) for this
-    // document. Throws CGenericException(kInUseMessage) when another holder
+    // document. Throws CGenericException(IDS_DOCUMENT_IN_USE) when another holder
     // has it, COsException when the file cannot be opened.
     void LockFile(const std::string& path);
     // Lets go of the lock, if held.
@@ -69,7 +65,7 @@ public:
     virtual void DeleteContents() {}
 
 private:
-    // Throws CGenericException(kInUseMessage) when a holder other than this
+    // Throws CGenericException(IDS_DOCUMENT_IN_USE) when a holder other than this
     // document has the lock of the file at `path`.
     void RequireNotInUse(const std::string& path) const;
 

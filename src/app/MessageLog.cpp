@@ -9,6 +9,7 @@
 
 #include "base/Exception.h"
 #include "base/FileIo.h"
+#include "base/StringTable.h"
 #include "platform/Clock.h"
 
 namespace tallyhawk {
@@ -82,7 +83,7 @@ void CMessageLog::Add(const CException& exception, const std::string& source) {
     char buffer[kExceptionMessageSize];
     buffer[0] = '\0';
     bool hasText = exception.GetErrorMessage(buffer, sizeof buffer);
-    Add(hasText && buffer[0] != '\0' ? std::string(buffer) : std::string(kUnknownException), source);
+    Add(hasText && buffer[0] != '\0' ? std::string(buffer) : LoadString(IDS_UNKNOWN_EXCEPTION), source);
 }
 
 void CMessageLog::Clear() {

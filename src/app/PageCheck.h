@@ -30,11 +30,6 @@ inline constexpr int IDCANCEL = 2;
 
 class CPageCheck : public CEventSink {
 public:
-    static constexpr const char* kPleaseWait = "Please wait...";
-    static constexpr const char* kFailedToDownload = "Failed to download file.";
-    static constexpr const char* kSehException = "SEH Exception";
-    static constexpr const char* kCanceling = "Canceling...";
-
     // The status text to show and the progress in percent; -1 hides the
     // progress bar (no content length known), -2 leaves it as it is.
     using ProgressFunction = std::function<void(const std::string& status, int percent)>;

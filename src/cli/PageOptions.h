@@ -47,8 +47,8 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
 // the next dot, with a capital first letter; empty when there is none.
 std::string NameFromUrl(const std::string& url);
 
-// Names and values.
-const char* StatusName(std::int32_t status);
+// Names and values. A status is named by its text in the string table.
+std::string StatusName(std::int32_t status);
 std::string JsonString(const std::string& text);
 std::string FormatTimeOfDay(std::int64_t seconds);  // "HH:MM:SS", local
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/Exception.h"
-#include "engine/WatchSite.h"
+#include "base/StringTable.h"
 #include "net/Downloader.h"
 
 namespace tallyhawk {
@@ -33,12 +33,12 @@ public:
         data.clear();
         overLimit = false;
     }
-    // Throws CGenericException(kPageTooLargeMessage) for a byte past the limit;
+    // Throws CGenericException(IDS_PAGE_TOO_LARGE) for a byte past the limit;
     // the body grows geometrically (std::string doubles its capacity).
     void Write(const char* bytes, std::size_t length) override {
         if (length > limit - data.size()) {
             overLimit = true;
-            throw CGenericException(CWatchSite::kPageTooLargeMessage);
+            throw CGenericException::FromResource(IDS_PAGE_TOO_LARGE);
         }
         data.append(bytes, length);
     }

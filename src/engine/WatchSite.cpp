@@ -8,6 +8,7 @@
 
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "diff/ChangeDetector.h"
 #include "engine/LocalTime.h"
 #include "engine/PageSink.h"
@@ -54,6 +55,23 @@ bool IsDayIn(std::int32_t days, std::int64_t now) {
 }
 
 }  // namespace
+
+std::string StatusText(std::int32_t status) {
+    // By status value; the table's own order puts Updating before Modified.
+    static constexpr StringId kTexts[] = {IDS_STATUS_NEW,      IDS_STATUS_OUTDATED,
+                                          IDS_STATUS_CURRENT,  IDS_STATUS_MODIFIED,
+                                          IDS_STATUS_UPDATING, IDS_STATUS_DISABLED};
+    if (status < New || status > Disabled) return {};
+    return LoadString(kTexts[status]);
+}
+
+std::string LastUpdatedText(std::int64_t seconds) {
+    if (seconds == 0) return LoadString(IDS_NEVER);
+    std::tm local = ToLocal(seconds);
+    char text[256];
+    std::size_t length = std::strftime(text, sizeof text, "%c", &local);
+    return std::string(text, length);
+}
 
 CWatchSite::CWatchSite(CSiteServices* services)
     : services(services ? *services : CSiteServices::Default()) {

@@ -6,6 +6,7 @@
 
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
@@ -80,7 +81,7 @@ std::shared_ptr<CWatchSite> CWatchSiteList::GetShared(std::int32_t index) const 
 
 std::unique_ptr<CWatchSite> CWatchSiteList::GetCopy(std::int32_t index) const {
     PagePointer page = PageAt(index);
-    if (!page) throw CGenericException(kNoSuchPage);
+    if (!page) throw CGenericException::FromResource(IDS_NO_SUCH_PAGE);
     return std::make_unique<CWatchSite>(*page);
 }
 
@@ -123,8 +124,9 @@ void CWatchSiteList::ViewChanges(std::int32_t index) {
         if (log) log->Add(exception, page->GetUrl());
         throw;
     } catch (...) {
-        if (log) log->Add(kUnknownViewFailure, page->GetUrl());
-        throw CGenericException(kUnknownViewFailure);
+        const std::string text = LoadString(IDS_UNKNOWN_VIEW_FAILURE);
+        if (log) log->Add(text, page->GetUrl());
+        throw CGenericException(text);
     }
 }
 
@@ -190,7 +192,7 @@ std::uint32_t CWatchSiteList::Run() {
         // Only a failure that is none of the program's own (a subscriber's,
         // say) gets here; it ends watching, visibly, naming the page whose
         // check it broke (none between checks).
-        if (log) log->Add(kUnknownException, checking ? checking->GetUrl() : std::string());
+        if (log) log->Add(LoadString(IDS_UNKNOWN_EXCEPTION), checking ? checking->GetUrl() : std::string());
     }
     Notify(WatchingStopped, -1);
     return 0;
@@ -215,7 +217,7 @@ void CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
         const std::string url = page.GetUrl();
         if (log) log->Add(exception, url);
         if (!page.IsEnabled()) {
-            if (log) log->Add(kRetryCountExceeded, url);
+            if (log) log->Add(LoadString(IDS_RETRY_COUNT_EXCEEDED), url);
             page.Enable(false);
             Notify(PageDisabled, index);
         }

@@ -83,12 +83,6 @@ public:
     static constexpr std::uint16_t kVersion = 1;
     static constexpr std::uint32_t kPassPauseMilliseconds = 50;
     static constexpr std::uint32_t kStopWaitMilliseconds = 2000;
-    static constexpr const char* kRetryCountExceeded =
-        "The page exceeded the predetermined retry count.  This page will be disabled.";
-    static constexpr const char* kUnknownViewFailure =
-        "An unknown exception has occured.  Please restart the application and try again.";
-    static constexpr const char* kUnknownException = "Unknown Exception";
-    static constexpr const char* kNoSuchPage = "There is no page with that number.";
 
     // `log` receives the failures and must outlive the list. `services` (null:
     // the default ones) are given to the pages the list loads. `timeout` is
@@ -117,7 +111,7 @@ public:
     // stays valid after the page is removed from the list (a check on demand
     // that runs while the window stays live holds its page this way).
     std::shared_ptr<CWatchSite> GetShared(std::int32_t index) const;
-    // A copy of the page at `index`. Throws CGenericException(kNoSuchPage) when out of range.
+    // A copy of the page at `index`. Throws CGenericException(IDS_NO_SUCH_PAGE) when out of range.
     std::unique_ptr<CWatchSite> GetCopy(std::int32_t index) const;
     std::int32_t GetCount() const;
     // -1 when `page` is not in the list.
@@ -129,7 +123,7 @@ public:
 
     // Shows the changes of the page at `index` and accepts them. Out of range:
     // nothing. A CException is logged with the page's address and thrown on;
-    // anything else is logged and thrown as CGenericException(kUnknownViewFailure).
+    // anything else is logged and thrown as CGenericException(IDS_UNKNOWN_VIEW_FAILURE).
     void ViewChanges(std::int32_t index);
 
     CDownloader& GetDownloader() { return downloader; }

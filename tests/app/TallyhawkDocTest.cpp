@@ -43,7 +43,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 class TallyhawkDocTest : public ::testing::Test {
 protected:
     TallyhawkDocTest() : zone("UTC0"), doc(&appSettings, &fake.services, &fake.clock, 10s) {
-        RegisterInternetStrings();
         appSettings.SetLogFile(fake.scratch / "app.log");
         appSettings.SetLoggingEnabled(false);
         appSettings.SetMaximumLines(7);

@@ -37,7 +37,6 @@ private:
 class WatchSiteCheckTest : public ::testing::Test {
 protected:
     WatchSiteCheckTest() : downloader(10s), site(&fake.services) {
-        RegisterInternetStrings();
         site.SetUrl(server.Url("/page"));
     }
 
@@ -195,7 +194,7 @@ TEST_F(WatchSiteCheckTest, BodyOverTheLimitIsAFailedDownload) {
         page.Check(downloader);
         ADD_FAILURE() << "no exception";
     } catch (const CException& e) {
-        EXPECT_EQ(e.Message(), CWatchSite::kPageTooLargeMessage);
+        EXPECT_EQ(e.Message(), "The page is larger than 256 MB, the most that can be checked, and was not downloaded.");
     }
     EXPECT_EQ(page.GetStatus(), Outdated);
     EXPECT_EQ(page.GetFailures(), 1);

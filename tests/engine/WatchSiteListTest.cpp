@@ -91,7 +91,6 @@ private:
 class WatchSiteListTest : public ::testing::Test {
 protected:
     WatchSiteListTest() : list(&log, &fake.services, 10s), recorder(list) {
-        RegisterInternetStrings();
         fake.clock.Set(1700000000);
     }
     ~WatchSiteListTest() override { list.StopWatching(true); }
