@@ -141,6 +141,67 @@ TEST_F(TallyhawkDocTest, LoadingIsAllOrNothingAndMarksNothingModified) {
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
 }
 
+TEST_F(TallyhawkDocTest, OnlyEventsAboutPagesMarkTheDocumentModified) {
+    CWatchSiteList& list = doc.GetPageList();
+    for (std::int32_t code = PageAdded; code <= NothingDue; ++code) {
+        doc.SetModifiedFlag(false);
+        SiteListEvent event{code, &list, code <= PageDisabled ? 0 : -1, 0};
+        list.Announce(&event);
+        EXPECT_EQ(doc.IsModified(), code <= PageDisabled) << "event " << code;
+    }
+}
+
+TEST_F(TallyhawkDocTest, EmptyingClearsTheLogAndListensToTheListAgain) {
+    class CLogRecorder : public CEventSink {
+    public:
+        ~CLogRecorder() override { UnsubscribeAll(); }
+        bool OnLog(CLogEvent* event) {
+            codes.push_back(event->code);
+            return true;
+        }
+        std::vector<std::int32_t> codes;
+    } recorder;
+    CWatchSiteList& list = doc.GetPageList();
+    const std::size_t listeners = list.CountSubscriptions();
+    doc.GetMessageLog().Add("before", "http://a/");
+    doc.GetMessageLog().Subscribe(&recorder, &CLogRecorder::OnLog);
+    for (int i = 0; i < 3; ++i) doc.OnNewDocument();
+    EXPECT_EQ(doc.GetMessageLog().GetCount(), 0);
+    EXPECT_EQ(recorder.codes, (std::vector<std::int32_t>{LogCleared, LogCleared, LogCleared}));
+    EXPECT_EQ(list.CountSubscriptions(), listeners) << "subscribed again, once";
+    EXPECT_FALSE(doc.IsModified());
+    list.Add(MakePage("after", "http://b/"));
+    EXPECT_TRUE(doc.IsModified()) << "the new contents mark the document again";
+}
+
+TEST_F(TallyhawkDocTest, ViewFailureOfNoKnownKindIsLoggedRaisedAndAcceptsNothing) {
+    CWatchSite page = MakePage("p", "http://a/");
+    page.SetPreviousContent("<p>one</p>\n");
+    page.SetLatestContent("<p>two</p>\n");
+    CWatcherSettings settings = page.GetSettings();
+    settings.SetNotifyFlags(NotifyLaunchApplication);
+    settings.SetOutputMode(HighlightedHtml);
+    settings.SetViewer("/odd/viewer");
+    page.SetSettings(settings);
+    page.SetStatus(Modified);
+    doc.GetPageList().Add(page);
+    fake.launcher.BreakFor("/odd/viewer");
+
+    const std::string text = "An unknown exception has occured.  Please restart the application and try again.";
+    try {
+        doc.ViewChanges(0);
+        ADD_FAILURE() << "no exception";
+    } catch (const CGenericException& e) {
+        EXPECT_EQ(e.Message(), text);
+    }
+    ASSERT_EQ(doc.GetMessageLog().GetCount(), 1);
+    EXPECT_EQ(doc.GetMessageLog().GetAt(0)->GetMessage(), text);
+    EXPECT_EQ(doc.GetMessageLog().GetAt(0)->GetSource(), "http://a/");
+    const CWatchSite& kept = *doc.GetPageList().GetAt(0);
+    EXPECT_EQ(kept.GetStatus(), Modified);
+    EXPECT_EQ(kept.GetPreviousContent(), "<p>one</p>\n") << "the baseline is unchanged";
+}
+
 TEST_F(TallyhawkDocTest, ChangeMadeWhileSavingKeepsTheDocumentModified) {
     // Stands for the watch thread changing a page while the pages are written.
     class CChangedWhileSaving : public CDocument {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ public:
         for (const std::string& program : failing) {
             if (!arguments.empty() && arguments[0] == program) throw COsException(2);
         }
+        for (const std::string& program : breaking) {
+            if (!arguments.empty() && arguments[0] == program) throw std::runtime_error("broke");
+        }
         launched.push_back(arguments);
     }
     int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds,
@@ -82,8 +86,14 @@ public:
         std::lock_guard<std::mutex> guard(lock);
         return launched;
     }
+    // Launch throws a failure that is none of the program's exceptions.
+    void BreakFor(const std::string& program) {
+        std::lock_guard<std::mutex> guard(lock);
+        breaking.push_back(program);
+    }
     std::mutex lock;
     std::vector<std::string> failing;
+    std::vector<std::string> breaking;
     std::vector<std::vector<std::string>> launched;
     std::vector<std::vector<std::string>> run;
 };
