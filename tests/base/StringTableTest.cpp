@@ -32,15 +32,6 @@ TEST(StringTableTest, TextsStandUnderTheirResourceIds) {
     EXPECT_STREQ(kNoErrorMessage, "No error message is available.");
 }
 
-TEST(StringTableTest, RegisteredTextsOverrideForLoadStringOnly) {
-    RegisterStrings({{61500, "Extra"}, {IDS_STATUS_NEW, "Neu"}});
-    EXPECT_EQ(LoadString(61500), "Extra");
-    EXPECT_EQ(LoadString(IDS_STATUS_NEW), "Neu");
-    EXPECT_STREQ(FindBuiltInString(IDS_STATUS_NEW), "New");
-    EXPECT_EQ(FindBuiltInString(61500), nullptr);
-    RegisterStrings({{IDS_STATUS_NEW, "New"}});
-}
-
 TEST(StringTableTest, FormatFillsConversionsInOrderAndNeverReadsAnArgumentAsAFormat) {
     EXPECT_EQ(FormatString(IDS_INTERNET_ERROR, {12035u}), "Internet error 12035");
     EXPECT_EQ(FormatString(IDS_DOWNLOADED, {std::uint64_t{4294967296}}), "Downloaded 4294967296 bytes...");
@@ -49,7 +40,6 @@ TEST(StringTableTest, FormatFillsConversionsInOrderAndNeverReadsAnArgumentAsAFor
     EXPECT_EQ(FormatText("%s and %d, 100%% of %-5lu", {"a", -3, 7}), "a and -3, 100% of 7");
     EXPECT_EQ(FormatText("%s then %s", {"one"}), "one then %s") << "a conversion without argument stays";
     EXPECT_EQ(FormatText("ends in %", {"x"}), "ends in %");
-    EXPECT_EQ(FormatText("no conversions", {"unused"}), "no conversions");
 }
 
 }  // namespace

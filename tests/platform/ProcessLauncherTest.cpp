@@ -59,19 +59,6 @@ TEST(ProcessLauncherTest, RunStopsAProgramPastItsLimit) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(launcher.Run({"sleep", "30"}, 100ms), -1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-
-    // Stopped from outside long before its limit.
-    start = std::chrono::steady_clock::now();
-    auto stopAt = start + 100ms;
-    int asked = 0;
-    EXPECT_EQ(launcher.Run({"sleep", "30"}, 30s,
-                           [&] {
-                               ++asked;
-                               return std::chrono::steady_clock::now() >= stopAt;
-                           }),
-              -1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_GT(asked, 1) << "asked while the program runs, not only once";
 }
 
 TEST(ProcessLauncherTest, FindProgramInPath) {
