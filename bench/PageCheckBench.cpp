@@ -46,12 +46,14 @@ constexpr int kEdits = 10;
 class CNoLauncher : public IProcessLauncher {
 public:
     void Launch(const std::vector<std::string>&) override {}
-    int Run(const std::vector<std::string>&, std::chrono::milliseconds) override { return 0; }
+    int Run(const std::vector<std::string>&, std::chrono::milliseconds, const StopTest&) override {
+        return 0;
+    }
 };
 
 class CNoSound : public ISoundPlayer {
 public:
-    void Play(const std::string&) override {}
+    void Play(const std::string&, const StopTest&) override {}
 };
 
 struct Pages {

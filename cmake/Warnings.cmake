@@ -1,6 +1,7 @@
-# tallyhawk_warnings(target): the project's warning policy, applied per target.
+# tallyhawk_warnings(target): the project's warning policy, applied per target;
+# -Werror with TALLYHAWK_WERROR.
 function(tallyhawk_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${TALLYHAWK_WERROR}>:-Werror>)
   target_compile_features(${target} PUBLIC cxx_std_20)
 endfunction()
 

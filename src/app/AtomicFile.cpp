@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 
@@ -21,10 +22,28 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The file that a save replaces: `path`, or, when that is a symbolic link,
+// the file it points at (following a chain of links; a link's relative target
+// counts from the link's folder). Replacing the link itself would turn it
+// into a regular file and leave its target stale.
+std::string ResolveLinks(std::string path) {
+    constexpr int kMaxLinks = 40;  // as the kernel's own limit
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        char target[PATH_MAX];
+        ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length < 0) throw COsException();
+        if (static_cast<std::size_t>(length) >= sizeof target) throw COsException(ENAMETOOLONG);
+        std::string next(target, static_cast<std::size_t>(length));
+        path = next[0] == '/' ? next : FolderOf(path) + "/" + next;
+    }
+    throw COsException(ELOOP);
+}
 
 }  // namespace
 
-CAtomicFile::CAtomicFile(std::string target) : path(std::move(target)) {
+CAtomicFile::CAtomicFile(const std::string& target) : path(ResolveLinks(target)) {
     temporary = path + ".XXXXXX";
     fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
     if (fd < 0) throw COsException();

@@ -1,7 +1,9 @@
 // CAtomicFile: writes a file that either keeps its old contents or gets all
 // of the new ones. The bytes go to a new temporary file in the same folder
 // (mode 0600); Commit flushes it to the disk and renames it over the target.
-// A file that is never committed is removed. Not thread-safe.
+// A target that is a symbolic link is written through: the file it points
+// at is replaced (the temporary file lies beside that one) and the link
+// stays. A file that is never committed is removed. Not thread-safe.
 #pragma once
 
 #include <string>
@@ -10,8 +12,9 @@ namespace tallyhawk {
 
 class CAtomicFile {
 public:
-    // Creates the temporary file beside `path`. Throws COsException.
-    explicit CAtomicFile(std::string path);
+    // Creates the temporary file beside `path` (or beside the file a link at
+    // `path` points at). Throws COsException.
+    explicit CAtomicFile(const std::string& path);
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
     // Removes the temporary file when it was not committed.

@@ -11,16 +11,13 @@
 #include "app/AtomicFile.h"
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
 namespace {
 
-std::string InUse(const std::string& path) {
-    char text[4096];
-    std::snprintf(text, sizeof text, CDocument::kInUseMessage, path.c_str());
-    return text;
-}
+std::string InUse(const std::string& path) { return FormatString(IDS_DOCUMENT_IN_USE, {path}); }
 
 class CDescriptor {
 public:
@@ -53,11 +50,15 @@ void CDocument::OnOpenDocument(const std::string& path) {
         CArchive archive(file.fd, CArchive::Load);
         Serialize(archive);
     } catch (...) {
-        // Nothing of a file that could not be read completely survives.
-        DeleteContents();
-        SetModifiedFlag(false);
+        // Nothing of a file that could not be read completely survives, and
+        // the previous file's contents are gone: what is left is a new,
+        // untitled document. Keeping the previous path (or its lock) would
+        // let the next Save write this empty list over that file.
+        OnNewDocument();
         throw;
     }
+    // The lock of another file (the one open before) does not belong to this one.
+    if (lockFd >= 0 && lockedPath != path) UnlockFile();
     pathName = path;
     SetModifiedFlag(false);
 }
@@ -68,23 +69,30 @@ void CDocument::OnSaveDocument(const std::string& path) {
     // instead of being forgotten.
     const bool wasModified = modified.exchange(false);
     try {
+        // Saving under another name must not replace a file that another
+        // program holds: it would lose its changes, or overwrite ours.
+        if (path != lockedPath) RequireNotInUse(path);
         CAtomicFile file(path);
         {
             CArchive archive(file.Descriptor(), CArchive::Store);
             Serialize(archive);
             archive.Flush();
         }
-        const bool relock = lockFd >= 0 && lockedPath == path;
-        if (relock && ::flock(file.Descriptor(), LOCK_EX | LOCK_NB) != 0) throw COsException();
+        // A held lock moves to the new file, Save As included: the file the
+        // document now stands for is the one other processes must find locked.
+        CDescriptor newLock(-1);
+        if (lockFd >= 0) {
+            if (::flock(file.Descriptor(), LOCK_EX | LOCK_NB) != 0) throw COsException();
+            // The new file is locked through its own descriptor: keep one.
+            newLock.fd = ::fcntl(file.Descriptor(), F_DUPFD_CLOEXEC, 0);
+            if (newLock.fd < 0) throw COsException();
+        }
         file.Commit();
-        if (relock) {
-            // The new file is locked through its own descriptor: keep that one.
-            int fd = ::dup(file.Descriptor());
-            if (fd >= 0) {
-                ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-                ::close(lockFd);
-                lockFd = fd;
-            }
+        if (newLock.fd >= 0) {
+            ::close(lockFd);
+            lockFd = newLock.fd;
+            newLock.fd = -1;
+            lockedPath = path;
         }
     } catch (...) {
         if (wasModified) SetModifiedFlag(true);
@@ -115,6 +123,18 @@ void CDocument::LockFile(const std::string& path) {
         }
         ::close(fd);
     }
+    throw CGenericException(InUse(path));
+}
+
+void CDocument::RequireNotInUse(const std::string& path) const {
+    CDescriptor probe(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (probe.fd < 0) return;  // nothing there yet, or unreadable: the save itself tells
+    if (::flock(probe.fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+    // Our own lock, reached under another name (a link to the same file), is no other holder.
+    struct stat probed {}, held {};
+    if (lockFd >= 0 && ::fstat(probe.fd, &probed) == 0 && ::fstat(lockFd, &held) == 0 &&
+        probed.st_dev == held.st_dev && probed.st_ino == held.st_ino)
+        return;
     throw CGenericException(InUse(path));
 }
 

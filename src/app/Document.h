@@ -8,8 +8,10 @@
 // A front end that may write the document takes its file lock (LockFile):
 // an advisory lock (flock) on the file, held until the document is closed.
 // Saving moves the lock to the new file before it replaces the old one, so
-// another process never finds the path unlocked in between. A second
-// process asking for the lock gets CGenericException with kInUseMessage.
+// another process never finds the path unlocked in between; saving under a
+// new name (Save As) moves it to that file and lets go of the old one. A
+// second process asking for the lock gets CGenericException with
+// IDS_DOCUMENT_IN_USE, and so does saving over a file that another holder has locked.
 //
 // Used on one thread, except SetModifiedFlag and IsModified, which any thread
 // may call (events from the watch thread mark the document modified).
@@ -24,10 +26,6 @@ class CArchive;
 
 class CDocument {
 public:
-    // %s: the file's path.
-    static constexpr const char* kInUseMessage =
-        "The document %s is in use by another Tallyhawk program; close it there first.";
-
     CDocument() = default;
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
@@ -41,19 +39,21 @@ public:
     // Empties the document, forgets its path and releases the lock.
     // Derived classes add their own steps and call this one.
     virtual bool OnNewDocument();
-    // Empties the document, then reads `path`. On any failure the document is
-    // emptied again and the exception leaves (CArchiveException for a short
-    // or damaged file, COsException when it cannot be read); the path is then
-    // not taken. Not modified afterwards.
+    // Empties the document, then reads `path`. On any failure the exception
+    // leaves (CArchiveException for a short or damaged file, COsException
+    // when it cannot be read) and the document is a new one (OnNewDocument):
+    // untitled, without path or lock. On success a lock held for another
+    // file is let go. Not modified afterwards.
     virtual void OnOpenDocument(const std::string& path);
-    // Writes the document to `path` atomically and takes that path. When the
-    // document holds the lock of `path`, the new file carries it on. Not
-    // modified afterwards, unless a change came in while it was written.
-    // Throws COsException; the old file is then intact.
+    // Writes the document to `path` atomically and takes that path. A lock
+    // the document holds moves to the new file. Not modified afterwards,
+    // unless a change came in while it was written. Throws COsException, or
+    // CGenericException(IDS_DOCUMENT_IN_USE) when another holder has `path`
+    // locked; the old file and the lock are then as they were.
     virtual void OnSaveDocument(const std::string& path);
 
     // Takes the advisory lock of `path` (the file must exist) for this
-    // document. Throws CGenericException(kInUseMessage) when another holder
+    // document. Throws CGenericException(IDS_DOCUMENT_IN_USE) when another holder
     // has it, COsException when the file cannot be opened.
     void LockFile(const std::string& path);
     // Lets go of the lock, if held.
@@ -65,6 +65,10 @@ public:
     virtual void DeleteContents() {}
 
 private:
+    // Throws CGenericException(IDS_DOCUMENT_IN_USE) when a holder other than this
+    // document has the lock of the file at `path`.
+    void RequireNotInUse(const std::string& path) const;
+
     std::string pathName;
     std::string lockedPath;
     int lockFd = -1;

@@ -9,6 +9,7 @@
 
 #include "base/Exception.h"
 #include "base/FileIo.h"
+#include "base/StringTable.h"
 #include "platform/Clock.h"
 
 namespace tallyhawk {
@@ -82,7 +83,7 @@ void CMessageLog::Add(const CException& exception, const std::string& source) {
     char buffer[kExceptionMessageSize];
     buffer[0] = '\0';
     bool hasText = exception.GetErrorMessage(buffer, sizeof buffer);
-    Add(hasText && buffer[0] != '\0' ? std::string(buffer) : std::string(kUnknownException), source);
+    Add(hasText && buffer[0] != '\0' ? std::string(buffer) : LoadString(IDS_UNKNOWN_EXCEPTION), source);
 }
 
 void CMessageLog::Clear() {
@@ -147,10 +148,17 @@ void CMessageLog::Trim() {
 
 void CMessageLog::WriteToLogFile(const std::string& line) {
     if (!logToFile || logFile.empty()) return;
-    CFileHandle file(open(logFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    // O_NONBLOCK: opening never waits (a FIFO, a file with a lease).
+    CFileHandle file(open(logFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
     if (file.Get() < 0) return;
-    // Another instance of the program may log to the same file.
-    if (flock(file.Get(), LOCK_EX) != 0) return;
+    // Only a regular file: reading a FIFO or a device to its end could wait for ever.
+    struct stat info {};
+    if (fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    // Another instance of the program may log to the same file, and a backup
+    // or rotation tool may hold it. Never wait for it: this runs under the
+    // log's lock on the watch thread, and a file that is locked just misses
+    // this line.
+    if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return;
     if (maximumLines == kNoLimit) {
         // Nothing is counted: only the last byte matters, not the whole file,
         // which grows without bound.

@@ -42,18 +42,18 @@ class CMessageLog : public CEventSource {
 public:
     static constexpr std::int32_t kDefaultMaximumLines = 500;
     static constexpr std::int32_t kNoLimit = -1;
-    // The text logged for an exception that gives no message.
-    static constexpr const char* kUnknownException = "Unknown Exception";
 
     // `clock` stamps the entries and must outlive the log.
     explicit CMessageLog(const IClock* clock = nullptr);
     ~CMessageLog() override = default;
 
     // Appends an entry, trims the list, writes its line to the log file
-    // (when switched on) and announces LogEntryAdded.
+    // (when switched on) and announces LogEntryAdded. Never waits for the
+    // log file: when another holder has it locked, or it is not a regular
+    // file, the line is not written; the entry is kept and announced all the same.
     void Add(const std::string& message, const std::string& source);
     // Adds the exception's message (asked for with a 2048-byte buffer), or
-    // kUnknownException when it gives none.
+    // IDS_UNKNOWN_EXCEPTION ("Unknown Exception") when it gives none.
     void Add(const CException& exception, const std::string& source);
     // Removes every entry and announces LogCleared.
     void Clear();

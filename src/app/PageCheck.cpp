@@ -1,52 +1,48 @@
 #include "app/PageCheck.h"
 
-#include <cstdio>
-
 #include "app/MessageLog.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "engine/WatchSite.h"
 #include "net/Downloader.h"
 
 namespace tallyhawk {
 
-CPageCheck::CPageCheck(CDownloader& downloader, CWatchSite& site, CMessageLog& log)
-    : downloader(downloader), site(site), log(log) {}
+CPageCheck::CPageCheck(CDownloader& downloader, std::shared_ptr<CWatchSite> site, CMessageLog& log)
+    : downloader(downloader), site(std::move(site)), log(log) {
+    if (!this->site) throw CGenericException::FromResource(IDS_NO_SUCH_PAGE);
+}
 
 CPageCheck::~CPageCheck() { UnsubscribeAll(); }
 
 std::string CPageCheck::StatusText(const CDownloadProgress& progress) {
     switch (progress.state) {
-        case Resolving: return "Resolving host name " + progress.statusText;
-        case Resolved: return "Resolved host name " + progress.statusText;
-        case Connecting: return "Connecting to " + progress.statusText;
-        case Connected: return "Connected to " + progress.statusText;
-        case Receiving: {
-            char text[64];
-            std::snprintf(text, sizeof text, "Downloaded %lu bytes...",
-                          static_cast<unsigned long>(progress.bytesReceived));
-            return text;
-        }
-        case DownloadState::Canceled: return "Canceled";
-        case Done: return "Done";
+        case Resolving: return FormatString(IDS_RESOLVING, {progress.statusText});
+        case Resolved: return FormatString(IDS_RESOLVED, {progress.statusText});
+        case Connecting: return FormatString(IDS_CONNECTING, {progress.statusText});
+        case Connected: return FormatString(IDS_CONNECTED, {progress.statusText});
+        case Receiving: return FormatString(IDS_DOWNLOADED, {progress.bytesReceived});
+        case DownloadState::Canceled: return LoadString(IDS_CANCELED);
+        case Done: return LoadString(IDS_DONE);
         default: return {};
     }
 }
 
 int CPageCheck::Run(const ProgressFunction& progress) {
     callback = progress;
-    Show(kPleaseWait, 0);
+    Show(LoadString(IDS_PLEASE_WAIT), 0);
     downloader.Subscribe(this, &CPageCheck::OnProgress);
     try {
-        if (site.Check(downloader)) succeeded = true;
+        if (site->Check(downloader)) succeeded = true;
     } catch (const CException& exception) {
         char message[512];
         if (!exception.GetErrorMessage(message, sizeof message) || message[0] == '\0') {
-            CopyCut(kFailedToDownload, message, sizeof message);
+            CopyCut(LoadString(IDS_FAILED_TO_DOWNLOAD), message, sizeof message);
         }
         Show(message, 100);
-        log.Add(exception, site.GetUrl());
+        log.Add(exception, site->GetUrl());
     } catch (...) {
-        log.Add(kSehException, site.GetUrl());
+        log.Add(LoadString(IDS_SEH_EXCEPTION), site->GetUrl());
     }
     downloader.Unsubscribe(static_cast<CEventSink*>(this));
     callback = nullptr;
@@ -58,7 +54,7 @@ void CPageCheck::Cancel() {
     if (canceled.exchange(true)) return;
     {
         std::lock_guard<std::mutex> guard(lock);
-        status = kCanceling;
+        status = LoadString(IDS_CANCELING);
     }
     downloader.Cancel();
 }

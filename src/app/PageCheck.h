@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -29,17 +30,14 @@ inline constexpr int IDCANCEL = 2;
 
 class CPageCheck : public CEventSink {
 public:
-    static constexpr const char* kPleaseWait = "Please wait...";
-    static constexpr const char* kFailedToDownload = "Failed to download file.";
-    static constexpr const char* kSehException = "SEH Exception";
-    static constexpr const char* kCanceling = "Canceling...";
-
     // The status text to show and the progress in percent; -1 hides the
     // progress bar (no content length known), -2 leaves it as it is.
     using ProgressFunction = std::function<void(const std::string& status, int percent)>;
 
-    // All three must outlive the check.
-    CPageCheck(CDownloader& downloader, CWatchSite& site, CMessageLog& log);
+    // The downloader and the log must outlive the check; the page is held
+    // by shared ownership, so it stays valid while the check runs even when
+    // it is removed from its list meanwhile.
+    CPageCheck(CDownloader& downloader, std::shared_ptr<CWatchSite> site, CMessageLog& log);
     ~CPageCheck() override;
 
     // Checks the page once and returns IDOK when it was checked and not
@@ -61,7 +59,7 @@ private:
     void Show(const std::string& status, int percent);
 
     CDownloader& downloader;
-    CWatchSite& site;
+    const std::shared_ptr<CWatchSite> site;  // never null
     CMessageLog& log;
     ProgressFunction callback;
     std::atomic<bool> canceled{false};

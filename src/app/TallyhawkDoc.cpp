@@ -61,9 +61,9 @@ void CTallyhawkDoc::SaveLogMessages(const std::string& path) { messageLog.SaveTo
 void CTallyhawkDoc::ClearLogMessages() { messageLog.Clear(); }
 
 std::unique_ptr<CPageCheck> CTallyhawkDoc::MakePageCheck(std::int32_t index) {
-    CWatchSite* page = pages.GetAt(index);
+    std::shared_ptr<CWatchSite> page = pages.GetShared(index);
     if (!page) return nullptr;
-    return std::make_unique<CPageCheck>(downloader, *page, messageLog);
+    return std::make_unique<CPageCheck>(downloader, std::move(page), messageLog);
 }
 
 int CTallyhawkDoc::UpdatePage(CPageCheck& check, const CPageCheck::ProgressFunction& progress) {

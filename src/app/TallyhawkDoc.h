@@ -81,7 +81,9 @@ public:
     // modified. Returns the check's result.
     int UpdatePage(CPageCheck& check, const CPageCheck::ProgressFunction& progress = {});
     // Makes a check of the page at `index` with this document's downloader
-    // and log; null when the index is out of range.
+    // and log; null when the index is out of range. The check shares the
+    // page: removing it from the list (or emptying the document) while the
+    // check is pending or running leaves the check's page valid.
     std::unique_ptr<CPageCheck> MakePageCheck(std::int32_t index);
     // The page list's ViewChanges; its exceptions leave.
     void ViewChanges(std::int32_t index);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/FileIo.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
@@ -173,10 +174,7 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 CArchiveException::CArchiveException(Cause cause) : cause(cause) {}
 
 std::string CArchiveException::Message() const {
-    if (cause == EndOfFile) {
-        return "The stored data ended unexpectedly; the file is truncated or damaged.";
-    }
-    return "The stored data could not be read or written.";
+    return LoadString(cause == EndOfFile ? IDS_ARCHIVE_END_OF_FILE : IDS_ARCHIVE_FAILED);
 }
 
 bool CArchiveException::GetErrorMessage(char* buffer, std::size_t size,

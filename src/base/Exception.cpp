@@ -66,9 +66,7 @@ std::string COsException::SystemText(std::uint32_t code) {
         if (text && std::strncmp(text, "Unknown error", 13) == 0) text = nullptr;
     }
     if (text) return text;
-    std::snprintf(buffer, sizeof buffer, "Operating System Error %lu",
-                  static_cast<unsigned long>(code));
-    return buffer;
+    return FormatString(IDS_OS_ERROR, {code});
 }
 
 COsException::COsException() : COsException(static_cast<std::uint32_t>(errno)) {}

@@ -17,8 +17,10 @@
 
 namespace tallyhawk {
 
-inline constexpr const char* kNoErrorMessage = "No error message is available.";
-inline constexpr const char* kAllocationFailed = "A memory allocation has failed.";
+// The string table's texts IDS_NO_ERROR_MESSAGE and IDS_ALLOCATION_FAILED,
+// for the places that may not allocate or look up (memory has run out).
+extern const char* const kNoErrorMessage;
+extern const char* const kAllocationFailed;
 
 class CException {
 public:

@@ -1,35 +1,248 @@
 #include "base/StringTable.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <iterator>
 #include <mutex>
 #include <unordered_map>
+
+#include "base/Exception.h"
 
 namespace tallyhawk {
 
 namespace {
 
-struct Table {
-    std::mutex lock;
-    std::unordered_map<unsigned, std::string> texts;
+struct CStringEntry {
+    unsigned id;
+    const char* text;
 };
 
-Table& TheTable() {
-    static Table table;
-    return table;
+// Sorted by id (checked below), so a lookup is a binary search.
+constexpr CStringEntry kStrings[] = {
+    {IDS_FAILED_TO_DOWNLOAD, "Failed to download file."},
+    {IDS_UNKNOWN_VIEW_FAILURE,
+     "An unknown exception has occured.  Please restart the application and try again."},
+    {IDS_STATUS_NEW, "New"},
+    {IDS_STATUS_OUTDATED, "Outdated"},
+    {IDS_STATUS_CURRENT, "Current"},
+    {IDS_STATUS_UPDATING, "Updating"},
+    {IDS_STATUS_MODIFIED, "Modified"},
+
+    {IDS_NO_ERROR_MESSAGE, "No error message is available."},
+    {IDS_ALLOCATION_FAILED, "A memory allocation has failed."},
+    {IDS_OS_ERROR, "Operating System Error %lu"},
+    {IDS_ARCHIVE_END_OF_FILE, "The stored data ended unexpectedly; the file is truncated or damaged."},
+    {IDS_ARCHIVE_FAILED, "The stored data could not be read or written."},
+    {IDS_INTERNET_ERROR, "Internet error %lu"},
+    {IDS_TEMP_FOLDER_NOT_PRIVATE, "The temporary folder %s is not a private folder of this user."},
+    {IDS_UNKNOWN_EXCEPTION, "Unknown Exception"},
+    {IDS_PAGE_TOO_LARGE,
+     "The page is larger than 256 MB, the most that can be checked, and was not downloaded."},
+    {IDS_NO_SUCH_PAGE, "There is no page with that number."},
+    {IDS_ADDRESS_IS_AN_OPTION, "\"%s\" cannot be opened: an address must not begin with a minus sign."},
+    {IDS_SEH_EXCEPTION, "SEH Exception"},
+    {IDS_PLEASE_WAIT, "Please wait..."},
+    {IDS_CANCELING, "Canceling..."},
+    {IDS_RESOLVING, "Resolving host name %s"},
+    {IDS_RESOLVED, "Resolved host name %s"},
+    {IDS_CONNECTING, "Connecting to %s"},
+    {IDS_CONNECTED, "Connected to %s"},
+    {IDS_DOWNLOADED, "Downloaded %lu bytes..."},
+    {IDS_CANCELED, "Canceled"},
+    {IDS_DONE, "Done"},
+    {IDS_DOCUMENT_IN_USE, "The document %s is in use by another Tallyhawk program; close it there first."},
+
+    // The download error codes, in WinInet's own words.
+    {12001, "No more internet handles can be created at the moment."},
+    {12002, "The request has timed out."},
+    {12003, "The server sent back an extended error description."},
+    {12004, "Something went wrong inside the internet functions."},
+    {12005, "The URL is invalid."},
+    {12006, "The URL scheme could not be recognized, or is not supported."},
+    {12007, "The server name could not be resolved."},
+    {12008, "No handler exists for the requested protocol."},
+    {12009, "An internet option was given a value it does not accept."},
+    {12010, "An internet option was given data of the wrong length."},
+    {12011, "This internet option can be read but not changed."},
+    {12012, "The internet functions are shutting down."},
+    {12013, "The server rejected the user name."},
+    {12014, "The server rejected the password."},
+    {12015, "Logging on to the server failed."},
+    {12016, "The requested operation cannot be performed."},
+    {12017, "The operation was canceled, usually because the handle on which the request "
+            "was operating was closed before the operation completed."},
+    {12018, "The handle given is of the wrong kind for this operation."},
+    {12019, "The handle given is not in a state that allows this operation."},
+    {12020, "This request cannot be sent through a proxy."},
+    {12021, "A required configuration value is missing."},
+    {12022, "A required configuration value has the wrong type or an unusable value."},
+    {12023, "The network cannot be reached directly at the moment."},
+    {12024, "An asynchronous request was made without a context value."},
+    {12025, "An asynchronous request was made without a callback function."},
+    {12026, "The operation cannot complete while other requests are still pending."},
+    {12027, "The request is not in a valid format."},
+    {12028, "The requested item does not exist."},
+    {12029, "The attempt to connect to the server failed."},
+    {12030, "The connection with the server has been terminated."},
+    {12031, "The connection with the server has been reset."},
+    {12032, "The request has to be sent again."},
+    {12033, "The request sent to the proxy was not valid."},
+    {12034, "The request needs user interaction that cannot be given here."},
+    {12036, "The handle to be created exists already."},
+    {12037, "The server's certificate has expired or is not yet valid."},
+    {12038, "The server's certificate was issued for a different host name."},
+    {12039, "A redirect leads from an unsecured connection to a secure one."},
+    {12040, "A redirect leads from a secure connection to an unsecured one."},
+    {12041, "Part of the content comes from servers that are not secure."},
+    {12042, "Changed data is about to be posted to a server that is not secure."},
+    {12043, "Data is about to be posted to a server that is not secure."},
+    {12044, "The server asks for a client certificate."},
+    {12045, "The server's certificate was issued by an authority that is not trusted."},
+    {12046, "No client certificate has been set up on this computer."},
+    {12047, "A thread for asynchronous work could not be started."},
+    {12048, "A redirect changed the scheme of the URL and could not be followed."},
+    {12049, "Another thread is already showing a password dialog."},
+    {12050, "The dialog should be shown again."},
+    {12052, "Data sent over a secure connection is being redirected to an unsecured one."},
+    {12053, "The requested resource is on a CD-ROM that has to be inserted."},
+    {12054, "The requested resource requires Fortezza authentication."},
+    {12055, "The server's certificate has errors."},
+    {12110, "Another FTP operation is already in progress on this session."},
+    {12111, "The FTP session ended before the operation completed."},
+    {12112, "The FTP server does not offer passive mode."},
+    {12130, "The data from the Gopher server could not be parsed."},
+    {12131, "The Gopher request has to name a file."},
+    {12132, "An error occurred while receiving data from the Gopher server."},
+    {12133, "All of the Gopher data has been read."},
+    {12134, "The Gopher locator is not valid."},
+    {12135, "The Gopher locator is of the wrong type for this operation."},
+    {12136, "The operation needs a Gopher+ server or locator."},
+    {12137, "The requested Gopher attribute does not exist."},
+    {12138, "The Gopher locator type is unknown."},
+    {12150, "The requested HTTP header is not present."},
+    {12151, "The server did not send any headers."},
+    {12152, "The server response could not be parsed."},
+    {12153, "The HTTP header given is not valid."},
+    {12154, "The query for HTTP header information is not valid."},
+    {12155, "The HTTP header cannot be added because it is present already."},
+    {12156, "The redirect could not be followed: the scheme changed or there were too "
+            "many redirects."},
+    {12157, "The secure channel could not be set up."},
+    {12158, "The downloaded file could not be stored in the cache."},
+    {12159, "The network protocols needed are not installed."},
+    {12160, "The HTTP request was not redirected."},
+    {12161, "The HTTP cookie needs to be confirmed."},
+    {12162, "The HTTP cookie was declined."},
+    {12163, "The Internet connection has been lost."},
+    {12164, "The Web site or server indicated is unreachable."},
+    {12165, "The proxy server cannot be reached."},
+    {12166, "The automatic proxy configuration script has an error."},
+    {12167, "The automatic proxy configuration script could not be downloaded."},
+    {12168, "The redirect needs to be confirmed by the user."},
+    {12169, "The server's certificate is not valid."},
+    {12170, "The server's certificate has been revoked."},
+    {12171, "The operation was refused by a security check."},
+    {12172, "Initialization of the Win32 Internet API has not occurred. Indicates that a "
+            "higher-level function, such as InternetOpen, has not been called yet."},
+
+    {IDS_RETRY_COUNT_EXCEEDED,
+     "The page exceeded the predetermined retry count.  This page will be disabled."},
+    {IDS_STATUS_DISABLED, "Disabled"},
+    {IDS_NEVER, "Never"},
+};
+
+constexpr bool IsSortedAndUnique() {
+    for (std::size_t i = 1; i < std::size(kStrings); ++i) {
+        if (kStrings[i - 1].id >= kStrings[i].id) return false;
+    }
+    return true;
+}
+static_assert(IsSortedAndUnique(), "the string table must be sorted by id, each id once");
+
+constexpr const char* Find(unsigned id) {
+    const CStringEntry* end = std::end(kStrings);
+    const CStringEntry* entry = std::lower_bound(
+        std::begin(kStrings), end, id, [](const CStringEntry& e, unsigned value) { return e.id < value; });
+    return entry != end && entry->id == id ? entry->text : nullptr;
+}
+
+struct CRegistered {
+    std::mutex lock;
+    std::unordered_map<unsigned, std::string> texts;  // guarded by lock
+};
+
+CRegistered& Registered() {
+    static CRegistered registered;
+    return registered;
+}
+
+// The length of the printf-style conversion at pattern[0] ('%'), or 0 when
+// what follows is no conversion.
+std::size_t ConversionLength(std::string_view pattern) {
+    std::size_t i = 1;
+    while (i < pattern.size() && std::string_view("-+ #0").find(pattern[i]) != std::string_view::npos) ++i;
+    while (i < pattern.size() && (std::isdigit(static_cast<unsigned char>(pattern[i])) || pattern[i] == '.')) ++i;
+    while (i < pattern.size() && std::string_view("hlLqjzt").find(pattern[i]) != std::string_view::npos) ++i;
+    if (i < pattern.size() && std::string_view("diouxXeEfFgGaAcsp").find(pattern[i]) != std::string_view::npos)
+        return i + 1;
+    return 0;
 }
 
 }  // namespace
 
+// Constant-initialized from the table, so that they are usable at any time,
+// static initialization included, and cost nothing to take.
+constinit const char* const kNoErrorMessage = Find(IDS_NO_ERROR_MESSAGE);
+constinit const char* const kAllocationFailed = Find(IDS_ALLOCATION_FAILED);
+
+const char* FindBuiltInString(unsigned id) noexcept { return Find(id); }
+
 std::string LoadString(unsigned id) {
-    Table& table = TheTable();
-    std::lock_guard guard(table.lock);
-    auto it = table.texts.find(id);
-    return it == table.texts.end() ? std::string() : it->second;
+    {
+        CRegistered& registered = Registered();
+        std::lock_guard guard(registered.lock);
+        auto it = registered.texts.find(id);
+        if (it != registered.texts.end()) return it->second;
+    }
+    const char* text = Find(id);
+    return text ? text : std::string();
 }
 
 void RegisterStrings(std::initializer_list<std::pair<unsigned, const char*>> strings) {
-    Table& table = TheTable();
-    std::lock_guard guard(table.lock);
-    for (const auto& [id, text] : strings) table.texts[id] = text;
+    CRegistered& registered = Registered();
+    std::lock_guard guard(registered.lock);
+    for (const auto& [id, text] : strings) registered.texts[id] = text ? text : "";
+}
+
+std::string FormatText(std::string_view pattern, std::initializer_list<CTextArgument> arguments) {
+    std::string out;
+    out.reserve(pattern.size());
+    auto next = arguments.begin();
+    for (std::size_t i = 0; i < pattern.size();) {
+        if (pattern[i] != '%') {
+            out.push_back(pattern[i++]);
+            continue;
+        }
+        if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+            out.push_back('%');
+            i += 2;
+            continue;
+        }
+        std::size_t length = ConversionLength(pattern.substr(i));
+        if (length == 0 || next == arguments.end()) {
+            out.push_back(pattern[i++]);
+            continue;
+        }
+        out += next->Text();
+        ++next;
+        i += length;
+    }
+    return out;
+}
+
+std::string FormatString(unsigned id, std::initializer_list<CTextArgument> arguments) {
+    return FormatText(LoadString(id), arguments);
 }
 
 }  // namespace tallyhawk

@@ -1,19 +1,107 @@
-// The program's string table: user-visible texts by resource id.
+// The program's string table: every user-visible text of the program under
+// its resource id, in one place (StringTable.cpp), for the command line and
+// the desktop program alike.
 //
-// Texts are registered once at start-up by the parts that own them
-// (RegisterStrings) and looked up by id. Thread-safe.
+// Ids below 300, from 12001 to 12172 and from 57344 up are the resource
+// numbers the program has always used; 300 to 399 number the texts of its
+// own that had none. Texts are bytes (no character-set conversion) and may
+// hold printf-style conversions ("%s", "%lu"), filled by FormatString.
+//
+// Thread-safe: the built-in table is constant; RegisterStrings takes a lock.
 #pragma once
 
+#include <concepts>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace tallyhawk {
 
+enum StringId : unsigned {
+    // The Update Page dialog's fallback when a failure has no text.
+    IDS_FAILED_TO_DOWNLOAD = 103,
+    // Viewing changes failed with something that is none of the program's exceptions.
+    IDS_UNKNOWN_VIEW_FAILURE = 134,
+    // The page status texts. Their order in the table differs from the
+    // status values: Updating (4) comes before Modified (3).
+    IDS_STATUS_NEW = 135,
+    IDS_STATUS_OUTDATED = 136,
+    IDS_STATUS_CURRENT = 137,
+    IDS_STATUS_UPDATING = 138,
+    IDS_STATUS_MODIFIED = 139,
+    IDS_RETRY_COUNT_EXCEEDED = 59145,
+    IDS_STATUS_DISABLED = 59147,
+    // The last-updated time of a page never downloaded.
+    IDS_NEVER = 59148,
+
+    // 12001-12172: one sentence per download error code, with gaps (see
+    // net/InternetError.h); the id is the code.
+    IDS_INTERNET_ERROR_FIRST = 12001,
+    IDS_INTERNET_ERROR_LAST = 12172,
+
+    // Exceptions and stored data.
+    IDS_NO_ERROR_MESSAGE = 300,
+    IDS_ALLOCATION_FAILED = 301,
+    IDS_OS_ERROR = 302,               // %lu: the code
+    IDS_ARCHIVE_END_OF_FILE = 303,
+    IDS_ARCHIVE_FAILED = 304,
+    IDS_INTERNET_ERROR = 310,         // %lu: a code without a sentence of its own
+    IDS_TEMP_FOLDER_NOT_PRIVATE = 320,  // %s: the folder
+    // The watch loop and the message log.
+    IDS_UNKNOWN_EXCEPTION = 330,
+    IDS_PAGE_TOO_LARGE = 331,
+    IDS_NO_SUCH_PAGE = 332,
+    IDS_ADDRESS_IS_AN_OPTION = 333,   // %s: the address
+    // The check on demand (Update Page) and its progress.
+    IDS_SEH_EXCEPTION = 340,
+    IDS_PLEASE_WAIT = 341,
+    IDS_CANCELING = 342,
+    IDS_RESOLVING = 343,              // %s: the host
+    IDS_RESOLVED = 344,               // %s: the host
+    IDS_CONNECTING = 345,             // %s: the host
+    IDS_CONNECTED = 346,              // %s: the host
+    IDS_DOWNLOADED = 347,             // %lu: the bytes received
+    IDS_CANCELED = 348,
+    IDS_DONE = 349,
+    // The document file.
+    IDS_DOCUMENT_IN_USE = 350,        // %s: the file's path
+};
+
 // The text of `id`, or an empty string when there is none.
 std::string LoadString(unsigned id);
 
-// Adds or replaces texts.
+// The built-in text of `id` as a pointer into the constant table, or null.
+// Allocates nothing, so it serves where memory has run out; texts given to
+// RegisterStrings are not seen here.
+const char* FindBuiltInString(unsigned id) noexcept;
+
+// Adds texts beyond the built-in ones, or replaces them for LoadString
+// (a test's own ids, a translation).
 void RegisterStrings(std::initializer_list<std::pair<unsigned, const char*>> strings);
+
+// One value for a conversion in a text: a string or an integer.
+class CTextArgument {
+public:
+    CTextArgument(std::string_view text) : text(text) {}
+    CTextArgument(const char* text) : text(text ? text : "") {}
+    CTextArgument(const std::string& text) : text(text) {}
+    template <std::integral T>
+    CTextArgument(T value) : text(std::to_string(value)) {}
+    const std::string& Text() const { return text; }
+
+private:
+    std::string text;
+};
+
+// `pattern` with each printf-style conversion ("%s", "%lu", "%d", ...), in
+// order, replaced by the next argument's text; "%%" is one percent sign.
+// Flags and widths are not applied. A conversion with no argument left stays
+// as written, and arguments beyond the conversions are ignored; no argument
+// is ever read as a format, so a text from anywhere is safe here.
+std::string FormatText(std::string_view pattern, std::initializer_list<CTextArgument> arguments);
+
+// FormatText on the text of `id`.
+std::string FormatString(unsigned id, std::initializer_list<CTextArgument> arguments);
 
 }  // namespace tallyhawk

@@ -381,7 +381,7 @@ int RunList(const Args& args) {
             if (parsed.json) {
                 std::printf("%s%s}", i ? ",\n " : "", PageJson(i, page).c_str());
             } else {
-                std::printf("%d\t%s\t%s\t%s\n", i, StatusName(page.GetStatus()), page.GetName().c_str(),
+                std::printf("%d\t%s\t%s\t%s\n", i, StatusName(page.GetStatus()).c_str(), page.GetName().c_str(),
                             page.GetUrl().c_str());
             }
         }
@@ -403,8 +403,9 @@ int RunShow(const Args& args) {
                         SettingsJson(page.GetSettings()).c_str());
             return 0;
         }
-        std::printf("name:      %s\nurl:       %s\nstatus:    %s\nfailures:  %d\n", page.GetName().c_str(),
-                    page.GetUrl().c_str(), StatusName(page.GetStatus()), page.GetFailures());
+        std::printf("name:      %s\nurl:       %s\nstatus:    %s\nupdated:   %s\nfailures:  %d\n",
+                    page.GetName().c_str(), page.GetUrl().c_str(), StatusName(page.GetStatus()).c_str(),
+                    LastUpdatedText(page.GetLastUpdated()).c_str(), page.GetFailures());
         PrintSettings(page.GetSettings());
         return 0;
     });
@@ -569,7 +570,7 @@ public:
         auto [last, fresh] = statuses.try_emplace(page, status);
         if (!fresh && last->second == status) return true;
         last->second = status;
-        std::printf("[%s] %s\n", page->GetName().c_str(), StatusName(status));
+        std::printf("[%s] %s\n", page->GetName().c_str(), StatusName(status).c_str());
         std::fflush(stdout);
         return true;
     }

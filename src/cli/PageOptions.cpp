@@ -211,9 +211,9 @@ std::string NameFromUrl(const std::string& url) {
     return name;
 }
 
-const char* StatusName(std::int32_t status) {
-    static const char* const kNames[] = {"New", "Outdated", "Current", "Modified", "Updating", "Disabled"};
-    return status >= 0 && status <= 5 ? kNames[status] : "Unknown";
+std::string StatusName(std::int32_t status) {
+    std::string text = StatusText(status);
+    return text.empty() ? "Unknown (" + std::to_string(status) + ")" : text;
 }
 
 namespace {

@@ -47,8 +47,8 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
 // the next dot, with a capital first letter; empty when there is none.
 std::string NameFromUrl(const std::string& url);
 
-// Names and values.
-const char* StatusName(std::int32_t status);
+// Names and values. A status is named by its text in the string table.
+std::string StatusName(std::int32_t status);
 // `text` as a JSON string literal. Well-formed UTF-8 is kept; any other byte
 // above 0x7F (a page in another character set) is written as \u00XX, the
 // character of that number, so that the result is always valid JSON.

@@ -52,8 +52,7 @@ void OpenInDefaultBrowser(CSiteServices& services, const std::string& target) {
     // browsers take options that run commands); no address begins so.
     const std::string address = Trimmed(target);
     if (!address.empty() && address[0] == '-') {
-        throw CGenericException("\"" + address +
-                                "\" cannot be opened: an address must not begin with a minus sign.");
+        throw CGenericException(FormatString(IDS_ADDRESS_IS_AN_OPTION, {address}));
     }
     std::string browser = services.GetDefaultBrowser();
     if (!browser.empty()) {

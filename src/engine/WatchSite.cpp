@@ -8,8 +8,10 @@
 
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "diff/ChangeDetector.h"
 #include "engine/LocalTime.h"
+#include "engine/PageSink.h"
 #include "engine/SiteServices.h"
 #include "net/Downloader.h"
 #include "net/InternetError.h"
@@ -21,36 +23,6 @@ namespace tallyhawk {
 namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
-
-// The check's memory sink: grows geometrically (std::string doubles its
-// capacity), and refuses a body over the page's maximum size.
-class CPageSink : public CDownloadSink {
-public:
-    explicit CPageSink(std::size_t limit) : limit(limit) {}
-    // Room for `bytes` (at most the limit) before the first write, so that a
-    // page of known length arrives in one allocation, without copies.
-    void Reserve(std::uint64_t bytes) {
-        if (data.empty()) data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, limit)));
-    }
-    void Truncate() override {
-        data.clear();
-        overLimit = false;
-    }
-    void Write(const char* bytes, std::size_t length) override {
-        if (length > limit - data.size()) {
-            overLimit = true;
-            throw CGenericException(CWatchSite::kPageTooLargeMessage);
-        }
-        data.append(bytes, length);
-    }
-    bool OverLimit() const { return overLimit; }
-    std::string Take() { return std::move(data); }
-
-private:
-    const std::size_t limit;
-    std::string data;
-    bool overLimit = false;
-};
 
 // Sizes the sink from the response's Content-Length, announced with the
 // first chunk and before it is written.
@@ -83,6 +55,23 @@ bool IsDayIn(std::int32_t days, std::int64_t now) {
 }
 
 }  // namespace
+
+std::string StatusText(std::int32_t status) {
+    // By status value; the table's own order puts Updating before Modified.
+    static constexpr StringId kTexts[] = {IDS_STATUS_NEW,      IDS_STATUS_OUTDATED,
+                                          IDS_STATUS_CURRENT,  IDS_STATUS_MODIFIED,
+                                          IDS_STATUS_UPDATING, IDS_STATUS_DISABLED};
+    if (status < New || status > Disabled) return {};
+    return LoadString(kTexts[status]);
+}
+
+std::string LastUpdatedText(std::int64_t seconds) {
+    if (seconds == 0) return LoadString(IDS_NEVER);
+    std::tm local = ToLocal(seconds);
+    char text[256];
+    std::size_t length = std::strftime(text, sizeof text, "%c", &local);
+    return std::string(text, length);
+}
 
 CWatchSite::CWatchSite(CSiteServices* services)
     : services(services ? *services : CSiteServices::Default()) {
@@ -276,7 +265,9 @@ bool CWatchSite::Check(CDownloader& downloader) {
             failures = 0;
         }
         SetStatus(HasChanges() ? Modified : Current);
-        PlayNotificationSound();
+        // The downloader's cancel mark is the stop signal of whoever runs the
+        // check: it must end the sound as it ends the download.
+        PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
         return true;
     }
     if (downloader.IsCanceled()) {
@@ -326,14 +317,14 @@ void CWatchSite::AcceptChanges() {
     SetStatus(Current);
 }
 
-void CWatchSite::PlayNotificationSound() {
+void CWatchSite::PlayNotificationSound(const std::function<bool()>& stopped) {
     std::string file;
     {
         Guard guard(lock);
         if ((settings.GetNotifyFlags() & NotifyPlaySound) == 0 || !IsModified()) return;
         file = settings.GetSoundFile();
     }
-    services.SoundPlayer().Play(file);
+    services.SoundPlayer().Play(file, stopped);
 }
 
 void CWatchSite::KeepTempFiles() {

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -39,6 +40,15 @@ enum SiteStatus : std::int32_t {
     Disabled = 5,  // not checked
 };
 
+// The text shown for a status ("New", "Outdated", "Current", "Modified",
+// "Updating", "Disabled"), from the string table; empty for a value that is
+// no status (a damaged record keeps its status byte as stored).
+std::string StatusText(std::int32_t status);
+
+// A page's last-updated time as shown: "Never" for 0, otherwise the local
+// date and time in the locale's own form ("%c").
+std::string LastUpdatedText(std::int64_t seconds);
+
 // The largest page body a check accepts: a bigger one is a failed download,
 // so that a broken or hostile server cannot exhaust memory.
 inline constexpr std::size_t kMaximumPageSize = std::size_t{256} << 20;
@@ -46,8 +56,6 @@ inline constexpr std::size_t kMaximumPageSize = std::size_t{256} << 20;
 class CWatchSite : public CEventSource {
 public:
     static constexpr std::uint16_t kVersion = 4;
-    static constexpr const char* kPageTooLargeMessage =
-        "The page is larger than 256 MB, the most that can be checked, and was not downloaded.";
 
     // A new page (status New, default settings). Runs the default-browser
     // lookup when the default browser is still unknown. `services` (null: the
@@ -102,10 +110,11 @@ public:
     // (nothing happens) or the download was canceled (status Outdated).
     // Otherwise downloads the page into memory, keeps it (cut at its first
     // zero byte) as latestContent, sets Modified or Current, plays the sound
-    // and returns true. A failed download, or a body over kMaximumPageSize,
+    // (cut off when the downloader is canceled meanwhile) and returns true. A failed download, or a body over kMaximumPageSize,
     // counts a failure, leaves the page Outdated, or Disabled once failures
     // exceed a non-zero retry count, and throws CGenericException or
-    // COsException with the error's message.
+    // COsException with the error's message (IDS_PAGE_TOO_LARGE for a body
+    // over the limit).
     bool Check(CDownloader& downloader);
     // Whether previousContent and latestContent differ in the way the output
     // mode shows; never when previousContent is empty.
@@ -113,8 +122,10 @@ public:
     // latestContent becomes the baseline; status Current.
     void AcceptChanges();
     // Plays the sound file (synchronously) when the sound is switched on and
-    // the page is Modified.
-    void PlayNotificationSound();
+    // the page is Modified. The sound is cut off as soon as `stopped` (when
+    // given) answers true; Check passes its downloader's cancel mark, so a
+    // stop or cancel ends a check that is playing its sound at once.
+    void PlayNotificationSound(const std::function<bool()>& stopped = {});
     // Deletes the change files, newest first; a file that cannot be deleted
     // stays listed for the next call. A file already gone counts as deleted.
     void DeleteTempFiles();

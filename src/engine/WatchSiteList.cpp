@@ -6,6 +6,7 @@
 
 #include "base/Archive.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
@@ -76,9 +77,11 @@ CWatchSiteList::PagePointer CWatchSiteList::PageAt(std::int32_t index) const {
 
 CWatchSite* CWatchSiteList::GetAt(std::int32_t index) const { return PageAt(index).get(); }
 
+std::shared_ptr<CWatchSite> CWatchSiteList::GetShared(std::int32_t index) const { return PageAt(index); }
+
 std::unique_ptr<CWatchSite> CWatchSiteList::GetCopy(std::int32_t index) const {
     PagePointer page = PageAt(index);
-    if (!page) throw CGenericException("There is no page with that number.");
+    if (!page) throw CGenericException::FromResource(IDS_NO_SUCH_PAGE);
     return std::make_unique<CWatchSite>(*page);
 }
 
@@ -121,8 +124,9 @@ void CWatchSiteList::ViewChanges(std::int32_t index) {
         if (log) log->Add(exception, page->GetUrl());
         throw;
     } catch (...) {
-        if (log) log->Add(kUnknownViewFailure, page->GetUrl());
-        throw CGenericException(kUnknownViewFailure);
+        const std::string text = LoadString(IDS_UNKNOWN_VIEW_FAILURE);
+        if (log) log->Add(text, page->GetUrl());
+        throw CGenericException(text);
     }
 }
 
@@ -158,9 +162,11 @@ void CWatchSiteList::StopWatching(bool wait) {
     downloader.Cancel();
     if (!wait || IsCurrentThread()) return;
     if (!Wait(kStopWaitMilliseconds)) {
-        // The thread is inside a check that the cancel cannot cut short (a
-        // notification sound playing to its end). It is never killed: wait
-        // until it has let go of the pages.
+        // Everything a check waits on ends on the cancel: the download, the
+        // notification sound, and the message log, which never waits for its
+        // file. Only work that cannot be cut short (a comparison of two huge
+        // versions) gets here. The thread is never killed: wait until it has
+        // let go of the pages.
         Stop(0);
     }
 }
@@ -191,30 +197,33 @@ std::uint32_t CWatchSiteList::Run() {
     const std::int32_t count = GetCount();
     downloader.Close();
     Notify(WatchingStarted, -1);
+    PagePointer checking;
     try {
         while (!Stopping() && count != 0) {
-            if (CheckPass(count) == 0) Notify(NothingDue, -1);
+            if (CheckPass(count, checking) == 0) Notify(NothingDue, -1);
             if (onePass) break;
             Pause();
         }
     } catch (...) {
-        // Only a failure outside a page's check (a subscriber's own, say)
-        // gets here; it ends watching, visibly.
-        if (log) log->Add(kUnknownException, "");
+        // Only a failure that is none of the program's own (a subscriber's,
+        // say) gets here; it ends watching, visibly, naming the page whose
+        // check it broke (none between checks).
+        if (log) log->Add(LoadString(IDS_UNKNOWN_EXCEPTION), checking ? checking->GetUrl() : std::string());
     }
     Notify(WatchingStopped, -1);
     return 0;
 }
 
-std::int32_t CWatchSiteList::CheckPass(std::int32_t count) {
+std::int32_t CWatchSiteList::CheckPass(std::int32_t count, PagePointer& checking) {
     std::int32_t checked = 0;
     for (std::int32_t i = 0; i < count && !Stopping(); ++i) {
-        PagePointer page = PageAt(i);
-        if (!page || !page->IsEnabled() || (!everyPage && !page->IsDue())) continue;
+        checking = PageAt(i);
+        if (!checking || !checking->IsEnabled() || (!everyPage && !checking->IsDue())) continue;
         ++checked;
-        const CCheckOutcome outcome = CheckPage(i, *page);
+        const CCheckOutcome outcome = CheckPage(i, *checking);
         if (observer) observer(outcome);
     }
+    checking.reset();
     return checked;
 }
 
@@ -223,7 +232,7 @@ CCheckOutcome CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
     outcome.index = index;
     auto fail = [&](std::string error) {
         outcome.failed = true;
-        outcome.error = error.empty() ? kUnknownException : std::move(error);
+        outcome.error = error.empty() ? LoadString(IDS_UNKNOWN_EXCEPTION) : std::move(error);
     };
     try {
         outcome.checked = page.Check(downloader);
@@ -233,7 +242,7 @@ CCheckOutcome CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
         fail(exception.Message());
         if (log) log->Add(exception, url);
         if (!page.IsEnabled()) {
-            if (log) log->Add(kRetryCountExceeded, url);
+            if (log) log->Add(LoadString(IDS_RETRY_COUNT_EXCEEDED), url);
             page.Enable(false);
             Notify(PageDisabled, index);
         }

@@ -95,11 +95,6 @@ public:
     static constexpr std::uint16_t kVersion = 1;
     static constexpr std::uint32_t kPassPauseMilliseconds = 50;
     static constexpr std::uint32_t kStopWaitMilliseconds = 2000;
-    static constexpr const char* kRetryCountExceeded =
-        "The page exceeded the predetermined retry count.  This page will be disabled.";
-    static constexpr const char* kUnknownViewFailure =
-        "An unknown exception has occured.  Please restart the application and try again.";
-    static constexpr const char* kUnknownException = "Unknown Exception";
 
     // `log` receives the failures and must outlive the list. `services` (null:
     // the default ones) are given to the pages the list loads. `timeout` is
@@ -124,7 +119,11 @@ public:
     // The page at `index`, or null when out of range. Valid until the page is
     // removed; use only the page's own (locked) operations on it.
     CWatchSite* GetAt(std::int32_t index) const;
-    // A copy of the page at `index`. Throws CGenericException when out of range.
+    // The page at `index` by shared ownership, or null when out of range: it
+    // stays valid after the page is removed from the list (a check on demand
+    // that runs while the window stays live holds its page this way).
+    std::shared_ptr<CWatchSite> GetShared(std::int32_t index) const;
+    // A copy of the page at `index`. Throws CGenericException(IDS_NO_SUCH_PAGE) when out of range.
     std::unique_ptr<CWatchSite> GetCopy(std::int32_t index) const;
     std::int32_t GetCount() const;
     // -1 when `page` is not in the list.
@@ -136,16 +135,18 @@ public:
 
     // Shows the changes of the page at `index` and accepts them. Out of range:
     // nothing. A CException is logged with the page's address and thrown on;
-    // anything else is logged and thrown as CGenericException(kUnknownViewFailure).
+    // anything else is logged and thrown as CGenericException(IDS_UNKNOWN_VIEW_FAILURE).
     void ViewChanges(std::int32_t index);
 
     CDownloader& GetDownloader() { return downloader; }
 
     // Starts the watch thread; true when it runs (also when it already ran).
     virtual bool StartWatching();
-    // Asks the watch thread to stop and aborts a download in progress. With
-    // `wait`, returns only once the thread has ended (normally within a few
-    // milliseconds; at most as long as the check it is in, a sound included).
+    // Asks the watch thread to stop, aborts a download in progress and cuts
+    // off a notification sound that is playing. With `wait`, returns only
+    // once the thread has ended: within a few milliseconds, since nothing the
+    // thread waits on outlasts the stop (only a comparison that is running
+    // is finished first).
     virtual void StopWatching(bool wait);
     bool IsWatching() const { return IsRunning(); }
 
@@ -186,7 +187,9 @@ private:
     // Starts the thread for the run that `onePass` and `everyPage` describe.
     bool StartRun();
     // One pass over the first `count` pages; returns the number checked.
-    std::int32_t CheckPass(std::int32_t count);
+    // `checking` holds the page in hand while the pass runs, so that a failure
+    // leaving the pass can name it; it is empty after the pass.
+    std::int32_t CheckPass(std::int32_t count, PagePointer& checking);
     CCheckOutcome CheckPage(std::int32_t index, CWatchSite& page);
     // Sleeps up to the pass pause; wakes early on a stop.
     void Pause();

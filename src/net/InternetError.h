@@ -47,9 +47,6 @@ inline constexpr std::uint32_t kErrorInvalidCertificate = 12169;
 inline constexpr std::uint32_t kErrorCertificateRevoked = 12170;
 inline constexpr std::uint32_t kErrorNotInitialized = 12172;
 
-// String resource: the general failure text of the Update Page dialog.
-inline constexpr unsigned IDS_FAILED_TO_DOWNLOAD = 103;
-
 // The program's code for a libcurl result (0 for CURLE_OK). For
 // CURLE_PEER_FAILED_VERIFICATION, `certificateVerifyResult` (the handle's
 // CURLINFO_SSL_VERIFYRESULT, an X.509 verification code) picks the certificate
@@ -57,12 +54,8 @@ inline constexpr unsigned IDS_FAILED_TO_DOWNLOAD = 103;
 // A result with no better match gives 12029.
 std::uint32_t InternetErrorFromCurl(CURLcode result, long certificateVerifyResult = 0);
 
-// Registers the download error texts (string resources 12001-12172 and 103)
-// in the string table. Safe to call more than once and from any thread.
-void RegisterInternetStrings();
-
-// The message of a code in 12001-12174: its string resource, or
-// "Internet error %lu" when the table has none.
+// The message of a code in 12001-12174: its text in the string table, or
+// IDS_INTERNET_ERROR ("Internet error %lu") when the table has none.
 std::string InternetErrorText(std::uint32_t code);
 
 // What every caller of CDownloader::Download does with a failure that was not

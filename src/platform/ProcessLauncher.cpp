@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -102,7 +103,10 @@ void CSpawnLauncher::Launch(const std::vector<std::string>& arguments) {
     launched.push_back(pid);
 }
 
-int CSpawnLauncher::Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) {
+int CSpawnLauncher::Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+                        const StopTest& stopped) {
+    // How often `stopped` is asked while the program runs.
+    constexpr std::chrono::milliseconds kStopSlice{10};
     pid_t pid = Spawn(arguments, true);
     int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     if (pidfd < 0) return WaitBlocking(pid);  // a kernel without pidfds: no limit
@@ -111,7 +115,8 @@ int CSpawnLauncher::Run(const std::vector<std::string>& arguments, std::chrono::
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
+        if (left.count() <= 0 || (stopped && stopped())) break;
+        if (stopped) left = std::min(left, kStopSlice);
         struct pollfd entry = {pidfd, POLLIN, 0};
         int ready = poll(&entry, 1, static_cast<int>(left.count()));
         if (ready > 0) {

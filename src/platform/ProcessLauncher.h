@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 #include <sys/types.h>
 
 namespace tallyhawk {
+
+// Asked again and again while something waits; true: give up waiting now.
+using StopTest = std::function<bool()>;
 
 class IProcessLauncher {
 public:
@@ -24,10 +28,12 @@ public:
     virtual void Launch(const std::vector<std::string>& arguments) = 0;
 
     // Starts arguments[0] as Launch does, with its output discarded, and waits
-    // until it ends; a program still running after `limit` is killed. Returns
-    // its exit status, or -1 when it was killed or ended by a signal. Throws
-    // as Launch does.
-    virtual int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) = 0;
+    // until it ends; a program still running after `limit`, or once `stopped`
+    // (when given) answers true, is killed. `stopped` is asked on the calling
+    // thread every few milliseconds. Returns the exit status, or -1 when the
+    // program was killed or ended by a signal. Throws as Launch does.
+    virtual int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+                    const StopTest& stopped = {}) = 0;
 };
 
 // The real launcher over posix_spawnp. Thread-safe.
@@ -39,7 +45,8 @@ public:
     CSpawnLauncher& operator=(const CSpawnLauncher&) = delete;
 
     void Launch(const std::vector<std::string>& arguments) override;
-    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) override;
+    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+            const StopTest& stopped = {}) override;
 
     // The one instance the program uses.
     static CSpawnLauncher& Instance();

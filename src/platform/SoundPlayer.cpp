@@ -27,17 +27,20 @@ std::string CCommandSoundPlayer::ChimeFile() {
     std::lock_guard<std::mutex> guard(lock);
     if (!chimeFile.empty() && access(chimeFile.c_str(), R_OK) == 0) return chimeFile;
     chimeFile.clear();
+    std::string path;
     try {
-        std::string path = tempDirectory.CreateFile("wav");
+        path = tempDirectory.CreateFile("wav");
         WriteWholeFile(path, std::string(reinterpret_cast<const char*>(kChimeWav), kChimeWavSize));
         chimeFile = path;
     } catch (const CException&) {
-        // No chime file: the sound is silence.
+        // No chime file: the sound is silence. A file that was created but
+        // not filled (a full disk) goes, or every later play would leave one more.
+        if (!path.empty()) unlink(path.c_str());
     }
     return chimeFile;
 }
 
-void CCommandSoundPlayer::Play(const std::string& file) {
+void CCommandSoundPlayer::Play(const std::string& file, const StopTest& stopped) {
     std::string player;
     for (const char* name : kPlayers) {
         player = FindProgramInPath(name);
@@ -51,7 +54,7 @@ void CCommandSoundPlayer::Play(const std::string& file) {
     // as an option.
     if (sound[0] == '-') sound.insert(0, "./");
     try {
-        launcher.Run({player, sound}, kPlayLimit);
+        launcher.Run({player, sound}, kPlayLimit, stopped);
     } catch (const CException&) {
         // A player that cannot be started is silence, like a missing one.
     }

@@ -5,17 +5,20 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ProcessLauncher.h"
+
 namespace tallyhawk {
 
 class CPrivateTempDirectory;
-class IProcessLauncher;
 
 class ISoundPlayer {
 public:
     virtual ~ISoundPlayer() = default;
-    // Plays the wave file and returns when it has finished. Never throws:
-    // a sound that cannot be played is silence.
-    virtual void Play(const std::string& file) = 0;
+    // Plays the wave file and returns when it has finished, or at once when
+    // `stopped` (asked every few milliseconds on the calling thread) answers
+    // true: the sound is then cut off. Never throws: a sound that cannot be
+    // played is silence.
+    virtual void Play(const std::string& file, const StopTest& stopped = {}) = 0;
 };
 
 // Plays through the first audio player found in PATH (kPlayers, in order),
@@ -34,7 +37,7 @@ public:
     CCommandSoundPlayer(const CCommandSoundPlayer&) = delete;
     CCommandSoundPlayer& operator=(const CCommandSoundPlayer&) = delete;
 
-    void Play(const std::string& file) override;
+    void Play(const std::string& file, const StopTest& stopped = {}) override;
 
     static CCommandSoundPlayer& Instance();
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "base/Exception.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
@@ -37,8 +38,7 @@ std::string CPrivateTempDirectory::Prepare() const {
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) throw COsException();
     if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
-        throw CGenericException("The temporary folder " + path +
-                                " is not a private folder of this user.");
+        throw CGenericException(FormatString(IDS_TEMP_FOLDER_NOT_PRIVATE, {path}));
     }
     if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) throw COsException();
     return path + "/";

@@ -1,8 +1,11 @@
 // CTallyhawkDoc: the .wat bytes, all-or-nothing loading, atomic saving with
 // the file lock, the modified flag, emptying while watching, and the check
 // on demand against a real HTTP server on 127.0.0.1.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <algorithm>
@@ -40,7 +43,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 class TallyhawkDocTest : public ::testing::Test {
 protected:
     TallyhawkDocTest() : zone("UTC0"), doc(&appSettings, &fake.services, &fake.clock, 10s) {
-        RegisterInternetStrings();
         appSettings.SetLogFile(fake.scratch / "app.log");
         appSettings.SetLoggingEnabled(false);
         appSettings.SetMaximumLines(7);
@@ -129,7 +131,7 @@ TEST_F(TallyhawkDocTest, LoadingIsAllOrNothingAndMarksNothingModified) {
     EXPECT_THROW(doc.OnOpenDocument(Path("cut.wat")), CArchiveException);
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.GetPathName(), Path("other.wat")) << "the failed file is not taken";
+    EXPECT_EQ(doc.GetPathName(), "") << "neither the failed file nor the previous one is taken";
 
     // A count far beyond the records fails the same way, without a huge allocation.
     std::string huge = bytes;
@@ -137,6 +139,67 @@ TEST_F(TallyhawkDocTest, LoadingIsAllOrNothingAndMarksNothingModified) {
     WriteFile(Path("huge.wat"), huge);
     EXPECT_THROW(doc.OnOpenDocument(Path("huge.wat")), CArchiveException);
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+}
+
+TEST_F(TallyhawkDocTest, OnlyEventsAboutPagesMarkTheDocumentModified) {
+    CWatchSiteList& list = doc.GetPageList();
+    for (std::int32_t code = PageAdded; code <= NothingDue; ++code) {
+        doc.SetModifiedFlag(false);
+        SiteListEvent event{code, &list, code <= PageDisabled ? 0 : -1, 0};
+        list.Announce(&event);
+        EXPECT_EQ(doc.IsModified(), code <= PageDisabled) << "event " << code;
+    }
+}
+
+TEST_F(TallyhawkDocTest, EmptyingClearsTheLogAndListensToTheListAgain) {
+    class CLogRecorder : public CEventSink {
+    public:
+        ~CLogRecorder() override { UnsubscribeAll(); }
+        bool OnLog(CLogEvent* event) {
+            codes.push_back(event->code);
+            return true;
+        }
+        std::vector<std::int32_t> codes;
+    } recorder;
+    CWatchSiteList& list = doc.GetPageList();
+    const std::size_t listeners = list.CountSubscriptions();
+    doc.GetMessageLog().Add("before", "http://a/");
+    doc.GetMessageLog().Subscribe(&recorder, &CLogRecorder::OnLog);
+    for (int i = 0; i < 3; ++i) doc.OnNewDocument();
+    EXPECT_EQ(doc.GetMessageLog().GetCount(), 0);
+    EXPECT_EQ(recorder.codes, (std::vector<std::int32_t>{LogCleared, LogCleared, LogCleared}));
+    EXPECT_EQ(list.CountSubscriptions(), listeners) << "subscribed again, once";
+    EXPECT_FALSE(doc.IsModified());
+    list.Add(MakePage("after", "http://b/"));
+    EXPECT_TRUE(doc.IsModified()) << "the new contents mark the document again";
+}
+
+TEST_F(TallyhawkDocTest, ViewFailureOfNoKnownKindIsLoggedRaisedAndAcceptsNothing) {
+    CWatchSite page = MakePage("p", "http://a/");
+    page.SetPreviousContent("<p>one</p>\n");
+    page.SetLatestContent("<p>two</p>\n");
+    CWatcherSettings settings = page.GetSettings();
+    settings.SetNotifyFlags(NotifyLaunchApplication);
+    settings.SetOutputMode(HighlightedHtml);
+    settings.SetViewer("/odd/viewer");
+    page.SetSettings(settings);
+    page.SetStatus(Modified);
+    doc.GetPageList().Add(page);
+    fake.launcher.BreakFor("/odd/viewer");
+
+    const std::string text = "An unknown exception has occured.  Please restart the application and try again.";
+    try {
+        doc.ViewChanges(0);
+        ADD_FAILURE() << "no exception";
+    } catch (const CGenericException& e) {
+        EXPECT_EQ(e.Message(), text);
+    }
+    ASSERT_EQ(doc.GetMessageLog().GetCount(), 1);
+    EXPECT_EQ(doc.GetMessageLog().GetAt(0)->GetMessage(), text);
+    EXPECT_EQ(doc.GetMessageLog().GetAt(0)->GetSource(), "http://a/");
+    const CWatchSite& kept = *doc.GetPageList().GetAt(0);
+    EXPECT_EQ(kept.GetStatus(), Modified);
+    EXPECT_EQ(kept.GetPreviousContent(), "<p>one</p>\n") << "the baseline is unchanged";
 }
 
 TEST_F(TallyhawkDocTest, ChangeMadeWhileSavingKeepsTheDocumentModified) {
@@ -171,6 +234,81 @@ TEST_F(TallyhawkDocTest, SecondHolderOfTheFileGetsAnInUseError) {
     EXPECT_TRUE(other.HoldsLock());
 }
 
+TEST_F(TallyhawkDocTest, FailedOpenLeavesAnUntitledDocumentThatCannotHarmThePreviousFile) {
+    doc.GetPageList().Add(MakePage("kept", "http://a/"));
+    doc.OnSaveDocument(Path("kept.wat"));
+    doc.LockFile(Path("kept.wat"));
+    const std::string before = ReadFile(Path("kept.wat"));
+    WriteFile(Path("cut.wat"), before.substr(0, 20));
+    doc.GetMessageLog().SetMaximumLines(99);
+
+    EXPECT_THROW(doc.OnOpenDocument(Path("cut.wat")), CArchiveException);
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_FALSE(doc.HoldsLock());
+    EXPECT_EQ(doc.GetMessageLog().GetMaximumLines(), 7) << "a new document takes the log settings";
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    other.LockFile(Path("kept.wat"));  // free for another program now
+    EXPECT_EQ(ReadFile(Path("kept.wat")), before);
+
+    // Opening another file lets go of the lock of the one before.
+    WriteFile(Path("empty.wat"), std::string("\x01\x00\x00\x00\x00\x00", 6));
+    other.OnOpenDocument(Path("empty.wat"));
+    EXPECT_EQ(other.GetPageList().GetCount(), 0);
+    EXPECT_FALSE(other.HoldsLock());
+}
+
+TEST_F(TallyhawkDocTest, SaveAsMovesTheLockAndNeverReplacesAHeldFile) {
+    doc.OnSaveDocument(Path("first.wat"));
+    doc.LockFile(Path("first.wat"));
+    doc.GetPageList().Add(MakePage("a", "http://a/"));
+    doc.OnSaveDocument(Path("second.wat"));
+    EXPECT_EQ(doc.GetPathName(), Path("second.wat"));
+    EXPECT_TRUE(doc.HoldsLock());
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    EXPECT_THROW(other.LockFile(Path("second.wat")), CGenericException) << "the new file is held";
+    other.LockFile(Path("first.wat"));  // and the old one let go
+
+    // Saved as the file the other document holds: refused, nothing changes.
+    const std::string held = ReadFile(Path("first.wat"));
+    doc.SetModifiedFlag(true);
+    try {
+        doc.OnSaveDocument(Path("first.wat"));
+        ADD_FAILURE() << "replaced a file that another program holds";
+    } catch (const CGenericException& e) {
+        EXPECT_NE(e.Message().find("in use"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(ReadFile(Path("first.wat")), held);
+    EXPECT_EQ(doc.GetPathName(), Path("second.wat"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_THROW(other.LockFile(Path("second.wat")), CGenericException) << "the lock stayed";
+}
+
+TEST_F(TallyhawkDocTest, SavingThroughASymbolicLinkKeepsTheLink) {
+    namespace fs = std::filesystem;
+    fs::create_directory(Path("real"));
+    doc.OnSaveDocument(Path("real/pages.wat"));
+    fs::create_symlink("real/pages.wat", Path("pages.wat"));  // relative, as users make them
+    fs::create_symlink("pages.wat", Path("again.wat"));       // and a link to the link
+    doc.LockFile(Path("again.wat"));
+    doc.GetPageList().Add(MakePage("a", "http://a/"));
+    doc.OnSaveDocument(Path("again.wat"));
+
+    EXPECT_TRUE(fs::is_symlink(Path("again.wat")));
+    EXPECT_TRUE(fs::is_symlink(Path("pages.wat")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("real")), fs::directory_iterator()), 1)
+        << "no temporary file left beside the target";
+    CTallyhawkDoc other(&appSettings, &fake.services, &fake.clock);
+    EXPECT_THROW(other.LockFile(Path("real/pages.wat")), CGenericException) << "the lock went along";
+    other.OnOpenDocument(Path("real/pages.wat"));
+    EXPECT_EQ(other.GetPageList().GetCount(), 1) << "the target holds the new page";
+
+    // A link whose target is missing: the save creates the target.
+    fs::create_symlink("real/later.wat", Path("later.wat"));
+    other.OnSaveDocument(Path("later.wat"));
+    EXPECT_TRUE(fs::is_symlink(Path("later.wat")));
+    EXPECT_EQ(ReadFile(Path("real/later.wat")), ReadFile(Path("real/pages.wat")));
+}
+
 TEST_F(TallyhawkDocTest, EmptyingWhileWatchingStopsTheThreadFirst) {
     CPageServer server;
     doc.GetPageList().Add(MakePage("slow", server.Url("/trickle")));
@@ -183,6 +321,43 @@ TEST_F(TallyhawkDocTest, EmptyingWhileWatchingStopsTheThreadFirst) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
     EXPECT_FALSE(doc.GetPageList().IsWatching());
     EXPECT_EQ(doc.GetPageList().GetCount(), 0);
+}
+
+// Closing stops watching with the wait: it must not outlast the stop however
+// long the page's sound is, nor wait for a log file another process holds.
+TEST_F(TallyhawkDocTest, StopWithTheWaitEndsASoundAndIgnoresALockedLogFile) {
+    CPageServer server;
+    server.SetContent("<p>new</p>\n");
+    CMessageLog& log = doc.GetMessageLog();
+    log.SetLogToFile(true);
+    WriteFile(log.GetLogFile(), "");
+    // flock locks belong to the open file: a second one stands for the other process.
+    int holder = ::open(log.GetLogFile().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    CWatchSite failing = MakePage("down", "http://127.0.0.1:1/page");
+    CWatcherSettings settings = failing.GetSettings();
+    settings.SetRetryCount(0);  // fails, and is logged, on every pass
+    failing.SetSettings(settings);
+    doc.GetPageList().Add(failing);
+    CWatchSite changed = MakePage("up", server.Url("/page"));
+    changed.SetPreviousContent("<p>old</p>\n");  // plays its sound (on by default)
+    doc.GetPageList().Add(changed);
+    fake.sound.length = 20s;
+
+    ASSERT_TRUE(doc.StartWatching());
+    const bool playing = fake.sound.WaitForPlays(1, 10s);
+    if (!playing) ::close(holder);  // the thread is stuck on the log file: let it go
+    ASSERT_TRUE(playing) << "the watch thread waited for the locked log file";
+    const auto start = std::chrono::steady_clock::now();
+    doc.GetPageList().StopWatching(true);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ::close(holder);
+    EXPECT_LT(took, 1500ms);
+    EXPECT_FALSE(doc.GetPageList().IsWatching());
+    EXPECT_GE(log.GetCount(), 1) << "the failure reached the log in memory";
+    EXPECT_EQ(ReadFile(log.GetLogFile()), "") << "and missed the locked file";
 }
 
 TEST_F(TallyhawkDocTest, CheckOnDemandReportsProgressAndMarksTheDocument) {
@@ -214,6 +389,13 @@ TEST_F(TallyhawkDocTest, CheckOnDemandReportsProgressAndMarksTheDocument) {
     EXPECT_EQ(doc.UpdatePage(*canceled), IDCANCEL);
     EXPECT_EQ(doc.GetPageList().GetAt(0)->GetStatus(), Outdated);
     EXPECT_EQ(doc.MakePageCheck(5), nullptr);
+
+    // The page goes from the document while its check is pending (the check
+    // on demand runs while the window stays live): the check keeps it.
+    auto orphan = doc.MakePageCheck(0);
+    doc.OnNewDocument();
+    EXPECT_EQ(doc.UpdatePage(*orphan), IDOK);
+    EXPECT_EQ(orphan->GetStatus(), "Done");
 }
 
 }  // namespace

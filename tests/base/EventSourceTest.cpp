@@ -190,7 +190,11 @@ TEST(EventSourceThreadTest, ConcurrentAnnounceAndSubscriptionChanges) {
     std::atomic<bool> done{false};
     std::thread announcer([&] {
         int value = 0;
-        while (!done.load()) source.Announce(&value);
+        // At least once: on a busy machine the churners may be done before
+        // this thread first runs.
+        do {
+            source.Announce(&value);
+        } while (!done.load());
     });
     std::vector<std::thread> churners;
     for (int t = 0; t < 2; ++t) {

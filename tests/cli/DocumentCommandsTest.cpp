@@ -56,6 +56,8 @@ TEST_F(DocumentCommandsTest, PageGoesFromNewThroughModifiedToCurrent) {
                            "--output", "added-text", "--password", "pw"});
     ASSERT_EQ(added.status, 0) << last;
     EXPECT_EQ(added.out, "0\n");
+    CliResult fresh = Cli({"show", file, "0"});
+    EXPECT_NE(fresh.out.find("status:    New\nupdated:   Never\n"), std::string::npos) << fresh.out;
 
     CliResult update = Cli({"update", file, "0"});
     ASSERT_EQ(update.status, 0) << update.err;

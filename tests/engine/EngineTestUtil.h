@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -64,9 +66,13 @@ public:
         for (const std::string& program : failing) {
             if (!arguments.empty() && arguments[0] == program) throw COsException(2);
         }
+        for (const std::string& program : breaking) {
+            if (!arguments.empty() && arguments[0] == program) throw std::runtime_error("broke");
+        }
         launched.push_back(arguments);
     }
-    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds) override {
+    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds,
+            const StopTest&) override {
         std::lock_guard<std::mutex> guard(lock);
         run.push_back(arguments);
         return 0;
@@ -80,23 +86,43 @@ public:
         std::lock_guard<std::mutex> guard(lock);
         return launched;
     }
+    // Launch throws a failure that is none of the program's exceptions.
+    void BreakFor(const std::string& program) {
+        std::lock_guard<std::mutex> guard(lock);
+        breaking.push_back(program);
+    }
     std::mutex lock;
     std::vector<std::string> failing;
+    std::vector<std::string> breaking;
     std::vector<std::vector<std::string>> launched;
     std::vector<std::vector<std::string>> run;
 };
 
+// Records the sounds played. Each lasts `length` (0: none), unless the
+// player is told to stop; a long one stands for a stuck audio system.
 class CRecordingSoundPlayer : public ISoundPlayer {
 public:
-    void Play(const std::string& file) override {
-        std::lock_guard<std::mutex> guard(lock);
+    void Play(const std::string& file, const StopTest& stopped) override {
+        std::unique_lock<std::mutex> guard(lock);
         played.push_back(file);
+        started.notify_all();
+        const auto end = std::chrono::steady_clock::now() + length;
+        while (std::chrono::steady_clock::now() < end && !(stopped && stopped())) {
+            started.wait_for(guard, std::chrono::milliseconds(2));
+        }
     }
     std::size_t Count() {
         std::lock_guard<std::mutex> guard(lock);
         return played.size();
     }
+    // Waits (bounded) until `count` sounds have started.
+    bool WaitForPlays(std::size_t count, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> guard(lock);
+        return started.wait_for(guard, limit, [&] { return played.size() >= count; });
+    }
+    std::chrono::milliseconds length{0};
     std::mutex lock;
+    std::condition_variable started;
     std::vector<std::string> played;
 };
 

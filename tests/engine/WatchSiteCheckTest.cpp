@@ -6,6 +6,7 @@
 #include "base/Exception.h"
 #include "engine/EngineTestUtil.h"
 #include "engine/PageServer.h"
+#include "engine/PageSink.h"
 #include "engine/WatchSite.h"
 #include "net/Downloader.h"
 #include "net/InternetError.h"
@@ -36,7 +37,6 @@ private:
 class WatchSiteCheckTest : public ::testing::Test {
 protected:
     WatchSiteCheckTest() : downloader(10s), site(&fake.services) {
-        RegisterInternetStrings();
         site.SetUrl(server.Url("/page"));
     }
 
@@ -194,11 +194,33 @@ TEST_F(WatchSiteCheckTest, BodyOverTheLimitIsAFailedDownload) {
         page.Check(downloader);
         ADD_FAILURE() << "no exception";
     } catch (const CException& e) {
-        EXPECT_EQ(e.Message(), CWatchSite::kPageTooLargeMessage);
+        EXPECT_EQ(e.Message(), "The page is larger than 256 MB, the most that can be checked, and was not downloaded.");
     }
     EXPECT_EQ(page.GetStatus(), Outdated);
     EXPECT_EQ(page.GetFailures(), 1);
     EXPECT_EQ(page.GetLatestContent(), "kept");
+}
+
+TEST(PageSinkTest, AnnouncedLengthTakesAModestAmountAndTheBodyGrowsAsItArrives) {
+    // A server that claims the whole page limit and sends a few bytes.
+    CPageSink lied(kMaximumPageSize);
+    lied.Reserve(kMaximumPageSize);
+    EXPECT_LE(lied.Reserved(), CPageSink::kReserveLimit + 64);
+    lied.Write("<p>", 3);
+    EXPECT_EQ(lied.Take(), "<p>");
+
+    // A page of a known, modest length still arrives in one allocation.
+    CPageSink known(kMaximumPageSize);
+    known.Reserve(100000);
+    EXPECT_GE(known.Reserved(), 100000u);
+
+    // A page past the reserve grows to its full size.
+    CPageSink large(kMaximumPageSize);
+    large.Reserve(kMaximumPageSize);
+    const std::string chunk(64 << 10, 'x');
+    const std::size_t total = CPageSink::kReserveLimit + (1 << 20);
+    for (std::size_t n = 0; n < total; n += chunk.size()) large.Write(chunk.data(), chunk.size());
+    EXPECT_EQ(large.Take().size(), total);
 }
 
 }  // namespace

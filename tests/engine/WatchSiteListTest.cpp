@@ -91,7 +91,6 @@ private:
 class WatchSiteListTest : public ::testing::Test {
 protected:
     WatchSiteListTest() : list(&log, &fake.services, 10s), recorder(list) {
-        RegisterInternetStrings();
         fake.clock.Set(1700000000);
     }
     ~WatchSiteListTest() override { list.StopWatching(true); }
@@ -306,6 +305,24 @@ TEST_F(WatchSiteListTest, ViewingWhileTheWatchThreadAnnouncesDoesNotDeadlock) {
     viewing.get();
     list.StopWatching(true);
     EXPECT_FALSE(list.IsWatching());
+}
+
+TEST_F(WatchSiteListTest, FailureOfNoKnownKindEndsWatchingNamingThePage) {
+    class CThrowingSink : public CEventSink {
+    public:
+        ~CThrowingSink() override { UnsubscribeAll(); }
+        bool OnEvent(SiteListEvent* event) {
+            if (event->code == PageChanged) throw 42;  // not one of the program's exceptions
+            return true;
+        }
+    } throwing;
+    list.Add(MakePage(server.Url("/page"), "broken"));
+    list.Subscribe(&throwing, &CThrowingSink::OnEvent);
+    ASSERT_TRUE(list.StartWatching());
+    ASSERT_TRUE(recorder.WaitFor(WatchingStopped)) << "the frame still learns that watching ended";
+    EXPECT_TRUE(list.Wait(2000));
+    using Entry = std::pair<std::string, std::string>;
+    EXPECT_EQ(log.Entries(), (std::vector<Entry>{{"Unknown Exception", server.Url("/page")}}));
 }
 
 TEST_F(WatchSiteListTest, ViewFailureIsLoggedAndPassedOn) {

@@ -164,6 +164,18 @@ TEST_F(WatchSiteTest, EnableAndDisable) {
     EXPECT_EQ(site.GetStatus(), Current);
 }
 
+TEST_F(WatchSiteTest, StatusAndLastUpdatedTexts) {
+    // By value: 3 is Modified and 4 Updating, although the table lists them the other way.
+    const char* expected[] = {"New", "Outdated", "Current", "Modified", "Updating", "Disabled"};
+    for (std::int32_t status = New; status <= Disabled; ++status) {
+        EXPECT_EQ(StatusText(status), expected[status]) << status;
+    }
+    EXPECT_EQ(StatusText(6), "") << "a stored status byte that is no status";
+    EXPECT_EQ(StatusText(-1), "");
+    EXPECT_EQ(LastUpdatedText(0), "Never");
+    EXPECT_NE(LastUpdatedText(1700000000).find("2023"), std::string::npos) << LastUpdatedText(1700000000);
+}
+
 TEST_F(WatchSiteTest, HasChangesPerOutputMode) {
     site.SetPreviousContent("<p>one</p>\n<p>two</p>\n");
     site.SetLatestContent("<p>one</p>\n<p>two</p>\n<p>three</p>\n");  // an addition only

@@ -1,8 +1,13 @@
 #include "platform/SoundPlayer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
+
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/PlatformTestUtil.h"
@@ -12,6 +17,7 @@
 namespace tallyhawk {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::CScopedEnv;
 using testing::CScratchFolder;
 using testing::ReadFile;
@@ -20,7 +26,8 @@ using testing::WriteScript;
 class CRecordingLauncher : public IProcessLauncher {
 public:
     void Launch(const std::vector<std::string>& arguments) override { launched.push_back(arguments); }
-    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) override {
+    int Run(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+            const StopTest&) override {
         run.push_back(arguments);
         lastLimit = limit;
         return 0;
@@ -65,6 +72,28 @@ TEST_F(SoundPlayerTest, MissingFilePlaysTheChime) {
     EXPECT_EQ(ReadFile(chime), std::string(reinterpret_cast<const char*>(kChimeWav), kChimeWavSize));
 }
 
+TEST_F(SoundPlayerTest, ChimeThatCannotBeWrittenLeavesNoFile) {
+    WriteScript(scratch / "bin/aplay", "exit 0");
+    const std::string folder = temp.Prepare();
+    {
+        // A file size limit stands for a full disk: the chime's file can be
+        // created but not written.
+        struct rlimit previous {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        struct rlimit small = previous;
+        small.rlim_cur = 16;
+        void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        CCommandSoundPlayer player(launcher, temp);
+        player.Play("ringin.wav");
+        player.Play("ringin.wav");
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, oldHandler);
+    }
+    EXPECT_TRUE(launcher.run.empty()) << "no chime: silence";
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "no half-written chime left behind";
+}
+
 TEST_F(SoundPlayerTest, FileNameIsNeverTakenForAnOption) {
     WriteScript(scratch / "bin/aplay", "exit 0");
     char* previous = getcwd(nullptr, 0);
@@ -92,6 +121,20 @@ TEST_F(SoundPlayerTest, RealPlayerRunsToCompletion) {
     testing::WriteFile(scratch / "a b.wav", "RIFF");
     player.Play(scratch / "a b.wav");
     EXPECT_EQ(ReadFile(log), scratch / "a b.wav" + "\n");
+}
+
+TEST_F(SoundPlayerTest, StopCutsOffALongSound) {
+    // PATH holds only the fake player: sleep is named by its path.
+    WriteScript(scratch / "bin/aplay", "echo playing > " + scratch / "started" + "; exec /bin/sleep 30");
+    testing::WriteFile(scratch / "long.wav", "RIFF");
+    CSpawnLauncher real;
+    CCommandSoundPlayer player(real, temp);
+    const auto start = std::chrono::steady_clock::now();
+    player.Play(scratch / "long.wav", [&] { return std::chrono::steady_clock::now() - start > 300ms; });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ReadFile(scratch / "started"), "playing\n");
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 5s);
 }
 
 TEST(ChimeTest, ChimeIsAWellFormedWave) {

@@ -1,0 +1,56 @@
+// CPageSink: where a check's download goes: the body in memory, refused
+// once it grows past the page's maximum size. Used on the checking thread.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "base/Exception.h"
+#include "base/StringTable.h"
+#include "net/Downloader.h"
+
+namespace tallyhawk {
+
+class CPageSink : public CDownloadSink {
+public:
+    // The most memory taken on the word of the server's Content-Length
+    // before the bytes arrive: a lying server must not make every check
+    // allocate the whole page limit. Larger pages grow as they arrive.
+    static constexpr std::size_t kReserveLimit = std::size_t{4} << 20;
+
+    explicit CPageSink(std::size_t limit) : limit(limit) {}
+
+    // Room for an announced body of `bytes` before the first write, up to
+    // kReserveLimit (and the limit), so that a page of known length up to
+    // that size arrives in one allocation, without copies.
+    void Reserve(std::uint64_t bytes) {
+        const std::size_t bound = std::min(limit, kReserveLimit);
+        if (data.empty()) data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, bound)));
+    }
+    void Truncate() override {
+        data.clear();
+        overLimit = false;
+    }
+    // Throws CGenericException(IDS_PAGE_TOO_LARGE) for a byte past the limit;
+    // the body grows geometrically (std::string doubles its capacity).
+    void Write(const char* bytes, std::size_t length) override {
+        if (length > limit - data.size()) {
+            overLimit = true;
+            throw CGenericException::FromResource(IDS_PAGE_TOO_LARGE);
+        }
+        data.append(bytes, length);
+    }
+    bool OverLimit() const { return overLimit; }
+    // The memory taken for the body so far, in bytes.
+    std::size_t Reserved() const { return data.capacity(); }
+    std::string Take() { return std::move(data); }
+
+private:
+    const std::size_t limit;
+    std::string data;
+    bool overLimit = false;
+};
+
+}  // namespace tallyhawk
