@@ -1,0 +1,105 @@
+#include "ui/MessageLogBar.h"
+
+#include <wx/gauge.h>
+#include <wx/listbox.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/timer.h>
+
+#include "app/MessageLog.h"
+#include "base/StringTable.h"
+#include "ui/UiStrings.h"
+
+namespace tallyhawk {
+
+CMessageLogBar::CMessageLogBar(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
+    status = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(LoadString(IDS_READY)),
+                              wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE);
+    indicator = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, FromDIP(wxSize(100, 14)));
+    list = new wxListBox(this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(-1, 80)), 0,
+                         nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
+    list->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    pulse = new wxTimer(this);
+    Bind(wxEVT_TIMER, &CMessageLogBar::OnPulse, this, pulse->GetId());
+
+    auto* top = new wxBoxSizer(wxHORIZONTAL);
+    top->Add(status, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(4));
+    top->Add(indicator, 0, wxALIGN_CENTER_VERTICAL);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(top, 0, wxEXPAND | wxALL, FromDIP(3));
+    sizer->Add(list, 1, wxEXPAND);
+    SetSizer(sizer);
+}
+
+CMessageLogBar::~CMessageLogBar() {
+    // No announcement may reach the bar while its members go.
+    UnsubscribeAll();
+    pulse->Stop();
+}
+
+void CMessageLogBar::Attach(CMessageLog* newLog) {
+    if (log) log->Unsubscribe(static_cast<CEventSink*>(this));
+    log = newLog;
+    if (log) log->Subscribe(this, &CMessageLogBar::OnLogEvent);
+    Fill();
+}
+
+bool CMessageLogBar::OnLogEvent(CLogEvent* event) {
+    // The adding thread: post and return.
+    CallAfter(&CMessageLogBar::OnLogNotify, static_cast<int>(event->code),
+              static_cast<int>(event->index));
+    return true;
+}
+
+void CMessageLogBar::OnLogNotify(int code, int index) {
+    if (!log) return;
+    if (code == LogCleared) {
+        list->Clear();
+        return;
+    }
+    if (code != LogEntryAdded) return;
+    const std::optional<CLogEntry> entry = log->GetAt(index);
+    if (!entry) return;
+    list->Append(wxString::FromUTF8(entry->BarLine()));
+    const int count = log->GetCount();
+    while (static_cast<int>(list->GetCount()) > count && list->GetCount() > 0) list->Delete(0);
+    if (list->GetCount() > 0) list->SetSelection(static_cast<int>(list->GetCount()) - 1);
+}
+
+void CMessageLogBar::Fill() {
+    list->Clear();
+    if (!log) return;
+    wxArrayString lines;
+    for (std::int32_t i = 0; i < log->GetCount(); ++i) {
+        if (auto entry = log->GetAt(i)) lines.Add(wxString::FromUTF8(entry->BarLine()));
+    }
+    if (!lines.empty()) list->Append(lines);
+}
+
+void CMessageLogBar::SetStatusText(const std::string& text) {
+    const wxString label = wxString::FromUTF8(text);
+    if (status->GetLabel() != label) status->SetLabel(label);
+}
+
+std::string CMessageLogBar::GetStatusText() const { return status->GetLabel().utf8_string(); }
+
+void CMessageLogBar::SetActive(bool value) {
+    if (active == value) return;
+    active = value;
+    indicator->SetValue(0);
+    if (active) {
+        pulse->Start(12);
+    } else {
+        pulse->Stop();
+    }
+}
+
+bool CMessageLogBar::IsActive() const { return active; }
+
+void CMessageLogBar::OnPulse(wxTimerEvent&) {
+    // No drawing for a window nobody sees.
+    if (active && IsShownOnScreen()) indicator->Pulse();
+}
+
+}  // namespace tallyhawk
