@@ -1,6 +1,8 @@
 // The desktop program's command ids. The numbers are the program's own (the
-// Windows build uses the same), so none may fall into the toolkit's range of
-// stock ids.
+// Windows build uses the same, as unsigned 16-bit ids). The toolkit takes
+// menu and tool ids below 0x7FFF only, so windows carry ToolkitId(id), the
+// id less 0x8000, and handlers turn it back with CommandId; no command's
+// toolkit id may fall into the toolkit's range of stock ids.
 #pragma once
 
 #include <wx/defs.h>
@@ -53,8 +55,15 @@ inline constexpr int ID_TRAY_PAGE_FIRST = 65436;
 
 inline constexpr int kRecentFileCount = 4;
 
+inline constexpr int kToolkitIdOffset = 0x8000;
+constexpr int ToolkitId(int command) { return command - kToolkitIdOffset; }
+constexpr int CommandId(int toolkit) { return toolkit + kToolkitIdOffset; }
+
 namespace detail {
-constexpr bool OutsideToolkitIds(int id) { return id < wxID_LOWEST || id > wxID_HIGHEST; }
+constexpr bool OutsideToolkitIds(int id) {
+    const int toolkit = ToolkitId(id);
+    return toolkit > 0 && toolkit < 0x7FFF && (toolkit < wxID_LOWEST || toolkit > wxID_HIGHEST);
+}
 constexpr bool AllOutsideToolkitIds(std::initializer_list<int> ids) {
     for (int id : ids) {
         if (!OutsideToolkitIds(id)) return false;

@@ -143,10 +143,10 @@ void CMainFrame::BuildMenus() {
                 menu->AppendSeparator();
             } else if (id == ID_FILE_MRU_FILE1) {
                 fileMenu = menu;  // the recent files go here
-                menu->Append(id, "Recent File");
+                menu->Append(ToolkitId(id), "Recent File");
             } else if (const CCommandInfo* command = FindCommand(id)) {
                 const bool check = id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR;
-                menu->Append(id, wxString::FromUTF8(command->menuText),
+                menu->Append(ToolkitId(id), wxString::FromUTF8(command->menuText),
                              wxString::FromUTF8(CommandPrompt(id)),
                              check ? wxITEM_CHECK : wxITEM_NORMAL);
             }
@@ -160,19 +160,19 @@ void CMainFrame::BuildMenus() {
 void CMainFrame::RebuildRecentMenu() {
     if (!fileMenu) return;
     size_t position = 0;
-    fileMenu->FindChildItem(ID_FILE_MRU_FILE1, &position);
+    fileMenu->FindChildItem(ToolkitId(ID_FILE_MRU_FILE1), &position);
     for (int id = ID_FILE_MRU_FILE1; id <= kLastRecentId; ++id) {
-        if (fileMenu->FindChildItem(id)) fileMenu->Destroy(id);
+        if (fileMenu->FindChildItem(ToolkitId(id))) fileMenu->Destroy(ToolkitId(id));
     }
     const auto& items = recent.Items();
     if (items.empty()) {
-        fileMenu->Insert(position, ID_FILE_MRU_FILE1, "Recent File");
+        fileMenu->Insert(position, ToolkitId(ID_FILE_MRU_FILE1), "Recent File");
         return;
     }
     for (size_t i = 0; i < items.size(); ++i) {
         wxString label = wxString::FromUTF8(items[i]);
         label.Replace("&", "&&");
-        fileMenu->Insert(position + i, ID_FILE_MRU_FILE1 + static_cast<int>(i),
+        fileMenu->Insert(position + i, ToolkitId(ID_FILE_MRU_FILE1 + static_cast<int>(i)),
                          wxString::Format("&%zu %s", i + 1, label),
                          wxString::FromUTF8(CommandPrompt(ID_FILE_MRU_FILE1)));
     }
@@ -187,8 +187,8 @@ void CMainFrame::BuildToolbar() {
         }
         const CCommandInfo* command = FindCommand(id);
         const wxString tooltip = wxString::FromUTF8(CommandTooltip(id));
-        toolbar->AddTool(id, tooltip, ToolbarArt(command->image), tooltip);
-        toolbar->SetToolLongHelp(id, wxString::FromUTF8(CommandPrompt(id)));
+        toolbar->AddTool(ToolkitId(id), tooltip, ToolbarArt(command->image), tooltip);
+        toolbar->SetToolLongHelp(ToolkitId(id), wxString::FromUTF8(CommandPrompt(id)));
     }
     toolbar->Realize();
 }
@@ -198,7 +198,7 @@ void CMainFrame::BuildAccelerators() {
     for (const CCommandInfo& command : Commands()) {
         for (const CAccelerator& accelerator : command.accelerators) {
             if (accelerator.key != 0)
-                entries.emplace_back(accelerator.flags, accelerator.key, command.id);
+                entries.emplace_back(accelerator.flags, accelerator.key, ToolkitId(command.id));
         }
     }
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(entries.size()), entries.data()));
@@ -206,18 +206,20 @@ void CMainFrame::BuildAccelerators() {
 
 void CMainFrame::BindCommands() {
     for (const CCommandInfo& command : Commands()) {
-        Bind(wxEVT_MENU, &CMainFrame::OnCommand, this, command.id);
-        Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this, command.id);
+        Bind(wxEVT_MENU, &CMainFrame::OnCommand, this, ToolkitId(command.id));
+        Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this, ToolkitId(command.id));
     }
-    Bind(wxEVT_MENU, &CMainFrame::OnCommand, this, ID_FILE_MRU_FILE1, kLastRecentId);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this, ID_FILE_MRU_FILE1, kLastRecentId);
+    Bind(wxEVT_MENU, &CMainFrame::OnCommand, this, ToolkitId(ID_FILE_MRU_FILE1),
+         ToolkitId(kLastRecentId));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this, ToolkitId(ID_FILE_MRU_FILE1),
+         ToolkitId(kLastRecentId));
 }
 
 // ---- the filter and the commands ----
 
 bool CMainFrame::TryBefore(wxEvent& event) {
     const wxEventType type = event.GetEventType();
-    const int id = event.GetId();
+    const int id = CommandId(event.GetId());
     if ((type == wxEVT_MENU || type == wxEVT_UPDATE_UI) && (FindCommand(id) || IsRecentId(id)) &&
         !filter.IsAllowed(id, watching)) {
         // Not routed: the item greys out and the command is ignored.
@@ -234,7 +236,7 @@ bool CMainFrame::IsCommandEnabled(int id) {
 }
 
 void CMainFrame::RunCommand(int id) {
-    wxCommandEvent event(wxEVT_MENU, id);
+    wxCommandEvent event(wxEVT_MENU, ToolkitId(id));
     event.SetEventObject(this);
     ProcessWindowEvent(event);
 }
@@ -279,14 +281,14 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
 }
 
 void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
+    const int id = CommandId(event.GetId());
     bool checked = false;
-    event.Enable(UpdateRule(event.GetId(), checked));
-    if (event.GetId() == ID_VIEW_TOOLBAR || event.GetId() == ID_VIEW_STATUS_BAR)
-        event.Check(checked);
+    event.Enable(UpdateRule(id, checked));
+    if (id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR) event.Check(checked);
 }
 
 void CMainFrame::OnCommand(wxCommandEvent& event) {
-    const int id = event.GetId();
+    const int id = CommandId(event.GetId());
     bool checked = false;
     if (!UpdateRule(id, checked)) return;  // e.g. an accelerator of a greyed command
     switch (id) {

@@ -235,7 +235,7 @@ void CTallyhawkView::OnContextMenu(wxContextMenuEvent& event) {
         if (id == 0) {
             menu.AppendSeparator();
         } else if (const CCommandInfo* command = FindCommand(id)) {
-            menu.Append(id, wxString::FromUTF8(command->menuText),
+            menu.Append(ToolkitId(id), wxString::FromUTF8(command->menuText),
                         wxString::FromUTF8(CommandPrompt(id)));
         }
     }

@@ -44,16 +44,13 @@ std::unique_ptr<wxMenu> CTrayIcon::BuildMenu() {
             menu->AppendSeparator();
             continue;
         }
-        int id = item.id;
-        if (item.page >= 0) {
-            if (id < 0) id = wxWindow::NewControlId();
-            pageIds[id] = item.page;
-        }
+        int id = item.id < 0 ? wxWindow::NewControlId() : ToolkitId(item.id);
+        if (item.page >= 0) pageIds[id] = item.page;
         menu->Append(id, wxString::FromUTF8(item.text));
     }
-    menu->Enable(ID_TRAY_MINIMIZE, frame.IsShown());
-    menu->Enable(ID_WATCH_STOP, frame.IsWatching());
-    menu->Enable(ID_WATCH_START, !frame.IsWatching());
+    menu->Enable(ToolkitId(ID_TRAY_MINIMIZE), frame.IsShown());
+    menu->Enable(ToolkitId(ID_WATCH_STOP), frame.IsWatching());
+    menu->Enable(ToolkitId(ID_WATCH_START), !frame.IsWatching());
     return menu;
 }
 
@@ -73,7 +70,7 @@ void CTrayIcon::OnLeftDoubleClick(wxTaskBarIconEvent&) { frame.ShowWindow(!frame
 
 void CTrayIcon::OnMenu(wxCommandEvent& event) {
     const int id = event.GetId();
-    frame.OnTrayCommand(id, PageForId(id));
+    frame.OnTrayCommand(id < 0 ? 0 : CommandId(id), PageForId(id));
 }
 
 }  // namespace tallyhawk

@@ -27,7 +27,7 @@ public:
 
     // The menu as it would open now, with its items' states set.
     std::unique_ptr<wxMenu> BuildMenu();
-    // The page a menu id stands for in the menu built last, or -1.
+    // The page a menu item's toolkit id stands for in the menu built last, or -1.
     std::int32_t PageForId(int id) const;
 
 protected:
@@ -43,7 +43,7 @@ private:
     CMainFrame& frame;
     bool alertShown = false;
     bool iconSet = false;
-    std::map<int, std::int32_t> pageIds;  // of the menu built last
+    std::map<int, std::int32_t> pageIds;  // toolkit id -> page, of the menu built last
 };
 
 }  // namespace tallyhawk
