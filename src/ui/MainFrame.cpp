@@ -572,6 +572,7 @@ bool CMainFrame::HasErrors() const {
 }
 
 void CMainFrame::ViewPageChanges(std::int32_t index) {
+    if (CWatchSite* page = doc.GetPageList().GetAt(index)) notified.erase(page);
     try {
         doc.ViewChanges(index);
     } catch (const CException& error) {
@@ -670,10 +671,14 @@ void CMainFrame::OnPageChangedPosted(int index) { NotifyIfChanged(index); }
 void CMainFrame::NotifyIfChanged(std::int32_t index) {
     CWatchSite* page = doc.GetPageList().GetAt(index);
     if (!page) return;
-    if (!page->IsModified()) {
+    const std::int32_t status = page->GetStatus();
+    if (status == Current || status == SiteStatus::New) {
+        // Viewed, or nothing changed: the next change is a new one.
         notified.erase(page);
         return;
     }
+    // Updating, Outdated and Disabled keep a change that was not viewed.
+    if (status != Modified) return;
     if (!notified.insert(page).second) return;  // this change was announced
     if (IsShown() && IsActive()) return;        // the user is looking at it
     const std::string text = FormatString(IDS_PAGE_HAS_CHANGED, {page->GetName()});

@@ -42,39 +42,43 @@ void CMessageLogBar::Attach(CMessageLog* newLog) {
     if (log) log->Unsubscribe(static_cast<CEventSink*>(this));
     log = newLog;
     if (log) log->Subscribe(this, &CMessageLogBar::OnLogEvent);
-    Fill();
+    list->Clear();
+    Sync();
 }
 
-bool CMessageLogBar::OnLogEvent(CLogEvent* event) {
-    // The adding thread: post and return.
-    CallAfter(&CMessageLogBar::OnLogNotify, static_cast<int>(event->code),
-              static_cast<int>(event->index));
+bool CMessageLogBar::OnLogEvent(CLogEvent*) {
+    // The adding thread: post once and return.
+    if (!syncPosted.exchange(true)) CallAfter(&CMessageLogBar::Sync);
     return true;
 }
 
-void CMessageLogBar::OnLogNotify(int code, int index) {
-    if (!log) return;
-    if (code == LogCleared) {
-        list->Clear();
-        return;
+void CMessageLogBar::Sync() {
+    syncPosted = false;
+    std::vector<wxString> lines;
+    if (log) {
+        const std::int32_t count = log->GetCount();
+        lines.reserve(static_cast<std::size_t>(count));
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (auto entry = log->GetAt(i)) lines.push_back(wxString::FromUTF8(entry->BarLine()));
+        }
     }
-    if (code != LogEntryAdded) return;
-    const std::optional<CLogEntry> entry = log->GetAt(index);
-    if (!entry) return;
-    list->Append(wxString::FromUTF8(entry->BarLine()));
-    const int count = log->GetCount();
-    while (static_cast<int>(list->GetCount()) > count && list->GetCount() > 0) list->Delete(0);
+    // The log only appends at the end and trims at the front: find where
+    // the list's lines continue in the log, drop the lines before, append
+    // the rest.
+    const std::size_t shown = list->GetCount();
+    std::size_t keep = std::min(shown, lines.size());
+    for (; keep > 0; --keep) {
+        bool same = true;
+        for (std::size_t i = 0; i < keep && same; ++i)
+            same = list->GetString(static_cast<unsigned>(shown - keep + i)) == lines[i];
+        if (same) break;
+    }
+    if (keep == 0 && shown > 0) list->Clear();
+    for (std::size_t i = keep; i < shown && list->GetCount() > keep; ++i) list->Delete(0);
+    wxArrayString added;
+    for (std::size_t i = keep; i < lines.size(); ++i) added.Add(lines[i]);
+    if (!added.empty()) list->Append(added);
     if (list->GetCount() > 0) list->SetSelection(static_cast<int>(list->GetCount()) - 1);
-}
-
-void CMessageLogBar::Fill() {
-    list->Clear();
-    if (!log) return;
-    wxArrayString lines;
-    for (std::int32_t i = 0; i < log->GetCount(); ++i) {
-        if (auto entry = log->GetAt(i)) lines.Add(wxString::FromUTF8(entry->BarLine()));
-    }
-    if (!lines.empty()) list->Append(lines);
 }
 
 void CMessageLogBar::SetStatusText(const std::string& text) {

@@ -2,15 +2,20 @@
 // status line, the activity indicator and the message-log list.
 //
 // The list mirrors the message log's entries. The log announces on the
-// thread that adds an entry; the bar's subscription only posts the event to
-// the window, which then reads the entry under the log's lock (an index that
-// is no longer valid is skipped). User-interface thread only, except the
-// subscription callback.
+// thread that adds an entry; the bar's subscription only posts to the
+// window, one call for any number of announcements, which then brings the
+// list in line with the log as it is by then: the new entries appended, the
+// ones the log trimmed dropped from the top. (Reading "the entry at the
+// announced index" later would show the same entry several times once the
+// log trims between the announcement and the read.) User-interface thread
+// only, except the subscription callback.
 #pragma once
 
 #include <wx/panel.h>
 
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "base/EventSource.h"
 
@@ -46,11 +51,11 @@ public:
 
 private:
     bool OnLogEvent(CLogEvent* event);
-    void OnLogNotify(int code, int index);
+    void Sync();
     void OnPulse(wxTimerEvent& event);
-    void Fill();
 
     CMessageLog* log = nullptr;
+    std::atomic<bool> syncPosted{false};
     wxStaticText* status;
     wxGauge* indicator;
     wxTimer* pulse;
