@@ -34,7 +34,7 @@ std::string CPageCheck::StatusText(const CDownloadProgress& progress) {
 
 int CPageCheck::Run(const ProgressFunction& progress) {
     callback = progress;
-    Show(kPleaseWait, 0);
+    Show(kPleaseWait, -2);
     downloader.Subscribe(this, &CPageCheck::OnProgress);
     try {
         if (site.Check(downloader)) succeeded = true;
@@ -43,7 +43,7 @@ int CPageCheck::Run(const ProgressFunction& progress) {
         if (!exception.GetErrorMessage(message, sizeof message) || message[0] == '\0') {
             CopyCut(kFailedToDownload, message, sizeof message);
         }
-        Show(message, 100);
+        Show(message, -2);
         log.Add(exception, site.GetUrl());
     } catch (...) {
         log.Add(kSehException, site.GetUrl());

@@ -34,8 +34,10 @@ public:
     static constexpr const char* kSehException = "SEH Exception";
     static constexpr const char* kCanceling = "Canceling...";
 
-    // The status text to show and the progress in percent; -1 hides the
-    // progress bar (no content length known), -2 leaves it as it is.
+    // The status text to show and the progress in percent. Only bytes
+    // arriving for a known content length give a percent (0-100, the bar is
+    // shown); -1 hides the bar (bytes arriving, no length known), -2 leaves
+    // it as it is (every other text).
     using ProgressFunction = std::function<void(const std::string& status, int percent)>;
 
     // All three must outlive the check.

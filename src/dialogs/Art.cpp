@@ -1,0 +1,86 @@
+#include "dialogs/Art.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "dialogs/ArtData.h"
+
+namespace tallyhawk {
+
+namespace {
+
+const char* FileName(ArtId id) {
+    switch (id) {
+    case ArtId::ProgramIcon: return "program";
+    case ArtId::AlertIcon: return "program";  // and the mark, see GetArtSvg
+    case ArtId::DocumentIcon: return "document";
+    case ArtId::Add: return "add";
+    case ArtId::Remove: return "remove";
+    case ArtId::Properties: return "properties";
+    case ArtId::Update: return "update";
+    case ArtId::StartWatching: return "start-watching";
+    case ArtId::StopWatching: return "stop-watching";
+    case ArtId::TrayMinimize: return "tray-minimize";
+    case ArtId::Help: return "help";
+    }
+    return "";
+}
+
+std::string EmbeddedSvg(const char* name) {
+    for (std::size_t i = 0; i < kEmbeddedSvgCount; ++i) {
+        if (std::strcmp(kEmbeddedSvgs[i].name, name) == 0) {
+            return std::string(reinterpret_cast<const char*>(kEmbeddedSvgs[i].text),
+                               kEmbeddedSvgs[i].size);
+        }
+    }
+    return {};
+}
+
+// What lies between a drawing's <svg ...> and </svg>.
+std::string SvgBody(const std::string& svg) {
+    const std::size_t open = svg.find("<svg");
+    const std::size_t begin = open == std::string::npos ? open : svg.find('>', open);
+    const std::size_t end = svg.rfind("</svg>");
+    if (begin == std::string::npos || end == std::string::npos || end < begin) return {};
+    return svg.substr(begin + 1, end - begin - 1);
+}
+
+}  // namespace
+
+std::string GetArtSvg(ArtId id) {
+    std::string svg = EmbeddedSvg(FileName(id));
+    if (id != ArtId::AlertIcon) return svg;
+    // Both drawings share one view box, so the mark's shapes go in as they are.
+    const std::size_t end = svg.rfind("</svg>");
+    if (end == std::string::npos) return svg;
+    return svg.insert(end, SvgBody(EmbeddedSvg("alert-mark")));
+}
+
+wxBitmapBundle GetArt(ArtId id, wxSize size) {
+    // Parsed once per image and size: the tray asks for its icons every
+    // time it flashes.
+    static std::map<std::pair<int, std::pair<int, int>>, wxBitmapBundle> made;
+    const auto key = std::make_pair(static_cast<int>(id), std::make_pair(size.x, size.y));
+    auto it = made.find(key);
+    if (it != made.end()) return it->second;
+    const std::string svg = GetArtSvg(id);
+    wxBitmapBundle bundle =
+        wxBitmapBundle::FromSVG(reinterpret_cast<const wxByte*>(svg.data()), svg.size(), size);
+    made.emplace(key, bundle);
+    return bundle;
+}
+
+wxIconBundle GetProgramIcons() {
+    wxIconBundle icons;
+    const wxBitmapBundle art = GetArt(ArtId::ProgramIcon, wxSize(32, 32));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        wxIcon icon;
+        icon.CopyFromBitmap(art.GetBitmap(wxSize(size, size)));
+        icons.AddIcon(icon);
+    }
+    return icons;
+}
+
+}  // namespace tallyhawk
