@@ -4,14 +4,21 @@
 
 #include "app/TallyhawkDoc.h"
 
-#if __has_include("dialogs/UpdatePageDlg.h")
-#define TALLYHAWK_HAVE_DIALOGS 1
-#include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
-#include "dialogs/Help.h"
 #include "dialogs/UpdatePageDlg.h"
+
+// The About box and the manual come with the dialogs branch's next steps.
+#if __has_include("dialogs/AboutDlg.h")
+#define TALLYHAWK_HAVE_ABOUT 1
+#include "dialogs/AboutDlg.h"
 #else
-#define TALLYHAWK_HAVE_DIALOGS 0
+#define TALLYHAWK_HAVE_ABOUT 0
+#endif
+#if __has_include("dialogs/Help.h")
+#define TALLYHAWK_HAVE_HELP 1
+#include "dialogs/Help.h"
+#else
+#define TALLYHAWK_HAVE_HELP 0
 #endif
 
 namespace tallyhawk {
@@ -19,19 +26,14 @@ namespace tallyhawk {
 bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
     std::unique_ptr<CPageCheck> check = doc.MakePageCheck(index);
     if (!check) return false;
-#if TALLYHAWK_HAVE_DIALOGS
     CUpdatePageDlg dialog(parent, *check);
     const bool ok = dialog.ShowModal() == wxID_OK;
     if (ok) doc.SetModifiedFlag(true);
     return ok;
-#else
-    (void)parent;
-    return doc.UpdatePage(*check) == IDOK;
-#endif
 }
 
 void ShowAbout(wxWindow* parent) {
-#if TALLYHAWK_HAVE_DIALOGS
+#if TALLYHAWK_HAVE_ABOUT
     CAboutDlg dialog(parent);
     dialog.ShowModal();
 #else
@@ -40,15 +42,15 @@ void ShowAbout(wxWindow* parent) {
 }
 
 void ShowManual(wxWindow* parent) {
-#if TALLYHAWK_HAVE_DIALOGS
+#if TALLYHAWK_HAVE_HELP
     ShowHelp(parent);
 #else
     (void)parent;
 #endif
 }
 
-bool HasAbout() { return TALLYHAWK_HAVE_DIALOGS; }
-bool HasManual() { return TALLYHAWK_HAVE_DIALOGS; }
+bool HasAbout() { return TALLYHAWK_HAVE_ABOUT; }
+bool HasManual() { return TALLYHAWK_HAVE_HELP; }
 
 namespace {
 
@@ -68,7 +70,6 @@ wxBitmapBundle ToolbarArt(ToolbarImage image) {
     case I::Copy: return Theme(wxART_COPY);
     case I::Paste: return Theme(wxART_PASTE);
     case I::Help: return Theme(wxART_HELP);
-#if TALLYHAWK_HAVE_DIALOGS
     case I::Add: return GetArt(ArtId::Add, wxSize(16, 16));
     case I::Remove: return GetArt(ArtId::Remove, wxSize(16, 16));
     case I::Properties: return GetArt(ArtId::Properties, wxSize(16, 16));
@@ -76,29 +77,15 @@ wxBitmapBundle ToolbarArt(ToolbarImage image) {
     case I::StartWatching: return GetArt(ArtId::StartWatching, wxSize(16, 16));
     case I::StopWatching: return GetArt(ArtId::StopWatching, wxSize(16, 16));
     case I::TrayMinimize: return GetArt(ArtId::TrayMinimize, wxSize(16, 16));
-#else
-    case I::Add: return Theme(wxART_PLUS);
-    case I::Remove: return Theme(wxART_MINUS);
-    case I::Properties: return Theme(wxART_REPORT_VIEW);
-    case I::Update: return Theme(wxART_REDO);
-    case I::StartWatching: return Theme(wxART_GO_FORWARD);
-    case I::StopWatching: return Theme(wxART_CROSS_MARK);
-    case I::TrayMinimize: return Theme(wxART_GO_DOWN);
-#endif
     case I::None: break;
     }
     return {};
 }
 
 wxBitmapBundle TrayArt(bool alert) {
-#if TALLYHAWK_HAVE_DIALOGS
     return GetArt(alert ? ArtId::AlertIcon : ArtId::ProgramIcon, wxSize(22, 22));
-#else
-    return wxArtProvider::GetBitmapBundle(alert ? wxART_WARNING : wxART_INFORMATION,
-                                          wxART_OTHER, wxSize(22, 22));
-#endif
 }
 
-wxBitmapBundle ProgramArt() { return TrayArt(false); }
+wxIconBundle ProgramIcons() { return GetProgramIcons(); }
 
 }  // namespace tallyhawk

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <wx/bmpbndl.h>
+#include <wx/iconbndl.h>
 
 #include <cstdint>
 
@@ -27,7 +28,7 @@ bool HasManual();
 wxBitmapBundle ToolbarArt(ToolbarImage image);
 // The tray icon: the normal one, or the alert one while flashing.
 wxBitmapBundle TrayArt(bool alert);
-// The program's icon for the window.
-wxBitmapBundle ProgramArt();
+// The program's icon for the window, at the desktop's sizes.
+wxIconBundle ProgramIcons();
 
 }  // namespace tallyhawk

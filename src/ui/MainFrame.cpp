@@ -84,7 +84,7 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
       timer(this),
       notifier(nullptr) {
     RegisterUiStrings();
-    SetIcon(ProgramArt().GetIcon(wxSize(32, 32)));
+    SetIcons(ProgramIcons());
     try {
         if (auto bytes = front.store.Read(CRecentFiles::kValueName)) recent.FromBytes(*bytes);
     } catch (const CException&) {

@@ -1,31 +1,28 @@
 #include "ui/MessageLogBar.h"
 
-#include <wx/gauge.h>
 #include <wx/listbox.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
-#include <wx/stattext.h>
-#include <wx/timer.h>
 
 #include "app/MessageLog.h"
 #include "base/StringTable.h"
+#include "dialogs/ActivityIndicator.h"
+#include "dialogs/StatusText.h"
 #include "ui/UiStrings.h"
 
 namespace tallyhawk {
 
 CMessageLogBar::CMessageLogBar(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
-    status = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(LoadString(IDS_READY)),
-                              wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE);
-    indicator = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, FromDIP(wxSize(100, 14)));
+    status = new CStatusText(this);
+    status->SetText(LoadString(IDS_READY));
+    indicator = new CActivityIndicator(this);
     list = new wxListBox(this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(-1, 80)), 0,
                          nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
     list->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
-    pulse = new wxTimer(this);
-    Bind(wxEVT_TIMER, &CMessageLogBar::OnPulse, this, pulse->GetId());
 
     auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(status, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(4));
-    top->Add(indicator, 0, wxALIGN_CENTER_VERTICAL);
+    top->Add(status, 1, wxEXPAND | wxRIGHT, FromDIP(4));
+    top->Add(indicator, 0, wxEXPAND);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(top, 0, wxEXPAND | wxALL, FromDIP(3));
     sizer->Add(list, 1, wxEXPAND);
@@ -35,7 +32,6 @@ CMessageLogBar::CMessageLogBar(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
 CMessageLogBar::~CMessageLogBar() {
     // No announcement may reach the bar while its members go.
     UnsubscribeAll();
-    pulse->Stop();
 }
 
 void CMessageLogBar::Attach(CMessageLog* newLog) {
@@ -81,29 +77,14 @@ void CMessageLogBar::Sync() {
     if (list->GetCount() > 0) list->SetSelection(static_cast<int>(list->GetCount()) - 1);
 }
 
-void CMessageLogBar::SetStatusText(const std::string& text) {
-    const wxString label = wxString::FromUTF8(text);
-    if (status->GetLabel() != label) status->SetLabel(label);
+void CMessageLogBar::SetStatusText(const std::string& text) { status->SetText(text); }
+
+std::string CMessageLogBar::GetStatusText() const { return status->GetText(); }
+
+void CMessageLogBar::SetActive(bool active) {
+    if (indicator->IsActive() != active) indicator->SetActive(active);
 }
 
-std::string CMessageLogBar::GetStatusText() const { return status->GetLabel().utf8_string(); }
-
-void CMessageLogBar::SetActive(bool value) {
-    if (active == value) return;
-    active = value;
-    indicator->SetValue(0);
-    if (active) {
-        pulse->Start(12);
-    } else {
-        pulse->Stop();
-    }
-}
-
-bool CMessageLogBar::IsActive() const { return active; }
-
-void CMessageLogBar::OnPulse(wxTimerEvent&) {
-    // No drawing for a window nobody sees.
-    if (active && IsShownOnScreen()) indicator->Pulse();
-}
+bool CMessageLogBar::IsActive() const { return indicator->IsActive(); }
 
 }  // namespace tallyhawk

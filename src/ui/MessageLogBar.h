@@ -20,14 +20,12 @@
 #include "base/EventSource.h"
 
 class wxListBox;
-class wxStaticText;
-class wxGauge;
-class wxTimer;
-class wxTimerEvent;
 
 namespace tallyhawk {
 
+class CActivityIndicator;
 class CMessageLog;
+class CStatusText;
 struct CLogEvent;
 
 class CMessageLogBar : public wxPanel, public CEventSink {
@@ -48,18 +46,16 @@ public:
 
     // The list's lines, oldest first (for tests and the window's own use).
     wxListBox* GetList() const { return list; }
+    CActivityIndicator* GetIndicator() const { return indicator; }
 
 private:
     bool OnLogEvent(CLogEvent* event);
     void Sync();
-    void OnPulse(wxTimerEvent& event);
 
     CMessageLog* log = nullptr;
     std::atomic<bool> syncPosted{false};
-    wxStaticText* status;
-    wxGauge* indicator;
-    wxTimer* pulse;
-    bool active = false;
+    CStatusText* status;
+    CActivityIndicator* indicator;
     wxListBox* list;
 };
 

@@ -136,13 +136,18 @@ TEST_F(MainWindowTest, WatchingChecksPagesAndShowsMonitoring) {
 TEST_F(MainWindowTest, CloseHidesAndWatchingGoesOn) {
     AddPage("Alpha");
     StartWatching();
+    EXPECT_TRUE(Bar().GetIndicator()->IsAnimating());
     frame->Close();
     PumpEvents();
     EXPECT_FALSE(frame->IsShown());
     EXPECT_TRUE(Pages().IsWatching());
     EXPECT_TRUE(prompter.questions.empty());
+    // No drawing work for a window nobody sees.
+    EXPECT_TRUE(Bar().IsActive());
+    EXPECT_FALSE(Bar().GetIndicator()->IsAnimating());
     frame->OnTrayCommand(ID_TRAY_RESTORE, -1);
     EXPECT_TRUE(frame->IsShown());
+    EXPECT_TRUE(PumpUntil([this] { return Bar().GetIndicator()->IsAnimating(); }));
 }
 
 TEST_F(MainWindowTest, ExitCancelChangesNothingAndSaveCancelKeepsExitConfirmed) {
