@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <wx/taskbar.h>
+#include <wx/menu.h>
 #include <wx/toolbar.h>
 
 #include <deque>
