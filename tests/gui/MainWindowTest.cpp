@@ -10,6 +10,7 @@
 
 #include "app/TallyhawkDoc.h"
 #include "base/StringTable.h"
+#include "dialogs/ActivityIndicator.h"
 #include "gui/FrameFixture.h"
 #include "ui/CommandTable.h"
 #include "ui/PageClipboard.h"
@@ -460,6 +461,59 @@ TEST_F(MainWindowTest, UpdateChecksThePageAndTakesItsFirstBaseline) {
     EXPECT_TRUE(PumpUntil([this] { return Pages().GetAt(0)->GetStatus() == Current; }));
     EXPECT_EQ(Pages().GetAt(0)->GetPreviousContent(), pageBody);
     EXPECT_TRUE(doc.IsModified());
+}
+
+}  // namespace tallyhawk::test
+
+namespace tallyhawk::test {
+
+// Pages in every status, none of them due, with log entries, while
+// watching runs; and the tray menu opened from the tray icon.
+TEST_F(MainWindowTest, ScreenshotsOfTheWindowWhileWatchingAndOfTheTrayMenu) {
+    const char* names[] = {"Weather", "Train times", "Town council", "Library news",
+                           "Price list", "Old forum"};
+    for (std::int32_t status = New; status <= Disabled; ++status) {
+        CWatchSite page(&fakes.services);
+        page.SetName(names[status]);
+        page.SetUrl(server.Url("/page" + std::to_string(status)));
+        page.SetLastUpdated(fakes.clock.Now() - 10 * status);
+        page.SetStatus(status);
+        Pages().Add(page);
+    }
+    View().Fill();
+    doc.GetMessageLog().Add("The server name could not be resolved.", "http://old-forum.example/");
+    doc.GetMessageLog().Add("The page exceeded the predetermined retry count.  This page will be "
+                            "disabled.", "http://old-forum.example/");
+    frame->SetClientSize(760, 420);
+    View().SelectRow(3);
+    StartWatching();
+    ASSERT_TRUE(PumpUntil([this] { return Bar().GetStatusText() == "Monitoring"; }));
+    ASSERT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 2; }));
+    for (std::int32_t status = New; status <= Disabled; ++status)
+        EXPECT_EQ(View().GetCellText(status, 2), StatusText(status));
+    Screenshot(frame, "main-window-watching");
+
+    // The tray menu, opened where the pointer is (over the tray icon at the
+    // bottom right of the display), photographed while it is open.
+    wxUIActionSimulator mouse;
+    const wxSize screen = wxGetDisplaySize();
+    mouse.MouseMove(screen.x - 20, screen.y - 14);
+    PumpEvents();
+    bool taken = false;
+    wxTimer shot;
+    shot.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        const std::string path = std::string(TALLYHAWK_SCREENSHOTS) + "/tray-menu.png";
+        const std::string command = "import -window root -crop 420x360+" +
+                                    std::to_string(screen.x - 420) + "+" +
+                                    std::to_string(screen.y - 360) + " +repage '" + path + "'";
+        taken = std::system(command.c_str()) == 0;
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+    });
+    shot.StartOnce(800);
+    std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
+    frame->GetTrayIcon().PopupMenu(menu.get());
+    EXPECT_TRUE(PumpUntil([&] { return taken; }));
+    PumpEvents(std::chrono::milliseconds(200));
 }
 
 }  // namespace tallyhawk::test
