@@ -82,8 +82,13 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
       doc(doc),
       front(front),
       timer(this),
+      batchTimer(this),
       notifier(nullptr) {
     RegisterUiStrings();
+    // Update-UI rounds run after every event the window handles; while the
+    // activity indicator steps every 12 ms, ten rounds a second are plenty
+    // for the menus and the toolbar.
+    wxUpdateUIEvent::SetUpdateInterval(kUpdateUiMilliseconds);
     SetIcons(ProgramIcons());
     try {
         if (auto bytes = front.store.Read(CRecentFiles::kValueName)) recent.FromBytes(*bytes);
@@ -115,6 +120,10 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
     Bind(wxEVT_ICONIZE, &CMainFrame::OnIconize, this);
     Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, timer.GetId());
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        OnPagesChanged();
+        OnStatusTexts();
+    }, batchTimer.GetId());
     Bind(wxEVT_MENU_CLOSE, &CMainFrame::OnMenuClose, this);
     timer.Start(kTimerMilliseconds);
     AfterDocumentChanged();
@@ -122,6 +131,7 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
 
 CMainFrame::~CMainFrame() {
     timer.Stop();
+    batchTimer.Stop();
     // No watch-thread callback may reach the frame while its members go.
     UnsubscribeAll();
     bar->Attach(nullptr);
@@ -602,7 +612,7 @@ void CMainFrame::SetWatching(bool value) {
     if (!watching) {
         {
             std::lock_guard guard(statusLock);
-            postedStatus.clear();
+            lastStatus.clear();
         }
         bar->SetStatusText(LoadString(IDS_READY));
         tray->ShowIcon(false);
@@ -623,7 +633,7 @@ void CMainFrame::Tick() {
 bool CMainFrame::OnPageListEvent(SiteListEvent* event) {
     switch (event->code) {
     case PageChanged:
-        CallAfter(&CMainFrame::OnPageChangedPosted, static_cast<int>(event->index));
+        if (changedPages.Add(event->index)) CallAfter(&CMainFrame::OnPagesChanged);
         break;
     case PageDisabled:
         if (CWatchSite* page = event->list->GetAt(event->index)) {
@@ -633,14 +643,7 @@ bool CMainFrame::OnPageListEvent(SiteListEvent* event) {
         break;
     case WatchingStarted: CallAfter(&CMainFrame::SetWatching, true); break;
     case WatchingStopped: CallAfter(&CMainFrame::SetWatching, false); break;
-    case NothingDue: {
-        std::lock_guard guard(statusLock);
-        const std::string text = LoadString(IDS_MONITORING);
-        if (postedStatus == text) break;
-        postedStatus = text;
-        if (!statusPosted.exchange(true)) CallAfter(&CMainFrame::ShowPostedStatus);
-        break;
-    }
+    case NothingDue: PostStatus(LoadString(IDS_MONITORING)); break;
     default: break;
     }
     return true;
@@ -648,25 +651,33 @@ bool CMainFrame::OnPageListEvent(SiteListEvent* event) {
 
 bool CMainFrame::OnDownloadProgress(CDownloadProgress* progress) {
     const std::string text = CPageCheck::StatusText(*progress);
-    if (text.empty()) return true;
-    std::lock_guard guard(statusLock);
-    postedStatus = "[" + progress->url + "] " + text;
-    // One call shows the newest text, however many come before it runs.
-    if (!statusPosted.exchange(true)) CallAfter(&CMainFrame::ShowPostedStatus);
+    if (!text.empty()) PostStatus("[" + progress->url + "] " + text);
     return true;
 }
 
-void CMainFrame::ShowPostedStatus() {
-    statusPosted = false;
-    std::string text;
+void CMainFrame::PostStatus(std::string text) {
     {
+        // "Monitoring" comes after every pass: only a change is worth a post.
         std::lock_guard guard(statusLock);
-        text = postedStatus;
+        if (text == lastStatus) return;
+        lastStatus = text;
     }
-    if (watching && !text.empty()) bar->SetStatusText(text);
+    if (statusTexts.Add(std::move(text))) CallAfter(&CMainFrame::OnStatusTexts);
 }
 
-void CMainFrame::OnPageChangedPosted(int index) { NotifyIfChanged(index); }
+void CMainFrame::OnStatusTexts() {
+    std::vector<std::string> texts;
+    if (!statusTexts.Take(texts)) return;
+    if (watching) bar->SetStatusText(texts.back());
+    batchTimer.StartOnce(static_cast<int>(kBatchPause.count()));
+}
+
+void CMainFrame::OnPagesChanged() {
+    std::vector<std::int32_t> indexes;
+    if (!changedPages.Take(indexes)) return;
+    for (std::int32_t index : indexes) NotifyIfChanged(index);
+    batchTimer.StartOnce(static_cast<int>(kBatchPause.count()));
+}
 
 void CMainFrame::NotifyIfChanged(std::int32_t index) {
     CWatchSite* page = doc.GetPageList().GetAt(index);

@@ -28,6 +28,7 @@
 #include "engine/WatchSiteList.h"
 #include "ui/CommandLine.h"
 #include "ui/CommandTable.h"
+#include "ui/PostedIndexes.h"
 #include "ui/TallyhawkView.h"
 
 class wxNotificationMessage;
@@ -59,6 +60,7 @@ struct CFrontEnd {
 class CMainFrame : public wxFrame, public CEventSink, public ICommandHost {
 public:
     static constexpr int kTimerMilliseconds = 500;
+    static constexpr int kUpdateUiMilliseconds = 100;
 
     CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front);
     ~CMainFrame() override;
@@ -138,8 +140,9 @@ private:
     // Watch-thread callbacks: post only.
     bool OnPageListEvent(SiteListEvent* event);
     bool OnDownloadProgress(CDownloadProgress* progress);
-    void OnPageChangedPosted(int index);
-    void ShowPostedStatus();
+    void OnPagesChanged();
+    void OnStatusTexts();
+    void PostStatus(std::string text);
     void NotifyIfChanged(std::int32_t index);
 
     CTallyhawkDoc& doc;
@@ -157,10 +160,12 @@ private:
     mutable std::mutex errorsLock;
     std::vector<std::string> errors;  // guarded by errorsLock
 
-    // The newest status text from the watch thread, shown by one posted call.
+    // What the watch thread has for the window, taken in batches.
+    CPostedBatch<std::int32_t> changedPages;
+    CPostedBatch<std::string> statusTexts;
+    wxTimer batchTimer;
     std::mutex statusLock;
-    std::string postedStatus;  // guarded by statusLock
-    std::atomic<bool> statusPosted{false};
+    std::string lastStatus;  // guarded by statusLock: the newest text given to the window
 
     IChangeNotifier* notifier;
     std::unique_ptr<IChangeNotifier> desktopNotifier;

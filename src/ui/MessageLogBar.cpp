@@ -12,7 +12,8 @@
 
 namespace tallyhawk {
 
-CMessageLogBar::CMessageLogBar(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
+CMessageLogBar::CMessageLogBar(wxWindow* parent) : wxPanel(parent, wxID_ANY), batchTimer(this) {
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnLogPosted(); }, batchTimer.GetId());
     status = new CStatusText(this);
     status->SetText(LoadString(IDS_READY));
     indicator = new CActivityIndicator(this);
@@ -32,6 +33,7 @@ CMessageLogBar::CMessageLogBar(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
 CMessageLogBar::~CMessageLogBar() {
     // No announcement may reach the bar while its members go.
     UnsubscribeAll();
+    batchTimer.Stop();
 }
 
 void CMessageLogBar::Attach(CMessageLog* newLog) {
@@ -43,13 +45,19 @@ void CMessageLogBar::Attach(CMessageLog* newLog) {
 }
 
 bool CMessageLogBar::OnLogEvent(CLogEvent*) {
-    // The adding thread: post once and return.
-    if (!syncPosted.exchange(true)) CallAfter(&CMessageLogBar::Sync);
+    // The adding thread: post and return.
+    if (announced.Add(0)) CallAfter(&CMessageLogBar::OnLogPosted);
     return true;
 }
 
+void CMessageLogBar::OnLogPosted() {
+    std::vector<char> marks;
+    if (!announced.Take(marks)) return;
+    Sync();
+    batchTimer.StartOnce(static_cast<int>(kBatchPause.count()));
+}
+
 void CMessageLogBar::Sync() {
-    syncPosted = false;
     std::vector<wxString> lines;
     if (log) {
         const std::int32_t count = log->GetCount();

@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include <wx/timer.h>
+
 #include "base/EventSource.h"
+#include "ui/PostedIndexes.h"
 
 class wxListBox;
 
@@ -52,8 +55,11 @@ private:
     bool OnLogEvent(CLogEvent* event);
     void Sync();
 
+    void OnLogPosted();
+
     CMessageLog* log = nullptr;
-    std::atomic<bool> syncPosted{false};
+    CPostedBatch<char> announced;  // one mark per announcement
+    wxTimer batchTimer;
     CStatusText* status;
     CActivityIndicator* indicator;
     wxListBox* list;

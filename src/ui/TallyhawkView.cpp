@@ -27,7 +27,8 @@ CTallyhawkView::CTallyhawkView(wxWindow* parent, CTallyhawkDoc& doc, ICommandHos
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxBORDER_SUNKEN),
       doc(doc),
-      host(host) {
+      host(host),
+      batchTimer(this) {
     const unsigned headings[] = {IDS_COLUMN_NAME, IDS_COLUMN_URL, IDS_COLUMN_STATUS,
                                  IDS_COLUMN_UPDATED};
     for (int column = 0; column < kColumnCount; ++column)
@@ -36,27 +37,41 @@ CTallyhawkView::CTallyhawkView(wxWindow* parent, CTallyhawkDoc& doc, ICommandHos
     Bind(wxEVT_LIST_ITEM_ACTIVATED, &CTallyhawkView::OnActivated, this);
     Bind(wxEVT_LIST_KEY_DOWN, &CTallyhawkView::OnKeyDown, this);
     Bind(wxEVT_CONTEXT_MENU, &CTallyhawkView::OnContextMenu, this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnPagesChanged(); }, batchTimer.GetId());
     doc.GetPageList().Subscribe(this, &CTallyhawkView::OnPageListEvent);
 }
 
-CTallyhawkView::~CTallyhawkView() { UnsubscribeAll(); }
+CTallyhawkView::~CTallyhawkView() {
+    UnsubscribeAll();
+    batchTimer.Stop();
+}
 
 bool CTallyhawkView::OnPageListEvent(SiteListEvent* event) {
-    if (event->code == PageChanged || event->code == PageAdded || event->code == PageRemoved ||
-        event->code == AllPagesRemoved)
-        CallAfter(&CTallyhawkView::OnPageNotify, static_cast<int>(event->code),
-                  static_cast<int>(event->index));
+    // The announcing thread (often the watch thread): post and return.
+    if (event->code == PageChanged) {
+        if (changed.Add(event->index)) CallAfter(&CTallyhawkView::OnPagesChanged);
+    } else if (event->code == PageAdded || event->code == PageRemoved ||
+               event->code == AllPagesRemoved) {
+        CallAfter(&CTallyhawkView::OnListChanged);
+    }
     return true;
 }
 
-void CTallyhawkView::OnPageNotify(int code, int index) {
+void CTallyhawkView::OnPagesChanged() {
+    std::vector<std::int32_t> indexes;
+    if (!changed.Take(indexes)) return;
     const long count = doc.GetPageList().GetCount();
     if (GetItemCount() != count) SetItemCount(count);
-    if (code == PageChanged && index >= 0 && index < count) {
-        RefreshItem(index);
-    } else if (code != PageChanged) {
-        Refresh();
+    for (std::int32_t index : indexes) {
+        if (index >= 0 && index < count) RefreshItem(index);
     }
+    batchTimer.StartOnce(static_cast<int>(kBatchPause.count()));
+}
+
+void CTallyhawkView::OnListChanged() {
+    const long count = doc.GetPageList().GetCount();
+    if (GetItemCount() != count) SetItemCount(count);
+    Refresh();
 }
 
 void CTallyhawkView::Fill() {

@@ -9,12 +9,14 @@
 #pragma once
 
 #include <wx/listctrl.h>
+#include <wx/timer.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "base/EventSource.h"
+#include "ui/PostedIndexes.h"
 
 namespace tallyhawk {
 
@@ -62,7 +64,8 @@ protected:
 
 private:
     bool OnPageListEvent(SiteListEvent* event);
-    void OnPageNotify(int code, int index);
+    void OnPagesChanged();
+    void OnListChanged();
     void OnSize(wxSizeEvent& event);
     void OnActivated(wxListEvent& event);
     void OnKeyDown(wxListEvent& event);
@@ -73,6 +76,8 @@ private:
 
     CTallyhawkDoc& doc;
     ICommandHost& host;
+    CPostedBatch<std::int32_t> changed;
+    wxTimer batchTimer;
     bool pasteAvailable = false;
     std::chrono::steady_clock::time_point pasteCheckedAt{};
 };
