@@ -12,7 +12,9 @@
 
 namespace tallyhawk {
 
-CTallyhawkApp::CTallyhawkApp() = default;
+CTallyhawkApp::CTallyhawkApp() : handOverRetry(this) {
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenWaiting(); }, handOverRetry.GetId());
+}
 
 CTallyhawkApp::~CTallyhawkApp() = default;
 
@@ -58,18 +60,37 @@ bool CTallyhawkApp::OnInit() {
     }
     frame->Show();
     SetTopWindow(frame);
-    if (line.run) frame->CallAfter([this] { frame->RunCommand(ID_WATCH_START); });
+    if (line.run) frame->CallAfter([this] {
+            if (frame) frame->RunCommand(ID_WATCH_START);
+        });
     return true;
 }
 
 void CTallyhawkApp::HandOver(const CCommandLine& line) {
-    if (!frame) return;
-    if (line.file) frame->OpenDocument(*line.file);
-    frame->ShowWindow(true);
-    if (line.run) frame->RunCommand(ID_WATCH_START);
+    waiting.push_back(line);
+    OpenWaiting();
+}
+
+void CTallyhawkApp::OpenWaiting() {
+    // A modal dialog (the Update Page dialog checking a page, a message box)
+    // disables the main window; the document under it stays until it closes.
+    while (frame && !waiting.empty() && frame->IsEnabled()) {
+        const CCommandLine line = waiting.front();
+        waiting.pop_front();
+        if (line.file) frame->OpenDocument(*line.file);
+        frame->ShowWindow(true);
+        if (line.run) frame->RunCommand(ID_WATCH_START);
+    }
+    if (!frame) waiting.clear();
+    if (waiting.empty()) {
+        handOverRetry.Stop();
+    } else if (!handOverRetry.IsRunning()) {
+        handOverRetry.Start(kHandOverRetryMilliseconds);
+    }
 }
 
 int CTallyhawkApp::OnExit() {
+    handOverRetry.Stop();
     instance.reset();
     doc.reset();
     return wxApp::OnExit();

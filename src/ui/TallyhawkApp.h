@@ -9,16 +9,20 @@
 
 #include <wx/app.h>
 
+#include <wx/timer.h>
+#include <wx/weakref.h>
+
+#include <deque>
 #include <memory>
 
 #include "app/AppSettings.h"
 #include "app/SettingsStore.h"
 #include "engine/WatchSite.h"
 #include "ui/CommandLine.h"
+#include "ui/MainFrame.h"
 
 namespace tallyhawk {
 
-class CMainFrame;
 class CSingleInstance;
 class CTallyhawkDoc;
 struct CFrontEnd;
@@ -51,7 +55,14 @@ private:
     std::unique_ptr<CFrontEnd> front;
     std::unique_ptr<CTallyhawkDoc> doc;
     std::unique_ptr<CSingleInstance> instance;
-    CMainFrame* frame = nullptr;
+    // Hand-overs that came while a dialog was open: the document under it
+    // must not change. Tried again every kHandOverRetryMilliseconds.
+    static constexpr int kHandOverRetryMilliseconds = 250;
+    void OpenWaiting();
+
+    wxWeakRef<CMainFrame> frame;  // gone once the window is destroyed
+    std::deque<CCommandLine> waiting;
+    wxTimer handOverRetry;
     int exitStatus = 1;
 };
 

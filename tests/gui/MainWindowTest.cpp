@@ -1,6 +1,7 @@
 // The main window in a real window under a tray host: commands and their
 // enabled states, the watching filter, the rows, the message-log list, the
 // status line, the tray icon and its menu, closing and Exit.
+#include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/listbox.h>
 #include <wx/uiaction.h>
@@ -453,6 +454,25 @@ TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
     CRecentFiles stored;
     stored.FromBytes(store.Read(CRecentFiles::kValueName).value_or(""));
     EXPECT_EQ(stored.Items().front(), scratch / "one.wat");
+}
+
+TEST_F(MainWindowTest, DroppedDocumentOpensAndOtherFilesAreRefused) {
+    AddPage("Dropped");
+    const std::string path = scratch / "dropped.wat";
+    doc.OnSaveDocument(path);
+    doc.OnNewDocument();
+    View().Fill();
+    auto* target = dynamic_cast<wxFileDropTarget*>(frame->GetDropTarget());
+    ASSERT_NE(target, nullptr);
+    wxArrayString files;
+    files.Add(wxString::FromUTF8(path));
+    EXPECT_TRUE(target->OnDropFiles(10, 10, files));
+    EXPECT_TRUE(PumpUntil([this] { return View().GetItemCount() == 1; }));
+    EXPECT_EQ(frame->GetTitle().utf8_string(), "dropped.wat - Tallyhawk");
+    files[0] = wxString::FromUTF8(scratch / "notes.txt");
+    target->OnDropFiles(10, 10, files);
+    EXPECT_TRUE(PumpUntil([this] { return prompter.errors.size() == 1; }));
+    EXPECT_EQ(View().GetItemCount(), 1);
 }
 
 TEST_F(MainWindowTest, UpdateChecksThePageAndTakesItsFirstBaseline) {
