@@ -7,13 +7,12 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "base/Exception.h"
+#include <algorithm>
+
 #include "base/StringTable.h"
 #include "dialogs/Art.h"
 #include "dialogs/DialogStrings.h"
 #include "dialogs/Help.h"
-#include "dialogs/Prompter.h"
-#include "engine/BrowserLauncher.h"
 
 namespace tallyhawk {
 
@@ -99,11 +98,7 @@ void CAboutDlg::OnLink(wxCommandEvent&) {
         ShowHelp(this);  // reports the missing manual
         return;
     }
-    try {
-        CBrowserLauncher().OpenUrl(homePage);
-    } catch (const CException& exception) {
-        GetPrompter().Tell(this, exception.Message(), true);
-    }
+    OpenInBrowser(this, homePage);
 }
 
 }  // namespace tallyhawk

@@ -60,8 +60,9 @@ std::string GetArtSvg(ArtId id) {
 
 wxBitmapBundle GetArt(ArtId id, wxSize size) {
     // Parsed once per image and size: the tray asks for its icons every
-    // time it flashes.
-    static std::map<std::pair<int, std::pair<int, int>>, wxBitmapBundle> made;
+    // time it flashes. Never freed: bitmaps must not outlive the toolkit,
+    // which is shut down before static objects are destroyed.
+    static auto& made = *new std::map<std::pair<int, std::pair<int, int>>, wxBitmapBundle>;
     const auto key = std::make_pair(static_cast<int>(id), std::make_pair(size.x, size.y));
     auto it = made.find(key);
     if (it != made.end()) return it->second;

@@ -61,8 +61,12 @@ void ShowHelp(wxWindow* parent, const std::string& page) {
                            true);
         return;
     }
+    OpenInBrowser(parent, path);
+}
+
+void OpenInBrowser(wxWindow* parent, const std::string& target) {
     try {
-        CBrowserLauncher().OpenUrl(path);
+        CBrowserLauncher().OpenUrl(target);
     } catch (const CException& exception) {
         GetPrompter().Tell(parent, exception.Message(), true);
     }

@@ -23,6 +23,11 @@ std::string FindManualPage(const std::string& page, const std::string& executabl
 // built from.
 std::string FindManualPage(const std::string& page);
 
+// Opens `target` (an address or a file) in the default browser; a browser
+// that cannot be started is reported through the prompter. User-interface
+// thread only.
+void OpenInBrowser(wxWindow* parent, const std::string& target);
+
 // Opens `page` of the manual in the default browser. A page that cannot be
 // found, or a browser that cannot be started, is reported through the
 // prompter. User-interface thread only.
