@@ -17,7 +17,8 @@
 namespace tallyhawk {
 
 CLinkStatic::CLinkStatic(wxWindow* parent, wxWindowID id, const std::string& text, int maxWidth)
-    : wxWindow(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE),
+    : wxWindow(parent, id, wxDefaultPosition, wxDefaultSize,
+               wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE),
       maxWidth(maxWidth) {
     SetLabel(wxString::FromUTF8(text));
     SetCursor(wxCursor(wxCURSOR_HAND));
@@ -25,7 +26,9 @@ CLinkStatic::CLinkStatic(wxWindow* parent, wxWindowID id, const std::string& tex
     Bind(wxEVT_LEFT_UP, &CLinkStatic::OnLeftUp, this);
 }
 
-wxFont CLinkStatic::LinkFont() const { return GetFont().Underlined(); }
+wxFont CLinkStatic::LinkFont() const {
+    return GetFont().Underlined();
+}
 
 wxString CLinkStatic::ShownText(wxDC& dc, int width) const {
     return wxControl::Ellipsize(GetLabel(), dc, wxELLIPSIZE_END, width);
@@ -60,14 +63,17 @@ void CLinkStatic::OnLeftUp(wxMouseEvent& event) {
     ProcessWindowEvent(click);
 }
 
-std::string CAboutDlg::VersionLine() { return std::string("Tallyhawk ") + TALLYHAWK_VERSION; }
+std::string CAboutDlg::VersionLine() {
+    return std::string("Tallyhawk ") + TALLYHAWK_VERSION;
+}
 
 CAboutDlg::CAboutDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, kTitle) {
     homePage = LoadString(IDS_HOME_PAGE);
     if (homePage.empty()) homePage = BuiltInHomePage();
 
     const int border = FromDIP(10);
-    auto* icon = new wxStaticBitmap(this, wxID_ANY, GetArt(ArtId::ProgramIcon, FromDIP(wxSize(48, 48))));
+    auto* icon =
+        new wxStaticBitmap(this, wxID_ANY, GetArt(ArtId::ProgramIcon, FromDIP(wxSize(48, 48))));
     auto* version = new wxStaticText(this, ID_VERSION, wxString::FromUTF8(VersionLine()));
     version->SetFont(version->GetFont().Bold());
     auto* notice = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(kNotice));

@@ -46,7 +46,8 @@ public:
     static constexpr int ID_LINK = 1068;
     static constexpr int ID_VERSION = 1071;
     static constexpr const char* kTitle = "About Tallyhawk";
-    static constexpr const char* kNotice = "Copyright \xc2\xa9 2026 Brindlecote. All rights reserved.";
+    static constexpr const char* kNotice =
+        "Copyright \xc2\xa9 2026 Brindlecote. All rights reserved.";
 
     explicit CAboutDlg(wxWindow* parent);
 

@@ -26,7 +26,9 @@ CUpdatePageDlg::CUpdatePageDlg(wxWindow* parent, CPageCheck& check)
     const int border = FromDIP(10);
     sizer->Add(status, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT | wxTOP, border));
     // The bar comes and goes; its place stays, so nothing else moves.
-    sizer->Add(progress, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT | wxTOP, border)
+    sizer->Add(progress, wxSizerFlags()
+                             .Expand()
+                             .Border(wxLEFT | wxRIGHT | wxTOP, border)
                              .ReserveSpaceEvenIfHidden());
     sizer->Add(button, wxSizerFlags().Center().Border(wxALL, border));
     SetSizerAndFit(sizer);
