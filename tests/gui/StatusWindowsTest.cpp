@@ -121,6 +121,9 @@ TEST(StatusWindowsTest, IndicatorTimerRunsOnlyWhileActiveAndShown) {
     };
     auto showFrame = [&](bool show) {
         frame->Show(show);
+        // Until the display has mapped or unmapped it: a late map of the
+        // last show would otherwise count as shown again.
+        EXPECT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen() == show; }));
         PumpEvents();
     };
     showFrame(true);
