@@ -64,11 +64,11 @@ void CUpdatePageDlg::OnInitDialog(wxInitDialogEvent& event) {
 
 void CUpdatePageDlg::StartWorker() {
     std::shared_ptr<wxWeakRef<CUpdatePageDlg>> target = self;
-    CPageCheck& page = check;
+    CPageCheck* page = &check;  // outlives the worker, which ends before the dialog
     try {
-        worker = std::thread([&page, target] {
-            const int result = page.Run([&page, target](const std::string& text, int percent) {
-                const bool downloaded = page.Succeeded();
+        worker = std::thread([page, target] {
+            const int result = page->Run([page, target](const std::string& text, int percent) {
+                const bool downloaded = page->Succeeded();
                 wxTheApp->CallAfter([target, text, percent, downloaded] {
                     if (CUpdatePageDlg* dialog = target->get()) {
                         dialog->ShowProgress(text, percent, downloaded);
