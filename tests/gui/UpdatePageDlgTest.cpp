@@ -18,6 +18,7 @@
 #include "dialogs/StatusText.h"
 #include "dialogs/UpdatePageDlg.h"
 #include "engine/EngineTestUtil.h"
+#include "engine/SiteServices.h"
 #include "engine/WatchSite.h"
 #include "gui/GuiTestMain.h"
 #include "net/Downloader.h"
@@ -28,12 +29,28 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Plays instantly while open; while closed, Play waits (at most 5 s) for it
+// to open, so a test can hold the check inside its last step.
+class CGatedSoundPlayer : public ISoundPlayer {
+public:
+    void Play(const std::string&) override {
+        for (int i = 0; i < 1000 && !open.load(); ++i) std::this_thread::sleep_for(5ms);
+        ++played;
+    }
+    std::atomic<bool> open{true};
+    std::atomic<int> played{0};
+};
+
 class UpdatePageDlgTest : public ::testing::Test {
 protected:
     // "/page" answers at once; "/stall" only once released; "/slow" (with a
     // length) and "/slow-chunked" (without) send 8000 of 20000 bytes, then
     // wait to be released; "/broken" promises more than it sends.
-    UpdatePageDlgTest() : log(&fake.clock), downloader(10s), page(&fake.services) {
+    UpdatePageDlgTest()
+        : services(fake.clock, fake.launcher, sound, fake.temp),
+          log(&fake.clock),
+          downloader(10s),
+          page(&services) {
         RegisterInternetStrings();
         log.SetLogToFile(false);
         auto& server = http.Server();
@@ -105,8 +122,15 @@ protected:
         return static_cast<wxGauge*>(dialog->FindWindow(CUpdatePageDlg::ID_PROGRESS));
     }
     wxButton* Button() const { return static_cast<wxButton*>(dialog->FindWindow(wxID_CANCEL)); }
+    void Press() const {
+        wxCommandEvent press(wxEVT_BUTTON, wxID_CANCEL);
+        press.SetEventObject(Button());
+        Button()->GetEventHandler()->ProcessEvent(press);
+    }
 
     tallyhawk::testing::CFakeServices fake;
+    CGatedSoundPlayer sound;
+    CSiteServices services;
     CMessageLog log;
     CDownloader downloader;
     CWatchSite page;
@@ -126,15 +150,34 @@ TEST_F(UpdatePageDlgTest, SuccessfulCheckClosesByItselfWithOk) {
     EXPECT_EQ(log.GetCount(), 0);
 }
 
+TEST_F(UpdatePageDlgTest, OkPressedWhileTheCheckStillRunsReturnsOnceItHasEnded) {
+    page.SetPreviousContent("<p>old</p>\n");  // a change: the check ends by playing the sound
+    sound.open = false;
+    std::thread opener;
+    EXPECT_EQ(Run(http.Url("/page"),
+                  [&] {
+                      if (Button()->GetLabel() != "OK") return false;
+                      opener = std::thread([&] {
+                          std::this_thread::sleep_for(200ms);
+                          sound.open = true;
+                      });
+                      Press();
+                      return true;
+                  }),
+              wxID_OK);
+    // The caller may view the changes now: the check is over, not racing it.
+    EXPECT_EQ(sound.played.load(), 1);
+    EXPECT_EQ(page.GetStatus(), Modified);
+    if (opener.joinable()) opener.join();
+}
+
 TEST_F(UpdatePageDlgTest, CancelWhileConnectingClosesWithCancel) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(http.Url("/stall"),
                   [&] {
                       if (Status().rfind("Connect", 0) != 0) return false;
                       EXPECT_EQ(Button()->GetLabel(), "Cancel");
-                      wxCommandEvent press(wxEVT_BUTTON, wxID_CANCEL);
-                      press.SetEventObject(Button());
-                      Button()->GetEventHandler()->ProcessEvent(press);
+                      Press();
                       EXPECT_EQ(Status(), "Canceling...");
                       EXPECT_FALSE(Button()->IsEnabled());
                       return true;
