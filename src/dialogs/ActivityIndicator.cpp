@@ -100,6 +100,10 @@ void CActivityIndicator::OnTopLevelIconize(wxIconizeEvent& event) {
 }
 
 void CActivityIndicator::OnTimer(wxTimerEvent&) {
+    // The display may report a window shown again for a moment while it is
+    // being hidden; a tick that finds it hidden stops the timer for good.
+    UpdateTimer();
+    if (!timer.IsRunning()) return;
     steps.Step();
     Refresh(false);
 }

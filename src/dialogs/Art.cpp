@@ -1,6 +1,7 @@
 #include "dialogs/Art.h"
 
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -11,21 +12,16 @@ namespace tallyhawk {
 
 namespace {
 
+// The drawing of each ArtId, in the enumeration's order. The alert icon is
+// drawn from the program icon's (see GetArtSvg).
+constexpr const char* kArtFiles[] = {
+    "program", "program",        "document",      "add",           "remove", "properties",
+    "update",  "start-watching", "stop-watching", "tray-minimize", "help",
+};
+static_assert(std::size(kArtFiles) == static_cast<std::size_t>(ArtId::Help) + 1);
+
 const char* FileName(ArtId id) {
-    switch (id) {
-    case ArtId::ProgramIcon: return "program";
-    case ArtId::AlertIcon: return "program";  // and the mark, see GetArtSvg
-    case ArtId::DocumentIcon: return "document";
-    case ArtId::Add: return "add";
-    case ArtId::Remove: return "remove";
-    case ArtId::Properties: return "properties";
-    case ArtId::Update: return "update";
-    case ArtId::StartWatching: return "start-watching";
-    case ArtId::StopWatching: return "stop-watching";
-    case ArtId::TrayMinimize: return "tray-minimize";
-    case ArtId::Help: return "help";
-    }
-    return "";
+    return kArtFiles[static_cast<std::size_t>(id)];
 }
 
 std::string EmbeddedSvg(const char* name) {
@@ -60,8 +56,9 @@ std::string GetArtSvg(ArtId id) {
 
 wxBitmapBundle GetArt(ArtId id, wxSize size) {
     // Parsed once per image and size: the tray asks for its icons every
-    // time it flashes.
-    static std::map<std::pair<int, std::pair<int, int>>, wxBitmapBundle> made;
+    // time it flashes. Never freed: bitmaps must not outlive the toolkit,
+    // which is shut down before static objects are destroyed.
+    static auto& made = *new std::map<std::pair<int, std::pair<int, int>>, wxBitmapBundle>;
     const auto key = std::make_pair(static_cast<int>(id), std::make_pair(size.x, size.y));
     auto it = made.find(key);
     if (it != made.end()) return it->second;

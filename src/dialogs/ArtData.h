@@ -6,9 +6,9 @@
 namespace tallyhawk {
 
 struct CEmbeddedSvg {
-    const char* name;  // the file's name without ".svg"
+    const char* name;           // the file's name without ".svg"
     const unsigned char* text;  // zero-terminated
-    std::size_t size;  // without the terminator
+    std::size_t size;           // without the terminator
 };
 
 extern const CEmbeddedSvg kEmbeddedSvgs[];

@@ -26,7 +26,9 @@ CUpdatePageDlg::CUpdatePageDlg(wxWindow* parent, CPageCheck& check)
     const int border = FromDIP(10);
     sizer->Add(status, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT | wxTOP, border));
     // The bar comes and goes; its place stays, so nothing else moves.
-    sizer->Add(progress, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT | wxTOP, border)
+    sizer->Add(progress, wxSizerFlags()
+                             .Expand()
+                             .Border(wxLEFT | wxRIGHT | wxTOP, border)
                              .ReserveSpaceEvenIfHidden());
     sizer->Add(button, wxSizerFlags().Center().Border(wxALL, border));
     SetSizerAndFit(sizer);
@@ -62,11 +64,11 @@ void CUpdatePageDlg::OnInitDialog(wxInitDialogEvent& event) {
 
 void CUpdatePageDlg::StartWorker() {
     std::shared_ptr<wxWeakRef<CUpdatePageDlg>> target = self;
-    CPageCheck& page = check;
+    CPageCheck* page = &check;  // outlives the worker, which ends before the dialog
     try {
-        worker = std::thread([&page, target] {
-            const int result = page.Run([&page, target](const std::string& text, int percent) {
-                const bool downloaded = page.Succeeded();
+        worker = std::thread([page, target] {
+            const int result = page->Run([page, target](const std::string& text, int percent) {
+                const bool downloaded = page->Succeeded();
                 wxTheApp->CallAfter([target, text, percent, downloaded] {
                     if (CUpdatePageDlg* dialog = target->get()) {
                         dialog->ShowProgress(text, percent, downloaded);

@@ -41,7 +41,8 @@ public:
     ~CUpdatePageDlg() override;
 
     // Runs the check while the dialog is shown. wxID_OK when the page was
-    // checked and the check was not canceled, else wxID_CANCEL.
+    // checked and the check was not canceled (the caller then marks the
+    // document modified), else wxID_CANCEL.
     int ShowModal() override;
 
 private:

