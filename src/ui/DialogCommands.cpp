@@ -4,22 +4,10 @@
 
 #include "app/TallyhawkDoc.h"
 
-#include "dialogs/Art.h"
-#include "dialogs/UpdatePageDlg.h"
-
-// The About box and the manual come with the dialogs branch's next steps.
-#if __has_include("dialogs/AboutDlg.h")
-#define TALLYHAWK_HAVE_ABOUT 1
 #include "dialogs/AboutDlg.h"
-#else
-#define TALLYHAWK_HAVE_ABOUT 0
-#endif
-#if __has_include("dialogs/Help.h")
-#define TALLYHAWK_HAVE_HELP 1
+#include "dialogs/Art.h"
 #include "dialogs/Help.h"
-#else
-#define TALLYHAWK_HAVE_HELP 0
-#endif
+#include "dialogs/UpdatePageDlg.h"
 
 namespace tallyhawk {
 
@@ -33,24 +21,11 @@ bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
 }
 
 void ShowAbout(wxWindow* parent) {
-#if TALLYHAWK_HAVE_ABOUT
     CAboutDlg dialog(parent);
     dialog.ShowModal();
-#else
-    (void)parent;
-#endif
 }
 
-void ShowManual(wxWindow* parent) {
-#if TALLYHAWK_HAVE_HELP
-    ShowHelp(parent);
-#else
-    (void)parent;
-#endif
-}
-
-bool HasAbout() { return TALLYHAWK_HAVE_ABOUT; }
-bool HasManual() { return TALLYHAWK_HAVE_HELP; }
+void ShowManual(wxWindow* parent) { ShowHelp(parent); }
 
 namespace {
 

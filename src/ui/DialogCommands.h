@@ -19,9 +19,6 @@ class CTallyhawkDoc;
 bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index);
 void ShowAbout(wxWindow* parent);
 void ShowManual(wxWindow* parent);
-// Whether the dialogs behind About and Help are there.
-bool HasAbout();
-bool HasManual();
 
 // A toolbar button's image: the desktop theme's where one fits, else the
 // program's own.

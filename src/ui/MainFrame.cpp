@@ -260,9 +260,9 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
     case ID_APP_EXIT:
     case ID_VIEW_TRAY_MINIMIZE:
     case ID_VIEW_ERRORS:
+    case ID_HELP_CONTENTS:
+    case ID_APP_ABOUT:
         return true;
-    case ID_HELP_CONTENTS: return HasManual();
-    case ID_APP_ABOUT: return HasAbout();
     case ID_EDIT_CUT:
     case ID_EDIT_COPY:
     case ID_PAGE_REMOVE:

@@ -101,8 +101,9 @@ public:
     bool HasErrors() const;
     void OnTrayCommand(int id, std::int32_t page);
 
-    // One tick of the 500 ms timer (tests call it to step).
+    // One tick of the 500 ms timer. Tests stop the timer and step it.
     void Tick();
+    void StopTimer() { timer.Stop(); }
 
     // Replaces the desktop notification (null: the desktop's own).
     void SetNotifier(IChangeNotifier* notifier);

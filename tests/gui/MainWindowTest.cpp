@@ -73,7 +73,8 @@ TEST_F(MainWindowTest, EmptyListDisablesEveryPageCommand) {
                    ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_WATCH_START, ID_WATCH_STOP,
                    ID_LOG_SAVE, ID_LOG_CLEAR})
         EXPECT_FALSE(MenuEnabled(id)) << id;
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_EXIT, ID_VIEW_TRAY_MINIMIZE})
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_EXIT, ID_VIEW_TRAY_MINIMIZE,
+                   ID_HELP_CONTENTS, ID_APP_ABOUT})
         EXPECT_TRUE(MenuEnabled(id)) << id;
     // Later dialogs: in the menus, disabled.
     for (int id : {ID_PAGE_ADD, ID_PAGE_IMPORT, ID_TOOLS_OPTIONS, ID_TOOLS_UPGRADE})
@@ -109,7 +110,8 @@ TEST_F(MainWindowTest, WhileWatchingOnlyTheAllowedCommandsStayEnabled) {
         EXPECT_FALSE(MenuEnabled(id)) << id;
         EXPECT_FALSE(frame->IsCommandEnabled(id)) << id;
     }
-    for (int id : {ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_WATCH_STOP, ID_APP_EXIT})
+    for (int id : {ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_WATCH_STOP, ID_APP_EXIT,
+                   ID_HELP_CONTENTS, ID_APP_ABOUT})
         EXPECT_TRUE(MenuEnabled(id)) << id;
     EXPECT_FALSE(ToolEnabled(ID_FILE_NEW));
     EXPECT_TRUE(ToolEnabled(ID_WATCH_STOP));
@@ -180,6 +182,7 @@ TEST_F(MainWindowTest, ExitCancelChangesNothingAndSaveCancelKeepsExitConfirmed) 
 
 TEST_F(MainWindowTest, TrayIconFlashesOnlyWhileWatchingAndSomethingWaits) {
     AddPage("Alpha");
+    frame->StopTimer();  // the test steps it
     Pages().GetAt(0)->SetStatus(Modified);
     frame->Tick();
     frame->Tick();
@@ -254,6 +257,7 @@ TEST_F(MainWindowTest, ViewErrorsNamesTwoDisabledPagesOnce) {
         return Pages().GetAt(0)->GetStatus() == Disabled && Pages().GetAt(1)->GetStatus() == Disabled;
     }));
     ASSERT_TRUE(frame->HasErrors());
+    frame->StopTimer();
     std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
     EXPECT_EQ(MenuItems(*menu)[0].label, "View Errors");
     frame->Tick();
