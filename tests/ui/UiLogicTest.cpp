@@ -158,7 +158,7 @@ TEST_F(UiLogicTest, RecentFilesKeepFourNewestFirstAndRoundTrip) {
     CRecentFiles loaded;
     loaded.FromBytes(recent.ToBytes());
     EXPECT_EQ(loaded.Items(), recent.Items());
-    loaded.FromBytes(std::string("x\0\0y\0z\0w\0v\0u", 14));
+    loaded.FromBytes(std::string("x\0\0y\0z\0w\0v\0u", 12));
     EXPECT_EQ(loaded.Items(), (std::vector<std::string>{"x", "y", "z", "w"}));
 }
 
