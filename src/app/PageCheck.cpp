@@ -30,7 +30,7 @@ std::string CPageCheck::StatusText(const CDownloadProgress& progress) {
 
 int CPageCheck::Run(const ProgressFunction& progress) {
     callback = progress;
-    Show(LoadString(IDS_PLEASE_WAIT), 0);
+    Show(LoadString(IDS_PLEASE_WAIT), -2);
     downloader.Subscribe(this, &CPageCheck::OnProgress);
     try {
         if (site->Check(downloader)) succeeded = true;
@@ -39,7 +39,7 @@ int CPageCheck::Run(const ProgressFunction& progress) {
         if (!exception.GetErrorMessage(message, sizeof message) || message[0] == '\0') {
             CopyCut(LoadString(IDS_FAILED_TO_DOWNLOAD), message, sizeof message);
         }
-        Show(message, 100);
+        Show(message, -2);
         log.Add(exception, site->GetUrl());
     } catch (...) {
         log.Add(LoadString(IDS_SEH_EXCEPTION), site->GetUrl());

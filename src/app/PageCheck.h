@@ -30,8 +30,10 @@ inline constexpr int IDCANCEL = 2;
 
 class CPageCheck : public CEventSink {
 public:
-    // The status text to show and the progress in percent; -1 hides the
-    // progress bar (no content length known), -2 leaves it as it is.
+    // The status text to show and the progress in percent. Only bytes
+    // arriving for a known content length give a percent (0-100, the bar is
+    // shown); -1 hides the bar (bytes arriving, no length known), -2 leaves
+    // it as it is (every other text).
     using ProgressFunction = std::function<void(const std::string& status, int percent)>;
 
     // The downloader and the log must outlive the check; the page is held

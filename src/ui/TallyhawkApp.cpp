@@ -1,13 +1,99 @@
 #include "ui/TallyhawkApp.h"
 
-#include <wx/frame.h>
+#include <wx/image.h>
+
+#include <cstdio>
+
+#include "app/TallyhawkDoc.h"
+#include "ui/CommandIds.h"
+#include "ui/MainFrame.h"
+#include "ui/SingleInstance.h"
+#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 
+CTallyhawkApp::CTallyhawkApp() : handOverRetry(this) {
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenWaiting(); }, handOverRetry.GetId());
+}
+
+CTallyhawkApp::~CTallyhawkApp() = default;
+
 bool CTallyhawkApp::OnInit() {
-    auto* frame = new wxFrame(nullptr, wxID_ANY, "Tallyhawk");
+    RegisterUiStrings();
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(argv[i].utf8_string());
+    const CCommandLine line = ParseCommandLine(arguments);
+
+    instance = std::make_unique<CSingleInstance>();
+    if (instance->AnotherIsRunning()) {
+        if (instance->SendToRunning(line)) {
+            exitStatus = 0;
+        } else {
+            std::fprintf(stderr, "tallyhawk: another Tallyhawk runs on this display but does "
+                                 "not answer.\n");
+            exitStatus = 1;
+        }
+        return false;
+    }
+    if (!instance->Listen([this](const CCommandLine& later) {
+            CallAfter([this, later] { HandOver(later); });
+        }))
+        std::fprintf(stderr, "tallyhawk: cannot listen on %s; later starts open a program of "
+                             "their own.\n", instance->SocketPath().c_str());
+
+    wxInitAllImageHandlers();
+    appSettings.SetKeyPath(CAppSettings::kDefaultKeyPath);
+    appSettings.SetValueName(CAppSettings::kDefaultValueName);
+    LoadDefaultPage(store, defaultPage);
+    LoadAppSettings(store, appSettings);
+
+    front = std::make_unique<CFrontEnd>(CFrontEnd{store, defaultPage, appSettings});
+    doc = std::make_unique<CTallyhawkDoc>(&appSettings);
+    doc->OnNewDocument();
+    frame = new CMainFrame(*doc, *front);
+    if (line.file && !frame->OpenDocument(*line.file)) {
+        // The reason was shown; a start that cannot open its document ends.
+        frame->Destroy();
+        frame = nullptr;
+        exitStatus = 1;
+        return false;
+    }
     frame->Show();
+    SetTopWindow(frame);
+    if (line.run) frame->CallAfter([this] {
+            if (frame) frame->RunCommand(ID_WATCH_START);
+        });
     return true;
+}
+
+void CTallyhawkApp::HandOver(const CCommandLine& line) {
+    waiting.push_back(line);
+    OpenWaiting();
+}
+
+void CTallyhawkApp::OpenWaiting() {
+    // A modal dialog (the Update Page dialog checking a page, a message box)
+    // disables the main window; the document under it stays until it closes.
+    while (frame && !waiting.empty() && frame->IsEnabled()) {
+        const CCommandLine line = waiting.front();
+        waiting.pop_front();
+        if (line.file) frame->OpenDocument(*line.file);
+        frame->ShowWindow(true);
+        if (line.run) frame->RunCommand(ID_WATCH_START);
+    }
+    if (!frame) waiting.clear();
+    if (waiting.empty()) {
+        handOverRetry.Stop();
+    } else if (!handOverRetry.IsRunning()) {
+        handOverRetry.Start(kHandOverRetryMilliseconds);
+    }
+}
+
+int CTallyhawkApp::OnExit() {
+    handOverRetry.Stop();
+    instance.reset();
+    doc.reset();
+    return wxApp::OnExit();
 }
 
 }  // namespace tallyhawk

@@ -1,0 +1,35 @@
+// The tray menu's contents, without a window. Any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/WatchSiteList.h"
+
+namespace tallyhawk {
+
+struct CTrayMenuItem {
+    int id = 0;  // 0: a separator
+    std::string text;
+    std::int32_t page = -1;  // the page index of a page item, else -1
+};
+
+// The id of the page item for the page at `index`: 65436 minus the index,
+// or nothing when that would reach the menu's other ids (the caller then
+// takes an id of the toolkit's own allocation).
+std::optional<int> TrayPageItemId(std::int32_t index);
+
+// The menu: an item per enabled Modified page in list order and a separator;
+// "&View Errors" and a separator when pages were disabled; then Restore,
+// Minimize, a separator, Start and Stop Monitoring, a separator and Exit.
+// Page items past the numbered range carry id -1 for the caller to fill.
+std::vector<CTrayMenuItem> TrayMenuItems(const std::vector<CModifiedPage>& modified,
+                                         bool hasErrors);
+
+// The View Errors message: string 59154, then "[" the names joined by single
+// spaces "]".
+std::string ErrorsMessage(const std::vector<std::string>& names);
+
+}  // namespace tallyhawk

@@ -1,0 +1,212 @@
+// The real tallyhawk program on the test display, against a local server:
+// started with a document and "run" it checks the pages; a second start
+// hands its document over and ends; closing the window (no tray on this
+// display) asks the Exit question, then whether to save, and ends the
+// program with status 0. Without a display it says what to use instead.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include "LocalHttpServer.h"
+#include "app/TallyhawkDoc.h"
+#include "gui/FrameFixture.h"
+
+// Last: its macros would spoil the headers above.
+#include <X11/Xlib.h>
+
+extern char** environ;
+
+namespace tallyhawk::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A program run with an environment of its own; its standard error goes to
+// a file.
+class CProcess {
+public:
+    CProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
+             const std::string& errorFile) {
+        std::vector<char*> argv, envp;
+        for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CProcess() {
+        if (pid > 0 && !status) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    // The exit status once it ended within `limit`.
+    std::optional<int> Wait(std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!status && std::chrono::steady_clock::now() < end) {
+            int raw = 0;
+            if (::waitpid(pid, &raw, WNOHANG) == pid)
+                status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            else
+                std::this_thread::sleep_for(20ms);
+        }
+        return status;
+    }
+
+private:
+    pid_t pid = -1;
+    std::optional<int> status;
+};
+
+std::string Run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        ::pclose(pipe);
+    }
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+// The id of the first visible window whose name matches `pattern`, waiting
+// for it up to 20 s; 0 when none came.
+unsigned long FindWindow(const std::string& pattern) {
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < end) {
+        const std::string id =
+            Run("xdotool search --onlyvisible --name '" + pattern + "' 2>/dev/null | head -1");
+        if (!id.empty()) return std::stoul(id);
+        std::this_thread::sleep_for(100ms);
+    }
+    return 0;
+}
+
+// Answers the message box on screen (its default button) with Return.
+bool AnswerMessageBox() {
+    const unsigned long box = FindWindow("^Tallyhawk$");
+    if (!box) return false;
+    std::this_thread::sleep_for(300ms);
+    return Run("xdotool windowfocus --sync " + std::to_string(box) + " key Return; echo $?") == "0";
+}
+
+// What the close button does: the window manager's delete request.
+void RequestClose(unsigned long window) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    XCloseDisplay(display);
+}
+
+bool WaitFor(const std::atomic<int>& counter, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (counter.load() == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    return counter.load() > 0;
+}
+
+}  // namespace
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    EndToEndTest() {
+        server.Server().Get("/one", [this](const httplib::Request&, httplib::Response& response) {
+            ++one;
+            response.set_content("<p>one</p>", "text/html");
+        });
+        server.Server().Get("/two", [this](const httplib::Request&, httplib::Response& response) {
+            ++two;
+            response.set_content("<p>two</p>", "text/html");
+        });
+        server.Start();
+        ::mkdir((scratch / "run").c_str(), 0700);
+        env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")), "HOME=" + scratch / "home",
+               "XDG_CONFIG_HOME=" + scratch / "config", "XDG_STATE_HOME=" + scratch / "state",
+               "XDG_RUNTIME_DIR=" + scratch / "run", "PATH=/usr/bin:/bin", "NO_AT_BRIDGE=1"};
+        if (const char* auth = std::getenv("XAUTHORITY")) env.push_back("XAUTHORITY=" + std::string(auth));
+    }
+    ~EndToEndTest() override { server.Stop(); }
+
+    std::string MakeDocument(const std::string& name, const std::string& path) {
+        CTallyhawkDoc doc;
+        CWatchSite page;
+        page.SetName(name);
+        page.SetUrl(server.Url(path));
+        doc.GetPageList().Add(page);
+        const std::string file = scratch / (name + ".wat");
+        doc.OnSaveDocument(file);
+        return file;
+    }
+
+    testing::CScratchFolder scratch;
+    testing::CLocalHttpServer server;
+    std::atomic<int> one{0}, two{0};
+    std::vector<std::string> env;
+};
+
+TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
+    const std::string first = MakeDocument("one", "/one");
+    const std::string second = MakeDocument("two", "/two");
+
+    CProcess program({TALLYHAWK_PROGRAM, first, "run"}, env, scratch / "first.err");
+    ASSERT_TRUE(WaitFor(one, 20s)) << "the first document's page was never checked";
+    const unsigned long window = FindWindow("^one.wat - Tallyhawk$");
+    ASSERT_NE(window, 0u);
+
+    // The second start hands over and ends; the running one asks whether to
+    // save the first document (watching changed it), then opens the second
+    // and watches it.
+    CProcess later({TALLYHAWK_PROGRAM, second, "RUN"}, env, scratch / "second.err");
+    EXPECT_EQ(later.Wait(20s), 0);
+    ASSERT_TRUE(AnswerMessageBox());
+    EXPECT_TRUE(WaitFor(two, 20s)) << "the handed-over document was not watched";
+    EXPECT_NE(FindWindow("^two.wat - Tallyhawk$"), 0u);
+    EXPECT_EQ(program.Wait(0ms), std::nullopt);
+
+    // No tray here: the close button asks the Exit question, then the save
+    // question, and the program ends.
+    RequestClose(window);
+    ASSERT_TRUE(AnswerMessageBox());  // Exit: OK
+    ASSERT_TRUE(AnswerMessageBox());  // save changes: Yes
+    EXPECT_EQ(program.Wait(20s), 0);
+
+    CTallyhawkDoc saved;
+    saved.OnOpenDocument(second);
+    ASSERT_EQ(saved.GetPageList().GetCount(), 1);
+    EXPECT_EQ(saved.GetPageList().GetAt(0)->GetStatus(), Current);
+    EXPECT_GT(saved.GetPageList().GetAt(0)->GetLastUpdated(), 0);
+}
+
+TEST_F(EndToEndTest, WithoutADisplayItNamesTheHeadlessProgram) {
+    std::vector<std::string> noDisplay(env.begin() + 1, env.end());  // all but DISPLAY
+    CProcess program({TALLYHAWK_PROGRAM}, noDisplay, scratch / "err");
+    EXPECT_EQ(program.Wait(10s), 1);
+    std::ifstream error(scratch / "err");
+    std::string text((std::istreambuf_iterator<char>(error)), {});
+    EXPECT_NE(text.find("tallyhawk-cli watch"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+}
+
+}  // namespace tallyhawk::test

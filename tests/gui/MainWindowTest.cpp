@@ -1,0 +1,543 @@
+// The main window in a real window under a tray host: commands and their
+// enabled states, the watching filter, the rows, the message-log list, the
+// status line, the tray icon and its menu, closing and Exit.
+#include <wx/dnd.h>
+#include <wx/menu.h>
+#include <wx/listbox.h>
+#include <wx/uiaction.h>
+
+#include <fstream>
+#include <thread>
+
+#include "app/TallyhawkDoc.h"
+#include "base/StringTable.h"
+#include "dialogs/ActivityIndicator.h"
+#include "gui/FrameFixture.h"
+#include "ui/CommandTable.h"
+#include "ui/PageClipboard.h"
+#include "ui/PageRows.h"
+#include "ui/UiStrings.h"
+
+namespace tallyhawk::test {
+
+namespace {
+
+CTrayHost* trayHost = nullptr;
+
+class CTrayEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        trayHost = new CTrayHost;
+        PumpUntil([] { return wxTaskBarIcon::IsAvailable(); });
+    }
+    void TearDown() override { delete trayHost; }
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new CTrayEnvironment);
+
+std::vector<std::string> ListLines(wxListBox* list) {
+    std::vector<std::string> lines;
+    for (unsigned i = 0; i < list->GetCount(); ++i) lines.push_back(list->GetString(i).utf8_string());
+    return lines;
+}
+
+// The items of a menu as (toolkit id, label, enabled).
+struct Item {
+    int id;
+    std::string label;
+    bool enabled;
+};
+std::vector<Item> MenuItems(wxMenu& menu) {
+    std::vector<Item> items;
+    for (wxMenuItem* item : menu.GetMenuItems()) {
+        items.push_back({item->IsSeparator() ? 0 : item->GetId(),
+                         item->GetItemLabelText().utf8_string(), item->IsEnabled()});
+    }
+    return items;
+}
+
+}  // namespace
+
+class MainWindowTest : public FrameFixture {};
+
+TEST_F(MainWindowTest, TrayIsThereForTheseTests) {
+    ASSERT_NE(trayHost, nullptr);
+    EXPECT_TRUE(trayHost->Started());
+    EXPECT_TRUE(frame->HasTray());
+}
+
+TEST_F(MainWindowTest, EmptyListDisablesEveryPageCommand) {
+    EXPECT_EQ(View().GetItemCount(), 0);
+    EXPECT_EQ(View().GetSelectedPage(), -1);
+    for (int id : {ID_PAGE_REMOVE, ID_PAGE_PROPERTIES, ID_PAGE_UPDATE, ID_EDIT_COPY, ID_EDIT_CUT,
+                   ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_WATCH_START, ID_WATCH_STOP,
+                   ID_LOG_SAVE, ID_LOG_CLEAR})
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_EXIT, ID_VIEW_TRAY_MINIMIZE,
+                   ID_HELP_CONTENTS, ID_APP_ABOUT})
+        EXPECT_TRUE(MenuEnabled(id)) << id;
+    // Later dialogs: in the menus, disabled.
+    for (int id : {ID_PAGE_ADD, ID_PAGE_IMPORT, ID_TOOLS_OPTIONS, ID_TOOLS_UPGRADE})
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+    EXPECT_EQ(frame->GetTitle().utf8_string(), "Untitled - Tallyhawk");
+}
+
+TEST_F(MainWindowTest, RowsReadPagesAndFollowPageChangedFromAnotherThread) {
+    AddPage("Alpha");
+    AddPage("Beta", "/page", Disabled);
+    Pages().GetAt(0)->SetLastUpdated(0);
+    EXPECT_EQ(View().GetItemCount(), 2);
+    EXPECT_EQ(View().GetSelectedPage(), 0);
+    EXPECT_EQ(View().GetCellText(0, 0), "Alpha");
+    EXPECT_EQ(View().GetCellText(0, 1), server.Url("/page"));
+    EXPECT_EQ(View().GetCellText(0, 2), "New");
+    EXPECT_EQ(View().GetCellText(0, 3), "Never");
+    EXPECT_EQ(View().GetCellText(1, 2), "Disabled");
+    std::thread([this] { Pages().GetAt(1)->SetStatus(Modified); }).join();
+    EXPECT_TRUE(PumpUntil([this] { return View().GetCellText(1, 2) == "Modified"; }));
+    EXPECT_TRUE(MenuEnabled(ID_WATCH_START));
+}
+
+TEST_F(MainWindowTest, WhileWatchingOnlyTheAllowedCommandsStayEnabled) {
+    AddPage("Alpha");
+    StartWatching();
+    ASSERT_TRUE(WaitForChecks());
+    Pages().GetAt(0)->SetStatus(Modified);
+    View().SelectRow(0);
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_PAGE_ADD, ID_PAGE_REMOVE,
+                   ID_PAGE_PROPERTIES, ID_PAGE_UPDATE, ID_PAGE_IMPORT, ID_EDIT_CUT, ID_EDIT_COPY,
+                   ID_EDIT_PASTE, ID_TOOLS_UPGRADE, ID_WATCH_START}) {
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+        EXPECT_FALSE(frame->IsCommandEnabled(id)) << id;
+    }
+    for (int id : {ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_WATCH_STOP, ID_APP_EXIT,
+                   ID_HELP_CONTENTS, ID_APP_ABOUT})
+        EXPECT_TRUE(MenuEnabled(id)) << id;
+    EXPECT_FALSE(ToolEnabled(ID_FILE_NEW));
+    EXPECT_TRUE(ToolEnabled(ID_WATCH_STOP));
+    EXPECT_FALSE(ToolEnabled(ID_WATCH_START));
+    EXPECT_TRUE(Bar().IsActive());
+    // A filtered command does nothing, however it arrives.
+    frame->RunCommand(ID_EDIT_CUT);
+    EXPECT_EQ(Pages().GetCount(), 1);
+
+    frame->RunCommand(ID_WATCH_STOP);
+    EXPECT_TRUE(PumpUntil([this] { return !frame->IsWatching(); }));
+    EXPECT_FALSE(Bar().IsActive());
+    EXPECT_EQ(Bar().GetStatusText(), "Ready");
+    EXPECT_TRUE(MenuEnabled(ID_EDIT_CUT));
+}
+
+TEST_F(MainWindowTest, WatchingChecksPagesAndShowsMonitoring) {
+    AddPage("Alpha");
+    StartWatching();
+    ASSERT_TRUE(WaitForChecks());
+    EXPECT_TRUE(PumpUntil([this] { return View().GetCellText(0, 2) == "Current"; }));
+    EXPECT_NE(View().GetCellText(0, 3), "Never");
+    EXPECT_TRUE(PumpUntil([this] { return Bar().GetStatusText() == "Monitoring"; }));
+}
+
+TEST_F(MainWindowTest, CloseHidesAndWatchingGoesOn) {
+    AddPage("Alpha");
+    StartWatching();
+    EXPECT_TRUE(Bar().GetIndicator()->IsAnimating());
+    frame->Close();
+    PumpEvents();
+    EXPECT_FALSE(frame->IsShown());
+    EXPECT_TRUE(Pages().IsWatching());
+    EXPECT_TRUE(prompter.questions.empty());
+    // No drawing work for a window nobody sees.
+    EXPECT_TRUE(Bar().IsActive());
+    EXPECT_FALSE(Bar().GetIndicator()->IsAnimating());
+    frame->OnTrayCommand(ID_TRAY_RESTORE, -1);
+    EXPECT_TRUE(frame->IsShown());
+    EXPECT_TRUE(PumpUntil([this] { return Bar().GetIndicator()->IsAnimating(); }));
+}
+
+TEST_F(MainWindowTest, ExitCancelChangesNothingAndSaveCancelKeepsExitConfirmed) {
+    prompter.answers = {PromptAnswer::Cancel};
+    frame->RunCommand(ID_APP_EXIT);
+    ASSERT_EQ(prompter.questions.size(), 1u);
+    EXPECT_EQ(prompter.questions[0], LoadString(IDS_CONFIRM_EXIT));
+    EXPECT_FALSE(frame->IsExitConfirmed());
+    EXPECT_TRUE(frame->IsShown());
+
+    AddPage("Alpha");  // modified: the save question comes
+    prompter.answers = {PromptAnswer::Ok, PromptAnswer::Cancel};
+    frame->RunCommand(ID_APP_EXIT);
+    PumpEvents();
+    ASSERT_EQ(prompter.questions.size(), 3u);
+    EXPECT_EQ(prompter.questions[2], "Save changes to Untitled?");
+    EXPECT_TRUE(frame->IsExitConfirmed());
+    EXPECT_TRUE(frame->IsShown());
+
+    // The close button now goes straight to closing.
+    prompter.answers = {PromptAnswer::No};
+    wxWeakRef<wxFrame> weak(frame);
+    frame->Close();
+    EXPECT_TRUE(PumpUntil([&] { return !weak; }));
+    frame = nullptr;
+    EXPECT_EQ(prompter.questions.size(), 4u);
+}
+
+TEST_F(MainWindowTest, TrayIconFlashesOnlyWhileWatchingAndSomethingWaits) {
+    AddPage("Alpha");
+    frame->StopTimer();  // the test steps it
+    Pages().GetAt(0)->SetStatus(Modified);
+    frame->Tick();
+    frame->Tick();
+    EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());  // not watching
+
+    Pages().GetAt(0)->SetStatus(Current);
+    StartWatching();
+    ASSERT_TRUE(WaitForChecks());
+    frame->Tick();
+    EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());
+    Pages().GetAt(0)->SetStatus(Modified);
+    frame->Tick();
+    EXPECT_TRUE(frame->GetTrayIcon().IsAlertShown());
+    frame->Tick();
+    EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());
+    frame->Tick();
+    EXPECT_TRUE(frame->GetTrayIcon().IsAlertShown());
+    frame->RunCommand(ID_PAGE_VIEW_CHANGES);  // accepts: no longer Modified
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Current);
+    frame->Tick();
+    frame->Tick();
+    EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());
+    EXPECT_TRUE(frame->GetTrayIcon().IsIconInstalled());
+}
+
+TEST_F(MainWindowTest, TrayMenuPageItemsCarryTheirIdsAndOpenTheirChanges) {
+    for (int i = 0; i < 6; ++i) AddPage("Page " + std::to_string(i));
+    Pages().GetAt(0)->SetPreviousContent("old");
+    Pages().GetAt(0)->SetLatestContent("new");
+    Pages().GetAt(0)->SetStatus(Modified);
+    Pages().GetAt(5)->SetStatus(Modified);
+    std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
+    const std::vector<Item> items = MenuItems(*menu);
+    ASSERT_EQ(items.size(), 10u);
+    EXPECT_EQ(CommandId(items[0].id), 65436);
+    EXPECT_EQ(items[0].label, "Page 0");
+    EXPECT_EQ(CommandId(items[1].id), 65431);
+    EXPECT_EQ(frame->GetTrayIcon().PageForId(items[1].id), 5);
+    EXPECT_EQ(items[2].id, 0);
+    EXPECT_EQ(items[3].label, "Restore");
+    EXPECT_TRUE(items[4].enabled);  // Minimize: the window is shown
+    EXPECT_TRUE(items[6].enabled);  // Start
+    EXPECT_FALSE(items[7].enabled); // Stop
+
+    frame->OnTrayCommand(ID_TRAY_MINIMIZE, -1);
+    EXPECT_FALSE(frame->IsShown());
+    menu = frame->GetTrayIcon().BuildMenu();
+    EXPECT_FALSE(MenuItems(*menu)[4].enabled);
+
+    frame->OnTrayCommand(CommandId(items[0].id), frame->GetTrayIcon().PageForId(items[0].id));
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Current);
+    EXPECT_EQ(fakes.launcher.Launched().size(), 1u);
+    // Exit from the tray runs the menu command, with its question.
+    prompter.answers = {PromptAnswer::Cancel};
+    frame->OnTrayCommand(ID_APP_EXIT, -1);
+    EXPECT_EQ(prompter.questions.size(), 1u);
+}
+
+TEST_F(MainWindowTest, ViewErrorsNamesTwoDisabledPagesOnce) {
+    for (const char* name : {"First", "Second"}) {
+        CWatchSite page(&fakes.services);
+        page.SetName(name);
+        page.SetUrl("http://127.0.0.1:1/closed");  // nothing listens there
+        CWatcherSettings settings = page.GetSettings();
+        settings.SetRetryCount(1);
+        page.SetSettings(settings);
+        Pages().Add(page);
+    }
+    View().Fill();
+    StartWatching();
+    ASSERT_TRUE(PumpUntil([this] {
+        return Pages().GetAt(0)->GetStatus() == Disabled && Pages().GetAt(1)->GetStatus() == Disabled;
+    }));
+    ASSERT_TRUE(frame->HasErrors());
+    frame->StopTimer();
+    std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
+    EXPECT_EQ(MenuItems(*menu)[0].label, "View Errors");
+    frame->Tick();
+    EXPECT_TRUE(frame->GetTrayIcon().IsAlertShown());
+
+    frame->OnTrayCommand(ID_VIEW_ERRORS, -1);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0], LoadString(IDS_ERRORS_TEXT) + "[First Second]");
+    menu = frame->GetTrayIcon().BuildMenu();
+    EXPECT_EQ(MenuItems(*menu)[0].label, "Restore");
+    // The log shows what happened, newest last.
+    EXPECT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() >= 4; }));
+    EXPECT_EQ(ListLines(Bar().GetList()).back(),
+              "[http://127.0.0.1:1/closed"
+              "] The page exceeded the predetermined retry count.  This page will be disabled.");
+}
+
+TEST_F(MainWindowTest, ColumnWidthsFollowTheListWidth) {
+    const int border = View().GetSize().x - View().GetClientSize().x;
+    for (int width : {1000, 999}) {
+        frame->SetClientSize(width + border, 500);
+        ASSERT_TRUE(PumpUntil([&] { return View().GetClientSize().x == width; })) << width;
+        PumpEvents();
+        const auto widths = ColumnWidths(width);
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(View().GetColumnWidth(column), widths[column]) << width << " " << column;
+    }
+    EXPECT_EQ(View().GetColumnWidth(3), 202);
+}
+
+TEST_F(MainWindowTest, RemoveAsksAndSelectsTheNewLastRow) {
+    AddPage("A");
+    AddPage("B");
+    AddPage("C");
+    View().SelectRow(2);
+    prompter.answers = {PromptAnswer::Cancel};
+    frame->RunCommand(ID_PAGE_REMOVE);
+    EXPECT_EQ(Pages().GetCount(), 3);
+    doc.SetModifiedFlag(false);
+    frame->RunCommand(ID_PAGE_REMOVE);
+    EXPECT_EQ(prompter.questions.back(), "Are you sure  that you want to remove this page?");
+    EXPECT_EQ(Pages().GetCount(), 2);
+    EXPECT_EQ(View().GetItemCount(), 2);
+    EXPECT_EQ(View().GetSelectedPage(), 1);
+    EXPECT_TRUE(doc.IsModified());
+    frame->RunCommand(ID_PAGE_REMOVE);
+    frame->RunCommand(ID_PAGE_REMOVE);
+    EXPECT_EQ(View().GetItemCount(), 0);
+    EXPECT_EQ(View().GetSelectedPage(), -1);
+    EXPECT_FALSE(MenuEnabled(ID_PAGE_REMOVE));
+}
+
+TEST_F(MainWindowTest, KeysInTheListRunTheirCommands) {
+    AddPage("A");
+    AddPage("B");
+    View().SetFocus();
+    View().SelectRow(0);
+    PumpEvents();
+    wxUIActionSimulator keys;
+    keys.Char('c', wxMOD_CONTROL);
+    ASSERT_TRUE(PumpUntil([] { return ClipboardHasPage(); }));
+    keys.Char(WXK_DELETE);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 1; }));
+    EXPECT_EQ(Pages().GetAt(0)->GetName(), "B");
+    keys.Char('v', wxMOD_CONTROL);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 2; }));
+    EXPECT_EQ(Pages().GetAt(1)->GetName(), "A");
+    EXPECT_EQ(View().GetSelectedPage(), 1);
+}
+
+TEST_F(MainWindowTest, DoubleClickWhileWatchingViewsTheChanges) {
+    AddPage("A");
+    StartWatching();
+    ASSERT_TRUE(WaitForChecks());
+    Pages().GetAt(0)->SetPreviousContent("older text");
+    Pages().GetAt(0)->SetStatus(Modified);
+    wxRect rect;
+    View().GetItemRect(0, rect);
+    const wxPoint point = View().ClientToScreen(rect.GetPosition() + wxPoint(20, rect.height / 2));
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(point);
+    PumpEvents();
+    mouse.MouseDblClick();
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetAt(0)->GetStatus() == Current; }));
+    EXPECT_EQ(fakes.launcher.Launched().size(), 1u);
+}
+
+TEST_F(MainWindowTest, PasteTakesARecordFromAnotherInstanceAndRefusesADamagedOne) {
+    CWatchSite other(&fakes.services);
+    other.SetName("From elsewhere");
+    other.SetUrl("http://127.0.0.1/elsewhere");
+    other.SetLatestContent("kept");
+    other.SetLastUpdated(1000000);
+    other.SetStatus(Modified);
+    const std::string record = PageRecord(other);
+    WritePageRecord(record);
+    PumpEvents(std::chrono::milliseconds(600));  // the paste answer is kept half a second
+    EXPECT_TRUE(MenuEnabled(ID_EDIT_PASTE));
+    frame->RunCommand(ID_EDIT_PASTE);
+    ASSERT_EQ(Pages().GetCount(), 1);
+    EXPECT_EQ(Pages().GetAt(0)->GetName(), "From elsewhere");
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
+    EXPECT_EQ(Pages().GetAt(0)->GetLatestContent(), "kept");
+    EXPECT_EQ(View().GetCellText(0, 2), "Modified");
+
+    WritePageRecord(record.substr(0, record.size() / 2));
+    frame->RunCommand(ID_EDIT_PASTE);
+    EXPECT_EQ(Pages().GetCount(), 1);
+    ASSERT_EQ(prompter.errors.size(), 1u);
+}
+
+TEST_F(MainWindowTest, MenuPromptsShowInTheStatusLine) {
+    wxMenuEvent highlight(wxEVT_MENU_HIGHLIGHT, ToolkitId(ID_WATCH_START));
+    frame->ProcessWindowEvent(highlight);
+    EXPECT_EQ(Bar().GetStatusText(), "Start web watching");
+    wxMenuEvent close(wxEVT_MENU_CLOSE, 0);
+    frame->ProcessWindowEvent(close);
+    EXPECT_EQ(Bar().GetStatusText(), "Ready");
+    EXPECT_EQ(frame->GetToolBar()->GetToolShortHelp(ToolkitId(ID_WATCH_START)).utf8_string(),
+              "Start watching");
+}
+
+TEST_F(MainWindowTest, StatusBarCommandHidesTheBar) {
+    EXPECT_TRUE(Bar().IsShown());
+    frame->RunCommand(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(Bar().IsShown());
+    frame->RunCommand(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(Bar().IsShown());
+}
+
+TEST_F(MainWindowTest, LogListFollowsTheLogAndItsBound) {
+    doc.GetMessageLog().SetMaximumLines(3);
+    std::thread([this] {
+        for (int i = 0; i < 5; ++i) doc.GetMessageLog().Add("message " + std::to_string(i), "src");
+    }).join();
+    EXPECT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 3; }));
+    PumpEvents();
+    EXPECT_EQ(ListLines(Bar().GetList()),
+              (std::vector<std::string>{"[src] message 2", "[src] message 3", "[src] message 4"}));
+    EXPECT_TRUE(MenuEnabled(ID_LOG_CLEAR));
+    prompter.paths = {scratch / "saved"};
+    frame->RunCommand(ID_LOG_SAVE);
+    std::ifstream saved(scratch / "saved.txt");
+    std::string line;
+    ASSERT_TRUE(std::getline(saved, line));
+    EXPECT_EQ(line.rfind("message 2, src, ", 0), 0u);
+    frame->RunCommand(ID_LOG_CLEAR);
+    EXPECT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 0; }));
+}
+
+TEST_F(MainWindowTest, ChangedPageIsAnnouncedOnceAndActivationViewsIt) {
+    AddPage("News");
+    frame->ShowWindow(false);
+    Pages().GetAt(0)->SetPreviousContent("old");
+    Pages().GetAt(0)->SetLatestContent("new");
+    std::thread([this] {
+        Pages().GetAt(0)->SetStatus(Modified);
+        Pages().GetAt(0)->SetStatus(Modified);
+    }).join();
+    PumpEvents(std::chrono::milliseconds(100));
+    ASSERT_EQ(notifier.texts, (std::vector<std::string>{"News has changed"}));
+    notifier.activations[0]();
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Current);
+    EXPECT_EQ(fakes.launcher.Launched().size(), 1u);
+    // A new change is a new announcement.
+    std::thread([this] { Pages().GetAt(0)->SetStatus(Modified); }).join();
+    PumpEvents(std::chrono::milliseconds(100));
+    EXPECT_EQ(notifier.texts.size(), 2u);
+}
+
+TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
+    AddPage("Kept");
+    prompter.paths = {scratch / "one"};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    EXPECT_EQ(frame->GetTitle().utf8_string(), "one.wat - Tallyhawk");
+    EXPECT_EQ(prompter.filters.back(), LoadString(IDS_FILE_FILTER));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(frame->GetRecentFiles().Items(), (std::vector<std::string>{scratch / "one.wat"}));
+
+    const std::string damaged = scratch / "damaged.wat";
+    { std::ofstream(damaged) << std::string("\x01\x00\x05\x00\x00\x00\x06", 7); }
+    prompter.paths = {damaged};
+    frame->RunCommand(ID_FILE_OPEN);
+    ASSERT_EQ(prompter.errors.size(), 1u);
+    EXPECT_EQ(prompter.errors[0].rfind("Cannot open " + damaged, 0), 0u);
+    EXPECT_EQ(frame->GetTitle().utf8_string(), "Untitled - Tallyhawk");
+    EXPECT_EQ(View().GetItemCount(), 0);
+    // Saving now asks for a name instead of writing over the damaged file.
+    prompter.paths.clear();
+    frame->RunCommand(ID_FILE_SAVE);
+    std::ifstream check(damaged, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(check), {}).size(), 7u);
+
+    // The recent list reopens the good one, and is in the settings store.
+    frame->RunCommand(ID_FILE_MRU_FILE1);
+    EXPECT_EQ(View().GetItemCount(), 1);
+    EXPECT_EQ(View().GetCellText(0, 0), "Kept");
+    CRecentFiles stored;
+    stored.FromBytes(store.Read(CRecentFiles::kValueName).value_or(""));
+    EXPECT_EQ(stored.Items().front(), scratch / "one.wat");
+}
+
+TEST_F(MainWindowTest, DroppedDocumentOpensAndOtherFilesAreRefused) {
+    AddPage("Dropped");
+    const std::string path = scratch / "dropped.wat";
+    doc.OnSaveDocument(path);
+    doc.OnNewDocument();
+    View().Fill();
+    auto* target = dynamic_cast<wxFileDropTarget*>(frame->GetDropTarget());
+    ASSERT_NE(target, nullptr);
+    wxArrayString files;
+    files.Add(wxString::FromUTF8(path));
+    EXPECT_TRUE(target->OnDropFiles(10, 10, files));
+    EXPECT_TRUE(PumpUntil([this] { return View().GetItemCount() == 1; }));
+    EXPECT_EQ(frame->GetTitle().utf8_string(), "dropped.wat - Tallyhawk");
+    files[0] = wxString::FromUTF8(scratch / "notes.txt");
+    target->OnDropFiles(10, 10, files);
+    EXPECT_TRUE(PumpUntil([this] { return prompter.errors.size() == 1; }));
+    EXPECT_EQ(View().GetItemCount(), 1);
+}
+
+TEST_F(MainWindowTest, UpdateChecksThePageAndTakesItsFirstBaseline) {
+    AddPage("A", "/page", Disabled);
+    frame->RunCommand(ID_PAGE_UPDATE);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetAt(0)->GetStatus() == Current; }));
+    EXPECT_EQ(Pages().GetAt(0)->GetPreviousContent(), pageBody);
+    EXPECT_TRUE(doc.IsModified());
+}
+
+}  // namespace tallyhawk::test
+
+namespace tallyhawk::test {
+
+// Pages in every status, none of them due, with log entries, while
+// watching runs; and the tray menu opened from the tray icon.
+TEST_F(MainWindowTest, ScreenshotsOfTheWindowWhileWatchingAndOfTheTrayMenu) {
+    const char* names[] = {"Weather", "Train times", "Town council", "Library news",
+                           "Price list", "Old forum"};
+    for (std::int32_t status = New; status <= Disabled; ++status) {
+        CWatchSite page(&fakes.services);
+        page.SetName(names[status]);
+        page.SetUrl(server.Url("/page" + std::to_string(status)));
+        page.SetLastUpdated(fakes.clock.Now() - 10 * status);
+        page.SetStatus(status);
+        Pages().Add(page);
+    }
+    View().Fill();
+    doc.GetMessageLog().Add("The server name could not be resolved.", "http://old-forum.example/");
+    doc.GetMessageLog().Add("The page exceeded the predetermined retry count.  This page will be "
+                            "disabled.", "http://old-forum.example/");
+    frame->SetClientSize(760, 420);
+    View().SelectRow(3);
+    StartWatching();
+    ASSERT_TRUE(PumpUntil([this] { return Bar().GetStatusText() == "Monitoring"; }));
+    ASSERT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 2; }));
+    for (std::int32_t status = New; status <= Disabled; ++status)
+        EXPECT_EQ(View().GetCellText(status, 2), StatusText(status));
+    Screenshot(frame, "main-window-watching");
+
+    // The tray menu, opened where the pointer is (over the tray icon at the
+    // bottom right of the display), photographed while it is open.
+    wxUIActionSimulator mouse;
+    const wxSize screen = wxGetDisplaySize();
+    mouse.MouseMove(screen.x - 20, screen.y - 14);
+    PumpEvents();
+    bool taken = false;
+    wxTimer shot;
+    shot.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        const std::string path = std::string(TALLYHAWK_SCREENSHOTS) + "/tray-menu.png";
+        const std::string command = "import -window root -crop 420x360+" +
+                                    std::to_string(screen.x - 420) + "+" +
+                                    std::to_string(screen.y - 360) + " +repage '" + path + "'";
+        taken = std::system(command.c_str()) == 0;
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+    });
+    shot.StartOnce(800);
+    std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
+    frame->GetTrayIcon().PopupMenu(menu.get());
+    EXPECT_TRUE(PumpUntil([&] { return taken; }));
+    PumpEvents(std::chrono::milliseconds(200));
+}
+
+}  // namespace tallyhawk::test
