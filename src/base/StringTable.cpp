@@ -20,7 +20,20 @@ struct CStringEntry {
 
 // Sorted by id (checked below), so a lookup is a binary search.
 constexpr CStringEntry kStrings[] = {
+    {IDS_VIEWER_TEXT_NO_VIEWER,
+     "You have selected an output option that generates text, but you do not have a viewer "
+     "selected.  Would you like to use notepad for your viewer?\n\n"},
+    {IDS_VIEWER_HTML_NO_VIEWER,
+     "You have selected an output option that generates html, but you do not have a viewer "
+     "selected.  Would you like to use the default web browser for your viewer?"},
+    {IDS_VIEWER_TEXT_IS_BROWSER,
+     "You have selected an output option that generates text, but your viewer is a web "
+     "browser.  Would you like to change your viewer to notepad instead?"},
+    {IDS_VIEWER_HTML_NOT_BROWSER,
+     "You have selected an output option that generates html, but your viewer is not the "
+     "default web browser.  Would you like to change your viewer to the default browser instead?"},
     {IDS_FAILED_TO_DOWNLOAD, "Failed to download file."},
+    {IDS_NAME_EMPTY, "The page's name field can not be empty."},
     {IDS_UNKNOWN_VIEW_FAILURE,
      "An unknown exception has occured.  Please restart the application and try again."},
     {IDS_STATUS_NEW, "New"},
@@ -28,6 +41,7 @@ constexpr CStringEntry kStrings[] = {
     {IDS_STATUS_CURRENT, "Current"},
     {IDS_STATUS_UPDATING, "Updating"},
     {IDS_STATUS_MODIFIED, "Modified"},
+    {IDS_URL_EMPTY, "The page's URL field can not be empty."},
 
     {IDS_NO_ERROR_MESSAGE, "No error message is available."},
     {IDS_ALLOCATION_FAILED, "A memory allocation has failed."},
@@ -52,6 +66,13 @@ constexpr CStringEntry kStrings[] = {
     {IDS_CANCELED, "Canceled"},
     {IDS_DONE, "Done"},
     {IDS_DOCUMENT_IN_USE, "The document %s is in use by another Tallyhawk program; close it there first."},
+    {IDS_ENTER_INTEGER, "Please enter an integer."},
+    {IDS_ENTER_INTEGER_BETWEEN, "Please enter an integer between %d and %d."},
+    {IDS_BROWSER_LAUNCH_FAILED, "Failed to launch the default web browser"},
+    {IDS_SHEET_ADD_PAGE, "Add Page"},
+    {IDS_SHEET_PROPERTIES, "Properties"},
+    {IDS_SHEET_DEFAULTS, "Default Settings for all Pages"},
+    {IDS_SHEET_CAPTION_FOR, "%s for %s"},
 
     // The download error codes, in WinInet's own words.
     {12001, "No more internet handles can be created at the moment."},

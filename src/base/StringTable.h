@@ -19,9 +19,16 @@
 namespace tallyhawk {
 
 enum StringId : unsigned {
+    // The page property sheet's viewer check when it closes.
+    IDS_VIEWER_TEXT_NO_VIEWER = 17,
+    IDS_VIEWER_HTML_NO_VIEWER = 18,
+    IDS_VIEWER_TEXT_IS_BROWSER = 19,
+    IDS_VIEWER_HTML_NOT_BROWSER = 20,
     // The Update Page dialog's fallback when a failure has no text.
     IDS_FAILED_TO_DOWNLOAD = 103,
     // Viewing changes failed with something that is none of the program's exceptions.
+    // The Page page's empty fields.
+    IDS_NAME_EMPTY = 133,
     IDS_UNKNOWN_VIEW_FAILURE = 134,
     // The page status texts. Their order in the table differs from the
     // status values: Updating (4) comes before Modified (3).
@@ -30,6 +37,7 @@ enum StringId : unsigned {
     IDS_STATUS_CURRENT = 137,
     IDS_STATUS_UPDATING = 138,
     IDS_STATUS_MODIFIED = 139,
+    IDS_URL_EMPTY = 140,
     IDS_RETRY_COUNT_EXCEEDED = 59145,
     IDS_STATUS_DISABLED = 59147,
     // The last-updated time of a page never downloaded.
@@ -66,6 +74,14 @@ enum StringId : unsigned {
     IDS_DONE = 349,
     // The document file.
     IDS_DOCUMENT_IN_USE = 350,        // %s: the file's path
+    // The page property sheet and its pages.
+    IDS_ENTER_INTEGER = 380,
+    IDS_ENTER_INTEGER_BETWEEN = 381,  // %d, %d: the bounds
+    IDS_BROWSER_LAUNCH_FAILED = 382,
+    IDS_SHEET_ADD_PAGE = 383,
+    IDS_SHEET_PROPERTIES = 384,
+    IDS_SHEET_DEFAULTS = 385,
+    IDS_SHEET_CAPTION_FOR = 386,      // %s, %s: the title, the page's name
 };
 
 // The text of `id`, or an empty string when there is none.

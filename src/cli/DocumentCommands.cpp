@@ -27,6 +27,7 @@
 #include "cli/OutputModes.h"
 #include "cli/PageOptions.h"
 #include "diff/ChangeDetector.h"
+#include "engine/PageName.h"
 #include "engine/WatchSite.h"
 
 namespace tallyhawk::cli {
@@ -358,7 +359,7 @@ int RunAdd(const Args& args) {
         page.SetUrl(parsed.positional[1]);
         if (parsed.positional[1].empty()) throw UsageError{"The page's URL field can not be empty."};
         ApplyPageOptions(parsed.page, page, true);
-        if (page.GetName().empty()) page.SetName(NameFromUrl(page.GetUrl()));
+        if (page.GetName().empty()) page.SetName(PageNameFromUrl(page.GetUrl()));
         if (page.GetName().empty())
             throw UsageError{"The page's name field can not be empty. (give --name)"};
         std::int32_t index = doc->GetPageList().Add(page);

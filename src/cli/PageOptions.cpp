@@ -192,25 +192,6 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
     page.SetSettings(settings);
 }
 
-std::string NameFromUrl(const std::string& url) {
-    std::string lower = url;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::size_t start;
-    std::size_t www = lower.find("www.");
-    if (www != std::string::npos) {
-        start = www + 4;
-    } else {
-        std::size_t scheme = lower.find("://");
-        if (scheme == std::string::npos) return {};
-        start = scheme + 3;
-    }
-    std::size_t dot = url.find('.', start);
-    if (dot == std::string::npos || dot <= start) return {};
-    std::string name = url.substr(start, dot - start);
-    name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
-    return name;
-}
-
 std::string StatusName(std::int32_t status) {
     std::string text = StatusText(status);
     return text.empty() ? "Unknown (" + std::to_string(status) + ")" : text;

@@ -1,5 +1,5 @@
 // The page options shared by tallyhawk-cli's add, set and defaults, checked
-// as the page property sheet checks its fields, and the page name rule.
+// as the page property sheet checks its fields.
 #pragma once
 
 #include <cstdint>
@@ -42,10 +42,6 @@ bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageO
 // Writes the options into the page (read-modify-write of its settings). The
 // page's own fields (url, name, enable) only when `withPageFields`.
 void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPageFields);
-
-// The Page page's name rule: the word after "www." (or after "://") up to
-// the next dot, with a capital first letter; empty when there is none.
-std::string NameFromUrl(const std::string& url);
 
 // Names and values. A status is named by its text in the string table.
 std::string StatusName(std::int32_t status);
