@@ -15,6 +15,7 @@ bool IsWhite(unsigned char c) {
 
 std::int64_t CountByte(const char* data, std::size_t size, char byte) {
     std::int64_t count = 0;
+    if (size == 0) return 0;  // an empty view may have no storage, and memchr wants some
     for (const char* p = data;
          (p = static_cast<const char*>(std::memchr(p, byte, size - std::size_t(p - data)))); ++p)
         ++count;
@@ -172,17 +173,24 @@ struct TagSpan {
     bool comment = false;
 };
 
-// Finds the tag at page[at] == '<'. `noCloseFrom` caches the lowest position
-// known to have no ">" at or after it, so that a page full of stray "<" is not
-// scanned to its end again for every one of them.
-bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, std::size_t& noCloseFrom) {
+// Where the page is known to have no more closes: no ">" at or after
+// `noCloseFrom`, no "-->" at or after `noArrowFrom`. Remembering them keeps a
+// page full of stray "<" or of unclosed "<!--" from being searched to its end
+// again for every one of them.
+struct NoClose {
+    std::size_t noCloseFrom;
+    std::size_t noArrowFrom;
+};
+
+// Finds the tag at page[at] == '<'.
+bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, NoClose& known) {
     const char* data = page.data();
     const std::size_t size = page.size();
     auto findClose = [&](std::size_t from) -> std::size_t {
-        if (from >= noCloseFrom) return std::string_view::npos;
+        if (from >= known.noCloseFrom) return std::string_view::npos;
         const void* found = std::memchr(data + from, '>', size - from);
         if (!found) {
-            noCloseFrom = from;
+            known.noCloseFrom = from;
             return std::string_view::npos;
         }
         return std::size_t(static_cast<const char*>(found) - data);
@@ -192,9 +200,14 @@ bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, std::size_t& n
         // A comment ends at the first ">" directly after two or more dashes,
         // the opening dashes included; failing that, at the first ">" at all.
         std::size_t close = std::string_view::npos;
-        std::string_view rest = page.substr(at + 2);
-        std::size_t arrow = rest.find("-->");
-        if (arrow != std::string_view::npos) close = at + 2 + arrow + 2;
+        if (at + 2 < known.noArrowFrom) {
+            std::size_t arrow = page.find("-->", at + 2);
+            if (arrow != std::string_view::npos) {
+                close = arrow + 2;
+            } else {
+                known.noArrowFrom = at + 2;
+            }
+        }
         if (close == std::string_view::npos) close = findClose(at + 1);
         if (close == std::string_view::npos) return false;
         tag.length = close - at + 1;
@@ -254,8 +267,8 @@ bool CHtmlTextScanner::ParseTag(std::string_view page, std::size_t at, Tag& tag)
     page = CutAtZero(page);
     if (at >= page.size() || page[at] != '<') return false;
     TagSpan span;
-    std::size_t noCloseFrom = page.size();
-    if (!FindTag(page, at, span, noCloseFrom)) return false;
+    NoClose known{page.size(), page.size()};
+    if (!FindTag(page, at, span, known)) return false;
     tag.length = std::int32_t(span.length);
     tag.opening = span.opening;
     std::string_view name = page.substr(span.nameStart, span.nameLength);
@@ -280,14 +293,14 @@ void CHtmlTextScanner::Scan(std::string_view page) {
     std::vector<std::int32_t> counter(excluded.size(), 0);
     std::vector<bool> seen(excluded.size(), false);
     std::int64_t textStart = 0;
-    std::size_t noCloseFrom = size;
+    NoClose known{size, size};
     std::size_t pos = 0;
     TagSpan tag;
     while (pos < size) {
         const void* found = std::memchr(data + pos, '<', size - pos);
         if (!found) break;
         pos = std::size_t(static_cast<const char*>(found) - data);
-        if (!FindTag(page, pos, tag, noCloseFrom)) {
+        if (!FindTag(page, pos, tag, known)) {
             ++pos;
             continue;
         }

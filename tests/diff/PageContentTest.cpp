@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +98,24 @@ TEST(PageContentTest, TextRangesSkipTagsCommentsAndTitle) {
     EXPECT_EQ(Ranges("a < b < c"), Strings{"a < b < c"});
     // A "<" with a ">" somewhere after it starts a tag reaching that ">".
     EXPECT_EQ(Ranges("<b>a < b</b> <"), (Strings{"a ", " <"}));
+}
+
+TEST(PageContentTest, EmptyViewWithoutStorage) {
+    // A default view has no bytes behind it at all, not even a terminator.
+    EXPECT_EQ(Lines(std::string_view()), Strings{});
+    EXPECT_EQ(Ranges(std::string_view()), Strings{});
+}
+
+TEST(PageContentTest, UnclosedCommentsScanInLinearTime) {
+    // No "<!--" here has its "-->", so each ends at the ">" after it. Looking
+    // for the "-->" to the end of the page again for every one of them takes
+    // minutes on this page; a linear scan takes milliseconds.
+    std::string page;
+    for (int i = 0; i < 64 * 1024; ++i) page += "<!-- >";
+    page += "x<!-- y";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ranges(page), Strings{"x<!-- y"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(PageContentTest, ParseTagNamesAndKinds) {
