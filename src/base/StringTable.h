@@ -3,8 +3,8 @@
 // the desktop program alike.
 //
 // Ids below 300, from 12001 to 12172 and from 57344 up are the resource
-// numbers the program has always used; 300 to 399 number the texts of its
-// own that had none. Texts are bytes (no character-set conversion) and may
+// numbers the program has always used; 300 to 399 and 61700 to 61799 (the
+// desktop program's) number the texts of its own that had none. Texts are bytes (no character-set conversion) and may
 // hold printf-style conversions ("%s", "%lu"), filled by FormatString.
 //
 // Thread-safe: the built-in table is constant; RegisterStrings takes a lock.
@@ -82,6 +82,32 @@ enum StringId : unsigned {
     IDS_SHEET_PROPERTIES = 384,
     IDS_SHEET_DEFAULTS = 385,
     IDS_SHEET_CAPTION_FOR = 386,      // %s, %s: the title, the page's name
+    // The desktop program.
+    IDS_COLUMN_NAME = 129,
+    IDS_COLUMN_URL = 130,
+    IDS_COLUMN_STATUS = 131,
+    IDS_COLUMN_UPDATED = 132,
+    IDS_CLIPBOARD_FORMAT = 141,
+    IDS_CONFIRM_EXIT = 143,
+    IDS_CONFIRM_REMOVE = 144,
+    IDS_APP_TITLE = 57344,
+    IDS_READY = 57345,
+    IDS_MONITORING = 59143,
+    IDS_TRAY_EXIT = 59150,
+    IDS_TRAY_RESTORE = 59151,
+    IDS_TRAY_MINIMIZE = 59152,
+    IDS_TRAY_VIEW_ERRORS = 59153,
+    IDS_ERRORS_TEXT = 59154,
+    IDS_TRAY_START = 59159,
+    IDS_TRAY_STOP = 59160,
+    IDS_UNTITLED = 61700,
+    IDS_ASK_TO_SAVE = 61701,       // %s: the document's name
+    IDS_OPEN_FAILED = 61702,       // %s: path, %s: reason
+    IDS_PAGE_HAS_CHANGED = 61703,  // %s: the page's name
+    IDS_FILE_FILTER = 61704,
+    IDS_LOG_FILTER = 61705,
+    IDS_SAVE_FAILED = 61706,       // %s: path, %s: reason
+    IDS_NOT_A_DOCUMENT = 61707,    // %s: path
 };
 
 // The text of `id`, or an empty string when there is none.

@@ -19,7 +19,6 @@
 #include "ui/MessageLogBar.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 
@@ -84,7 +83,6 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
       timer(this),
       batchTimer(this),
       notifier(nullptr) {
-    RegisterUiStrings();
     // Update-UI rounds run after every event the window handles; while the
     // activity indicator steps every 12 ms, ten rounds a second are plenty
     // for the menus and the toolbar.

@@ -8,7 +8,6 @@
 #include "base/StringTable.h"
 #include "dialogs/ActivityIndicator.h"
 #include "dialogs/StatusText.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 

@@ -9,7 +9,6 @@
 #include "base/Exception.h"
 #include "base/StringTable.h"
 #include "engine/WatchSite.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 

@@ -4,7 +4,6 @@
 
 #include "base/StringTable.h"
 #include "engine/WatchSite.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 

@@ -8,7 +8,7 @@
 #include "ui/CommandIds.h"
 #include "ui/MainFrame.h"
 #include "ui/SingleInstance.h"
-#include "ui/UiStrings.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
@@ -19,7 +19,6 @@ CTallyhawkApp::CTallyhawkApp() : handOverRetry(this) {
 CTallyhawkApp::~CTallyhawkApp() = default;
 
 bool CTallyhawkApp::OnInit() {
-    RegisterUiStrings();
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(argv[i].utf8_string());
     const CCommandLine line = ParseCommandLine(arguments);

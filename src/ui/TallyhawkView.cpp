@@ -10,7 +10,6 @@
 #include "ui/CommandTable.h"
 #include "ui/PageClipboard.h"
 #include "ui/PageRows.h"
-#include "ui/UiStrings.h"
 #include "ui/DialogCommands.h"
 
 namespace tallyhawk {

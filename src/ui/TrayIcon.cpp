@@ -8,7 +8,6 @@
 #include "ui/DialogCommands.h"
 #include "ui/MainFrame.h"
 #include "ui/TrayMenu.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 

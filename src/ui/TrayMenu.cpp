@@ -2,7 +2,6 @@
 
 #include "base/StringTable.h"
 #include "ui/CommandIds.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 

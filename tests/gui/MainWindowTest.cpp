@@ -16,7 +16,6 @@
 #include "ui/CommandTable.h"
 #include "ui/PageClipboard.h"
 #include "ui/PageRows.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk::test {
 

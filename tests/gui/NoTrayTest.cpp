@@ -3,7 +3,6 @@
 // minimizes, since a hidden window could not be reached again.
 #include "gui/FrameFixture.h"
 #include "base/StringTable.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk::test {
 

@@ -16,15 +16,11 @@
 #include "ui/PageRows.h"
 #include "ui/SingleInstance.h"
 #include "ui/TrayMenu.h"
-#include "ui/UiStrings.h"
 
 namespace tallyhawk {
 namespace {
 
-class UiLogicTest : public ::testing::Test {
-protected:
-    void SetUp() override { RegisterUiStrings(); }
-};
+class UiLogicTest : public ::testing::Test {};
 
 TEST_F(UiLogicTest, WatchingFilterAllowsExactlyTheWatchingSet) {
     CCommandFilter filter;
