@@ -145,7 +145,11 @@ protected:
         env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")), "HOME=" + scratch / "home",
                "XDG_CONFIG_HOME=" + scratch / "config", "XDG_STATE_HOME=" + scratch / "state",
                "XDG_RUNTIME_DIR=" + scratch / "run", "PATH=/usr/bin:/bin", "NO_AT_BRIDGE=1"};
-        if (const char* auth = std::getenv("XAUTHORITY")) env.push_back("XAUTHORITY=" + std::string(auth));
+        // The XAUTHORITY of the test display, and in sanitizer builds the
+        // sanitizers' options (their suppressions and report files).
+        for (const char* name : {"XAUTHORITY", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
+            if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+        }
     }
     ~EndToEndTest() override { server.Stop(); }
 
