@@ -189,11 +189,8 @@ TEST_F(MainWindowTest, TrayIconFlashesOnlyWhileWatchingAndSomethingWaits) {
 
     Pages().GetAt(0)->SetStatus(Current);
     StartWatching();
-    // The page already reads Current: wait for its check to have ended, so
-    // that the check cannot overwrite the Modified set below.
-    ASSERT_TRUE(PumpUntil([&] {
-        return Pages().GetAt(0)->GetLastUpdated() != 0 && Pages().GetAt(0)->GetStatus() != Updating;
-    }));
+    // The check must have ended, or it could overwrite the Modified set below.
+    ASSERT_TRUE(WaitForChecks());
     frame->Tick();
     EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());
     Pages().GetAt(0)->SetStatus(Modified);
