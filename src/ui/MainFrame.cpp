@@ -28,6 +28,9 @@ constexpr int kLastRecentId = ID_FILE_MRU_FILE1 + kRecentFileCount - 1;
 
 bool IsRecentId(int id) { return id >= ID_FILE_MRU_FILE1 && id <= kLastRecentId; }
 
+// The File menu's recent-file item while the list is empty (always greyed).
+constexpr const char* kNoRecentFile = "Recent File";
+
 wxString Text(unsigned id) { return wxString::FromUTF8(LoadString(id)); }
 
 bool HasWatExtension(const std::string& path) {
@@ -147,16 +150,11 @@ void CMainFrame::BuildMenus() {
     for (const CMenuLayout& popup : MenuLayout()) {
         auto* menu = new wxMenu;
         for (int id : popup.items) {
-            if (id == 0) {
-                menu->AppendSeparator();
-            } else if (id == ID_FILE_MRU_FILE1) {
+            if (id == ID_FILE_MRU_FILE1) {
                 fileMenu = menu;  // the recent files go here
-                menu->Append(ToolkitId(id), "Recent File");
-            } else if (const CCommandInfo* command = FindCommand(id)) {
-                const bool check = id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR;
-                menu->Append(ToolkitId(id), wxString::FromUTF8(command->menuText),
-                             wxString::FromUTF8(CommandPrompt(id)),
-                             check ? wxITEM_CHECK : wxITEM_NORMAL);
+                menu->Append(ToolkitId(id), kNoRecentFile);
+            } else {
+                AppendCommand(*menu, id);
             }
         }
         menuBar->Append(menu, wxString::FromUTF8(popup.title));
@@ -174,7 +172,7 @@ void CMainFrame::RebuildRecentMenu() {
     }
     const auto& items = recent.Items();
     if (items.empty()) {
-        fileMenu->Insert(position, ToolkitId(ID_FILE_MRU_FILE1), "Recent File");
+        fileMenu->Insert(position, ToolkitId(ID_FILE_MRU_FILE1), kNoRecentFile);
         return;
     }
     for (size_t i = 0; i < items.size(); ++i) {
@@ -292,7 +290,7 @@ void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
     const int id = CommandId(event.GetId());
     bool checked = false;
     event.Enable(UpdateRule(id, checked));
-    if (id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR) event.Check(checked);
+    if (IsCheckCommand(id)) event.Check(checked);
 }
 
 void CMainFrame::OnCommand(wxCommandEvent& event) {
