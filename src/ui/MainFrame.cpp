@@ -315,7 +315,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_EDIT_PASTE: view->Paste(); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
     case ID_PAGE_UPDATE: view->Update(); break;
-    case ID_PAGE_VIEW_CHANGES: view->ViewChanges(); break;
+    case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:
         if (doc.StartWatching()) SetWatching(true);
@@ -584,7 +584,7 @@ void CMainFrame::ViewPageChanges(std::int32_t index) {
     } catch (const CException& error) {
         Report(error.Message());
     }
-    if (index < view->GetItemCount()) view->RefreshItem(index);
+    if (index >= 0 && index < view->GetItemCount()) view->RefreshItem(index);
 }
 
 void CMainFrame::OnTrayCommand(int id, std::int32_t page) {

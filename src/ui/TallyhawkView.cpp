@@ -161,17 +161,6 @@ void CTallyhawkView::Update() {
     RefreshItem(index);
 }
 
-void CTallyhawkView::ViewChanges() {
-    const std::int32_t index = GetSelectedPage();
-    if (index < 0) return;
-    try {
-        doc.ViewChanges(index);
-    } catch (const CException& error) {
-        Report(error.Message());
-    }
-    RefreshItem(index);
-}
-
 void CTallyhawkView::Browse() {
     CWatchSite* page = doc.GetPageList().GetAt(GetSelectedPage());
     if (!page) return;
