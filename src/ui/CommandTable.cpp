@@ -52,7 +52,7 @@ const CCommandInfo kCommands[] = {
     {ID_TOOLS_UPGRADE, "&Upgrade Wizard", {}, I::None, Idle},
     {ID_HELP_CONTENTS, "&Help", {}, I::Help, Watching},
     {ID_APP_ABOUT, "&About Tallyhawk...", {}, I::None, Watching},
-    {ID_VIEW_ERRORS, "&View Errors", {}, I::None, Watching},
+    {ID_VIEW_ERRORS, nullptr, {}, I::None, Watching},  // the tray menu's, with its own text
 };
 
 std::string PromptHalf(int id, bool second) {

@@ -33,7 +33,7 @@ struct CAccelerator {
 
 struct CCommandInfo {
     int id;
-    const char* menuText;  // null: no menu item (accelerator only)
+    const char* menuText;  // null: no item in the menu bar
     std::array<CAccelerator, 2> accelerators;
     ToolbarImage image;
     bool allowedWhileWatching;

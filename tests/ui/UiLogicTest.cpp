@@ -48,7 +48,8 @@ TEST_F(UiLogicTest, EveryMenuAndToolbarIdIsACommandWithItsPrompt) {
     for (const CMenuLayout& popup : MenuLayout()) {
         for (int id : popup.items) {
             if (id != 0 && id != ID_FILE_MRU_FILE1) {
-                EXPECT_NE(FindCommand(id), nullptr) << id;
+                ASSERT_NE(FindCommand(id), nullptr) << id;
+                EXPECT_NE(FindCommand(id)->menuText, nullptr) << id;
             }
         }
     }
