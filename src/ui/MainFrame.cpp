@@ -468,12 +468,16 @@ bool CMainFrame::SaveDocumentAs() {
 
 // ---- frame commands ----
 
-void CMainFrame::Exit() {
+bool CMainFrame::ConfirmExit() {
     if (GetPrompter().Ask(this, LoadString(IDS_CONFIRM_EXIT), PromptButtons::OkCancel) !=
         PromptAnswer::Ok)
-        return;
+        return false;
     exitConfirmed = true;
-    Close();
+    return true;
+}
+
+void CMainFrame::Exit() {
+    if (ConfirmExit()) Close();
 }
 
 void CMainFrame::OnClose(wxCloseEvent& event) {
@@ -484,12 +488,10 @@ void CMainFrame::OnClose(wxCloseEvent& event) {
             return;
         }
         // Hidden with no tray, the program could not be reached again.
-        if (GetPrompter().Ask(this, LoadString(IDS_CONFIRM_EXIT), PromptButtons::OkCancel) !=
-            PromptAnswer::Ok) {
+        if (!ConfirmExit()) {
             event.Veto();
             return;
         }
-        exitConfirmed = true;
     }
     if (event.CanVeto() && !SaveModified()) {
         event.Veto();
