@@ -13,6 +13,8 @@
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "dialogs/Art.h"
+#include "dialogs/Help.h"
 #include "dialogs/Prompter.h"
 #include "ui/CommandIds.h"
 #include "ui/DialogCommands.h"
@@ -90,7 +92,7 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
     // activity indicator steps every 12 ms, ten rounds a second are plenty
     // for the menus and the toolbar.
     wxUpdateUIEvent::SetUpdateInterval(kUpdateUiMilliseconds);
-    SetIcons(ProgramIcons());
+    SetIcons(GetProgramIcons());
     try {
         if (auto bytes = front.store.Read(CRecentFiles::kValueName)) recent.FromBytes(*bytes);
     } catch (const CException&) {
@@ -309,7 +311,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_FILE_SAVE_AS: SaveDocumentAs(); break;
     case ID_APP_EXIT: Exit(); break;
     case ID_APP_ABOUT: ShowAbout(this); break;
-    case ID_HELP_CONTENTS: ShowManual(this); break;
+    case ID_HELP_CONTENTS: ShowHelp(this); break;
     case ID_EDIT_CUT: view->Cut(); break;
     case ID_EDIT_COPY: view->Copy(); break;
     case ID_EDIT_PASTE: view->Paste(); break;
