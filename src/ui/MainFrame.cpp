@@ -39,6 +39,12 @@ bool HasWatExtension(const std::string& path) {
     return wxFileName(wxString::FromUTF8(path)).GetExt().Lower() == "wat";
 }
 
+// A chosen file name, with `extension` added when it has none.
+std::string WithExtension(std::string path, const char* extension) {
+    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += extension;
+    return path;
+}
+
 // The desktop's notification service, where there is one.
 class CDesktopNotifier : public IChangeNotifier {
 public:
@@ -448,11 +454,11 @@ bool CMainFrame::SaveDocument() {
 }
 
 bool CMainFrame::SaveDocumentAs() {
-    std::string path = GetPrompter().ChooseFileToSave(
+    const std::string chosen = GetPrompter().ChooseFileToSave(
         this, "Save As", doc.GetPathName().empty() ? DocumentName() + ".wat" : DocumentName(),
         LoadString(IDS_FILE_FILTER));
-    if (path.empty()) return false;
-    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += ".wat";
+    if (chosen.empty()) return false;
+    const std::string path = WithExtension(chosen, ".wat");
     const std::string oldPath = doc.GetPathName();
     if (!SaveTo(path)) return false;
     if (path != oldPath || !doc.HoldsLock()) {
@@ -548,12 +554,11 @@ void CMainFrame::ToggleBar() {
 }
 
 void CMainFrame::SaveLogMessages() {
-    std::string path = GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
-                                                      LoadString(IDS_LOG_FILTER));
+    const std::string path = GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
+                                                            LoadString(IDS_LOG_FILTER));
     if (path.empty()) return;
-    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += ".txt";
     try {
-        doc.SaveLogMessages(path);
+        doc.SaveLogMessages(WithExtension(path, ".txt"));
     } catch (const CException& error) {
         Report(error.Message());
     }
