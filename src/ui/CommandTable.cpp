@@ -2,6 +2,7 @@
 
 #include <wx/accel.h>
 #include <wx/defs.h>
+#include <wx/menu.h>
 
 #include <algorithm>
 
@@ -51,7 +52,7 @@ const CCommandInfo kCommands[] = {
     {ID_TOOLS_UPGRADE, "&Upgrade Wizard", {}, I::None, Idle},
     {ID_HELP_CONTENTS, "&Help", {}, I::Help, Watching},
     {ID_APP_ABOUT, "&About Tallyhawk...", {}, I::None, Watching},
-    {ID_VIEW_ERRORS, "&View Errors", {}, I::None, Watching},
+    {ID_VIEW_ERRORS, nullptr, {}, I::None, Watching},  // the tray menu's, with its own text
 };
 
 std::string PromptHalf(int id, bool second) {
@@ -81,14 +82,32 @@ const std::vector<CMenuLayout>& MenuLayout() {
          {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_FILE_MRU_FILE1, 0,
           ID_APP_EXIT}},
         {"&Edit", {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}},
-        {"&Page",
-         {ID_PAGE_ADD, ID_PAGE_IMPORT, ID_PAGE_REMOVE, ID_PAGE_PROPERTIES, ID_PAGE_UPDATE,
-          ID_PAGE_VIEW_CHANGES, ID_PAGE_BROWSE, 0, ID_WATCH_START, ID_WATCH_STOP}},
+        {"&Page", PageMenuItems()},
         {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_TRAY_MINIMIZE}},
         {"&Tools", {ID_TOOLS_OPTIONS, 0, ID_LOG_SAVE, ID_LOG_CLEAR, 0, ID_TOOLS_UPGRADE}},
         {"&Help", {ID_HELP_CONTENTS, ID_APP_ABOUT}},
     };
     return layout;
+}
+
+const std::vector<int>& PageMenuItems() {
+    static const std::vector<int> items = {
+        ID_PAGE_ADD,          ID_PAGE_IMPORT, ID_PAGE_REMOVE, ID_PAGE_PROPERTIES, ID_PAGE_UPDATE,
+        ID_PAGE_VIEW_CHANGES, ID_PAGE_BROWSE, 0,              ID_WATCH_START,     ID_WATCH_STOP,
+    };
+    return items;
+}
+
+bool IsCheckCommand(int id) { return id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR; }
+
+void AppendCommand(wxMenu& menu, int id) {
+    if (id == 0) {
+        menu.AppendSeparator();
+    } else if (const CCommandInfo* command = FindCommand(id)) {
+        menu.Append(ToolkitId(id), wxString::FromUTF8(command->menuText),
+                    wxString::FromUTF8(CommandPrompt(id)),
+                    IsCheckCommand(id) ? wxITEM_CHECK : wxITEM_NORMAL);
+    }
 }
 
 const std::vector<int>& ToolbarLayout() {

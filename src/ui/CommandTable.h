@@ -4,7 +4,8 @@
 // toolbar, the accelerator table, the prompts and the watching filter are all
 // built from it; the menu and toolbar layouts below name commands by id only.
 //
-// Plain data and functions; any thread.
+// Plain data and functions, any thread; AppendCommand alone builds a window
+// item, on the user-interface thread.
 #pragma once
 
 #include <array>
@@ -12,6 +13,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+class wxMenu;
 
 namespace tallyhawk {
 
@@ -30,7 +33,7 @@ struct CAccelerator {
 
 struct CCommandInfo {
     int id;
-    const char* menuText;  // null: no menu item (accelerator only)
+    const char* menuText;  // null: no item in the menu bar
     std::array<CAccelerator, 2> accelerators;
     ToolbarImage image;
     bool allowedWhileWatching;
@@ -52,6 +55,13 @@ struct CMenuLayout {
     std::vector<int> items;
 };
 const std::vector<CMenuLayout>& MenuLayout();
+// The Page popup's items, which the page list's context menu shows too.
+const std::vector<int>& PageMenuItems();
+// The toolbar and status bar commands: menu items with a check mark.
+bool IsCheckCommand(int id);
+// Appends the command's item (its menu text and prompt) to `menu`; 0 appends
+// a separator.
+void AppendCommand(wxMenu& menu, int id);
 // The toolbar's buttons in order, 0 for a gap.
 const std::vector<int>& ToolbarLayout();
 

@@ -6,7 +6,6 @@
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
-#include "dialogs/Help.h"
 #include "dialogs/UpdatePageDlg.h"
 
 namespace tallyhawk {
@@ -25,13 +24,14 @@ void ShowAbout(wxWindow* parent) {
     dialog.ShowModal();
 }
 
-void ShowManual(wxWindow* parent) { ShowHelp(parent); }
-
 namespace {
 
+const wxSize kToolbarSize(16, 16);
+
 wxBitmapBundle Theme(const wxArtID& id) {
-    return wxArtProvider::GetBitmapBundle(id, wxART_TOOLBAR, wxSize(16, 16));
+    return wxArtProvider::GetBitmapBundle(id, wxART_TOOLBAR, kToolbarSize);
 }
+wxBitmapBundle Own(ArtId id) { return GetArt(id, kToolbarSize); }
 
 }  // namespace
 
@@ -45,13 +45,13 @@ wxBitmapBundle ToolbarArt(ToolbarImage image) {
     case I::Copy: return Theme(wxART_COPY);
     case I::Paste: return Theme(wxART_PASTE);
     case I::Help: return Theme(wxART_HELP);
-    case I::Add: return GetArt(ArtId::Add, wxSize(16, 16));
-    case I::Remove: return GetArt(ArtId::Remove, wxSize(16, 16));
-    case I::Properties: return GetArt(ArtId::Properties, wxSize(16, 16));
-    case I::Update: return GetArt(ArtId::Update, wxSize(16, 16));
-    case I::StartWatching: return GetArt(ArtId::StartWatching, wxSize(16, 16));
-    case I::StopWatching: return GetArt(ArtId::StopWatching, wxSize(16, 16));
-    case I::TrayMinimize: return GetArt(ArtId::TrayMinimize, wxSize(16, 16));
+    case I::Add: return Own(ArtId::Add);
+    case I::Remove: return Own(ArtId::Remove);
+    case I::Properties: return Own(ArtId::Properties);
+    case I::Update: return Own(ArtId::Update);
+    case I::StartWatching: return Own(ArtId::StartWatching);
+    case I::StopWatching: return Own(ArtId::StopWatching);
+    case I::TrayMinimize: return Own(ArtId::TrayMinimize);
     case I::None: break;
     }
     return {};
@@ -60,7 +60,5 @@ wxBitmapBundle ToolbarArt(ToolbarImage image) {
 wxBitmapBundle TrayArt(bool alert) {
     return GetArt(alert ? ArtId::AlertIcon : ArtId::ProgramIcon, wxSize(22, 22));
 }
-
-wxIconBundle ProgramIcons() { return GetProgramIcons(); }
 
 }  // namespace tallyhawk

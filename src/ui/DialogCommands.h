@@ -2,7 +2,6 @@
 #pragma once
 
 #include <wx/bmpbndl.h>
-#include <wx/iconbndl.h>
 
 #include <cstdint>
 
@@ -18,14 +17,11 @@ class CTallyhawkDoc;
 // checked and not canceled (the document is then modified).
 bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index);
 void ShowAbout(wxWindow* parent);
-void ShowManual(wxWindow* parent);
 
 // A toolbar button's image: the desktop theme's where one fits, else the
 // program's own.
 wxBitmapBundle ToolbarArt(ToolbarImage image);
 // The tray icon: the normal one, or the alert one while flashing.
 wxBitmapBundle TrayArt(bool alert);
-// The program's icon for the window, at the desktop's sizes.
-wxIconBundle ProgramIcons();
 
 }  // namespace tallyhawk

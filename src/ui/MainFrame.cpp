@@ -13,6 +13,8 @@
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "dialogs/Art.h"
+#include "dialogs/Help.h"
 #include "dialogs/Prompter.h"
 #include "ui/CommandIds.h"
 #include "ui/DialogCommands.h"
@@ -28,10 +30,19 @@ constexpr int kLastRecentId = ID_FILE_MRU_FILE1 + kRecentFileCount - 1;
 
 bool IsRecentId(int id) { return id >= ID_FILE_MRU_FILE1 && id <= kLastRecentId; }
 
+// The File menu's recent-file item while the list is empty (always greyed).
+constexpr const char* kNoRecentFile = "Recent File";
+
 wxString Text(unsigned id) { return wxString::FromUTF8(LoadString(id)); }
 
 bool HasWatExtension(const std::string& path) {
     return wxFileName(wxString::FromUTF8(path)).GetExt().Lower() == "wat";
+}
+
+// A chosen file name, with `extension` added when it has none.
+std::string WithExtension(std::string path, const char* extension) {
+    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += extension;
+    return path;
 }
 
 // The desktop's notification service, where there is one.
@@ -87,7 +98,7 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
     // activity indicator steps every 12 ms, ten rounds a second are plenty
     // for the menus and the toolbar.
     wxUpdateUIEvent::SetUpdateInterval(kUpdateUiMilliseconds);
-    SetIcons(ProgramIcons());
+    SetIcons(GetProgramIcons());
     try {
         if (auto bytes = front.store.Read(CRecentFiles::kValueName)) recent.FromBytes(*bytes);
     } catch (const CException&) {
@@ -147,16 +158,11 @@ void CMainFrame::BuildMenus() {
     for (const CMenuLayout& popup : MenuLayout()) {
         auto* menu = new wxMenu;
         for (int id : popup.items) {
-            if (id == 0) {
-                menu->AppendSeparator();
-            } else if (id == ID_FILE_MRU_FILE1) {
+            if (id == ID_FILE_MRU_FILE1) {
                 fileMenu = menu;  // the recent files go here
-                menu->Append(ToolkitId(id), "Recent File");
-            } else if (const CCommandInfo* command = FindCommand(id)) {
-                const bool check = id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR;
-                menu->Append(ToolkitId(id), wxString::FromUTF8(command->menuText),
-                             wxString::FromUTF8(CommandPrompt(id)),
-                             check ? wxITEM_CHECK : wxITEM_NORMAL);
+                menu->Append(ToolkitId(id), kNoRecentFile);
+            } else {
+                AppendCommand(*menu, id);
             }
         }
         menuBar->Append(menu, wxString::FromUTF8(popup.title));
@@ -174,7 +180,7 @@ void CMainFrame::RebuildRecentMenu() {
     }
     const auto& items = recent.Items();
     if (items.empty()) {
-        fileMenu->Insert(position, ToolkitId(ID_FILE_MRU_FILE1), "Recent File");
+        fileMenu->Insert(position, ToolkitId(ID_FILE_MRU_FILE1), kNoRecentFile);
         return;
     }
     for (size_t i = 0; i < items.size(); ++i) {
@@ -292,7 +298,7 @@ void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
     const int id = CommandId(event.GetId());
     bool checked = false;
     event.Enable(UpdateRule(id, checked));
-    if (id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR) event.Check(checked);
+    if (IsCheckCommand(id)) event.Check(checked);
 }
 
 void CMainFrame::OnCommand(wxCommandEvent& event) {
@@ -311,13 +317,13 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_FILE_SAVE_AS: SaveDocumentAs(); break;
     case ID_APP_EXIT: Exit(); break;
     case ID_APP_ABOUT: ShowAbout(this); break;
-    case ID_HELP_CONTENTS: ShowManual(this); break;
+    case ID_HELP_CONTENTS: ShowHelp(this); break;
     case ID_EDIT_CUT: view->Cut(); break;
     case ID_EDIT_COPY: view->Copy(); break;
     case ID_EDIT_PASTE: view->Paste(); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
     case ID_PAGE_UPDATE: view->Update(); break;
-    case ID_PAGE_VIEW_CHANGES: view->ViewChanges(); break;
+    case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:
         if (doc.StartWatching()) SetWatching(true);
@@ -448,11 +454,11 @@ bool CMainFrame::SaveDocument() {
 }
 
 bool CMainFrame::SaveDocumentAs() {
-    std::string path = GetPrompter().ChooseFileToSave(
+    const std::string chosen = GetPrompter().ChooseFileToSave(
         this, "Save As", doc.GetPathName().empty() ? DocumentName() + ".wat" : DocumentName(),
         LoadString(IDS_FILE_FILTER));
-    if (path.empty()) return false;
-    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += ".wat";
+    if (chosen.empty()) return false;
+    const std::string path = WithExtension(chosen, ".wat");
     const std::string oldPath = doc.GetPathName();
     if (!SaveTo(path)) return false;
     if (path != oldPath || !doc.HoldsLock()) {
@@ -470,12 +476,16 @@ bool CMainFrame::SaveDocumentAs() {
 
 // ---- frame commands ----
 
-void CMainFrame::Exit() {
+bool CMainFrame::ConfirmExit() {
     if (GetPrompter().Ask(this, LoadString(IDS_CONFIRM_EXIT), PromptButtons::OkCancel) !=
         PromptAnswer::Ok)
-        return;
+        return false;
     exitConfirmed = true;
-    Close();
+    return true;
+}
+
+void CMainFrame::Exit() {
+    if (ConfirmExit()) Close();
 }
 
 void CMainFrame::OnClose(wxCloseEvent& event) {
@@ -486,12 +496,10 @@ void CMainFrame::OnClose(wxCloseEvent& event) {
             return;
         }
         // Hidden with no tray, the program could not be reached again.
-        if (GetPrompter().Ask(this, LoadString(IDS_CONFIRM_EXIT), PromptButtons::OkCancel) !=
-            PromptAnswer::Ok) {
+        if (!ConfirmExit()) {
             event.Veto();
             return;
         }
-        exitConfirmed = true;
     }
     if (event.CanVeto() && !SaveModified()) {
         event.Veto();
@@ -546,12 +554,11 @@ void CMainFrame::ToggleBar() {
 }
 
 void CMainFrame::SaveLogMessages() {
-    std::string path = GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
-                                                      LoadString(IDS_LOG_FILTER));
+    const std::string path = GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
+                                                            LoadString(IDS_LOG_FILTER));
     if (path.empty()) return;
-    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += ".txt";
     try {
-        doc.SaveLogMessages(path);
+        doc.SaveLogMessages(WithExtension(path, ".txt"));
     } catch (const CException& error) {
         Report(error.Message());
     }
@@ -586,7 +593,7 @@ void CMainFrame::ViewPageChanges(std::int32_t index) {
     } catch (const CException& error) {
         Report(error.Message());
     }
-    if (index < view->GetItemCount()) view->RefreshItem(index);
+    if (index >= 0 && index < view->GetItemCount()) view->RefreshItem(index);
 }
 
 void CMainFrame::OnTrayCommand(int id, std::int32_t page) {

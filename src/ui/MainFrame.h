@@ -125,6 +125,8 @@ private:
     void OnIconize(wxIconizeEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnMenuClose(wxMenuEvent& event);
+    // Asks the Exit question; true (and remembered) when the user agrees.
+    bool ConfirmExit();
     void Exit();
     void ViewErrors();
     void SaveLogMessages();

@@ -1,6 +1,5 @@
 #include "ui/SingleInstance.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <wx/filename.h>
@@ -9,6 +8,8 @@
 
 #include <cctype>
 #include <cstdlib>
+
+#include "platform/TempDirectory.h"
 
 namespace tallyhawk {
 
@@ -24,11 +25,13 @@ std::string Sanitized(std::string text) {
     return text;
 }
 
-// The user's own runtime folder, or a private one below /tmp.
+// The user's own runtime folder, or else the private folder of the change
+// files: a folder below /tmp that another user made, or a link planted at its
+// name, must never carry the lock and the socket.
 std::string RuntimeFolder() {
     if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return dir;
-    std::string folder = "/tmp/tallyhawk-" + std::to_string(::getuid());
-    ::mkdir(folder.c_str(), 0700);
+    std::string folder = CPrivateTempDirectory().Prepare();
+    folder.pop_back();  // the trailing '/'
     return folder;
 }
 

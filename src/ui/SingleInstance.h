@@ -23,7 +23,9 @@ public:
     // Called in the running instance for each hand-over.
     using HandOver = std::function<void(const CCommandLine&)>;
 
-    // `name` tells instances apart: the display, by default.
+    // `name` tells instances apart: the display, by default. Without a
+    // runtime folder the lock and the socket go to the private temporary
+    // folder; throws CException when that folder is not this user's own.
     explicit CSingleInstance(std::string name = {});
     ~CSingleInstance();
     CSingleInstance(const CSingleInstance&) = delete;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/TallyhawkDoc.h"
+#include "base/Exception.h"
 #include "ui/CommandIds.h"
 #include "ui/MainFrame.h"
 #include "ui/SingleInstance.h"
@@ -23,7 +24,12 @@ bool CTallyhawkApp::OnInit() {
     for (int i = 1; i < argc; ++i) arguments.push_back(argv[i].utf8_string());
     const CCommandLine line = ParseCommandLine(arguments);
 
-    instance = std::make_unique<CSingleInstance>();
+    try {
+        instance = std::make_unique<CSingleInstance>();
+    } catch (const CException& error) {
+        std::fprintf(stderr, "tallyhawk: %s\n", error.Message().c_str());
+        return false;  // exitStatus stays 1
+    }
     if (instance->AnotherIsRunning()) {
         if (instance->SendToRunning(line)) {
             exitStatus = 0;

@@ -161,17 +161,6 @@ void CTallyhawkView::Update() {
     RefreshItem(index);
 }
 
-void CTallyhawkView::ViewChanges() {
-    const std::int32_t index = GetSelectedPage();
-    if (index < 0) return;
-    try {
-        doc.ViewChanges(index);
-    } catch (const CException& error) {
-        Report(error.Message());
-    }
-    RefreshItem(index);
-}
-
 void CTallyhawkView::Browse() {
     CWatchSite* page = doc.GetPageList().GetAt(GetSelectedPage());
     if (!page) return;
@@ -245,14 +234,7 @@ void CTallyhawkView::OnKeyDown(wxListEvent& event) {
 void CTallyhawkView::OnContextMenu(wxContextMenuEvent& event) {
     // The menu bar's Page menu, its commands routed through the main window.
     wxMenu menu;
-    for (int id : MenuLayout()[2].items) {
-        if (id == 0) {
-            menu.AppendSeparator();
-        } else if (const CCommandInfo* command = FindCommand(id)) {
-            menu.Append(ToolkitId(id), wxString::FromUTF8(command->menuText),
-                        wxString::FromUTF8(CommandPrompt(id)));
-        }
-    }
+    for (int id : PageMenuItems()) AppendCommand(menu, id);
     wxPoint point = event.GetPosition();
     point = point == wxDefaultPosition ? wxPoint(0, 0) : ScreenToClient(point);
     PopupMenu(&menu, point);

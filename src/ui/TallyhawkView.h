@@ -53,7 +53,6 @@ public:
     bool CanPaste();
     void Remove();  // asks first
     void Update();
-    void ViewChanges();
     void Browse();
     void Copy();
     void Cut();

@@ -162,12 +162,17 @@ protected:
         ASSERT_TRUE(Pages().IsWatching());
         ASSERT_TRUE(frame->IsWatching());
     }
-    // Waits until no page is New or Updating any more.
+    // Waits until every enabled page has been downloaded and its check has
+    // ended. A page's status alone cannot tell: one that did not start as
+    // New reads the same before its check as after it.
     bool WaitForChecks() {
         return PumpUntil([this] {
             for (std::int32_t i = 0; i < Pages().GetCount(); ++i) {
-                const std::int32_t status = Pages().GetAt(i)->GetStatus();
-                if (status == New || status == Updating) return false;
+                const CWatchSite* page = Pages().GetAt(i);
+                if (!page->IsEnabled()) continue;
+                const std::int32_t status = page->GetStatus();
+                if (page->GetLastUpdated() == 0 || status == New || status == Updating)
+                    return false;
             }
             return true;
         });

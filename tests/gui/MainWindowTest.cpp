@@ -145,9 +145,10 @@ TEST_F(MainWindowTest, CloseHidesAndWatchingGoesOn) {
     EXPECT_FALSE(frame->IsShown());
     EXPECT_TRUE(Pages().IsWatching());
     EXPECT_TRUE(prompter.questions.empty());
-    // No drawing work for a window nobody sees.
+    // No drawing work for a window nobody sees (once the display has
+    // unmapped it, which may come after the pump above).
     EXPECT_TRUE(Bar().IsActive());
-    EXPECT_FALSE(Bar().GetIndicator()->IsAnimating());
+    EXPECT_TRUE(PumpUntil([this] { return !Bar().GetIndicator()->IsAnimating(); }));
     frame->OnTrayCommand(ID_TRAY_RESTORE, -1);
     EXPECT_TRUE(frame->IsShown());
     EXPECT_TRUE(PumpUntil([this] { return Bar().GetIndicator()->IsAnimating(); }));
@@ -189,11 +190,8 @@ TEST_F(MainWindowTest, TrayIconFlashesOnlyWhileWatchingAndSomethingWaits) {
 
     Pages().GetAt(0)->SetStatus(Current);
     StartWatching();
-    // The page already reads Current: wait for its check to have ended, so
-    // that the check cannot overwrite the Modified set below.
-    ASSERT_TRUE(PumpUntil([&] {
-        return Pages().GetAt(0)->GetLastUpdated() != 0 && Pages().GetAt(0)->GetStatus() != Updating;
-    }));
+    // The check must have ended, or it could overwrite the Modified set below.
+    ASSERT_TRUE(WaitForChecks());
     frame->Tick();
     EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());
     Pages().GetAt(0)->SetStatus(Modified);
@@ -420,15 +418,16 @@ TEST_F(MainWindowTest, ChangedPageIsAnnouncedOnceAndActivationViewsIt) {
         Pages().GetAt(0)->SetStatus(Modified);
         Pages().GetAt(0)->SetStatus(Modified);
     }).join();
-    PumpEvents(std::chrono::milliseconds(100));
+    ASSERT_TRUE(PumpUntil([this] { return !notifier.texts.empty(); }));
+    PumpEvents();  // room for a second announcement, which must not come
     ASSERT_EQ(notifier.texts, (std::vector<std::string>{"News has changed"}));
     notifier.activations[0]();
     EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Current);
     EXPECT_EQ(fakes.launcher.Launched().size(), 1u);
     // A new change is a new announcement.
     std::thread([this] { Pages().GetAt(0)->SetStatus(Modified); }).join();
-    PumpEvents(std::chrono::milliseconds(100));
-    EXPECT_EQ(notifier.texts.size(), 2u);
+    EXPECT_TRUE(PumpUntil([this] { return notifier.texts.size() == 2; }))
+        << notifier.texts.size();
 }
 
 TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {

@@ -2,13 +2,17 @@
 // filter, the row texts and column widths, the tray menu, the command line,
 // the recent files, the hand-over bytes and the clipboard record.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <set>
 
 #include "base/Archive.h"
 #include "base/StringTable.h"
 #include "engine/WatchSite.h"
 #include "engine/EngineTestUtil.h"
+#include "platform/PlatformTestUtil.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandLine.h"
 #include "ui/CommandTable.h"
@@ -44,7 +48,8 @@ TEST_F(UiLogicTest, EveryMenuAndToolbarIdIsACommandWithItsPrompt) {
     for (const CMenuLayout& popup : MenuLayout()) {
         for (int id : popup.items) {
             if (id != 0 && id != ID_FILE_MRU_FILE1) {
-                EXPECT_NE(FindCommand(id), nullptr) << id;
+                ASSERT_NE(FindCommand(id), nullptr) << id;
+                EXPECT_NE(FindCommand(id)->menuText, nullptr) << id;
             }
         }
     }
@@ -169,6 +174,27 @@ TEST_F(UiLogicTest, HandOverBytesRoundTripAndRejectOthers) {
     EXPECT_FALSE(CSingleInstance::Decode("run", line));
     EXPECT_FALSE(CSingleInstance::Decode("walk\n/x", line));
     EXPECT_FALSE(CSingleInstance::Decode(std::string("run\n/x\0y", 8), line));
+}
+
+TEST_F(UiLogicTest, WithoutARuntimeFolderTheSocketGoesOnlyToAPrivateFolder) {
+    testing::CScratchFolder scratch;
+    testing::CScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    testing::CScopedEnv tmp("TMPDIR", scratch.path.c_str());
+    const std::string folder = scratch / ("tallyhawk-" + std::to_string(geteuid()));
+    {
+        CSingleInstance instance("test");
+        EXPECT_EQ(instance.SocketPath(), folder + "/tallyhawk-test.socket");
+        struct stat st {};
+        ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+    // A link planted at the folder's name is refused, not followed.
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(::mkdir((scratch / "elsewhere").c_str(), 0777), 0);
+    ASSERT_EQ(::symlink((scratch / "elsewhere").c_str(), folder.c_str()), 0);
+    EXPECT_THROW(CSingleInstance("test"), CException);
+    EXPECT_TRUE(std::filesystem::is_empty(scratch / "elsewhere"));
 }
 
 TEST_F(UiLogicTest, ClipboardRecordIsThePageRecordAndDamageIsRefused) {
