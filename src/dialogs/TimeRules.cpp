@@ -22,26 +22,26 @@ std::int32_t JoinInterval(const CHms& hms) {
 int IntervalFieldMaximum(IntervalField field) { return field == IntervalField::Hours ? 24 : 59; }
 
 int SpinIntervalField(int value, int step, int maximum) {
-    const int next = value + step;
-    if (next < 0) return maximum;
-    if (next > maximum) return 0;
-    return next;
+    return SpinWrap(value, step, 0, maximum);
 }
 
 std::optional<CIntervalProblem> CheckInterval(const std::string& hours, const std::string& minutes,
                                               const std::string& seconds, CHms& hms) {
-    const std::string* texts[] = {&hours, &minutes, &seconds};
-    int* values[] = {&hms.hours, &hms.minutes, &hms.seconds};
-    const IntervalField fields[] = {IntervalField::Hours, IntervalField::Minutes,
-                                    IntervalField::Seconds};
+    // Read into a copy, so that a failure leaves `hms` as it was.
     CHms read;
-    int* readValues[] = {&read.hours, &read.minutes, &read.seconds};
-    for (int i = 0; i < 3; ++i) {
-        const CIntRange range{0, IntervalFieldMaximum(fields[i])};
-        if (auto message = CheckInteger(*texts[i], range, *readValues[i]))
-            return CIntervalProblem{fields[i], *message};
+    const struct {
+        const std::string& text;
+        IntervalField field;
+        int& value;
+    } steps[] = {{hours, IntervalField::Hours, read.hours},
+                 {minutes, IntervalField::Minutes, read.minutes},
+                 {seconds, IntervalField::Seconds, read.seconds}};
+    for (const auto& step : steps) {
+        const CIntRange range{0, IntervalFieldMaximum(step.field)};
+        if (auto message = CheckInteger(step.text, range, step.value))
+            return CIntervalProblem{step.field, *message};
     }
-    for (int i = 0; i < 3; ++i) *values[i] = *readValues[i];
+    hms = read;
     return std::nullopt;
 }
 

@@ -51,10 +51,11 @@ CUpdatePageDlg::~CUpdatePageDlg() {
 int CUpdatePageDlg::ShowModal() {
     const int result = wxDialog::ShowModal();
     // "OK" may be pressed while the worker still compares the page: the
-    // caller gets the dialog back only once the check has ended.
+    // caller gets the dialog back only once the check has ended, with the
+    // check's result.
     JoinWorker();
-    if (closedByOk) return check.Succeeded() && !check.Canceled() ? wxID_OK : wxID_CANCEL;
-    return result;
+    if (result != wxID_OK) return result;
+    return check.Succeeded() && !check.Canceled() ? wxID_OK : wxID_CANCEL;
 }
 
 void CUpdatePageDlg::OnInitDialog(wxInitDialogEvent& event) {
@@ -115,8 +116,7 @@ void CUpdatePageDlg::OnCheckEnded(int result) {
 
 void CUpdatePageDlg::OnButton(wxCommandEvent&) {
     if (buttonIsOk) {
-        closedByOk = true;
-        if (IsModal()) EndModal(check.Succeeded() ? wxID_OK : wxID_CANCEL);
+        if (IsModal()) EndModal(wxID_OK);  // ShowModal answers with the check's result
         return;
     }
     // The dialog closes when the worker posts its end, within moments: the

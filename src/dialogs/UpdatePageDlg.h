@@ -62,7 +62,6 @@ private:
     wxGauge* progress;
     wxButton* button;
     bool buttonIsOk = false;  // the button reads "OK": pressing it closes
-    bool closedByOk = false;
     std::thread worker;
     // Made and read on the user-interface thread only; the worker just
     // carries copies of the pointer into its posts.
