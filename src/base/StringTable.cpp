@@ -229,6 +229,9 @@ constexpr CStringEntry kStrings[] = {
     {IDS_LOG_FILTER, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*"},
     {IDS_SAVE_FAILED, "Cannot save %s: %s"},
     {IDS_NOT_A_DOCUMENT, "%s is not a Tallyhawk document (*.wat)."},
+    {IDS_MANUAL_NOT_FOUND,
+     "The manual page \"%s\" could not be found. An installed Tallyhawk keeps its manual in "
+     "share/doc/tallyhawk/manual/ beside its bin folder."},
 };
 
 constexpr bool IsSortedAndUnique() {

@@ -108,6 +108,7 @@ enum StringId : unsigned {
     IDS_LOG_FILTER = 61705,
     IDS_SAVE_FAILED = 61706,       // %s: path, %s: reason
     IDS_NOT_A_DOCUMENT = 61707,    // %s: path
+    IDS_MANUAL_NOT_FOUND = 61708,  // %s: the manual page
 };
 
 // The text of `id`, or an empty string when there is none.

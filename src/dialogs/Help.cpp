@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "dialogs/Prompter.h"
 #include "engine/BrowserLauncher.h"
 
@@ -54,11 +55,7 @@ std::string FindManualPage(const std::string& page) {
 void ShowHelp(wxWindow* parent, const std::string& page) {
     const std::string path = FindManualPage(page);
     if (path.empty()) {
-        GetPrompter().Tell(parent,
-                           "The manual page \"" + page +
-                               "\" could not be found. An installed Tallyhawk keeps its manual in "
-                               "share/doc/tallyhawk/manual/ beside its bin folder.",
-                           true);
+        GetPrompter().Tell(parent, FormatString(IDS_MANUAL_NOT_FOUND, {page}), true);
         return;
     }
     OpenInBrowser(parent, path);

@@ -14,8 +14,7 @@ IPrompter* currentPrompter = &defaultPrompter;
 
 // The application title, the caption of every message box.
 wxString Caption() {
-    const std::string title = LoadString(57344);
-    return wxString::FromUTF8(title.empty() ? "Tallyhawk" : title);
+    return wxString::FromUTF8(LoadString(IDS_APP_TITLE));
 }
 
 }  // namespace
