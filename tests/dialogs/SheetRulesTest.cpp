@@ -2,19 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/PageName.h"
-
 namespace tallyhawk {
 namespace {
-
-TEST(PageNameTest, WordAfterWwwOrSchemeUpToTheDot) {
-    EXPECT_EQ(PageNameFromUrl("http://www.example.com/x"), "Example");
-    EXPECT_EQ(PageNameFromUrl("HTTP://WWW.kestrel.org"), "Kestrel");
-    EXPECT_EQ(PageNameFromUrl("https://news.site.net"), "News");
-    EXPECT_EQ(PageNameFromUrl("example.com"), "");
-    EXPECT_EQ(PageNameFromUrl("http://localhost/"), "");
-    EXPECT_EQ(PageNameFromUrl("http://www..com"), "");
-}
 
 TEST(SheetCaptionTest, ForPartOnlyOnPageSheetWithName) {
     EXPECT_EQ(SheetCaption("Add Page", "Example", false), "Add Page for Example");
