@@ -15,7 +15,7 @@ extern const char* const kDiffHelp;
 int RunFetch(const Args& args);
 extern const char* const kFetchHelp;
 
-// Document commands (DocumentCommands.cpp).
+// Document commands (DocumentCommands.cpp, CheckCommand.cpp).
 int RunNew(const Args& args);
 int RunAdd(const Args& args);
 int RunList(const Args& args);

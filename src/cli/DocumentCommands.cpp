@@ -1,29 +1,23 @@
 // tallyhawk-cli's document commands: keep pages in a .wat file, check them,
-// view their changes and watch them, without a window.
-#include <pthread.h>
-#include <signal.h>
+// view their changes and watch them, without a window. The one-pass check
+// is in CheckCommand.cpp.
 #include <time.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <vector>
 
-#include "app/AppSettings.h"
 #include "app/PageCheck.h"
-#include "app/SettingsStore.h"
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "cli/Commands.h"
+#include "cli/DocumentFrontEnd.h"
 #include "cli/OutputModes.h"
 #include "cli/PageOptions.h"
 #include "diff/ChangeDetector.h"
@@ -79,143 +73,8 @@ const char* const kWatchHelp =
     "Usage: tallyhawk-cli watch FILE [--for SECONDS]\n"
     "Watches the pages until interrupted (or for SECONDS), printing each log\n"
     "entry and each status change, and saves the document as it changes.\n";
-const char* const kCheckHelp =
-    "Usage: tallyhawk-cli check FILE [--all] [--accept] [--json]\n"
-    "Checks once, in list order, every enabled page that is due (with --all,\n"
-    "every enabled page), as watching does, and saves the document. Then prints\n"
-    "each page found Modified as a line \"[NAME] URL\" followed by its changes\n"
-    "in the page's output mode; with --json, one object for every checked page\n"
-    "instead. --accept makes the reported changes the accepted versions, as\n"
-    "viewing them would, and gives a page checked for the first time its first\n"
-    "accepted version. Log entries go to standard error.\n"
-    "Exit status: 0 nothing changed, 1 a page changed, 2 bad use or trouble,\n"
-    "3 every checked page failed, 128 + the signal when SIGINT or SIGTERM\n"
-    "stopped the pass.\n";
 
 namespace {
-
-// Bad use of a command: exit status 2.
-struct UsageError {
-    std::string message;
-};
-
-// What the front end keeps between documents: the stored defaults.
-struct FrontEnd {
-    FrontEnd() {
-        LoadDefaultPage(store, defaultPage);
-        LoadAppSettings(store, app);
-    }
-    CFileSettingsStore store;
-    CWatchSite defaultPage;
-    CAppSettings app;
-};
-
-// `trouble`: the exit status of a failure that is not bad use.
-int Run(const char* command, const std::function<int()>& body, int trouble = 1) {
-    try {
-        return body();
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.message.c_str());
-        return 2;
-    } catch (const CException& error) {
-        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.Message().c_str());
-        return trouble;
-    } catch (const CXpException& error) {
-        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.GetMessage());
-        return trouble;
-    } catch (const std::exception& error) {
-        // Out of memory, or no thread to watch with: a message, not an abort.
-        std::fprintf(stderr, "tallyhawk-cli %s: %s\n", command, error.what());
-        return trouble;
-    }
-}
-
-// Splits the arguments into positional ones and the flags it knows.
-struct Parsed {
-    std::vector<std::string> positional;
-    bool json = false;
-    bool print = false;
-    bool all = false;
-    bool accept = false;
-    std::optional<std::string> forSeconds;
-    PageOptions page;
-    bool anyPageOption = false;
-    std::optional<std::string> logFile, logging, maxLines;
-};
-
-Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const char*> flags) {
-    auto allowed = [&](const char* flag) {
-        for (const char* f : flags) {
-            if (std::string(f) == flag) return true;
-        }
-        return false;
-    };
-    Parsed parsed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-            return args[++i];
-        };
-        if (arg == "--json" && allowed("--json")) {
-            parsed.json = true;
-        } else if (arg == "--print" && allowed("--print")) {
-            parsed.print = true;
-        } else if (arg == "--all" && allowed("--all")) {
-            parsed.all = true;
-        } else if (arg == "--accept" && allowed("--accept")) {
-            parsed.accept = true;
-        } else if (arg == "--for" && allowed("--for")) {
-            parsed.forSeconds = value();
-        } else if (arg == "--log-file" && allowed("--log-file")) {
-            parsed.logFile = value();
-        } else if (arg == "--logging" && allowed("--logging")) {
-            parsed.logging = value();
-        } else if (arg == "--max-lines" && allowed("--max-lines")) {
-            parsed.maxLines = value();
-        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            bool taken = false;
-            if (pageOptions) {
-                try {
-                    taken = ParsePageOption(args, i, parsed.page);
-                } catch (const CException& error) {
-                    throw UsageError{error.Message()};
-                }
-            }
-            if (!taken) throw UsageError{"unknown option '" + arg + "'"};
-            parsed.anyPageOption = true;
-        } else {
-            parsed.positional.push_back(arg);
-        }
-    }
-    return parsed;
-}
-
-void RequirePositional(const Parsed& parsed, std::size_t count, const char* what) {
-    if (parsed.positional.size() > count)
-        throw UsageError{"unexpected argument '" + parsed.positional[count] + "'"};
-    if (parsed.positional.size() < count) throw UsageError{std::string("expected ") + what};
-}
-
-// Opens FILE; `forWriting` takes its lock first. The message log takes the
-// application's log settings.
-std::unique_ptr<CTallyhawkDoc> OpenDocument(FrontEnd& front, const std::string& path, bool forWriting) {
-    auto doc = std::make_unique<CTallyhawkDoc>(&front.app);
-    try {
-        if (forWriting) doc->LockFile(path);  // "in use" names the path itself
-    } catch (const COsException& error) {
-        throw CGenericException(path + ": " + error.Message());
-    }
-    try {
-        doc->OnOpenDocument(path);
-    } catch (const COsException& error) {
-        throw CGenericException(path + ": " + error.Message());
-    } catch (const CException& error) {
-        throw CGenericException(path + ": " + error.Message() + " The document was left as it is.");
-    }
-    front.app.ApplyTo(doc->GetMessageLog());
-    return doc;
-}
 
 std::int32_t ParseIndex(const std::string& text, CTallyhawkDoc& doc) {
     const std::int32_t count = doc.GetPageList().GetCount();
@@ -226,15 +85,6 @@ std::int32_t ParseIndex(const std::string& text, CTallyhawkDoc& doc) {
         throw UsageError{"there is no page " + text + " (the document has " + std::to_string(count) +
                          (count == 1 ? " page)" : " pages)")};
     return index;
-}
-
-std::string PageJson(std::int32_t index, const CWatchSite& page) {
-    return "{\"index\": " + std::to_string(index) + ", \"name\": " + JsonString(page.GetName()) +
-           ", \"url\": " + JsonString(page.GetUrl()) + ", \"status\": " +
-           JsonString(StatusName(page.GetStatus())) + ", \"statusCode\": " +
-           std::to_string(page.GetStatus()) + ", \"lastUpdated\": " +
-           std::to_string(page.GetLastUpdated()) + ", \"failures\": " +
-           std::to_string(page.GetFailures());
 }
 
 std::string DaysText(std::int32_t days) {
@@ -285,8 +135,6 @@ void PrintSettings(const CWatcherSettings& s) {
     std::printf("password:  %s\n", s.GetPassword().empty() ? "(none)" : "(set)");
 }
 
-void Save(CTallyhawkDoc& doc, const std::string& path) { doc.OnSaveDocument(path); }
-
 // The page list's ViewChanges, its failure said as such: a bare "No such
 // file or directory" would not tell that the viewer or browser did not start.
 // Views a page's changes. The change files outlive this process: the
@@ -299,37 +147,6 @@ void ViewChanges(CTallyhawkDoc& doc, std::int32_t index) {
     }
     if (auto page = doc.GetPageList().GetAt(index)) page->KeepTempFiles();
 }
-
-// SIGINT and SIGTERM, blocked from construction on and taken by the
-// constructing thread alone, in Wait; every thread started afterwards
-// inherits the mask. SIGUSR1 serves only to wake that wait.
-class CStopSignals {
-public:
-    CStopSignals() : owner(pthread_self()) {
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGINT);
-        sigaddset(&signals, SIGTERM);
-        sigaddset(&signals, SIGUSR1);
-        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    }
-    CStopSignals(const CStopSignals&) = delete;
-    CStopSignals& operator=(const CStopSignals&) = delete;
-
-    // Waits for a signal, at most `timeout` (null: without limit). Returns
-    // SIGINT or SIGTERM, or 0 after a wake or the time-out.
-    int Wait(const timespec* timeout) {
-        const int signal = timeout ? sigtimedwait(&signals, nullptr, timeout)
-                                   : sigwaitinfo(&signals, nullptr);
-        return signal == SIGINT || signal == SIGTERM ? signal : 0;
-    }
-    // Ends a Wait in progress, or the next one; from any thread. A wake that
-    // is never waited for stays pending, blocked, and is dropped at exit.
-    void Wake() { pthread_kill(owner, SIGUSR1); }
-
-private:
-    sigset_t signals;
-    pthread_t owner;
-};
 
 }  // namespace
 
@@ -624,150 +441,6 @@ int RunWatch(const Args& args) {
         if (doc->IsModified()) Save(*doc, path);
         return 0;
     });
-}
-
-namespace {
-
-// Hears the pass: keeps each check's outcome, prints every log entry on
-// standard error as its log-file line, and wakes the waiting thread once the
-// watch thread has finished the pass.
-class CPassRecorder : public CEventSink {
-public:
-    CPassRecorder(CTallyhawkDoc& doc, CStopSignals& signals) : signals(signals) {
-        doc.GetMessageLog().Subscribe(this, &CPassRecorder::OnLog);
-        doc.GetPageList().Subscribe(this, &CPassRecorder::OnList);
-    }
-    ~CPassRecorder() override { UnsubscribeAll(); }
-
-    CWatchSiteList::CheckObserver Observer() {
-        return [this](const CCheckOutcome& outcome) {
-            std::lock_guard<std::mutex> guard(lock);
-            outcomes.push_back(outcome);
-        };
-    }
-    std::vector<CCheckOutcome> Outcomes() {
-        std::lock_guard<std::mutex> guard(lock);
-        return outcomes;
-    }
-    bool Ended() const { return ended.load(); }
-
-    bool OnLog(CLogEvent* event) {
-        if (event->code != LogEntryAdded) return true;
-        if (std::optional<CLogEntry> entry = event->log->GetAt(event->index))
-            std::fprintf(stderr, "%s\n", entry->FileLine().c_str());
-        return true;
-    }
-    bool OnList(SiteListEvent* event) {
-        if (event->code == WatchingStopped) {
-            ended.store(true);
-            signals.Wake();
-        }
-        return true;
-    }
-
-private:
-    CStopSignals& signals;
-    std::atomic<bool> ended{false};
-    std::mutex lock;
-    std::vector<CCheckOutcome> outcomes;  // guarded by lock
-};
-
-// What a pass found, as the exit status tells it.
-struct PassTally {
-    std::size_t checked = 0;
-    std::size_t changed = 0;
-    std::size_t failed = 0;
-};
-
-// Writes the report of the checked pages to standard output. With
-// `accept`, returns the pages that viewing would accept: those whose
-// changes it showed, and those downloaded for the first time (no accepted
-// version yet).
-std::vector<CWatchSite*> PrintReport(CWatchSiteList& list, const std::vector<CCheckOutcome>& outcomes,
-                                     bool json, bool accept, PassTally& tally) {
-    std::vector<CWatchSite*> acceptable;
-    if (json) std::fputs("[", stdout);
-    for (const CCheckOutcome& outcome : outcomes) {
-        CWatchSite* page = list.GetAt(outcome.index);
-        if (!page) continue;
-        ++tally.checked;
-        if (outcome.failed) ++tally.failed;
-        std::optional<std::string> changes;
-        if (page->IsModified()) {
-            ++tally.changed;
-            changes = page->ChangeOutput();
-        }
-        if (accept && (changes || (outcome.checked && page->GetPreviousContent().empty())))
-            acceptable.push_back(page);
-        if (json) {
-            std::string object = PageJson(outcome.index, *page);
-            if (outcome.failed) object += ", \"error\": " + JsonString(outcome.error);
-            if (changes) object += ", \"changes\": " + JsonString(*changes);
-            object = (tally.checked > 1 ? ",\n " : "") + object + "}";
-            std::fwrite(object.data(), 1, object.size(), stdout);
-        } else if (changes) {
-            std::fprintf(stdout, "[%s] %s\n", page->GetName().c_str(), page->GetUrl().c_str());
-            std::fwrite(changes->data(), 1, changes->size(), stdout);
-            if (!changes->empty() && changes->back() != '\n') std::fputc('\n', stdout);
-        }
-    }
-    if (json) std::fputs("]\n", stdout);
-    return acceptable;
-}
-
-}  // namespace
-
-int RunCheck(const Args& args) {
-    constexpr int kTrouble = 2;  // 1 says that a page changed
-    return Run(
-        "check",
-        [&] {
-            Parsed parsed = Parse(args, false, {"--all", "--accept", "--json"});
-            RequirePositional(parsed, 1, "FILE");
-            CStopSignals signals;
-            // A reader that goes away makes the report's writing fail, and
-            // the pass is still saved, instead of ending the process.
-            ::signal(SIGPIPE, SIG_IGN);
-            FrontEnd front;
-            const std::string& path = parsed.positional[0];
-            auto doc = OpenDocument(front, path, true);
-            CWatchSiteList& list = doc->GetPageList();
-            CPassRecorder recorder(*doc, signals);
-            if (!list.StartOnePass(parsed.all, recorder.Observer()))
-                throw CGenericException("there is no thread to check the pages with.");
-            int stoppedBy = 0;
-            while (stoppedBy == 0 && !recorder.Ended() && list.IsWatching())
-                stoppedBy = signals.Wait(nullptr);
-            // After a stop signal this ends the pass after the current page;
-            // otherwise it only waits for the thread to be gone.
-            list.StopWatching(true);
-
-            PassTally tally;
-            const std::vector<CWatchSite*> acceptable =
-                PrintReport(list, recorder.Outcomes(), parsed.json, parsed.accept, tally);
-            // Changes that did not reach the reader are not accepted.
-            const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-            if (written) {
-                for (CWatchSite* page : acceptable) page->AcceptChanges();
-            }
-            if (doc->IsModified()) {
-                try {
-                    Save(*doc, path);
-                } catch (const CException& error) {
-                    throw CGenericException(path + " could not be saved: " + error.Message());
-                }
-            }
-            if (!written) throw CGenericException("the report could not be written.");
-            if (stoppedBy != 0) {
-                std::fprintf(stderr, "tallyhawk-cli check: stopped by %s; the pages checked so far are saved.\n",
-                             stoppedBy == SIGINT ? "SIGINT" : "SIGTERM");
-                return 128 + stoppedBy;
-            }
-            if (tally.changed > 0) return 1;
-            if (tally.checked > 0 && tally.failed == tally.checked) return 3;
-            return 0;
-        },
-        kTrouble);
 }
 
 }  // namespace tallyhawk::cli

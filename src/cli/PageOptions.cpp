@@ -199,8 +199,9 @@ std::string StatusName(std::int32_t status) {
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at `at` (no overlong forms,
-// no surrogates, nothing above U+10FFFF), or 0.
+// The length of the well-formed UTF-8 sequence of two bytes or more at `at`
+// (no overlong forms, no surrogates, nothing above U+10FFFF), or 0; 0 for
+// an ASCII byte too.
 std::size_t Utf8Length(const std::string& text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
     const unsigned char lead = byte(0);
@@ -239,9 +240,9 @@ std::string JsonString(const std::string& text) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (c < 0x80 && c >= 0x20) {
+                if (c >= 0x20 && c < 0x80) {
                     out += static_cast<char>(c);
-                } else if (std::size_t length = c < 0x80 ? 0 : Utf8Length(text, i)) {
+                } else if (const std::size_t length = Utf8Length(text, i)) {
                     out.append(text, i, length);
                     i += length - 1;
                 } else {
