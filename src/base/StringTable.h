@@ -26,9 +26,9 @@ enum StringId : unsigned {
     IDS_VIEWER_HTML_NOT_BROWSER = 20,
     // The Update Page dialog's fallback when a failure has no text.
     IDS_FAILED_TO_DOWNLOAD = 103,
-    // Viewing changes failed with something that is none of the program's exceptions.
-    // The Page page's empty fields.
+    // The Page page's empty fields (and IDS_URL_EMPTY below).
     IDS_NAME_EMPTY = 133,
+    // Viewing changes failed with something that is none of the program's exceptions.
     IDS_UNKNOWN_VIEW_FAILURE = 134,
     // The page status texts. Their order in the table differs from the
     // status values: Updating (4) comes before Modified (3).

@@ -16,6 +16,7 @@
 #include "app/PageCheck.h"
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "cli/Commands.h"
 #include "cli/DocumentFrontEnd.h"
 #include "cli/OutputModes.h"
@@ -174,11 +175,11 @@ int RunAdd(const Args& args) {
         auto doc = OpenDocument(front, parsed.positional[0], true);
         CWatchSite page(front.defaultPage);
         page.SetUrl(parsed.positional[1]);
-        if (parsed.positional[1].empty()) throw UsageError{"The page's URL field can not be empty."};
+        if (parsed.positional[1].empty()) throw UsageError{LoadString(IDS_URL_EMPTY)};
         ApplyPageOptions(parsed.page, page, true);
         if (page.GetName().empty()) page.SetName(PageNameFromUrl(page.GetUrl()));
         if (page.GetName().empty())
-            throw UsageError{"The page's name field can not be empty. (give --name)"};
+            throw UsageError{LoadString(IDS_NAME_EMPTY) + " (give --name)"};
         std::int32_t index = doc->GetPageList().Add(page);
         Save(*doc, parsed.positional[0]);
         std::printf("%d\n", index);
