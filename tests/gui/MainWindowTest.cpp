@@ -270,7 +270,14 @@ TEST_F(MainWindowTest, ViewErrorsNamesTwoDisabledPagesOnce) {
     menu = frame->GetTrayIcon().BuildMenu();
     EXPECT_EQ(MenuItems(*menu)[0].label, "Restore");
     // The log shows what happened, newest last.
-    EXPECT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() >= 4; }));
+    // The watch thread logs a page's last line just after disabling it: wait
+    // until that line is in the log and the list has caught up with the log.
+    EXPECT_TRUE(PumpUntil([this] {
+        CMessageLog& log = doc.GetMessageLog();
+        const auto newest = log.GetAt(log.GetCount() - 1);
+        return log.GetCount() >= 4 && newest && newest->GetMessage() == LoadString(IDS_RETRY_COUNT_EXCEEDED) &&
+               static_cast<std::int32_t>(Bar().GetList()->GetCount()) == log.GetCount();
+    }));
     EXPECT_EQ(ListLines(Bar().GetList()).back(),
               "[http://127.0.0.1:1/closed"
               "] The page exceeded the predetermined retry count.  This page will be disabled.");
