@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #endif
 
+#include "net/CurlLibrary.h"
 #include "net/InternetError.h"
 
 namespace tallyhawk {
@@ -28,16 +29,16 @@ constexpr long kMaxRedirects = 20;
 
 std::string HostOf(const char* url) {
     std::string host;
-    CURLU* parsed = curl_url();
+    CURLU* parsed = Curl().url();
     if (!parsed) return host;
     char* part = nullptr;
-    if (curl_url_set(parsed, CURLUPART_URL, url, CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME) ==
-            CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+    if (Curl().url_set(parsed, CURLUPART_URL, url,
+                       CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+        Curl().url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
         host = part;
-        curl_free(part);
+        Curl().free(part);
     }
-    curl_url_cleanup(parsed);
+    Curl().url_cleanup(parsed);
     return host;
 }
 
@@ -106,7 +107,7 @@ void CDownloader::SetError(std::uint32_t code) {
 void CDownloader::Cancel() {
     canceled.store(true, std::memory_order_release);
     std::lock_guard lock(wakeLock);
-    if (multi) curl_multi_wakeup(multi);
+    if (multi) Curl().multi_wakeup(multi);
 }
 
 void CDownloader::Close() {
@@ -144,7 +145,7 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
     if (current.easy && !IsCanceled()) result = Perform(NormalizeUrl(url), current);
 
     long verifyResult = 0;
-    if (current.easy) curl_easy_getinfo(current.easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    if (current.easy) Curl().easy_getinfo(current.easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
     session.Close();
     transfer = nullptr;
     if (current.pending) std::rethrow_exception(current.pending);
@@ -173,26 +174,26 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
 CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
     {
         std::lock_guard lock(wakeLock);
-        multi = curl_multi_init();
+        multi = Curl().multi_init();
     }
     struct MultiCleanup {
         CDownloader* self;
         ~MultiCleanup() {
             std::lock_guard lock(self->wakeLock);
-            curl_multi_cleanup(self->multi);
+            Curl().multi_cleanup(self->multi);
             self->multi = nullptr;
         }
     } cleanup{this};
     if (!multi) return CURLE_FAILED_INIT;
 
     Configure(current.easy, target);
-    if (curl_multi_add_handle(multi, current.easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    if (Curl().multi_add_handle(multi, current.easy) != CURLM_OK) return CURLE_FAILED_INIT;
 
     CURLcode result = CURLE_OK;
     current.lastActivity = Clock::now();
     for (;;) {
         int stillRunning = 0;
-        if (curl_multi_perform(multi, &stillRunning) != CURLM_OK) {
+        if (Curl().multi_perform(multi, &stillRunning) != CURLM_OK) {
             result = CURLE_UNRECOVERABLE_POLL;
             break;
         }
@@ -206,7 +207,7 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
         }
         if (stillRunning == 0) {
             int left = 0;
-            CURLMsg* message = curl_multi_info_read(multi, &left);
+            CURLMsg* message = Curl().multi_info_read(multi, &left);
             result = message && message->msg == CURLMSG_DONE ? message->data.result
                                                              : CURLE_GOT_NOTHING;
             break;
@@ -220,43 +221,43 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
         }
         auto wait = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(timeout - idle),
                              kLongestPoll);
-        if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr) !=
+        if (Curl().multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr) !=
             CURLM_OK) {
             result = CURLE_UNRECOVERABLE_POLL;
             break;
         }
     }
-    curl_multi_remove_handle(multi, current.easy);
+    Curl().multi_remove_handle(multi, current.easy);
     return result;
 }
 
 void CDownloader::Configure(CURL* easy, const std::string& target) {
-    curl_easy_setopt(easy, CURLOPT_URL, target.c_str());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CDownloader::WriteCallback);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CDownloader::HeaderCallback);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CDownloader::ProgressCallback);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &CDownloader::ResolverStartCallback);
-    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, this);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &CDownloader::OpenSocketCallback);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CDownloader::PrereqCallback);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    Curl().easy_setopt(easy, CURLOPT_URL, target.c_str());
+    Curl().easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CDownloader::WriteCallback);
+    Curl().easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    Curl().easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CDownloader::HeaderCallback);
+    Curl().easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    Curl().easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CDownloader::ProgressCallback);
+    Curl().easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    Curl().easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    Curl().easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &CDownloader::ResolverStartCallback);
+    Curl().easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, this);
+    Curl().easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &CDownloader::OpenSocketCallback);
+    Curl().easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    Curl().easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CDownloader::PrereqCallback);
+    Curl().easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    Curl().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    Curl().easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    Curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    Curl().easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     // A cancel must not wait for a name lookup that is still running.
-    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    Curl().easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
 
     std::lock_guard lock(fieldsLock);
     if (!userName.empty() || !password.empty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, userName.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
+        Curl().easy_setopt(easy, CURLOPT_USERNAME, userName.c_str());
+        Curl().easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
+        Curl().easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
     }
 }
 
@@ -264,7 +265,8 @@ void CDownloader::BeginReceiving(CURL* easy) {
     progress.state = Receiving;
     progress.contentLength = 0;
     curl_off_t length = -1;
-    if (easy && curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+    if (easy &&
+        Curl().easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
         length > 0) {
         progress.contentLength = static_cast<std::uint64_t>(length);
     }
@@ -341,7 +343,7 @@ int CDownloader::ResolverStartCallback(void*, void*, void* user) {
     if (self->IsCanceled()) return 1;
     Transfer& current = *self->transfer;
     char* url = nullptr;
-    curl_easy_getinfo(current.easy, CURLINFO_EFFECTIVE_URL, &url);
+    Curl().easy_getinfo(current.easy, CURLINFO_EFFECTIVE_URL, &url);
     std::string host = url ? HostOf(url) : std::string();
     if (IsInvalidName(host)) return 1;  // reported as a name that does not resolve
     current.resolving = true;

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "net/CurlLibrary.h"
+
 namespace tallyhawk {
 
 CSession::CSession() { Open(); }
@@ -11,28 +13,31 @@ CSession::~CSession() { Close(); }
 bool CSession::StartLibrary() {
     static std::once_flag once;
     static bool started = false;
-    std::call_once(once, [] { started = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    std::call_once(once, [] {
+        const CCurlFunctions* curl = CurlLibrary();
+        started = curl && curl->global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    });
     return started;
 }
 
 void CSession::Open() {
     Close();
     if (!StartLibrary()) return;
-    handle = curl_easy_init();
+    handle = Curl().easy_init();
     if (!handle) return;
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    Curl().easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
     // Worker threads must not get signals from libcurl's own time-outs.
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
+    Curl().easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    Curl().easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
     // A server must not be able to send us to a local file.
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    Curl().easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
     // libcurl takes the proxy from http_proxy, https_proxy and no_proxy by
     // itself when CURLOPT_PROXY is left unset: those are the user's settings.
 }
 
 bool CSession::Close() {
     if (!handle) return false;
-    curl_easy_cleanup(handle);
+    Curl().easy_cleanup(handle);
     handle = nullptr;
     return true;
 }
