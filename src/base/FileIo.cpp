@@ -32,25 +32,33 @@ void WriteAll(int fd, const void* data, std::size_t size) {
 }
 
 std::string ReadAll(int fd) {
-    std::string bytes;
-    // A regular file's size is known: take the memory once.
+    // Straight into the string, with no buffer in between. A regular file's
+    // size is known: room for it and one byte more, so that the read that
+    // finds its end needs no growth.
+    std::size_t room = 64 * 1024;
     struct stat info;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
+        room = static_cast<std::size_t>(info.st_size) + 1;
+    std::string bytes(room, '\0');
+    std::size_t used = 0;
     for (;;) {
+        if (used == bytes.size()) bytes.resize(2 * bytes.size());
+        const std::size_t wanted = bytes.size() - used;
 #ifdef _WIN32
-        int n = ::_read(fd, buffer, sizeof buffer);
+        int n = ::_read(fd, bytes.data() + used,
+                        static_cast<unsigned>(wanted < 0x40000000 ? wanted : 0x40000000));
 #else
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        ssize_t n = ::read(fd, bytes.data() + used, wanted);
 #endif
-        if (n == 0) return bytes;
+        if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             throw COsException();
         }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
+    bytes.resize(used);
+    return bytes;
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {

@@ -151,6 +151,7 @@ int RunDiff(const Args& args) {
     detector.SetColors(options.addedColor, options.deletedColor);
     detector.SetIgnoreFirst(options.ignoreFirst);
     detector.SetIgnoreLast(options.ignoreLast);
+    detector.SetOutputs(options.flagsOnly ? 0 : CChangeDetector::OutputBit(options.mode));
     try {
         flags = detector.Compare(previous, current);
     } catch (const CXpException& e) {

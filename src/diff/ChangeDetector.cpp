@@ -68,38 +68,54 @@ std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_vi
     deletedHtml.clear();
     highlightedHtml.clear();
 
+    auto wanted = [&](OutputMode mode) { return (composed & OutputBit(mode)) != 0; };
     if (previous == current) {
         // Equal versions pair every line: nothing is added or deleted and the
         // highlighted page is the page itself. The usual check of an unchanged
         // page ends here, without splitting either version.
-        highlightedHtml.assign(current);
+        if (wanted(OutputMode::HighlightedHtml)) highlightedHtml.assign(current);
         return NoChange;
     }
     matcher.Match(previous, current, '\n');
-    const std::vector<TextRange> addedSpans = UnpairedSpans(matcher.NewLines());
-    const std::vector<TextRange> deletedSpans = UnpairedSpans(matcher.OldLines());
-    WriteChangedLines(matcher.NewLines(), matcher.PairedCount(), addedHtml);
-    WriteChangedLines(matcher.OldLines(), matcher.PairedCount(), deletedHtml);
+    const CLineArray& newLines = matcher.NewLines();
+    const CLineArray& oldLines = matcher.OldLines();
+    const std::int32_t paired = matcher.PairedCount();
+    const std::vector<TextRange> addedSpans = UnpairedSpans(newLines);
+    const std::vector<TextRange> deletedSpans = UnpairedSpans(oldLines);
+    std::uint32_t flags = 0;
+    if (wanted(OutputMode::AddedHtml)) WriteChangedLines(newLines, paired, addedHtml);
+    if (wanted(OutputMode::AddedHtml) ? !addedHtml.empty() : HasChangedLines(newLines, paired))
+        flags |= AddedHtmlFlag;
+    if (wanted(OutputMode::DeletedHtml)) WriteChangedLines(oldLines, paired, deletedHtml);
+    if (wanted(OutputMode::DeletedHtml) ? !deletedHtml.empty() : HasChangedLines(oldLines, paired))
+        flags |= DeletedHtmlFlag;
     // The text outputs need only the spans: let the lines go first, so that
     // they and the text outputs are never held at the same time.
     matcher.FreeLines();
-    {
+
+    if (wanted(OutputMode::HighlightedHtml) || wanted(OutputMode::AddedText)) {
         TextRangeArray additions;
         ChangedRanges(current, addedSpans, additions);
-        WriteHighlighted(current, additions, highlightedHtml);
-        WriteChangedText(current, additions, addedText);
+        if (wanted(OutputMode::HighlightedHtml))
+            WriteHighlighted(current, additions, highlightedHtml);
+        if (wanted(OutputMode::AddedText)) {
+            WriteChangedText(current, additions, addedText);
+            if (!addedText.empty()) flags |= AddedTextFlag;
+        } else if (HasChangedText(current, additions)) {
+            flags |= AddedTextFlag;
+        }
+    } else if (HasChangedText(current, addedSpans)) {
+        flags |= AddedTextFlag;
     }
-    {
+    if (wanted(OutputMode::DeletedText)) {
         TextRangeArray deletions;
         ChangedRanges(previous, deletedSpans, deletions);
         WriteChangedText(previous, deletions, deletedText);
+        if (!deletedText.empty()) flags |= DeletedTextFlag;
+    } else if (HasChangedText(previous, deletedSpans)) {
+        flags |= DeletedTextFlag;
     }
 
-    std::uint32_t flags = 0;
-    if (!addedText.empty()) flags |= AddedTextFlag;
-    if (!deletedText.empty()) flags |= DeletedTextFlag;
-    if (!addedHtml.empty()) flags |= AddedHtmlFlag;
-    if (!deletedHtml.empty()) flags |= DeletedHtmlFlag;
     if (flags == 0 || previous.empty()) flags = NoChange;
     return flags;
 }

@@ -47,6 +47,16 @@ public:
     void SetIgnoreFirst(std::int32_t count) { ignoreFirst = count; }
     void SetIgnoreLast(std::int32_t count) { ignoreLast = count; }
 
+    // Which outputs Compare composes, as a set of OutputBit values: all five
+    // unless told otherwise. A caller that reads one output, or only the
+    // flags, saves the work and memory of the others, which stay empty. The
+    // flags are the same whatever is composed.
+    static constexpr std::uint32_t kAllOutputs = 0x1F;
+    static constexpr std::uint32_t OutputBit(OutputMode mode) {
+        return 1u << static_cast<std::uint32_t>(mode);
+    }
+    void SetOutputs(std::uint32_t outputs) { composed = outputs; }
+
     // Compares the previous version with the new one; each is the page's bytes
     // up to (not including) its terminating zero byte. Returns CompareFlags.
     // Throws CXpException or std::bad_alloc when memory runs out.
@@ -79,6 +89,14 @@ public:
                               TextRangeArray& out);
     // The runs of consecutive unpaired lines of a version, as byte spans.
     static std::vector<TextRange> UnpairedSpans(const CLineArray& lines);
+    // Whether WriteChangedText would write anything for these spans, found
+    // without composing it and, unless the last changes are ignored, without
+    // scanning the page further than its first changed text.
+    bool HasChangedText(std::string_view text, const std::vector<TextRange>& changedSpans) const;
+    // The same for a version's changed text ranges (ChangedRanges).
+    bool HasChangedText(std::string_view text, const TextRangeArray& ranges) const;
+    // Whether WriteChangedLines would write anything.
+    bool HasChangedLines(const CLineArray& lines, std::int32_t pairedCount) const;
 
     // The composers of the five outputs; each replaces `out`.
     // Text: line feeds become CR LF, at most three in a row and none at the
@@ -108,6 +126,7 @@ private:
     std::string endTag = "</b>";
     std::int32_t ignoreFirst = 0;
     std::int32_t ignoreLast = 0;
+    std::uint32_t composed = kAllOutputs;
     CLineMatcher matcher;
 };
 

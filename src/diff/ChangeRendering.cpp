@@ -1,4 +1,7 @@
 // Composing the five change outputs of a comparison.
+#include <algorithm>
+#include <cstdint>
+
 #include "base/FileIo.h"
 #include "diff/ChangeDetector.h"
 
@@ -21,31 +24,109 @@ std::vector<TextRange> CChangeDetector::UnpairedSpans(const CLineArray& lines) {
     return spans;
 }
 
+namespace {
+
+// The changed text ranges of a version, one at a time: every text range that
+// touches a span of unpaired lines gives the part of it inside the span. Both
+// lists ascend, so only the text range read last can touch the next span as
+// well; text ranges after the last span are never read, nor is the page
+// scanned past them.
+class ChangedRangeReader {
+public:
+    ChangedRangeReader(std::string_view text, const std::vector<TextRange>& spans)
+        : ranges(text), spans(spans) {}
+
+    bool Next(TextRange& out) {
+        for (; next < spans.size(); ++next, entered = false) {
+            const std::int64_t a = spans[next].start, c = spans[next].End();
+            if (!entered) {
+                if (!started) {
+                    started = true;
+                    have = ranges.Next(current);
+                }
+                while (have && current.End() < a) have = ranges.Next(current);
+                entered = true;
+            }
+            if (!have || current.start > c) continue;
+            // A text range [b, d] touching the span [a, c].
+            const std::int64_t b = current.start, d = current.End();
+            const std::int64_t end = c < d ? c : d;
+            const std::int64_t from = b <= a ? a : b;
+            out = {std::int32_t(from), std::int32_t(end - from)};
+            if (d > c) {
+                ++next;  // it may touch the next span too: keep it
+                entered = false;
+            } else {
+                have = ranges.Next(current);
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    CTextRangeReader ranges;
+    const std::vector<TextRange>& spans;
+    std::size_t next = 0;  // the span being cut
+    bool entered = false;  // the ranges before span `next` are skipped
+    bool started = false;
+    bool have = false;  // `current` holds a text range not yet used up
+    TextRange current;
+};
+
+bool HasTextByte(const char* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != '\n' && p[i] != '\r') return true;
+    return false;
+}
+
+}  // namespace
+
 void CChangeDetector::ChangedRanges(std::string_view text, const std::vector<TextRange>& spans,
                                     TextRangeArray& out) {
-    CHtmlTextScanner scanner;
-    scanner.Scan(text);
-    const TextRangeArray& ranges = scanner.Ranges();
-
-    // Every text range [b, d] that touches a span [a, c] gives the part of it
-    // inside the span. Both lists ascend, so the ranges touching a span are
-    // consecutive and the walk is linear.
     out.Free();
-    out.Reserve(std::int32_t(spans.size()) + ranges.Count());
-    std::int32_t first = 0;
-    for (const TextRange& span : spans) {
-        const std::int64_t a = span.start, c = span.End();
-        while (first < ranges.Count() && ranges[first].End() < a) ++first;
-        for (std::int32_t r = first; r < ranges.Count() && ranges[r].start <= c; ++r) {
-            const std::int64_t b = ranges[r].start, d = ranges[r].End();
-            const std::int64_t end = c < d ? c : d;
-            if (b <= a && a <= d) {
-                out.Add({std::int32_t(a), std::int32_t(end - a)});
-            } else if (a < b && b <= c) {
-                out.Add({std::int32_t(b), std::int32_t(end - b)});
-            }
-        }
+    ChangedRangeReader reader(text, spans);
+    TextRange range;
+    while (reader.Next(range)) {
+        if (out.Count() == out.Capacity()) out.Reserve(std::max(16, 2 * out.Count()));
+        out.Add(range);
     }
+}
+
+bool CChangeDetector::HasChangedText(std::string_view text,
+                                     const std::vector<TextRange>& spans) const {
+    // Only a byte other than a line break is sure to reach the text output
+    // (line breaks are dropped until one has).
+    if (ignoreLast > 0) {
+        // Which ranges are the last ones is known only once all are read.
+        TextRangeArray ranges;
+        ChangedRanges(text, spans, ranges);
+        return HasChangedText(text, ranges);
+    }
+    ChangedRangeReader reader(text, spans);
+    TextRange range;
+    for (std::int64_t i = 0; reader.Next(range); ++i) {
+        if (!IsIgnored(i, INT64_MAX) &&
+            HasTextByte(text.data() + range.start, std::size_t(range.length)))
+            return true;
+    }
+    return false;
+}
+
+bool CChangeDetector::HasChangedText(std::string_view text, const TextRangeArray& ranges) const {
+    for (std::int32_t i = 0; i < ranges.Count(); ++i) {
+        if (!IsIgnored(i, ranges.Count()) &&
+            HasTextByte(text.data() + ranges[i].start, std::size_t(ranges[i].length)))
+            return true;
+    }
+    return false;
+}
+
+bool CChangeDetector::HasChangedLines(const CLineArray& lines, std::int32_t pairedCount) const {
+    const std::int64_t unpaired = std::int64_t(lines.Count()) - pairedCount;
+    for (std::int64_t i = 0; i < unpaired; ++i)
+        if (!IsIgnored(i, unpaired)) return true;
+    return false;
 }
 
 namespace {

@@ -1,36 +1,17 @@
 #include "diff/PageContent.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#include "diff/ByteSearch.h"
 
 namespace tallyhawk {
 
 namespace {
 
-constexpr std::uint32_t kHashMultiplier = 6293815;  // 0x600937
-
 bool IsWhite(unsigned char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::int64_t CountByte(const char* data, std::size_t size, char byte) {
-    std::int64_t count = 0;
-    if (size == 0) return 0;  // an empty view may have no storage, and memchr wants some
-    for (const char* p = data;
-         (p = static_cast<const char*>(std::memchr(p, byte, size - std::size_t(p - data)))); ++p)
-        ++count;
-    return count;
-}
-
-std::uint32_t Mix(std::uint32_t hash, std::int32_t length, unsigned char first) {
-    // The line hash ignores the first byte and is weak in the low bits; fold
-    // in the length and first byte and scramble before using it as a slot.
-    std::uint64_t x =
-        (std::uint64_t(hash) << 32) ^ (std::uint64_t(std::uint32_t(length)) << 8) ^ first;
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    return std::uint32_t(x);
 }
 
 }  // namespace
@@ -40,31 +21,61 @@ bool CLine::operator==(const CLine& other) const {
            std::memcmp(bytes, other.bytes, std::size_t(length)) == 0;
 }
 
+namespace {
+
+// The line hash reads eight bytes at a time; short lines and the tail of a
+// line are read as (possibly overlapping) whole words, never past the line.
+constexpr std::uint64_t kHashSeed = 0x9E3779B97F4A7C15ULL;
+constexpr std::uint64_t kHashStep = 0xC2B2AE3D27D4EB4FULL;
+constexpr std::uint64_t kHashFinal = 0xFF51AFD7ED558CCDULL;
+
+std::uint64_t Load64(const unsigned char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+std::uint32_t Load32(const unsigned char* p) {
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+std::uint64_t Step(std::uint64_t hash, std::uint64_t word) {
+    return (std::rotl(hash, 27) ^ word) * kHashStep;
+}
+
+}  // namespace
+
 std::uint32_t LineHash(const char* bytes, std::size_t length) {
-    // Four interleaved sums, each stepping its power by M^4, so that the
-    // multiplications do not wait on each other.
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    const std::uint32_t m = kHashMultiplier;
-    const std::uint32_t m4 = m * m * m * m;
-    std::uint32_t p0 = m, p1 = m * m, p2 = p1 * m, p3 = p2 * m;
-    std::uint32_t h0 = 0, h1 = 0, h2 = 0, h3 = 0;
-    std::size_t i = 0;
-    for (; i + 4 <= length; i += 4) {
-        h0 += std::uint32_t(i) * b[i] * p0;
-        h1 += std::uint32_t(i + 1) * b[i + 1] * p1;
-        h2 += std::uint32_t(i + 2) * b[i + 2] * p2;
-        h3 += std::uint32_t(i + 3) * b[i + 3] * p3;
-        p0 *= m4;
-        p1 *= m4;
-        p2 *= m4;
-        p3 *= m4;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    std::uint64_t hash = kHashSeed ^ (std::uint64_t(length) * kHashStep);
+    if (length >= 8) {
+        const unsigned char* last = p + length - 8;
+        if (length > 32) {
+            // Long lines (text paragraphs, inline scripts) in four
+            // independent lanes, so that the multiplications overlap.
+            std::uint64_t a = hash, b = ~hash, c = hash + kHashSeed, d = hash - kHashSeed;
+            for (; p + 32 <= last; p += 32) {
+                a = Step(a, Load64(p));
+                b = Step(b, Load64(p + 8));
+                c = Step(c, Load64(p + 16));
+                d = Step(d, Load64(p + 24));
+            }
+            hash = a ^ std::rotl(b, 16) ^ std::rotl(c, 32) ^ std::rotl(d, 48);
+        }
+        for (; p < last; p += 8) hash = Step(hash, Load64(p));
+        hash = Step(hash, Load64(last));  // the last eight bytes, overlapping or not
+    } else if (length >= 4) {
+        hash = Step(hash, (std::uint64_t(Load32(p)) << 32) | Load32(p + length - 4));
+    } else if (length > 0) {
+        hash = Step(hash, (std::uint64_t(p[0]) << 16) | (std::uint64_t(p[length / 2]) << 8) |
+                              p[length - 1]);
     }
-    std::uint32_t hash = h0 + h1 + h2 + h3;
-    for (; i < length; ++i) {
-        hash += std::uint32_t(i) * b[i] * p0;
-        p0 *= m;
-    }
-    return hash;
+    hash ^= hash >> 32;
+    hash *= kHashFinal;
+    hash ^= hash >> 29;
+    return std::uint32_t(hash >> 32);
 }
 
 std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines,
@@ -74,21 +85,21 @@ std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines
     const char* data = page.data();
     const std::size_t size = page.size();
     // Size the array once: one line per separator, plus a last one without it.
-    std::int64_t count = CountByte(data, size, separator);
+    std::int64_t count = std::int64_t(bytesearch::Count(data, data + size, separator));
     if (size > 0 && data[size - 1] != separator) ++count;
     if (count > INT32_MAX - 16) throw CXpException(kAllocationFailed);
     if (count > 0) lines.Reserve(std::int32_t(count));
 
-    std::size_t start = 0;
-    while (start < size) {
-        const void* found = std::memchr(data + start, separator, size - start);
-        std::size_t end = found ? std::size_t(static_cast<const char*>(found) - data) + 1 : size;
+    const char* const end = data + size;
+    for (const char* start = data; start < end;) {
+        const char* found = bytesearch::Find(start, end, separator);
+        const char* next = found ? found + 1 : end;
         CLine line;
-        line.bytes = data + start;
-        line.length = std::int32_t(end - start);
-        line.hash = LineHash(line.bytes, std::size_t(line.length));
+        line.bytes = start;
+        line.length = std::int32_t(next - start);
+        line.hash = LineHash(start, std::size_t(line.length));
         lines.Add(line);
-        start = end;
+        start = next;
     }
     if (index) index->Build(lines);
     return std::int64_t(size);
@@ -104,8 +115,7 @@ void CLineIndex::Clear() {
 }
 
 std::size_t CLineIndex::Slot(const CLine& line) const {
-    unsigned char first = line.length > 0 ? static_cast<unsigned char>(line.bytes[0]) : 0;
-    return Mix(line.hash, line.length, first) & (slots.size() - 1);
+    return line.hash & (slots.size() - 1);
 }
 
 std::size_t CLineIndex::Probe(const CLine& line) const {
@@ -164,11 +174,9 @@ void CLineIndex::Build(const CLineArray& lines) {
 
 namespace {
 
-// A tag found at a "<", with its name as a span of the page (untrimmed).
+// A tag found at a "<"; its name is found only when asked for (NameOf).
 struct TagSpan {
     std::size_t length = 0;
-    std::size_t nameStart = 0;
-    std::size_t nameLength = 0;
     bool opening = false;
     bool comment = false;
 };
@@ -178,22 +186,22 @@ struct TagSpan {
 // page full of stray "<" or of unclosed "<!--" from being searched to its end
 // again for every one of them.
 struct NoClose {
-    std::size_t noCloseFrom;
-    std::size_t noArrowFrom;
+    std::size_t& noCloseFrom;
+    std::size_t& noArrowFrom;
 };
 
 // Finds the tag at page[at] == '<'.
-bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, NoClose& known) {
+bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, NoClose known) {
     const char* data = page.data();
     const std::size_t size = page.size();
     auto findClose = [&](std::size_t from) -> std::size_t {
         if (from >= known.noCloseFrom) return std::string_view::npos;
-        const void* found = std::memchr(data + from, '>', size - from);
+        const char* found = bytesearch::Find(data + from, data + size, '>');
         if (!found) {
             known.noCloseFrom = from;
             return std::string_view::npos;
         }
-        return std::size_t(static_cast<const char*>(found) - data);
+        return std::size_t(found - data);
     };
 
     if (size - at >= 4 && data[at + 1] == '!' && data[at + 2] == '-' && data[at + 3] == '-') {
@@ -211,8 +219,6 @@ bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, NoClose& known
         if (close == std::string_view::npos) close = findClose(at + 1);
         if (close == std::string_view::npos) return false;
         tag.length = close - at + 1;
-        tag.nameStart = at + 1;
-        tag.nameLength = 3;
         tag.opening = false;
         tag.comment = true;
         return true;
@@ -220,58 +226,111 @@ bool FindTag(std::string_view page, std::size_t at, TagSpan& tag, NoClose& known
 
     tag.comment = false;
     tag.opening = !(at + 1 < size && data[at + 1] == '/');
-    tag.nameStart = tag.opening ? at + 1 : at + 2;
     std::size_t close = findClose(at + 1);
     if (close == std::string_view::npos) return false;
     tag.length = close - at + 1;
-    // The name runs to the first space that leaves it non-empty, else to ">".
-    // Only a space or the ">" ends a name; newlines and tabs do not.
-    tag.nameLength = 0;
-    for (std::size_t p = at + 1; p < close; ++p) {
-        if (data[p] == ' ' && p > tag.nameStart) {
-            tag.nameLength = p - tag.nameStart;
-            return true;
-        }
-    }
-    tag.nameLength = close > tag.nameStart ? close - tag.nameStart : 0;
     return true;
 }
 
-std::string_view TrimmedName(std::string_view page, const TagSpan& tag) {
-    std::size_t begin = tag.nameStart, end = tag.nameStart + tag.nameLength;
-    while (begin < end && IsWhite(static_cast<unsigned char>(page[begin]))) ++begin;
-    while (end > begin && IsWhite(static_cast<unsigned char>(page[end - 1]))) --end;
-    return page.substr(begin, end - begin);
+// The untrimmed name of the tag at page[at]: it runs from after "<" (or "</")
+// to the first space that leaves it non-empty, else to the ">". Only a space
+// or the ">" ends a name; newlines and tabs do not.
+std::string_view NameOf(std::string_view page, std::size_t at, const TagSpan& tag) {
+    if (tag.comment) return "!--";
+    const std::size_t nameStart = tag.opening ? at + 1 : at + 2;
+    const std::size_t close = at + tag.length - 1;
+    for (std::size_t p = nameStart + 1; p < close; ++p)
+        if (page[p] == ' ') return page.substr(nameStart, p - nameStart);
+    return close > nameStart ? page.substr(nameStart, close - nameStart) : std::string_view();
 }
 
-bool EqualsLower(std::string_view name, const CXpString& lower) {
-    if (name.size() != std::size_t(lower.Length())) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
+std::string_view Trimmed(std::string_view name) {
+    std::size_t begin = 0, end = name.size();
+    while (begin < end && IsWhite(static_cast<unsigned char>(name[begin]))) ++begin;
+    while (end > begin && IsWhite(static_cast<unsigned char>(name[end - 1]))) --end;
+    return name.substr(begin, end - begin);
+}
+
+// Whether the tag is named "title" (trimmed, any case).
+bool IsTitle(std::string_view page, std::size_t at, const TagSpan& tag) {
+    if (tag.comment || tag.length < 7) return false;
+    // Most names rule themselves out by their first letter.
+    std::size_t p = tag.opening ? at + 1 : at + 2;
+    while (IsWhite(static_cast<unsigned char>(page[p]))) ++p;  // the ">" stops it
+    if (page[p] != 't' && page[p] != 'T') return false;
+    const std::string_view name = Trimmed(NameOf(page, at, tag));
+    if (name.size() != 5) return false;
+    for (std::size_t i = 0; i < 5; ++i) {
         char c = name[i];
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != lower.CStr()[i]) return false;
+        if (c != "title"[i]) return false;
     }
     return true;
 }
 
 std::string_view CutAtZero(std::string_view page) {
-    std::size_t zero = page.find('\0');
-    return zero == std::string_view::npos ? page : page.substr(0, zero);
+    if (page.empty()) return page;  // an empty view may have no storage, and memchr wants some
+    const void* zero = std::memchr(page.data(), 0, page.size());
+    return zero ? page.substr(0, std::size_t(static_cast<const char*>(zero) - page.data())) : page;
 }
 
 }  // namespace
 
-CHtmlTextScanner::CHtmlTextScanner() : ranges(10), excluded{CXpString("title")} {}
+CTextRangeReader::CTextRangeReader(std::string_view text)
+    : page(CutAtZero(text)), noCloseFrom(page.size()), noArrowFrom(page.size()) {}
+
+bool CTextRangeReader::Next(TextRange& range) {
+    const char* data = page.data();
+    const std::size_t size = page.size();
+    NoClose known{noCloseFrom, noArrowFrom};
+    TagSpan tag;
+    while (!done && pos < size) {
+        const char* found = bytesearch::Find(data + pos, data + size, '<');
+        if (!found) break;
+        const std::size_t at = std::size_t(found - data);
+        if (!FindTag(page, at, tag, known)) {
+            pos = at + 1;  // a "<" that starts no tag is text
+            continue;
+        }
+        pos = at + tag.length;
+        if (IsTitle(page, at, tag)) {
+            // Counters start at 1 for an opening tag and 0 otherwise, then
+            // count up and down; they may go below 0.
+            titleCounter =
+                titleSeen ? titleCounter + (tag.opening ? 1 : -1) : (tag.opening ? 1 : 0);
+            titleSeen = true;
+            if (titleCounter != 0) {
+                textStart = -1;  // the text before an opened title is no text either
+                continue;
+            }
+        }
+        const std::int64_t start = textStart;
+        textStart = std::int64_t(pos);
+        if (start != -1 && std::size_t(start) != at) {
+            range = {std::int32_t(start), std::int32_t(at - std::size_t(start))};
+            return true;
+        }
+    }
+    if (done) return false;
+    done = true;
+    if (textStart != -1 && std::size_t(textStart) < size) {
+        range = {std::int32_t(textStart), std::int32_t(size - std::size_t(textStart))};
+        return true;
+    }
+    return false;
+}
+
+CHtmlTextScanner::CHtmlTextScanner() : ranges(10) {}
 
 bool CHtmlTextScanner::ParseTag(std::string_view page, std::size_t at, Tag& tag) {
     page = CutAtZero(page);
     if (at >= page.size() || page[at] != '<') return false;
     TagSpan span;
-    NoClose known{page.size(), page.size()};
-    if (!FindTag(page, at, span, known)) return false;
+    std::size_t noCloseFrom = page.size(), noArrowFrom = page.size();
+    if (!FindTag(page, at, span, NoClose{noCloseFrom, noArrowFrom})) return false;
     tag.length = std::int32_t(span.length);
     tag.opening = span.opening;
-    std::string_view name = page.substr(span.nameStart, span.nameLength);
+    std::string_view name = NameOf(page, at, span);
     tag.name.Assign(name.data(), std::int32_t(name.size()));
     tag.name.Trim();
     tag.name.MakeLower();
@@ -279,54 +338,13 @@ bool CHtmlTextScanner::ParseTag(std::string_view page, std::size_t at, Tag& tag)
 }
 
 void CHtmlTextScanner::Scan(std::string_view page) {
-    page = CutAtZero(page);
-    const char* data = page.data();
-    const std::size_t size = page.size();
     ranges.Free();
-    // At most one range per "<" and one more after the last.
-    std::int64_t bound = CountByte(data, size, '<') + 1;
-    if (bound > INT32_MAX - 16) throw CXpException(kAllocationFailed);
-    ranges.Reserve(std::int32_t(bound));
-
-    // Counters of the excluded names; other names' counters cannot change
-    // which ranges are found, so they are not kept.
-    std::vector<std::int32_t> counter(excluded.size(), 0);
-    std::vector<bool> seen(excluded.size(), false);
-    std::int64_t textStart = 0;
-    NoClose known{size, size};
-    std::size_t pos = 0;
-    TagSpan tag;
-    while (pos < size) {
-        const void* found = std::memchr(data + pos, '<', size - pos);
-        if (!found) break;
-        pos = std::size_t(static_cast<const char*>(found) - data);
-        if (!FindTag(page, pos, tag, known)) {
-            ++pos;
-            continue;
-        }
-        bool closesText = true;
-        std::string_view name = tag.comment ? std::string_view("!--") : TrimmedName(page, tag);
-        for (std::size_t e = 0; e < excluded.size(); ++e) {
-            if (!EqualsLower(name, excluded[e])) continue;
-            if (!seen[e]) {
-                seen[e] = true;
-                counter[e] = tag.opening ? 1 : 0;
-            } else {
-                counter[e] += tag.opening ? 1 : -1;
-            }
-            if (counter[e] != 0) closesText = false;
-        }
-        if (!closesText) {
-            textStart = -1;  // the text before an opened title is no text either
-        } else {
-            if (textStart != -1 && std::size_t(textStart) != pos)
-                ranges.Add({std::int32_t(textStart), std::int32_t(pos - std::size_t(textStart))});
-            textStart = std::int64_t(pos + tag.length);
-        }
-        pos += tag.length;
+    CTextRangeReader reader(page);
+    TextRange range;
+    while (reader.Next(range)) {
+        if (ranges.Count() == ranges.Capacity()) ranges.Reserve(std::max(64, 2 * ranges.Count()));
+        ranges.Add(range);
     }
-    if (textStart != -1 && std::size_t(textStart) < size)
-        ranges.Add({std::int32_t(textStart), std::int32_t(size - std::size_t(textStart))});
 }
 
 }  // namespace tallyhawk

@@ -35,9 +35,12 @@ struct CLine {
 
 using CLineArray = CXpArray<CLine>;
 
-// The line hash: the sum over i of i * b[i] * M^(i+1), M = 6293815, modulo
-// 2^32, bytes taken unsigned. The first byte never contributes, so every
-// one-byte line hashes to 0.
+// The line hash: a function of the line's bytes and length only, so equal
+// lines always hash alike; lines that hash alike are equal only when their
+// bytes are (CLine's equality and the index compare them). It reads the
+// line eight bytes at a time and spreads its value over all 32 bits, so the
+// index can use its low bits as a table slot. The value is internal: it is
+// never stored or shown, and may change between versions of the program.
 std::uint32_t LineHash(const char* bytes, std::size_t length);
 
 // Groups the lines of one version by content. Lines in a group are equal
@@ -105,9 +108,32 @@ struct TextRange {
 
 using TextRangeArray = CXpArray<TextRange>;
 
-// Finds a version's text ranges: the non-empty runs of bytes between tags,
-// leaving out the text of excluded elements (the title) up to their next tag.
-// Nothing of HTML is interpreted beyond tags, comments and the title.
+// Reads a version's text ranges one at a time, in ascending order: the
+// non-empty runs of bytes between tags, leaving out the text of the title
+// element up to its next tag. Nothing of HTML is interpreted beyond tags,
+// comments and the title. A caller that needs only the ranges up to some
+// place stops reading there, and the rest of the page is never scanned.
+class CTextRangeReader {
+public:
+    // `page` (its bytes up to the first zero byte, or the whole view) must
+    // outlive the reader.
+    explicit CTextRangeReader(std::string_view page);
+
+    // The next range; false once the page is done.
+    bool Next(TextRange& range);
+
+private:
+    std::string_view page;
+    std::size_t pos = 0;            // where the search for the next "<" resumes
+    std::int64_t textStart = 0;     // start of the text being read, or -1 for none
+    std::int32_t titleCounter = 0;  // opened minus closed title tags
+    bool titleSeen = false;         // a title tag has been met, so the counter counts
+    bool done = false;
+    std::size_t noCloseFrom;  // no ">" at or after this offset
+    std::size_t noArrowFrom;  // no "-->" at or after this offset
+};
+
+// Finds all of a version's text ranges (CTextRangeReader's, collected).
 class CHtmlTextScanner {
 public:
     CHtmlTextScanner();
@@ -128,7 +154,6 @@ public:
 
 private:
     TextRangeArray ranges;
-    std::vector<CXpString> excluded;  // sorted, lower case
 };
 
 }  // namespace tallyhawk

@@ -29,10 +29,11 @@ std::optional<std::string> CWatchSite::ChangeOutput(std::string* fileType) const
     std::lock_guard<std::recursive_mutex> guard(lock);
     std::int32_t mode = settings.GetOutputMode();
     if (mode < AdditionsAsText || mode > HighlightedHtml) return std::nullopt;
+    const CModeOutput& choice = kModeOutputs[mode];
     CChangeDetector detector;
     detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
+    detector.SetOutputs(CChangeDetector::OutputBit(choice.output));
     std::uint32_t flags = CompareLocked(detector);  // an empty baseline shows nothing
-    const CModeOutput& choice = kModeOutputs[mode];
     if (!CChangeDetector::HasChanges(flags, choice.output)) return std::nullopt;
     if (fileType) *fileType = choice.fileType;
     return detector.Output(choice.output);

@@ -298,6 +298,7 @@ bool CWatchSite::HasChangesLocked() const {
     std::int32_t mode = settings.GetOutputMode();
     if (mode < AdditionsAsText || mode > HighlightedHtml) return false;
     CChangeDetector detector;
+    detector.SetOutputs(0);  // the flags alone answer
     return CChangeDetector::HasChanges(CompareLocked(detector), static_cast<OutputMode>(mode));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -32,21 +33,35 @@ std::vector<std::string> Ranges(std::string_view page) {
 
 using Strings = std::vector<std::string>;
 
-TEST(PageContentTest, LineHashMatchesKnownValues) {
-    EXPECT_EQ(LineHash("ab", 2), 1795260930u);
-    EXPECT_EQ(LineHash("abc", 3), 897100972u);
-    EXPECT_EQ(LineHash("abc\n", 4), 433063818u);
-    EXPECT_EQ(LineHash("\n", 1), 0u);
-    EXPECT_EQ(LineHash("x", 1), 0u);
-    // Long lines go through the interleaved sums; compare with the plain sum.
-    std::string line(1000, '\0');
-    for (std::size_t i = 0; i < line.size(); ++i) line[i] = char(i * 7 + 3);
-    std::uint32_t plain = 0, power = 6293815;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        plain += std::uint32_t(i) * static_cast<unsigned char>(line[i]) * power;
-        power *= 6293815;
+TEST(PageContentTest, LineHashDependsOnEveryByteAndOnlyOnTheBytes) {
+    // Lengths around the word and lane sizes, and long lines.
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 80; ++n) lengths.push_back(n);
+    for (std::size_t n : {127u, 128u, 129u, 1000u, 4099u}) lengths.push_back(n);
+    std::string buffer(4099 + 16, '\0');
+    for (std::size_t length : lengths) {
+        std::string line(length, '\0');
+        for (std::size_t i = 0; i < length; ++i) line[i] = char('a' + (i * 7 + length) % 26);
+        const std::uint32_t hash = LineHash(line.data(), line.size());
+        // The same bytes anywhere in memory, between other bytes, hash alike.
+        for (std::size_t offset = 1; offset < 9; ++offset) {
+            std::fill(buffer.begin(), buffer.end(), char(0xEE));
+            std::copy(line.begin(), line.end(), buffer.begin() + std::ptrdiff_t(offset));
+            EXPECT_EQ(LineHash(buffer.data() + offset, length), hash) << length << " " << offset;
+        }
+        // Any one byte changed, at any place, changes the hash; so does
+        // cutting the last byte off.
+        for (std::size_t i = 0; i < length; ++i) {
+            for (unsigned char delta : {1, 0x80}) {
+                std::string other = line;
+                other[i] = char(static_cast<unsigned char>(other[i]) ^ delta);
+                EXPECT_NE(LineHash(other.data(), length), hash) << length << " at " << i;
+            }
+        }
+        if (length > 0) {
+            EXPECT_NE(LineHash(line.data(), length - 1), hash) << length;
+        }
     }
-    EXPECT_EQ(LineHash(line.data(), line.size()), plain);
 }
 
 TEST(PageContentTest, SplitKeepsSeparatorWithItsLine) {
@@ -57,12 +72,13 @@ TEST(PageContentTest, SplitKeepsSeparatorWithItsLine) {
 }
 
 TEST(PageContentTest, IndexGroupsEqualLinesEvenWhenHashesCollide) {
-    // "a\n" and "b\n" hash alike (the first byte never counts).
+    // Every line is given the same hash, as if they all collided.
     std::string page = "a\nb\na\nb\nc\n";
     CLineArray lines(10);
     CLineIndex index;
-    SplitLines(page, '\n', lines, &index);
-    ASSERT_EQ(lines[0].hash, lines[1].hash);
+    SplitLines(page, '\n', lines);
+    for (CLine& line : lines) line.hash = 7;
+    index.Build(lines);
     EXPECT_FALSE(lines[0] == lines[1]);
     EXPECT_TRUE(lines[0] == lines[2]);
     EXPECT_EQ(index.GroupCount(), 3);
@@ -74,9 +90,11 @@ TEST(PageContentTest, IndexGroupsEqualLinesEvenWhenHashesCollide) {
     std::string other = "b\n";
     CLineArray single(10);
     SplitLines(other, '\n', single);
+    single[0].hash = 7;
     EXPECT_EQ(index.Find(single[0]), group);
     std::string missing = "d\n";
     SplitLines(missing, '\n', single);
+    single[0].hash = 7;
     EXPECT_EQ(index.Find(single[0]), CLineIndex::kNone);
 }
 

@@ -26,11 +26,13 @@ std::string Hl(std::string_view text) {
 }
 
 ReferenceResult RunDetectorTuned(std::string_view previous, std::string_view current,
-                                 int ignoreFirst, int ignoreLast, bool windowTablesAtOnce) {
+                                 int ignoreFirst, int ignoreLast, bool windowTablesAtOnce,
+                                 std::uint32_t outputs = CChangeDetector::kAllOutputs) {
     CChangeDetector detector;
     // The block search switches to window tables only on large ranges; small
     // pages reach that path only when the switch is forced.
     if (windowTablesAtOnce) detector.Matcher().SetTableThreshold(0, 0);
+    detector.SetOutputs(outputs);
     detector.SetIgnoreFirst(ignoreFirst);
     detector.SetIgnoreLast(ignoreLast);
     ReferenceResult result;
@@ -46,7 +48,9 @@ ReferenceResult RunDetectorTuned(std::string_view previous, std::string_view cur
 std::string Differences(const ReferenceResult& expected, const ReferenceResult& actual);
 
 // The detector's result, which must not depend on when the search switches
-// to window tables.
+// to window tables, nor on which outputs are composed: with one output or
+// none, the flags come from the cheaper tests that stop scanning early, and
+// must still be the same.
 ReferenceResult RunDetector(std::string_view previous, std::string_view current,
                             int ignoreFirst = 0, int ignoreLast = 0) {
     ReferenceResult plain = RunDetectorTuned(previous, current, ignoreFirst, ignoreLast, false);
@@ -54,6 +58,25 @@ ReferenceResult RunDetector(std::string_view previous, std::string_view current,
     if (plain.flags != tabled.flags || plain.addedHtml != tabled.addedHtml ||
         plain.deletedHtml != tabled.deletedHtml || plain.highlightedHtml != tabled.highlightedHtml)
         plain.addedHtml += "\n[differs when window tables are used at once]";
+    const ReferenceResult flagsOnly =
+        RunDetectorTuned(previous, current, ignoreFirst, ignoreLast, false, 0);
+    if (flagsOnly.flags != plain.flags)
+        plain.addedHtml +=
+            "\n[flags " + std::to_string(flagsOnly.flags) + " when no output is composed]";
+    std::string ReferenceResult::*const fields[] = {
+        &ReferenceResult::addedText, &ReferenceResult::addedHtml, &ReferenceResult::deletedText,
+        &ReferenceResult::deletedHtml, &ReferenceResult::highlightedHtml};
+    for (std::uint32_t mode = 0; mode < 5; ++mode) {
+        const ReferenceResult one =
+            RunDetectorTuned(previous, current, ignoreFirst, ignoreLast, false,
+                             CChangeDetector::OutputBit(static_cast<OutputMode>(mode)));
+        bool othersEmpty = true;
+        for (std::uint32_t other = 0; other < 5; ++other)
+            othersEmpty = othersEmpty && (other == mode || (one.*fields[other]).empty());
+        if (one.flags != plain.flags || one.*fields[mode] != plain.*fields[mode] || !othersEmpty)
+            plain.addedHtml +=
+                "\n[differs when only output " + std::to_string(mode) + " is composed]";
+    }
     return plain;
 }
 
