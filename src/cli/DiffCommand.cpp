@@ -1,7 +1,4 @@
 // tallyhawk-cli diff: compare two stored versions of a page.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "base/FileIo.h"
 #include "cli/Commands.h"
 #include "cli/OutputModes.h"
+#include "cli/PageFile.h"
 #include "diff/ChangeDetector.h"
 
 namespace tallyhawk::cli {
@@ -116,35 +113,16 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
     return {};
 }
 
-// The file's bytes up to its first zero byte, as a stored page holds them.
-bool ReadPage(const std::string& path, std::string& page, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot read '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    try {
-        page = ReadAll(fd);
-    } catch (const COsException& e) {
-        ::close(fd);
-        error = "cannot read '" + path + "': " + e.Message();
-        return false;
-    }
-    ::close(fd);
-    std::size_t zero = page.find('\0');
-    if (zero != std::string::npos) page.resize(zero);
-    return true;
-}
-
 }  // namespace
 
 int RunDiff(const Args& args) {
     DiffOptions options;
     std::string error = ParseDiffArgs(args, options);
     if (!error.empty()) return Trouble(error);
-    std::string previous, current;
-    if (!ReadPage(options.oldPath, previous, error) || !ReadPage(options.newPath, current, error))
+    CPageFile previous, current;
+    if (!previous.Open(options.oldPath, error) || !current.Open(options.newPath, error))
         return Trouble(error);
+    CPageFile::GuardMappedFiles();
 
     std::uint32_t flags;
     CChangeDetector detector;
@@ -153,7 +131,7 @@ int RunDiff(const Args& args) {
     detector.SetIgnoreLast(options.ignoreLast);
     detector.SetOutputs(options.flagsOnly ? 0 : CChangeDetector::OutputBit(options.mode));
     try {
-        flags = detector.Compare(previous, current);
+        flags = detector.Compare(previous.Page(), current.Page());
     } catch (const CXpException& e) {
         return Trouble(e.GetMessage());
     } catch (const std::bad_alloc&) {

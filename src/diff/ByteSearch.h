@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -28,6 +29,50 @@ inline const char* Find(const char* p, const char* end, char byte) {
 #endif
     if (p >= end) return nullptr;
     return static_cast<const char*>(std::memchr(p, byte, std::size_t(end - p)));
+}
+
+// Calls visit(at) for every `byte` in [p, end), in order.
+template <typename Visit>
+inline void ForEach(const char* p, const char* end, char byte, Visit&& visit) {
+#ifdef TALLYHAWK_BYTE_SEARCH_SSE2
+    const __m128i needle = _mm_set1_epi8(byte);
+    for (; end - p >= 32; p += 32) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        unsigned found = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(low, needle))) |
+                         (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(high, needle))) << 16);
+        for (; found != 0; found &= found - 1) visit(p + std::countr_zero(found));
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == byte) visit(p);
+}
+
+// Whether the n bytes at a and b are equal: memcmp, with short spans (most
+// lines of markup) compared inline as overlapping words.
+inline bool Equal(const char* a, const char* b, std::size_t n) {
+    if (n >= 8 && n <= 16) {
+        std::uint64_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + n - 8, 8);
+        std::memcpy(&b1, b + n - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (n < 8) {
+        if (n >= 4) {
+            std::uint32_t a0, a1, b0, b1;
+            std::memcpy(&a0, a, 4);
+            std::memcpy(&b0, b, 4);
+            std::memcpy(&a1, a + n - 4, 4);
+            std::memcpy(&b1, b + n - 4, 4);
+            return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
+    return std::memcmp(a, b, n) == 0;
 }
 
 // How many times `byte` occurs in [p, end).

@@ -45,9 +45,16 @@ std::uint64_t Step(std::uint64_t hash, std::uint64_t word) {
     return (std::rotl(hash, 27) ^ word) * kHashStep;
 }
 
-}  // namespace
+#if defined(__GNUC__) || defined(__clang__)
+#define TALLYHAWK_ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define TALLYHAWK_ALWAYS_INLINE __forceinline
+#else
+#define TALLYHAWK_ALWAYS_INLINE inline
+#endif
 
-std::uint32_t LineHash(const char* bytes, std::size_t length) {
+// Inlined into the split, which hashes every line of both versions.
+TALLYHAWK_ALWAYS_INLINE std::uint32_t HashLine(const char* bytes, std::size_t length) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes);
     std::uint64_t hash = kHashSeed ^ (std::uint64_t(length) * kHashStep);
     if (length >= 8) {
@@ -78,6 +85,12 @@ std::uint32_t LineHash(const char* bytes, std::size_t length) {
     return std::uint32_t(hash >> 32);
 }
 
+}  // namespace
+
+std::uint32_t LineHash(const char* bytes, std::size_t length) {
+    return HashLine(bytes, length);
+}
+
 std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines,
                         CLineIndex* index) {
     lines.Free();
@@ -91,16 +104,17 @@ std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines
     if (count > 0) lines.Reserve(std::int32_t(count));
 
     const char* const end = data + size;
-    for (const char* start = data; start < end;) {
-        const char* found = bytesearch::Find(start, end, separator);
-        const char* next = found ? found + 1 : end;
+    const char* start = data;
+    auto add = [&](const char* next) {
         CLine line;
         line.bytes = start;
         line.length = std::int32_t(next - start);
-        line.hash = LineHash(start, std::size_t(line.length));
+        line.hash = HashLine(start, std::size_t(line.length));
         lines.Add(line);
         start = next;
-    }
+    };
+    bytesearch::ForEach(data, end, separator, [&](const char* at) { add(at + 1); });
+    if (start < end) add(end);
     if (index) index->Build(lines);
     return std::int64_t(size);
 }
@@ -125,7 +139,7 @@ std::size_t CLineIndex::Probe(const CLine& line) const {
         if (entry == 0) return slot;
         const CLine& first = lines[firstLine[std::size_t(entry - 1)]];
         if (first.hash == line.hash && first.length == line.length &&
-            std::memcmp(first.bytes, line.bytes, std::size_t(line.length)) == 0)
+            bytesearch::Equal(first.bytes, line.bytes, std::size_t(line.length)))
             return slot;
     }
 }
@@ -147,6 +161,8 @@ void CLineIndex::Build(const CLineArray& lines) {
     // First pass: the group of every line; a line unlike all before it
     // starts a group of its own.
     std::vector<std::int32_t> groupSize;
+    groupSize.reserve(n);
+    firstLine.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t slot = Probe(lines[std::int32_t(i)]);
         if (slots[slot] == 0) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 #include "cli/CliRunner.h"
@@ -66,6 +69,59 @@ TEST_F(DiffCommandTest, TroubleExitsTwoWithOneLine) {
     EXPECT_NE(RunCli({"diff", oldPage, folder.Path() + "/missing.html"}).err.find("missing.html"),
               std::string::npos);
 }
+
+// A file that is not a regular one (here a pipe) is read rather than mapped,
+// and compares the same.
+TEST_F(DiffCommandTest, ReadsPipesLikeFiles) {
+    const std::string fifo = folder.Path() + "/new.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CliProcess cli({"diff", "--output", "added-text", oldPage, fifo});
+    {
+        // Blocks until tallyhawk-cli opens the pipe.
+        std::ofstream writer(fifo, std::ios::binary);
+        writer << "<title>T</title>\n<p>Price: 12</p>\n<p>Same</p>\n";
+    }
+    CliResult r = cli.Finish();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Price: 12\r\n");
+    EXPECT_EQ(r.err, "");
+}
+
+// OLD is mapped; cutting it short before the comparison touches it must end
+// the command with its trouble status and a message, not a crash.
+TEST_F(DiffCommandTest, FileCutShortWhileComparingIsTrouble) {
+    const std::string big = folder.Write("big.html", std::string(1 << 20, 'x') + "\n");
+    const std::string fifo = folder.Path() + "/new.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CliProcess cli({"diff", "--flags", big, fifo});
+    {
+        std::ofstream writer(fifo, std::ios::binary);  // OLD is open and mapped by now
+        ASSERT_EQ(::truncate(big.c_str(), 0), 0);
+        writer << "y\n";
+    }
+    CliResult r = cli.Finish();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tallyhawk-cli diff: a file changed while it was compared\n");
+}
+
+#if defined(TALLYHAWK_CURL_LOADED_LAZILY) && defined(__GLIBC__)
+// A comparison never loads the download library and its dozens of
+// dependencies; a download does, when it starts. The dynamic loader lists
+// every library it loads when LD_DEBUG=files.
+TEST_F(DiffCommandTest, OnlyDownloadsLoadTheDownloadLibrary) {
+    ASSERT_EQ(::setenv("LD_DEBUG", "files", 1), 0);
+    CliResult diff = RunCli({"diff", "--flags", oldPage, newPage});
+    CliResult fetch = RunCli({"fetch", "file://" + oldPage});
+    ::unsetenv("LD_DEBUG");
+    EXPECT_EQ(diff.out, "30\n");
+    EXPECT_NE(diff.err.find("file="), std::string::npos) << "LD_DEBUG had no effect";
+    EXPECT_EQ(diff.err.find("libcurl"), std::string::npos) << diff.err;
+    EXPECT_EQ(fetch.status, 0);
+    EXPECT_EQ(fetch.out, "<title>T</title>\n<p>Price: 10</p>\n<p>Same</p>\n");
+    EXPECT_NE(fetch.err.find("libcurl"), std::string::npos) << fetch.err;
+}
+#endif
 
 TEST_F(DiffCommandTest, HelpExplainsCommands) {
     CliResult top = RunCli({"--help"});
