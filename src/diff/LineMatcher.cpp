@@ -1,6 +1,7 @@
 #include "diff/LineMatcher.h"
 
 #include <algorithm>
+#include <bit>
 #include <vector>
 
 namespace tallyhawk {
@@ -24,14 +25,22 @@ public:
 
     std::int32_t Bound(std::int32_t a) const { return tree[std::size_t(leaves + a)]; }
 
-    void Lower(std::int32_t a, std::int32_t bound) {
-        std::size_t node = std::size_t(leaves + a);
-        if (tree[node] <= bound) return;
-        tree[node] = bound;
-        for (node >>= 1; node >= 1; node >>= 1) {
-            std::int32_t value = std::max(tree[2 * node], tree[2 * node + 1]);
-            if (tree[node] == value) break;
-            tree[node] = value;
+    // Lowers the bounds of the old lines [from, to) to at most `bound`,
+    // the leaves first and then, level by level, the nodes above them.
+    void Lower(std::int32_t from, std::int32_t to, std::int32_t bound) {
+        if (from >= to) return;
+        std::size_t first = std::size_t(leaves + from), last = std::size_t(leaves + to - 1);
+        bool lowered = false;
+        for (std::size_t node = first; node <= last; ++node) {
+            if (tree[node] > bound) {
+                tree[node] = bound;
+                lowered = true;
+            }
+        }
+        if (!lowered) return;
+        for (first >>= 1, last >>= 1; first >= 1; first >>= 1, last >>= 1) {
+            for (std::size_t node = first; node <= last; ++node)
+                tree[node] = std::max(tree[2 * node], tree[2 * node + 1]);
         }
     }
 
@@ -97,10 +106,43 @@ public:
     }
 
     Block Find(std::int32_t oldLow, std::int32_t oldHigh, std::int32_t newLow,
-               std::int32_t newHigh);
+               std::int32_t newHigh) {
+        const Block block = Search(oldLow, oldHigh, newLow, newHigh);
+        FlushLowering();
+        return block;
+    }
 
 private:
     enum class Outcome { Continue, NextOld, EndSearch };
+
+    Block Search(std::int32_t oldLow, std::int32_t oldHigh, std::int32_t newLow,
+                 std::int32_t newHigh);
+    // Old line a's runs in this range are at most `bound`. The search reads
+    // the bounds of old lines after the current one only, so the lowering of
+    // the lines it has passed is gathered into runs and applied once the
+    // range is done, for the ranges nested in it.
+    void LowerLater(std::int32_t a, std::int32_t bound) {
+        if (a == lowerTo && bound == lowerBound) {
+            ++lowerTo;
+            return;
+        }
+        FlushLowering();
+        lowerFrom = a;
+        lowerTo = a + 1;
+        lowerBound = bound;
+    }
+    void FlushLowering() {
+        bounds.Lower(lowerFrom, lowerTo, lowerBound);
+        lowerFrom = lowerTo = 0;
+    }
+    // Whether some new window of the table may have this hash: a filter that
+    // stays in the cache, where most probes of the table itself would miss.
+    bool MayHaveWindow(std::uint64_t gram) const {
+        const std::uint64_t first = (gram >> 7) & filterMask,
+                            second = std::rotl(gram, 23) & filterMask;
+        return ((filter[first >> 6] >> (first & 63)) & (filter[second >> 6] >> (second & 63)) &
+                1) != 0;
+    }
 
     Outcome Consider(std::int32_t a, std::int32_t j);
     void BuildTable(std::int32_t length);
@@ -130,6 +172,15 @@ private:
     std::int32_t gramLength = 0;  // 0: no table for this range
     std::uint64_t gramPower = 1;
     std::vector<std::int32_t> tableHead, tableNext;
+    // Per new line of the table: whether it is alone in its bucket, so that
+    // a window found there is found nowhere else in the range.
+    std::vector<std::uint8_t> alone;
+    std::vector<std::uint64_t> filter;  // two bits per window hash
+    std::uint64_t filterMask = 0;
+    std::int32_t lowerFrom = 0, lowerTo = 0, lowerBound = 0;  // lowering not yet applied
+    // A new line whose window the previous old line shared: the next old
+    // line's window is most often the next new line's (the same diagonal).
+    std::int32_t follow = -1;
     std::uint64_t tableMask = 0;
 };
 
@@ -161,10 +212,23 @@ void BlockFinder::BuildTable(std::int32_t length) {
     tableMask = size - 1;
     tableHead.assign(size, -1);
     tableNext.resize(std::size_t(count));
+    alone.resize(std::size_t(count));
+    std::size_t filterBits = 64;
+    while (filterBits < 8 * std::size_t(count)) filterBits <<= 1;
+    filterMask = filterBits - 1;
+    filter.assign(filterBits / 64, 0);
     // Inserted from the back so that every chain lists new lines ascending.
     for (std::int32_t j = newLow + count - 1; j >= newLow; --j) {
-        std::size_t bucket = std::size_t(NewGram(j) >> 20) & tableMask;
-        tableNext[std::size_t(j - newLow)] = tableHead[bucket];
+        const std::uint64_t gram = NewGram(j);
+        const std::uint64_t first = (gram >> 7) & filterMask;
+        const std::uint64_t second = std::rotl(gram, 23) & filterMask;
+        filter[first >> 6] |= std::uint64_t(1) << (first & 63);
+        filter[second >> 6] |= std::uint64_t(1) << (second & 63);
+        std::size_t bucket = std::size_t(gram >> 20) & tableMask;
+        const std::int32_t head = tableHead[bucket];
+        tableNext[std::size_t(j - newLow)] = head;
+        alone[std::size_t(j - newLow)] = head < 0;
+        if (head >= 0) alone[std::size_t(head - newLow)] = false;
         tableHead[bucket] = j;
     }
     work = 0;
@@ -188,8 +252,8 @@ BlockFinder::Outcome BlockFinder::Consider(std::int32_t a, std::int32_t j) {
     return run == limit ? Outcome::EndSearch : Outcome::Continue;
 }
 
-Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow,
-                        std::int32_t nHigh) {
+Block BlockFinder::Search(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow,
+                          std::int32_t nHigh) {
     oldLow = oLow;
     oldHigh = oHigh;
     newLow = nLow;
@@ -197,6 +261,7 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
     best = Block{};
     work = 0;
     gramLength = 0;
+    follow = -1;
     const std::int64_t budget =
         thresholdFactor * (std::int64_t(oHigh - oLow) + (nHigh - nLow)) + thresholdBase;
 
@@ -229,15 +294,28 @@ Block BlockFinder::Find(std::int32_t oLow, std::int32_t oHigh, std::int32_t nLow
         }
         if (gramLength > 0 && outcome == Outcome::Continue && oldHigh - a >= gramLength) {
             const std::uint64_t gram = OldGram(a);
-            for (std::int32_t j = tableHead[std::size_t(gram >> 20) & tableMask]; j >= 0;
-                 j = tableNext[std::size_t(j - newLow)]) {
-                if (j <= lastJ || NewGram(j) != gram) continue;
-                outcome = Consider(a, j);
-                if (outcome != Outcome::Continue || best.length >= bounds.Bound(a)) break;
+            const std::int32_t next = follow + 1;
+            if (follow >= newLow && next < newLow + std::int32_t(alone.size()) &&
+                alone[std::size_t(next - newLow)] && NewGram(next) == gram) {
+                // The one new line with this window, which the walk below
+                // would meet alone; found without touching the table.
+                if (next > lastJ) outcome = Consider(a, next);
+                follow = next;
+            } else if (!MayHaveWindow(gram)) {
+                follow = -1;  // no new line of the range has this window
+            } else {
+                follow = -1;
+                for (std::int32_t j = tableHead[std::size_t(gram >> 20) & tableMask]; j >= 0;
+                     j = tableNext[std::size_t(j - newLow)]) {
+                    if (j <= lastJ || NewGram(j) != gram) continue;
+                    follow = j;
+                    outcome = Consider(a, j);
+                    if (outcome != Outcome::Continue || best.length >= bounds.Bound(a)) break;
+                }
             }
         }
         if (outcome == Outcome::EndSearch) return best;
-        bounds.Lower(a, best.length);
+        LowerLater(a, best.length);
     }
     return best;
 }

@@ -120,57 +120,53 @@ std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines
 }
 
 void CLineIndex::Clear() {
-    indexed = nullptr;
     lineGroup.clear();
     groupStart.clear();
     groupLines.clear();
-    firstLine.clear();
+    samples.clear();
     slots.clear();
 }
 
-std::size_t CLineIndex::Slot(const CLine& line) const {
-    return line.hash & (slots.size() - 1);
-}
-
-std::size_t CLineIndex::Probe(const CLine& line) const {
-    const CLineArray& lines = *indexed;
-    for (std::size_t slot = Slot(line);; slot = (slot + 1) & (slots.size() - 1)) {
-        const std::int32_t entry = slots[slot];
-        if (entry == 0) return slot;
-        const CLine& first = lines[firstLine[std::size_t(entry - 1)]];
-        if (first.hash == line.hash && first.length == line.length &&
-            bytesearch::Equal(first.bytes, line.bytes, std::size_t(line.length)))
+TALLYHAWK_ALWAYS_INLINE std::size_t CLineIndex::Probe(const CLine& line) const {
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = line.hash & mask;; slot = (slot + 1) & mask) {
+        const Slot& entry = slots[slot];
+        if (entry.entry == 0) return slot;
+        if (entry.hash != line.hash) continue;
+        const Sample& sample = samples[std::size_t(entry.entry - 1)];
+        if (sample.length == line.length &&
+            bytesearch::Equal(sample.bytes, line.bytes, std::size_t(line.length)))
             return slot;
     }
 }
 
 std::int32_t CLineIndex::Find(const CLine& line) const {
     if (slots.empty()) return kNone;
-    return slots[Probe(line)] - 1;  // a free slot holds 0: kNone
+    return slots[Probe(line)].entry - 1;  // a free slot holds 0: kNone
 }
 
 void CLineIndex::Build(const CLineArray& lines) {
     Clear();
-    indexed = &lines;
     const std::size_t n = std::size_t(lines.Count());
     std::size_t tableSize = 16;
     while (tableSize < 2 * n) tableSize <<= 1;
-    slots.assign(tableSize, 0);
+    slots.assign(tableSize, Slot{0, 0});
     lineGroup.resize(n);
 
     // First pass: the group of every line; a line unlike all before it
     // starts a group of its own.
     std::vector<std::int32_t> groupSize;
     groupSize.reserve(n);
-    firstLine.reserve(n);
+    samples.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t slot = Probe(lines[std::int32_t(i)]);
-        if (slots[slot] == 0) {
-            slots[slot] = std::int32_t(firstLine.size()) + 1;
-            firstLine.push_back(std::int32_t(i));
+        const CLine& line = lines[std::int32_t(i)];
+        Slot& slot = slots[Probe(line)];
+        if (slot.entry == 0) {
+            slot = {line.hash, std::int32_t(samples.size()) + 1};
+            samples.push_back({line.bytes, line.length});
             groupSize.push_back(0);
         }
-        const std::int32_t group = slots[slot] - 1;
+        const std::int32_t group = slot.entry - 1;
         ++groupSize[std::size_t(group)];
         lineGroup[i] = group;
     }

@@ -61,8 +61,8 @@ public:
     // Frees the lookup table once no more lookups by content will come:
     // Find then finds nothing, while groups and their lines stay.
     void ReleaseLookup() {
-        std::vector<std::int32_t>().swap(slots);
-        std::vector<std::int32_t>().swap(firstLine);
+        std::vector<Slot>().swap(slots);
+        std::vector<Sample>().swap(samples);
     }
 
     // Group of line number `index` of the indexed version.
@@ -79,18 +79,28 @@ public:
     }
 
 private:
-    std::size_t Slot(const CLine& line) const;
+    // A slot of the open-addressing table: the hash of its group's lines, so
+    // that most mismatches are seen without touching a line, and group + 1
+    // (0 for a free slot).
+    struct Slot {
+        std::uint32_t hash;
+        std::int32_t entry;
+    };
+    // A group's first line, which probes compare bytes with.
+    struct Sample {
+        const char* bytes;
+        std::int32_t length;
+    };
     // The slot holding the group of lines equal to `line`, or the free slot
     // where that group would go.
     std::size_t Probe(const CLine& line) const;
 
-    const CLineArray* indexed = nullptr;
     std::vector<std::int32_t> lineGroup;  // per line: its group
     std::vector<std::int32_t>
         groupStart;  // per group: offset into groupLines; one extra at the end
     std::vector<std::int32_t> groupLines;  // line numbers, grouped, ascending within a group
-    std::vector<std::int32_t> firstLine;   // per group: its first line, which probes compare with
-    std::vector<std::int32_t> slots;       // open-addressing table: group + 1, 0 when free
+    std::vector<Sample> samples;           // per group
+    std::vector<Slot> slots;
 };
 
 // Splits `page` into lines ending at every `separator` byte and at the last
