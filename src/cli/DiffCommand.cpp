@@ -113,6 +113,13 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
     return {};
 }
 
+struct StdoutSink : COutputSink {
+    bool failed = false;
+    void Write(const char* bytes, std::size_t size) override {
+        if (!failed && std::fwrite(bytes, 1, size, stdout) != size) failed = true;
+    }
+};
+
 }  // namespace
 
 int RunDiff(const Args& args) {
@@ -129,23 +136,23 @@ int RunDiff(const Args& args) {
     detector.SetColors(options.addedColor, options.deletedColor);
     detector.SetIgnoreFirst(options.ignoreFirst);
     detector.SetIgnoreLast(options.ignoreLast);
-    detector.SetOutputs(options.flagsOnly ? 0 : CChangeDetector::OutputBit(options.mode));
+    // The output goes to standard output as it is composed, never held whole.
+    StdoutSink sink;
     try {
-        flags = detector.Compare(previous.Page(), current.Page());
+        if (options.flagsOnly) {
+            detector.SetOutputs(0);
+            flags = detector.Compare(previous.Page(), current.Page());
+        } else {
+            flags = detector.CompareInto(previous.Page(), current.Page(), options.mode, sink);
+        }
     } catch (const CXpException& e) {
         return Trouble(e.GetMessage());
     } catch (const std::bad_alloc&) {
         return Trouble(kAllocationFailed);
     }
 
-    if (options.flagsOnly) {
-        std::printf("%u\n", flags);
-    } else {
-        const std::string& output = detector.Output(options.mode);
-        if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size())
-            return Trouble("cannot write the output");
-    }
-    if (std::fflush(stdout) != 0) return Trouble("cannot write the output");
+    if (options.flagsOnly) std::printf("%u\n", flags);
+    if (sink.failed || std::fflush(stdout) != 0) return Trouble("cannot write the output");
     return flags == NoChange ? 0 : 1;
 }
 

@@ -62,18 +62,44 @@ const std::string& CChangeDetector::Output(OutputMode mode) const {
 }
 
 std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_view current) {
+    return Run(previous, current, nullptr, OutputMode::HighlightedHtml);
+}
+
+std::uint32_t CChangeDetector::CompareInto(std::string_view previous, std::string_view current,
+                                           OutputMode mode, COutputSink& sink) {
+    return Run(previous, current, &sink, mode);
+}
+
+std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view current,
+                                   COutputSink* sink, OutputMode sinkMode) {
     addedText.clear();
     deletedText.clear();
     addedHtml.clear();
     deletedHtml.clear();
     highlightedHtml.clear();
 
-    auto wanted = [&](OutputMode mode) { return (composed & OutputBit(mode)) != 0; };
+    auto wanted = [&](OutputMode mode) {
+        return sink ? mode == sinkMode : (composed & OutputBit(mode)) != 0;
+    };
+    // Each composer writes either to its output string or to the sink.
+    auto compose = [&](std::string& output, auto&& write) {
+        if (sink) {
+            write(*sink);
+        } else {
+            write(output);
+        }
+    };
     if (previous == current) {
         // Equal versions pair every line: nothing is added or deleted and the
         // highlighted page is the page itself. The usual check of an unchanged
         // page ends here, without splitting either version.
-        if (wanted(OutputMode::HighlightedHtml)) highlightedHtml.assign(current);
+        if (wanted(OutputMode::HighlightedHtml)) {
+            if (sink) {
+                if (!current.empty()) sink->Write(current.data(), current.size());
+            } else {
+                highlightedHtml.assign(current);
+            }
+        }
         return NoChange;
     }
     matcher.Match(previous, current, '\n');
@@ -83,12 +109,12 @@ std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_vi
     const std::vector<TextRange> addedSpans = UnpairedSpans(newLines);
     const std::vector<TextRange> deletedSpans = UnpairedSpans(oldLines);
     std::uint32_t flags = 0;
-    if (wanted(OutputMode::AddedHtml)) WriteChangedLines(newLines, paired, addedHtml);
-    if (wanted(OutputMode::AddedHtml) ? !addedHtml.empty() : HasChangedLines(newLines, paired))
-        flags |= AddedHtmlFlag;
-    if (wanted(OutputMode::DeletedHtml)) WriteChangedLines(oldLines, paired, deletedHtml);
-    if (wanted(OutputMode::DeletedHtml) ? !deletedHtml.empty() : HasChangedLines(oldLines, paired))
-        flags |= DeletedHtmlFlag;
+    if (HasChangedLines(newLines, paired)) flags |= AddedHtmlFlag;
+    if (HasChangedLines(oldLines, paired)) flags |= DeletedHtmlFlag;
+    if (wanted(OutputMode::AddedHtml))
+        compose(addedHtml, [&](auto& out) { WriteChangedLines(newLines, paired, out); });
+    if (wanted(OutputMode::DeletedHtml))
+        compose(deletedHtml, [&](auto& out) { WriteChangedLines(oldLines, paired, out); });
     // The text outputs need only the spans: let the lines go first, so that
     // they and the text outputs are never held at the same time.
     matcher.FreeLines();
@@ -97,21 +123,18 @@ std::uint32_t CChangeDetector::Compare(std::string_view previous, std::string_vi
         TextRangeArray additions;
         ChangedRanges(current, addedSpans, additions);
         if (wanted(OutputMode::HighlightedHtml))
-            WriteHighlighted(current, additions, highlightedHtml);
-        if (wanted(OutputMode::AddedText)) {
-            WriteChangedText(current, additions, addedText);
-            if (!addedText.empty()) flags |= AddedTextFlag;
-        } else if (HasChangedText(current, additions)) {
-            flags |= AddedTextFlag;
-        }
+            compose(highlightedHtml, [&](auto& out) { WriteHighlighted(current, additions, out); });
+        if (wanted(OutputMode::AddedText))
+            compose(addedText, [&](auto& out) { WriteChangedText(current, additions, out); });
+        if (HasChangedText(current, additions)) flags |= AddedTextFlag;
     } else if (HasChangedText(current, addedSpans)) {
         flags |= AddedTextFlag;
     }
     if (wanted(OutputMode::DeletedText)) {
         TextRangeArray deletions;
         ChangedRanges(previous, deletedSpans, deletions);
-        WriteChangedText(previous, deletions, deletedText);
-        if (!deletedText.empty()) flags |= DeletedTextFlag;
+        compose(deletedText, [&](auto& out) { WriteChangedText(previous, deletions, out); });
+        if (HasChangedText(previous, deletions)) flags |= DeletedTextFlag;
     } else if (HasChangedText(previous, deletedSpans)) {
         flags |= DeletedTextFlag;
     }

@@ -33,6 +33,16 @@ enum class OutputMode : std::int32_t {
     HighlightedHtml = 4,
 };
 
+// Takes an output piece by piece, for a caller that passes it on (to a file
+// or a pipe) instead of holding it whole; see CChangeDetector::CompareInto.
+class COutputSink {
+public:
+    virtual void Write(const char* bytes, std::size_t size) = 0;
+
+protected:
+    ~COutputSink() = default;
+};
+
 class CChangeDetector {
 public:
     static constexpr std::uint32_t kDefaultAddedColor = 0x0064FFFF;
@@ -61,6 +71,11 @@ public:
     // up to (not including) its terminating zero byte. Returns CompareFlags.
     // Throws CXpException or std::bad_alloc when memory runs out.
     std::uint32_t Compare(std::string_view previous, std::string_view current);
+    // Compare, with the output of `mode` written to `sink` as it is composed
+    // instead of kept: no output is held, and the five stay empty. Returns
+    // the same flags. Whatever the sink throws passes through.
+    std::uint32_t CompareInto(std::string_view previous, std::string_view current, OutputMode mode,
+                              COutputSink& sink);
 
     const std::string& AddedText() const { return addedText; }
     const std::string& DeletedText() const { return deletedText; }
@@ -98,24 +113,35 @@ public:
     // Whether WriteChangedLines would write anything.
     bool HasChangedLines(const CLineArray& lines, std::int32_t pairedCount) const;
 
-    // The composers of the five outputs; each replaces `out`.
+    // The composers of the five outputs; each replaces `out`, or writes to
+    // it piece by piece.
     // Text: line feeds become CR LF, at most three in a row and none at the
     // start; carriage returns are dropped; other bytes pass unchanged.
     void WriteChangedText(std::string_view text, const TextRangeArray& ranges,
                           std::string& out) const;
+    void WriteChangedText(std::string_view text, const TextRangeArray& ranges,
+                          COutputSink& out) const;
     // The unpaired lines, exactly as stored.
     void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
                            std::string& out) const;
+    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
+                           COutputSink& out) const;
     // The whole text, every changed range that holds a printable byte (space
     // and above; bytes 0x80-0xFF count) wrapped in AddedStartTag()/EndTag().
     void WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
                           std::string& out) const;
+    void WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
+                          COutputSink& out) const;
 
     // Writes `output` to `path`, created or emptied, without a terminator.
     // Throws COsException when the file cannot be created or written.
     static void SaveOutput(const std::string& output, const std::string& path);
 
 private:
+    // Compare and CompareInto: with a sink, only `sinkMode` is composed, into it.
+    std::uint32_t Run(std::string_view previous, std::string_view current, COutputSink* sink,
+                      OutputMode sinkMode);
+
     std::string addedText;
     std::string deletedText;
     std::string addedHtml;

@@ -131,11 +131,24 @@ bool CChangeDetector::HasChangedLines(const CLineArray& lines, std::int32_t pair
 
 namespace {
 
-// Runs the text composer over `ranges`, either counting the bytes it would
-// write (out == nullptr) or writing them.
-std::size_t ComposeText(std::string_view text, const TextRangeArray& ranges,
-                        const CChangeDetector& detector, std::string* out) {
-    std::size_t size = 0;
+// Where a composer writes: an output string, a sink, or a counter of the
+// bytes it would write.
+void Append(std::string& out, const char* bytes, std::size_t size) {
+    out.append(bytes, size);
+}
+void Append(COutputSink& out, const char* bytes, std::size_t size) {
+    if (size > 0) out.Write(bytes, size);
+}
+struct ByteCount {
+    std::size_t bytes = 0;
+};
+void Append(ByteCount& out, const char*, std::size_t size) {
+    out.bytes += size;
+}
+
+template <typename Out>
+void ComposeText(std::string_view text, const TextRangeArray& ranges,
+                 const CChangeDetector& detector, Out& out) {
     int lineBreaks = 3;
     const std::int32_t n = ranges.Count();
     for (std::int32_t i = 0; i < n; ++i) {
@@ -147,21 +160,31 @@ std::size_t ComposeText(std::string_view text, const TextRangeArray& ranges,
             const char* q = p;
             while (q < end && *q != '\n' && *q != '\r') ++q;
             if (q > p) {
-                if (out) out->append(p, std::size_t(q - p));
-                size += std::size_t(q - p);
+                Append(out, p, std::size_t(q - p));
                 lineBreaks = 0;
                 p = q;
                 continue;
             }
             if (*p == '\n' && lineBreaks < 3) {
-                if (out) out->append("\r\n", 2);
-                size += 2;
+                Append(out, "\r\n", 2);
                 ++lineBreaks;
             }
             ++p;
         }
     }
-    return size;
+}
+
+template <typename Out>
+void ComposeLines(const CLineArray& lines, std::int32_t pairedCount,
+                  const CChangeDetector& detector, Out& out) {
+    const std::int64_t unpaired = std::int64_t(lines.Count()) - pairedCount;
+    std::int64_t position = 0;
+    for (const CLine& line : lines) {
+        if (line.partner != -1) continue;
+        if (!detector.IsIgnored(position, unpaired))
+            Append(out, line.bytes, std::size_t(line.length));
+        ++position;
+    }
 }
 
 bool HasPrintable(const char* p, std::size_t n) {
@@ -172,58 +195,70 @@ bool HasPrintable(const char* p, std::size_t n) {
     return false;
 }
 
-}  // namespace
-
-void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArray& ranges,
-                                       std::string& out) const {
-    out.clear();
-    out.reserve(ComposeText(text, ranges, *this, nullptr));
-    ComposeText(text, ranges, *this, &out);
-}
-
-void CChangeDetector::WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
-                                        std::string& out) const {
-    out.clear();
-    const std::int64_t unpaired = std::int64_t(lines.Count()) - pairedCount;
-    std::size_t size = 0;
-    for (const CLine& line : lines)
-        if (line.partner == -1) size += std::size_t(line.length);
-    out.reserve(size);
-    std::int64_t position = 0;
-    for (const CLine& line : lines) {
-        if (line.partner != -1) continue;
-        if (!IsIgnored(position, unpaired)) out.append(line.bytes, std::size_t(line.length));
-        ++position;
-    }
-}
-
-void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
-                                       std::string& out) const {
-    out.clear();
+template <typename Out>
+void ComposeHighlighted(std::string_view text, const TextRangeArray& ranges,
+                        const CChangeDetector& detector, Out& out) {
     const std::int32_t n = ranges.Count();
-    auto highlighted = [&](std::int32_t i) {
-        return !IsIgnored(i, n) &&
-               HasPrintable(text.data() + ranges[i].start, std::size_t(ranges[i].length));
-    };
-    std::size_t tags = 0;
-    for (std::int32_t i = 0; i < n; ++i) tags += highlighted(i) ? 1 : 0;
-    out.reserve(text.size() + tags * (addedStartTag.size() + endTag.size()));
+    const std::string& startTag = detector.AddedStartTag();
+    const std::string& endTag = detector.EndTag();
     std::size_t copied = 0;
     for (std::int32_t i = 0; i < n; ++i) {
         const std::size_t start = std::size_t(ranges[i].start),
                           length = std::size_t(ranges[i].length);
-        out.append(text.data() + copied, start - copied);
-        if (highlighted(i)) {
-            out += addedStartTag;
-            out.append(text.data() + start, length);
-            out += endTag;
+        Append(out, text.data() + copied, start - copied);
+        if (!detector.IsIgnored(i, n) && HasPrintable(text.data() + start, length)) {
+            Append(out, startTag.data(), startTag.size());
+            Append(out, text.data() + start, length);
+            Append(out, endTag.data(), endTag.size());
         } else {
-            out.append(text.data() + start, length);
+            Append(out, text.data() + start, length);
         }
         copied = start + length;
     }
     // The rest of the page, however short, so that no byte is lost.
-    out.append(text.data() + copied, text.size() - copied);
+    Append(out, text.data() + copied, text.size() - copied);
+}
+
+// Composes into a string sized beforehand, so that it never grows by copying.
+template <typename Compose>
+void ComposeString(std::string& out, Compose&& compose) {
+    ByteCount count;
+    compose(count);
+    out.clear();
+    out.reserve(count.bytes);
+    compose(out);
+}
+
+}  // namespace
+
+void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArray& ranges,
+                                       std::string& out) const {
+    ComposeString(out, [&](auto& to) { ComposeText(text, ranges, *this, to); });
+}
+
+void CChangeDetector::WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
+                                        std::string& out) const {
+    ComposeString(out, [&](auto& to) { ComposeLines(lines, pairedCount, *this, to); });
+}
+
+void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
+                                       std::string& out) const {
+    ComposeString(out, [&](auto& to) { ComposeHighlighted(text, ranges, *this, to); });
+}
+
+void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArray& ranges,
+                                       COutputSink& out) const {
+    ComposeText(text, ranges, *this, out);
+}
+
+void CChangeDetector::WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
+                                        COutputSink& out) const {
+    ComposeLines(lines, pairedCount, *this, out);
+}
+
+void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
+                                       COutputSink& out) const {
+    ComposeHighlighted(text, ranges, *this, out);
 }
 
 void CChangeDetector::SaveOutput(const std::string& output, const std::string& path) {

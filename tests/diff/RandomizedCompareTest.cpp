@@ -47,6 +47,14 @@ ReferenceResult RunDetectorTuned(std::string_view previous, std::string_view cur
 
 std::string Differences(const ReferenceResult& expected, const ReferenceResult& actual);
 
+struct StringSink : COutputSink {
+    std::string bytes;
+    void Write(const char* data, std::size_t size) override {
+        EXPECT_GT(size, 0u);  // no empty pieces
+        bytes.append(data, size);
+    }
+};
+
 // The detector's result, which must not depend on when the search switches
 // to window tables, nor on which outputs are composed: with one output or
 // none, the flags come from the cheaper tests that stop scanning early, and
@@ -76,6 +84,17 @@ ReferenceResult RunDetector(std::string_view previous, std::string_view current,
         if (one.flags != plain.flags || one.*fields[mode] != plain.*fields[mode] || !othersEmpty)
             plain.addedHtml +=
                 "\n[differs when only output " + std::to_string(mode) + " is composed]";
+        // Written to a sink piece by piece instead.
+        CChangeDetector detector;
+        detector.SetIgnoreFirst(ignoreFirst);
+        detector.SetIgnoreLast(ignoreLast);
+        StringSink sink;
+        const std::uint32_t flags =
+            detector.CompareInto(previous, current, static_cast<OutputMode>(mode), sink);
+        if (flags != plain.flags || sink.bytes != plain.*fields[mode] ||
+            !detector.Output(static_cast<OutputMode>(mode)).empty())
+            plain.addedHtml +=
+                "\n[differs when output " + std::to_string(mode) + " goes to a sink]";
     }
     return plain;
 }
