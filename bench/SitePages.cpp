@@ -10,18 +10,70 @@ namespace tallyhawk::bench {
 namespace {
 
 constexpr std::string_view kVocabulary[] = {
-    "harbour", "festival", "ticket", "concert", "weekend", "garden",   "recipe",  "bakery",
-    "cycling", "route",    "school", "holiday", "campaign", "election", "budget", "housing",
-    "energy",  "prices",   "rise",   "fall",    "local",    "national", "report", "survey",
-    "shows",   "says",     "plans",  "new",     "old",      "first",    "last",   "week",
-    "year",    "the",      "a",      "of",      "to",       "and",      "in",     "on",
-    "for",     "with",     "after",  "before",  "over",     "under",    "near",   "city",
-    "council", "museum",   "opening", "hours",  "changed",  "because",  "of",     "works",
-    "\xC3\xA9t\xC3\xA9",   "caf\xC3\xA9",       "na\xC3\xAFve",         "M\xC3\xBCnchen",
+    "harbour",
+    "festival",
+    "ticket",
+    "concert",
+    "weekend",
+    "garden",
+    "recipe",
+    "bakery",
+    "cycling",
+    "route",
+    "school",
+    "holiday",
+    "campaign",
+    "election",
+    "budget",
+    "housing",
+    "energy",
+    "prices",
+    "rise",
+    "fall",
+    "local",
+    "national",
+    "report",
+    "survey",
+    "shows",
+    "says",
+    "plans",
+    "new",
+    "old",
+    "first",
+    "last",
+    "week",
+    "year",
+    "the",
+    "a",
+    "of",
+    "to",
+    "and",
+    "in",
+    "on",
+    "for",
+    "with",
+    "after",
+    "before",
+    "over",
+    "under",
+    "near",
+    "city",
+    "council",
+    "museum",
+    "opening",
+    "hours",
+    "changed",
+    "because",
+    "of",
+    "works",
+    "\xC3\xA9t\xC3\xA9",
+    "caf\xC3\xA9",
+    "na\xC3\xAFve",
+    "M\xC3\xBCnchen",
 };
 constexpr std::string_view kClasses[] = {
-    "card", "card-body", "card-title", "meta", "badge", "price", "btn btn-primary",
-    "col-md-4", "row", "container", "nav-item", "nav-link", "thumb", "lazy",
+    "card",     "card-body", "card-title", "meta",     "badge",    "price", "btn btn-primary",
+    "col-md-4", "row",       "container",  "nav-item", "nav-link", "thumb", "lazy",
 };
 
 class SiteWriter {
@@ -52,8 +104,9 @@ public:
         while (int(text.size()) < target) {
             std::string sentence = Words(5 + Below(15));
             sentence[0] = char(std::toupper(static_cast<unsigned char>(sentence[0])));
-            if (Below(6) == 0) sentence += " <a href=\"/story/" + std::to_string(rng() % 900000) +
-                                           "\">" + Words(2) + "</a>";
+            if (Below(6) == 0)
+                sentence += " <a href=\"/story/" + std::to_string(rng() % 900000) + "\">" +
+                            Words(2) + "</a>";
             if (Below(8) == 0) sentence = "<em>" + sentence + "</em>";
             text += sentence + (Below(10) == 0 ? "! " : ". ");
         }
@@ -83,14 +136,13 @@ public:
         Line(1, "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
         Line(1, "<title>" + Words(5) + " | The Daily " + std::string(Word()) + "</title>");
         for (int i = 0; i < 8; ++i)
-            Line(1, "<meta property=\"og:" + std::string(Word()) + "\" content=\"" + Words(4) +
-                        "\">");
+            Line(1,
+                 "<meta property=\"og:" + std::string(Word()) + "\" content=\"" + Words(4) + "\">");
         for (int i = 0; i < 4; ++i)
             Line(1, "<link rel=\"stylesheet\" href=\"/assets/" + std::string(Word()) + "." +
                         std::to_string(rng() % 100000) + ".css\">");
         Line(1, "<style>");
-        for (int i = 0; i < 30; ++i)
-        {
+        for (int i = 0; i < 30; ++i) {
             std::string rule = ".";
             rule += Class();
             rule += " { margin: " + std::to_string(Below(20)) + "px; color: #" +
@@ -104,8 +156,8 @@ public:
 
     // An inline script holding one long line of JSON.
     void Script(int depth, int bytes) {
-        Line(depth, "<script type=\"application/json\" id=\"state-" +
-                        std::to_string(rng() % 1000) + "\">");
+        Line(depth, "<script type=\"application/json\" id=\"state-" + std::to_string(rng() % 1000) +
+                        "\">");
         std::string json = "{\"items\":[";
         while (int(json.size()) < bytes) {
             json += "{\"id\":" + std::to_string(rng() % 1000000) + ",\"title\":\"" + Words(4) +
@@ -134,8 +186,8 @@ public:
         std::string path = "<svg viewBox=\"0 0 24 24\"><path d=\"M";
         const int points = 20 + Below(60);
         for (int i = 0; i < points; ++i)
-            path += std::to_string(Below(24)) + "." + std::to_string(Below(100)) +
-                    (i % 2 ? " " : ",");
+            path +=
+                std::to_string(Below(24)) + "." + std::to_string(Below(100)) + (i % 2 ? " " : ",");
         path += "z\"/></svg>";
         Line(depth, path);
     }
@@ -150,8 +202,7 @@ public:
         Line(depth + 2, "<h3 class=\"card-title\"><a href=\"/p/" + id + "\">" +
                             Words(3 + Below(6)) + "</a></h3>");
         Line(depth + 2, "<p class=\"meta\"><time datetime=\"" + Date() + "\">" + Words(2) +
-                            "</time> &middot; <span class=\"author\">" + Words(2) +
-                            "</span></p>");
+                            "</time> &middot; <span class=\"author\">" + Words(2) + "</span></p>");
         if (Below(3) == 0) Icon(depth + 2);
         if (Below(2) == 0) {
             Line(depth + 2, "<p>" + Prose(150, 1500) + "</p>");
@@ -286,7 +337,8 @@ std::string EditSitePage(const std::string& page, int edits, std::uint32_t seed)
     for (int e = 0; e < edits; ++e) {
         const std::size_t from = lines.size() * std::size_t(e) / std::size_t(edits);
         const std::size_t to = lines.size() * std::size_t(e + 1) / std::size_t(edits);
-        positions.push_back(from + std::size_t(writer.Below(int(std::max<std::size_t>(1, to - from)))));
+        positions.push_back(from +
+                            std::size_t(writer.Below(int(std::max<std::size_t>(1, to - from)))));
     }
     std::string edited;
     edited.reserve(page.size() + page.size() / 16);

@@ -98,6 +98,39 @@ TEST(PageContentTest, IndexGroupsEqualLinesEvenWhenHashesCollide) {
     EXPECT_EQ(index.Find(single[0]), CLineIndex::kNone);
 }
 
+TEST(PageContentTest, IndexTellsApartLinesThatDifferInOneByte) {
+    // Every line hashes alike here, so only the byte comparison keeps them
+    // apart: lines of every length up to 40 (compared as words inline) and
+    // longer ones, each changed at every place in turn.
+    std::string page;
+    for (std::size_t length :
+         {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 31u, 40u, 100u}) {
+        const std::string base(length, 'a');
+        page += base + "\n";
+        for (std::size_t i = 0; i < length; ++i) {
+            std::string variant = base;
+            variant[i] = 'b';
+            page += variant + "\n" + variant + "\n";  // each variant twice
+        }
+    }
+    CLineArray lines(10);
+    SplitLines(page, '\n', lines);
+    for (CLine& line : lines) line.hash = 7;
+    CLineIndex index;
+    index.Build(lines);
+    std::int32_t expectedGroups = 0;
+    for (std::int32_t i = 0; i < lines.Count(); ++i) {
+        const bool repeat = i > 0 && lines[i].View() == lines[i - 1].View();
+        if (repeat) {
+            EXPECT_EQ(index.GroupOf(i), index.GroupOf(i - 1)) << i;
+        } else {
+            EXPECT_EQ(index.GroupOf(i), expectedGroups++) << i;
+        }
+        EXPECT_EQ(index.Find(lines[i]), index.GroupOf(i));
+    }
+    EXPECT_EQ(index.GroupCount(), expectedGroups);
+}
+
 TEST(PageContentTest, TextRangesSkipTagsCommentsAndTitle) {
     EXPECT_EQ(Ranges("<html><title>Old</title><body>Hi</body></html>"), Strings{"Hi"});
     EXPECT_EQ(Ranges("x<title>T</title>y"), Strings{"y"});

@@ -343,11 +343,31 @@ struct Shape {
     int maxPool;
     int maxLines;
     int maxEdits;
+    bool site = false;  // lines like a site's (SiteLine), and one-byte edits in long lines
 };
 constexpr Shape kSmallPages{11, 40, 5};
 // Long pages from very few distinct lines: many candidates and long runs,
 // where a search that skips candidates has the most room to go wrong.
 constexpr Shape kRepetitivePages{3, 300, 12};
+// Pages shaped like a site's: indented markup lines that repeat, long lines
+// of text (hashed in several lanes, scanned in blocks) that an edit may
+// change by a single byte anywhere, and long stretches between edits.
+constexpr Shape kSitePages{60, 500, 8, true};
+
+const std::vector<std::string> kMarkup = {
+    "<div class=\"card\">",
+    "</div>",
+    "<p>",
+    "</p>",
+    "<li><a href=\"/item/7\">Item</a></li>",
+    "</li>",
+    "<td>12</td>",
+    "</tr>",
+    "<h3 class=\"title\"><a href=\"/p/1\">A</a></h3>",
+    "<span class=\"price\">&euro; 9.99</span>",
+    "<!-- card -->",
+    "<title>Shop</title>",
+};
 
 struct PairMaker {
     std::mt19937 rng;
@@ -357,7 +377,23 @@ struct PairMaker {
 
     int Below(int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); }
 
+    // An indented markup line, or (one in five) a long line of text with
+    // pieces of markup, brackets and UTF-8 in it.
+    std::string SiteLine() {
+        std::string line(static_cast<std::size_t>(Below(9)), Below(4) == 0 ? '\t' : ' ');
+        if (Below(5) != 0)
+            return line + kMarkup[static_cast<std::size_t>(Below(int(kMarkup.size())))];
+        const int length = 40 + Below(1500);
+        while (static_cast<int>(line.size()) < length) {
+            line += Below(4) == 0
+                        ? kPieces[static_cast<std::size_t>(Below(static_cast<int>(kPieces.size())))]
+                        : std::string(Below(2) ? "word " : "text, ");
+        }
+        return line;
+    }
+
     std::string Line() {
+        if (shape.site) return SiteLine();
         if (Below(6) == 0) return "";  // a blank line
         std::string line;
         const int pieces = 1 + Below(3);
@@ -389,6 +425,13 @@ struct PairMaker {
             const int at = Below(static_cast<int>(lines.size()) + 1);
             const auto pos = lines.begin() + at;
             const bool inside = at < static_cast<int>(lines.size());
+            if (shape.site && inside && Below(3) == 0) {
+                // One byte of the line changed, anywhere in it.
+                std::string& line = *pos;
+                if (!line.empty())
+                    line[static_cast<std::size_t>(Below(static_cast<int>(line.size())))] ^= 1;
+                continue;
+            }
             switch (Below(4)) {
                 case 0:
                     lines.insert(
@@ -517,6 +560,10 @@ TEST(RandomizedCompareTest, DetectorMatchesReferenceOnSmallPages) {
 
 TEST(RandomizedCompareTest, DetectorMatchesReferenceOnLongRepetitivePages) {
     CheckRandomPairs(kRepetitivePages, 1000);
+}
+
+TEST(RandomizedCompareTest, DetectorMatchesReferenceOnSiteLikePages) {
+    CheckRandomPairs(kSitePages, 300);
 }
 
 }  // namespace
