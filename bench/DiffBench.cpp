@@ -4,22 +4,19 @@
 // - the peak memory of one Compare per pair, as a multiple of the two
 //   versions' combined size, measured in a forked child so that nothing else
 //   the benchmark allocates counts;
-// - for two realistic pairs, the median time of GNU diff (/usr/bin/diff) on
-//   the same two files and the ratio of our median Compare time to it;
 // - a summary table with the targets next to the figures.
+// Whole-process times against GNU diff are diff_process_bench's: an
+// in-process Compare set against a whole diff process says little.
 //
 // Linux only: it reads /proc/self/status and resets the peak RSS through
 // /proc/self/clear_refs.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -32,23 +29,11 @@
 #include "PageGenerator.h"
 #include "diff/ChangeDetector.h"
 
-extern char** environ;
-
 namespace tallyhawk::bench {
 namespace {
 
-constexpr double kTargetRatio = 1.0;
 constexpr double kTargetAdversarialMs = 1000.0;
 constexpr double kTargetMemoryMultiple = 4.0;
-constexpr int kTimedRuns = 7;
-const char* const kGnuDiff = "/usr/bin/diff";
-
-// The pairs whose time is set against GNU diff's.
-bool ComparedWithGnuDiff(const PairRecipe& recipe) {
-    return recipe.kind == PairRecipe::Kind::Realistic &&
-           ((recipe.bytes == 1024 * 1024 && recipe.count == 10) ||
-            (recipe.bytes == 8 * 1024 * 1024 && recipe.count == 100));
-}
 
 // Pairs are generated on first use and kept for the rest of the run.
 class PairCache {
@@ -133,85 +118,6 @@ std::optional<MemoryFigure> MeasurePeakMemory(const PairRecipe& recipe) {
     return figure;
 }
 
-// ---- GNU diff ---------------------------------------------------------------
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/tallyhawk-bench-XXXXXX";
-        if (mkdtemp(name) != nullptr) path = name;
-    }
-    ~TempDir() {
-        if (path.empty()) return;
-        std::remove((path + "/old").c_str());
-        std::remove((path + "/new").c_str());
-        rmdir(path.c_str());
-    }
-};
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-template <typename Run>
-double MedianMs(int runs, Run&& run) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!run()) return -1;
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-    }
-    return Median(times);
-}
-
-// `diff old new > /dev/null`; true when diff ran and found the files to
-// differ or not (exit status 0 or 1).
-bool RunGnuDiff(const std::string& oldPath, const std::string& newPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string arg0 = "diff";
-    std::vector<char*> argv = {arg0.data(), const_cast<char*>(oldPath.c_str()),
-                               const_cast<char*>(newPath.c_str()), nullptr};
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, kGnuDiff, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return false;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1);
-}
-
-struct DiffFigure {
-    double oursMs = 0;
-    double gnuDiffMs = 0;
-    double Ratio() const { return oursMs / gnuDiffMs; }
-};
-
-std::optional<DiffFigure> TimeAgainstGnuDiff(const PagePair& pair) {
-    TempDir dir;
-    const std::string oldPath = dir.path + "/old";
-    const std::string newPath = dir.path + "/new";
-    if (dir.path.empty() || !WriteFile(oldPath, pair.previous) ||
-        !WriteFile(newPath, pair.current)) {
-        return std::nullopt;
-    }
-    DiffFigure figure;
-    figure.gnuDiffMs = MedianMs(kTimedRuns, [&] { return RunGnuDiff(oldPath, newPath); });
-    figure.oursMs = MedianMs(kTimedRuns, [&] { return CompareOnce(pair) != 0; });
-    if (figure.gnuDiffMs <= 0) return std::nullopt;
-    return figure;
-}
-
 // ---- Reporting ----------------------------------------------------------------
 
 // Passes everything on to the console and keeps each pair's time per Compare.
@@ -249,16 +155,13 @@ struct Row {
     std::optional<double> timeMs;
     bool adversarial = false;
     std::optional<MemoryFigure> memory;
-    std::optional<DiffFigure> diff;
 };
 
 void PrintSummary(const std::vector<Row>& rows) {
     std::printf(
-        "\nSummary (targets: adversarial time < %.0f ms, peak memory < %.0fx the combined size, "
-        "ratio to GNU diff <= %.1f)\n",
-        kTargetAdversarialMs, kTargetMemoryMultiple, kTargetRatio);
-    std::printf("%-40s %10s %12s %8s %16s %12s %14s\n", "pair", "size", "time ms", "",
-                "peak memory", "diff ms", "ours/diff");
+        "\nSummary (targets: adversarial time < %.0f ms, peak memory < %.0fx the combined size)\n",
+        kTargetAdversarialMs, kTargetMemoryMultiple);
+    std::printf("%-40s %10s %12s %8s %16s\n", "pair", "size", "time ms", "", "peak memory");
     for (const Row& row : rows) {
         char time[32] = "-";
         char timeVerdict[16] = "";
@@ -273,15 +176,8 @@ void PrintSummary(const std::vector<Row>& rows) {
             std::snprintf(memory, sizeof memory, "%.2fx %s", row.memory->Multiple(),
                           Verdict(row.memory->Multiple() < kTargetMemoryMultiple));
         }
-        char diffMs[32] = "";
-        char ratio[32] = "";
-        if (row.diff) {
-            std::snprintf(diffMs, sizeof diffMs, "%.2f", row.diff->gnuDiffMs);
-            std::snprintf(ratio, sizeof ratio, "%.2f %s", row.diff->Ratio(),
-                          Verdict(row.diff->Ratio() <= kTargetRatio));
-        }
-        std::printf("%-40s %10s %12s %8s %16s %12s %14s\n", row.name.c_str(),
-                    Size(row.combinedBytes).c_str(), time, timeVerdict, memory, diffMs, ratio);
+        std::printf("%-40s %10s %12s %8s %16s\n", row.name.c_str(), Size(row.combinedBytes).c_str(),
+                    time, timeVerdict, memory);
     }
 }
 
@@ -328,25 +224,11 @@ int Main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\nAgainst GNU diff (%s old new > /dev/null), median of %d runs each:\n", kGnuDiff,
-                kTimedRuns);
     for (std::size_t i = 0; i < recipes.size(); ++i) {
         const PagePair& pair = cache.Get(i);
         rows[i].combinedBytes = static_cast<long long>(pair.previous.size() + pair.current.size());
         auto time = reporter.timesMs.find(rows[i].name);
         if (time != reporter.timesMs.end()) rows[i].timeMs = time->second;
-        if (!ComparedWithGnuDiff(recipes[i])) continue;
-        rows[i].diff = TimeAgainstGnuDiff(pair);
-        if (rows[i].diff) {
-            std::printf(
-                "  %-32s ours %8.2f ms, GNU diff %8.2f ms, ratio ours/diff %.2f (target <= %.1f: "
-                "%s)\n",
-                rows[i].name.c_str(), rows[i].diff->oursMs, rows[i].diff->gnuDiffMs,
-                rows[i].diff->Ratio(), kTargetRatio,
-                Verdict(rows[i].diff->Ratio() <= kTargetRatio));
-        } else {
-            std::printf("  %-32s GNU diff could not be run\n", rows[i].name.c_str());
-        }
     }
     PrintSummary(rows);
     return 0;
