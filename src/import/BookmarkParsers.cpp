@@ -122,7 +122,7 @@ public:
     bool start_array(std::size_t) override { return Open(false); }
     bool end_array() override { return Close(); }
     bool end_object() override {
-        if (CFrame* frame = Current(); frame && frame->type == Type::Url && InsideRoots()) {
+        if (CFrame* frame = Current(); frame && frame->type == Type::Url && IsNode()) {
             const std::string& name = frame->name.empty() ? frame->url : frame->name;
             if (!list.Add(name, frame->url, kBookmarkKindBookmark)) return false;
         }
@@ -157,9 +157,15 @@ private:
         if (depth > 0) --depth;
         return true;
     }
-    // Inside the value of the top-level object's "roots".
-    bool InsideRoots() const {
-        return frames.size() >= 2 && frames[0].isObject && frames[0].key == "roots";
+    // The object being closed is a node of the tree: a member of the
+    // top-level object's "roots", or an element of a node's "children"
+    // below it.
+    bool IsNode() const {
+        const std::size_t n = frames.size();
+        if (n < 3 || !frames[0].isObject || frames[0].key != "roots") return false;
+        const CFrame& parent = frames[n - 2];
+        if (n == 3) return parent.isObject;
+        return !parent.isObject && frames[n - 3].isObject && frames[n - 3].key == "children";
     }
 
     CBookmarkList& list;

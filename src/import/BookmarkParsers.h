@@ -37,9 +37,10 @@ std::size_t ParseBookmarkFile(std::string_view text, CBookmarkList& list);
 // there is none.
 std::string ReadProfileString(std::string_view text, std::string_view section, std::string_view key);
 
-// A Chromium-family "Bookmarks" file: JSON whose "roots" hold folders of
-// nodes; every object under "roots" with "type": "url" is a link named by
-// its "name" (its address when that is empty) and of kind 1, in file order.
+// A Chromium-family "Bookmarks" file: JSON whose "roots" hold the top nodes
+// of trees, each folder node its own in "children"; every node with
+// "type": "url" is a link, named by its "name" (its address when that is
+// empty), at its "url", of kind 1, in file order.
 // The text is read as a stream: nesting costs one bit per level, and only
 // the first kMaxJsonDepth levels are looked into. Reading stops at the first
 // error, keeping what came before. Returns the number of links appended.
