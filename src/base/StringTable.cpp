@@ -232,6 +232,14 @@ constexpr CStringEntry kStrings[] = {
     {IDS_MANUAL_NOT_FOUND,
      "The manual page \"%s\" could not be found. An installed Tallyhawk keeps its manual in "
      "share/doc/tallyhawk/manual/ beside its bin folder."},
+    {IDS_IMPORT_TITLE, "Bookmarks & Favorites"},
+    {IDS_IMPORT_BOOKMARKS, "&Bookmarks"},
+    {IDS_IMPORT_FAVORITES, "&Favorites"},
+    {IDS_IMPORT_COLUMN_NAME, "Name"},
+    {IDS_IMPORT_COLUMN_URL, "URL"},
+    {IDS_IMPORT_NO_BOOKMARKS, "No bookmarks were found."},
+    {IDS_IMPORT_NO_FAVORITES, "No favorites were found."},
+    {IDS_IMPORT_NO_MATCH, "No link's name or address contains \"%s\"."},
 };
 
 constexpr bool IsSortedAndUnique() {

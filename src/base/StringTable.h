@@ -109,6 +109,15 @@ enum StringId : unsigned {
     IDS_SAVE_FAILED = 61706,       // %s: path, %s: reason
     IDS_NOT_A_DOCUMENT = 61707,    // %s: path
     IDS_MANUAL_NOT_FOUND = 61708,  // %s: the manual page
+    // The Bookmarks & Favorites dialog and tallyhawk-cli import.
+    IDS_IMPORT_TITLE = 61740,
+    IDS_IMPORT_BOOKMARKS = 61741,
+    IDS_IMPORT_FAVORITES = 61742,
+    IDS_IMPORT_COLUMN_NAME = 61743,
+    IDS_IMPORT_COLUMN_URL = 61744,
+    IDS_IMPORT_NO_BOOKMARKS = 61745,
+    IDS_IMPORT_NO_FAVORITES = 61746,
+    IDS_IMPORT_NO_MATCH = 61747,   // %s: the text looked for
 };
 
 // The text of `id`, or an empty string when there is none.

@@ -1,5 +1,7 @@
 #include "import/BookmarkList.h"
 
+#include <algorithm>
+
 namespace tallyhawk {
 
 namespace {
@@ -14,6 +16,16 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
         if (Lower(a[i]) != Lower(b[i])) return false;
     }
     return true;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(Lower(a[i]));
+        const auto y = static_cast<unsigned char>(Lower(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {

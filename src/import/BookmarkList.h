@@ -48,5 +48,7 @@ std::string_view CutText(std::string_view text, std::size_t limit);
 // names and profile files compare.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+// <0, 0 or >0 as `a` sorts before, with or after `b`, byte by byte.
+int CompareNoCase(std::string_view a, std::string_view b);
 
 }  // namespace tallyhawk

@@ -262,6 +262,7 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
     case ID_APP_EXIT:
+    case ID_PAGE_IMPORT:
     case ID_VIEW_TRAY_MINIMIZE:
     case ID_VIEW_ERRORS:
     case ID_HELP_CONTENTS:
@@ -288,7 +289,7 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
         return true;
     default:
         if (IsRecentId(id)) return static_cast<size_t>(id - ID_FILE_MRU_FILE1) < recent.Items().size();
-        // Add, Import, Properties, Options and the Upgrade Wizard come with
+        // Add, Properties, Options and the Upgrade Wizard come with
         // their dialogs; Print, Undo and the pane commands have no handler.
         return false;
     }
@@ -321,6 +322,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_EDIT_CUT: view->Cut(); break;
     case ID_EDIT_COPY: view->Copy(); break;
     case ID_EDIT_PASTE: view->Paste(); break;
+    case ID_PAGE_IMPORT: view->Import(front.defaultPage); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
     case ID_PAGE_UPDATE: view->Update(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
