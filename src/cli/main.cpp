@@ -23,6 +23,7 @@ const Command kCommands[] = {
      &kFetchHelp},
     {"new", "create an empty document", &RunNew, &kNewHelp},
     {"add", "add a page to a document", &RunAdd, &kAddHelp},
+    {"import", "add pages from this machine's bookmarks or favorites", &RunImport, &kImportHelp},
     {"list", "list a document's pages", &RunList, &kListHelp},
     {"show", "show one page and its settings", &RunShow, &kShowHelp},
     {"set", "change a page's settings", &RunSet, &kSetHelp},
