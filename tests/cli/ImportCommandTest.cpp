@@ -6,8 +6,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "cli/CliRunner.h"
@@ -18,12 +16,8 @@ namespace {
 
 using tallyhawk::testing::CBrowserHome;
 using tallyhawk::testing::CliResult;
+using tallyhawk::testing::ReadFile;
 using tallyhawk::testing::RunCli;
-
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class ImportCommandTest : public ::testing::Test {
 protected:
@@ -82,14 +76,14 @@ TEST_F(ImportCommandTest, FavoritesAndMatchingChooseTheLinks) {
 
 TEST_F(ImportCommandTest, ListingLeavesTheDocumentAlone) {
     ASSERT_EQ(RunCli({"new", file}).status, 0);
-    const std::string before = Contents(file);
+    const std::string before = ReadFile(file);
     CliResult listed = RunCli({"import", file, "--list", "--favorites"});
     ASSERT_EQ(listed.status, 0) << listed.err;
     // In the order the folder lists its files.
     EXPECT_TRUE(listed.out == "Fav News\thttp://fav.example/\nOther\thttp://other.example/\n" ||
                 listed.out == "Other\thttp://other.example/\nFav News\thttp://fav.example/\n")
         << listed.out;
-    EXPECT_EQ(Contents(file), before);
+    EXPECT_EQ(ReadFile(file), before);
     // Without a document at all.
     CliResult alone = RunCli({"import", "--list", "--match", "docs"});
     EXPECT_EQ(alone.out, "Firefox Docs\thttps://docs.example/\n");
@@ -97,12 +91,12 @@ TEST_F(ImportCommandTest, ListingLeavesTheDocumentAlone) {
 
 TEST_F(ImportCommandTest, NothingFoundChangesNothing) {
     ASSERT_EQ(RunCli({"new", file}).status, 0);
-    const std::string before = Contents(file);
+    const std::string before = ReadFile(file);
     CliResult none = RunCli({"import", file, "--match", "nowhere"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, "tallyhawk-cli import: No link's name or address contains \"nowhere\".\n");
-    EXPECT_EQ(Contents(file), before);
+    EXPECT_EQ(ReadFile(file), before);
 
     CBrowserHome empty;
     tallyhawk::testing::CScopedEnv bare("HOME", empty.Home().c_str());
@@ -117,14 +111,14 @@ TEST_F(ImportCommandTest, BadUseAndADocumentInUse) {
     EXPECT_EQ(RunCli({"import", home / "missing.wat"}).status, 1);
 
     ASSERT_EQ(RunCli({"new", file}).status, 0);
-    const std::string before = Contents(file);
+    const std::string before = ReadFile(file);
     const int held = open(file.c_str(), O_RDONLY);
     ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
     CliResult busy = RunCli({"import", file});
     close(held);
     EXPECT_EQ(busy.status, 1);
     EXPECT_NE(busy.err.find("is in use"), std::string::npos) << busy.err;
-    EXPECT_EQ(Contents(file), before);
+    EXPECT_EQ(ReadFile(file), before);
 
     CliResult help = RunCli({"import", "--help"});
     EXPECT_EQ(help.status, 0);

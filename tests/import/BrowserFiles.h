@@ -6,7 +6,6 @@
 #include <sqlite3.h>
 
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -32,7 +31,7 @@ public:
     std::string Write(const std::string& relative, const std::string& bytes) const {
         const std::string path = *this / relative;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
+        WriteFile(path, bytes);
         return path;
     }
     std::string Shortcut(const std::string& relative, const std::string& url) const {
