@@ -5,6 +5,8 @@
 #   completion BUILD SCRIPT           the bash completion offers the program's commands
 #   desktop BUILD VALIDATE APPSTREAM  desktop entry, MIME type and metadata as installed
 #   package BUILD CPACK LINTIAN VER   the Debian package: contents, lintian without errors
+#   manual MANUAL                     every link and image of the HTML manual is there,
+#                                     every page is reachable from index.html
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -136,6 +138,32 @@ check_package() {
     "$lintian" --fail-on error "$deb"
 }
 
+check_manual() {
+    local manual=$1 broken=""
+    cd "$manual"
+    for page in *.html; do
+        for target in $(grep -o -E '(href|src)="[^"#:]+' "$page" | cut -d'"' -f2); do
+            [ -e "$target" ] || broken+=" $page->$target"
+        done
+    done
+    [ -z "$broken" ] || fail "broken links in the manual:$broken"
+    # Pages reachable from the index through the manual's own links.
+    local seen=" index.html " queue=(index.html)
+    while [ ${#queue[@]} -gt 0 ]; do
+        local page=${queue[0]}
+        queue=("${queue[@]:1}")
+        for target in $(grep -o -E 'href="[^"#:]+\.html' "$page" | cut -d'"' -f2); do
+            [[ $seen == *" $target "* ]] && continue
+            seen+="$target "
+            queue+=("$target")
+        done
+    done
+    for page in *.html; do
+        [[ $seen == *" $page "* ]] || broken+=" $page"
+    done
+    [ -z "$broken" ] || fail "manual pages no link leads to:$broken"
+}
+
 what=$1
 shift
 case $what in
@@ -144,6 +172,7 @@ case $what in
     completion) check_completion "$@" ;;
     desktop) check_desktop "$@" ;;
     package) check_package "$@" ;;
+    manual) check_manual "$@" ;;
     *) fail "unknown check $what" ;;
 esac
 echo "OK: $what"
