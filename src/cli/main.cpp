@@ -42,7 +42,8 @@ void PrintUsage(std::FILE* out) {
                  "Commands:\n");
     for (const Command& command : kCommands)
         std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
-    std::fprintf(out, "\nRun 'tallyhawk-cli COMMAND --help' for a command's options.\n");
+    std::fprintf(out, "\nRun 'tallyhawk-cli COMMAND --help' for a command's options,\n"
+                      "'tallyhawk-cli --version' for the version.\n");
 }
 
 }  // namespace
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("tallyhawk-cli %s\n", TALLYHAWK_VERSION);
         return 0;
     }
     for (const Command& command : kCommands) {
