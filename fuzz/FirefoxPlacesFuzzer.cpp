@@ -9,8 +9,19 @@
 
 #include "import/FirefoxPlaces.h"
 
+namespace {
+
+// The file each input is written to, removed when the fuzzer ends.
+struct CScratchFile {
+    const std::string path = "/tmp/tallyhawk-fuzz-places-" + std::to_string(::getpid());
+    ~CScratchFile() { ::unlink(path.c_str()); }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/tallyhawk-fuzz-places-" + std::to_string(::getpid());
+    static const CScratchFile scratch;
+    const std::string& path = scratch.path;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) std::abort();
     for (std::size_t done = 0; done < size;) {

@@ -192,7 +192,7 @@ protected:
         bool acted = false;
         int ticks = 0;
         timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            auto* shown = dynamic_cast<CBookmarksDlg*>(wxGetActiveWindow());
+            CBookmarksDlg* shown = nullptr;
             for (wxWindow* window : wxTopLevelWindows) {
                 if (auto* candidate = dynamic_cast<CBookmarksDlg*>(window); candidate && candidate->IsModal())
                     shown = candidate;
