@@ -7,6 +7,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
 #include "dialogs/UpdatePageDlg.h"
+#include "dialogs/UpgradeWizardDlg.h"
 
 namespace tallyhawk {
 
@@ -22,6 +23,11 @@ bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
 void ShowAbout(wxWindow* parent) {
     CAboutDlg dialog(parent);
     dialog.ShowModal();
+}
+
+bool RunUpgradeWizard(wxWindow* parent) {
+    CUpgradeWizardDlg wizard(parent);
+    return wizard.ShowModal() == wxID_OK;
 }
 
 namespace {

@@ -17,6 +17,9 @@ class CTallyhawkDoc;
 // checked and not canceled (the document is then modified).
 bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index);
 void ShowAbout(wxWindow* parent);
+// Runs the Upgrade Wizard; true when it handed a setup program to the
+// desktop (the program then ends).
+bool RunUpgradeWizard(wxWindow* parent);
 
 // A toolbar button's image: the desktop theme's where one fits, else the
 // program's own.
