@@ -85,8 +85,8 @@ CUpgradeWizardDlg::CUpgradeWizardDlg(wxWindow* parent, const CUpgradeOptions& op
     : wxDialog(parent, wxID_ANY, kTitle), options(options), timer(this) {
     const long readOnly = wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL;
     description = new wxTextCtrl(this, ID_DESCRIPTION, "", wxDefaultPosition,
-                                 FromDIP(wxSize(380, 110)), wxTE_MULTILINE | wxTE_READONLY);
-    status = new wxTextCtrl(this, ID_STATUS, "", wxDefaultPosition, FromDIP(wxSize(380, 44)),
+                                 FromDIP(wxSize(420, 110)), wxTE_MULTILINE | wxTE_READONLY);
+    status = new wxTextCtrl(this, ID_STATUS, "", wxDefaultPosition, FromDIP(wxSize(420, 44)),
                             readOnly);
     download = new wxButton(this, ID_DOWNLOAD, kDownload);
     download->SetDefault();
