@@ -8,6 +8,7 @@
 
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Prompter.h"
 #include "net/InternetError.h"
 #include "net/UrlParts.h"
@@ -16,15 +17,8 @@ namespace tallyhawk {
 
 namespace {
 
-// Bytes from the network may not be UTF-8; they are shown as they come.
-wxString Shown(const std::string& bytes) {
-    wxString text = wxString::FromUTF8(bytes);
-    if (text.empty() && !bytes.empty()) text = wxString::From8BitData(bytes.data(), bytes.size());
-    return text;
-}
-
 void SetText(wxStaticText* control, const std::string& text) {
-    const wxString shown = Shown(text);
+    const wxString shown = TextFromBytes(text);
     if (control->GetLabel() != shown) control->SetLabel(shown);
 }
 
@@ -39,7 +33,7 @@ CFileDownloadDlg::CFileDownloadDlg(wxWindow* parent, const std::string& address,
       closeWhenDone(closeWhenDone),
       meter(clock),
       self(std::make_shared<wxWeakRef<CFileDownloadDlg>>(this)) {
-    if (!caption.empty()) SetTitle(Shown(caption));
+    if (!caption.empty()) SetTitle(TextFromBytes(caption));
 
     const long valueStyle = wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE;
     auto value = [&](int id, const char* text) {

@@ -15,6 +15,7 @@
 #include "base/FileIo.h"
 #include "base/StringTable.h"
 #include "dialogs/FileDownloadDlg.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Prompter.h"
 #include "net/Downloader.h"
 #include "platform/ProcessLauncher.h"
@@ -65,12 +66,6 @@ public:
 private:
     int fd;
 };
-
-wxString Shown(const std::string& bytes) {
-    wxString text = wxString::FromUTF8(bytes);
-    if (text.empty() && !bytes.empty()) text = wxString::From8BitData(bytes.data(), bytes.size());
-    return text;
-}
 
 }  // namespace
 
@@ -137,11 +132,11 @@ void CUpgradeWizardDlg::CheckForUpgrade() {
     }
     finding = FindUpgrade(inventory, options.productName, options.productVersion);
     if (finding.newer) {
-        description->ChangeValue(Shown(finding.item.description));
+        description->ChangeValue(TextFromBytes(finding.item.description));
         download->Enable();
         download->SetFocus();
     }
-    status->ChangeValue(Shown(finding.status));
+    status->ChangeValue(TextFromBytes(finding.status));
 }
 
 void CUpgradeWizardDlg::OnDownload(wxCommandEvent&) {
