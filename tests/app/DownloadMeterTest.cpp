@@ -24,19 +24,6 @@ protected:
     CDownloadMeter meter{clock};
 };
 
-TEST_F(DownloadMeterTest, StatusLineFollowsTheStates) {
-    const std::pair<std::int32_t, const char*> steps[] = {
-        {Resolving, "Resolving host name..."}, {Resolved, "Resolved host name."},
-        {Connecting, "Connecting to host..."}, {Connected, "Connected to host."},
-        {Canceled, "Canceled"},                {Done, "Done"},
-    };
-    for (const auto& [state, text] : steps) {
-        const CDownloadDisplay display = meter.Update(Progress(state));
-        EXPECT_EQ(display.status, text);
-        EXPECT_FALSE(display.rate || display.size || display.percent) << text;
-    }
-}
-
 TEST_F(DownloadMeterTest, RateCountsWholeSecondsFromConnectedAndIsZeroInTheFirst) {
     clock.Advance(30);  // connecting took long: it must not lower the rate
     meter.Update(Progress(Connected));

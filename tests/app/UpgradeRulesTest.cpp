@@ -9,39 +9,8 @@
 namespace tallyhawk {
 namespace {
 
-CServerInventory List(const std::string& name, double latest, double freeFrom) {
-    CServerInventory list;
-    CInventoryItem item;
-    item.name = name;
-    item.latestVersion = latest;
-    item.freeUpgradeVersion = freeFrom;
-    item.description = "Faster.";
-    list.Add(item);
-    return list;
-}
-
-TEST(UpgradeRulesTest, StatusTellsWhatTheListSaysAboutTheProgram) {
-    const CServerInventory list = List(" Tallyhawk ", 1.2, 1.0);
-    CUpgradeFinding free = FindUpgrade(list, "TALLYHAWK", 1.0);
-    EXPECT_TRUE(free.listed);
-    EXPECT_TRUE(free.newer);
-    EXPECT_EQ(free.status, "A newer version (1.200) of  Tallyhawk  is available for free.");
-    EXPECT_EQ(free.item.description, "Faster.");
-
-    CUpgradeFinding paid = FindUpgrade(list, "Tallyhawk", 0.9);
-    EXPECT_TRUE(paid.newer);
-    EXPECT_EQ(paid.status, "A newer version (1.200) of  Tallyhawk  is available.");
-
-    CUpgradeFinding current = FindUpgrade(list, "Tallyhawk", 1.2);
-    EXPECT_TRUE(current.listed);
-    EXPECT_FALSE(current.newer);
-    EXPECT_EQ(current.status, "You have the most current version of  Tallyhawk .");
-
-    CUpgradeFinding missing = FindUpgrade(list, "Other", 0.1);
-    EXPECT_FALSE(missing.listed);
-    EXPECT_FALSE(missing.newer);
-    EXPECT_EQ(missing.status, "This application could not be found in the wizard's list.");
-}
+// What the list says about the program (the status texts) is tested with
+// the wizard, against its server (tests/gui/UpgradeWizardTest.cpp).
 
 TEST(UpgradeRulesTest, VersionsReadAndShowTheSameInEveryLocale) {
     EXPECT_EQ(VersionText(1.1), "1.100");

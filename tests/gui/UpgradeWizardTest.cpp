@@ -90,19 +90,17 @@ protected:
         for (int i = 0; i < 2000 && !released.load(); ++i) std::this_thread::sleep_for(5ms);
     }
 
-    void Serve(std::initializer_list<CInventoryItem> items) {
-        CServerInventory inventory;
-        std::string bytes = std::string("\x01\x00", 2);
-        for (const CInventoryItem& item : items) inventory.Add(item);
-        // Written item by item, so that two of one name both reach the wizard.
-        std::uint32_t count = static_cast<std::uint32_t>(items.size());
-        bytes.append(reinterpret_cast<const char*>(&count), 4);
+    // Serves a list of `items`, each written as it is: two of one name both
+    // reach the wizard.
+    void Serve(const std::vector<CInventoryItem>& items) {
+        list = std::string("\x01\x00", 2);
+        const auto count = static_cast<std::uint32_t>(items.size());
+        for (int shift = 0; shift < 32; shift += 8) list.push_back(static_cast<char>(count >> shift));
         for (const CInventoryItem& item : items) {
             CServerInventory one;
             one.Add(item);
-            bytes += one.ToBytes().substr(6);
+            list += one.ToBytes().substr(6);
         }
-        list = bytes;
     }
 
     // Runs the wizard; `probe` as in RunModal.
@@ -197,12 +195,7 @@ TEST_F(UpgradeWizardTest, StatusSaysWhatTheListSaysAboutThisProgram) {
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.status);
-        list.clear();
-        if (test.items.size() == 1) {
-            Serve({test.items[0]});
-        } else {
-            Serve({test.items[0], test.items[1]});
-        }
+        Serve(test.items);
         options.productVersion = test.version;
         EXPECT_EQ(Run([&] {
                       if (Status().empty()) return false;
