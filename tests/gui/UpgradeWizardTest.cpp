@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "LocalHttpServer.h"
@@ -54,6 +55,7 @@ protected:
         auto& server = https.Server();
         server.Get("/brindlecote.fin", [this](const httplib::Request&, httplib::Response& response) {
             ++listRequests;
+            std::lock_guard guard(listLock);
             response.set_content(list, "application/octet-stream");
         });
         server.Get("/get/tallyhawk_1.2_amd64.deb",
@@ -93,14 +95,21 @@ protected:
     // Serves a list of `items`, each written as it is: two of one name both
     // reach the wizard.
     void Serve(const std::vector<CInventoryItem>& items) {
-        list = std::string("\x01\x00", 2);
+        std::string bytes("\x01\x00", 2);
         const auto count = static_cast<std::uint32_t>(items.size());
-        for (int shift = 0; shift < 32; shift += 8) list.push_back(static_cast<char>(count >> shift));
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>(count >> shift));
         for (const CInventoryItem& item : items) {
             CServerInventory one;
             one.Add(item);
-            list += one.ToBytes().substr(6);
+            bytes += one.ToBytes().substr(6);
         }
+        std::lock_guard guard(listLock);
+        list = bytes;
+    }
+    // Cuts `bytes` from the end of the list served.
+    void Damage(std::size_t bytes) {
+        std::lock_guard guard(listLock);
+        list.resize(list.size() - bytes);
     }
 
     // Runs the wizard; `probe` as in RunModal.
@@ -134,7 +143,8 @@ protected:
     tallyhawk::testing::CScratchFolder scratch;
     tallyhawk::testing::CLocalHttpsServer https;
     tallyhawk::testing::CLocalHttpServer plain;
-    std::string list;
+    std::mutex listLock;
+    std::string list;  // guarded by listLock
     std::atomic<int> listRequests{0};
     std::atomic<int> plainRequests{0};
     std::atomic<bool> released{false};
@@ -212,7 +222,7 @@ TEST_F(UpgradeWizardTest, StatusSaysWhatTheListSaysAboutThisProgram) {
 
 TEST_F(UpgradeWizardTest, DamagedListOrUntrustedServerIsReportedAndNothingOffered) {
     Serve({Product("Tallyhawk", 1.2, 1.0)});
-    list.resize(list.size() - 3);
+    Damage(3);
     EXPECT_EQ(Run([&] {
                   if (prompter.errors.empty()) return false;
                   CancelLater();
