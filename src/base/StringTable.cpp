@@ -74,6 +74,28 @@ constexpr CStringEntry kStrings[] = {
     {IDS_CANCELED, "Canceled"},
     {IDS_DONE, "Done"},
     {IDS_DOCUMENT_IN_USE, "The document %s is in use by another Tallyhawk program; close it there first."},
+    {IDS_FILE_RESOLVING, "Resolving host name..."},
+    {IDS_FILE_RESOLVED, "Resolved host name."},
+    {IDS_FILE_CONNECTING, "Connecting to host..."},
+    {IDS_FILE_CONNECTED, "Connected to host."},
+    {IDS_FILE_RECEIVED, "Downloaded %d KB"},
+    {IDS_FILE_RATE, "%d KB/Second"},
+    {IDS_FILE_SIZE, "%lu KB"},
+    {IDS_FILE_DOWNLOAD_FAILED, "Failed to download [%s]"},
+    {IDS_UPGRADE_NOT_LISTED, "This application could not be found in the wizard's list."},
+    {IDS_UPGRADE_NEWER_FREE, "A newer version (%2.3f) of %s is available for free."},
+    {IDS_UPGRADE_NEWER, "A newer version (%2.3f) of %s is available."},
+    {IDS_UPGRADE_CURRENT, "You have the most current version of %s."},
+    {IDS_SETUP_LAUNCH_FAILED, "Failed to launch setup program."},
+    {IDS_PRODUCT_INFO_CAPTION, "Downloading Product Information"},
+    {IDS_SETUP_FILTER, "Setup Files (*.%s)|*.%s|All Files (*)|*"},
+    {IDS_SETUP_FILTER_ANY, "All Files (*)|*"},
+    {IDS_SETUP_NOT_SECURE,
+     "The setup program was not downloaded: its address \"%s\" is not a secure https:// "
+     "address, so nothing would prove that the program comes from its maker."},
+    {IDS_PRODUCT_LIST_DAMAGED, "The product list could not be read. %s"},
+    {IDS_PRODUCT_LIST_COUNT, "It names %lu products, more than the %lu bytes that follow can hold."},
+    {IDS_SAVE_SETUP_TITLE, "Save Setup Program"},
     {IDS_ENTER_INTEGER, "Please enter an integer."},
     {IDS_ENTER_INTEGER_BETWEEN, "Please enter an integer between %d and %d."},
     {IDS_BROWSER_LAUNCH_FAILED, "Failed to launch the default web browser"},
@@ -240,6 +262,9 @@ constexpr CStringEntry kStrings[] = {
     {IDS_IMPORT_NO_BOOKMARKS, "No bookmarks were found."},
     {IDS_IMPORT_NO_FAVORITES, "No favorites were found."},
     {IDS_IMPORT_NO_MATCH, "No link's name or address contains \"%s\"."},
+    {IDS_PRODUCT_LIST_TOO_LARGE,
+     "The product list is larger than %lu bytes, more than any product list holds; it was not "
+     "read."},
 };
 
 constexpr bool IsSortedAndUnique() {

@@ -15,6 +15,9 @@ extern const char* const kDiffHelp;
 int RunFetch(const Args& args);
 extern const char* const kFetchHelp;
 
+int RunProductList(const Args& args);
+extern const char* const kProductListHelp;
+
 // Document commands (DocumentCommands.cpp, CheckCommand.cpp, ImportCommand.cpp).
 int RunNew(const Args& args);
 int RunAdd(const Args& args);

@@ -33,6 +33,8 @@ const Command kCommands[] = {
     {"view", "show a page's changes and accept them", &RunView, &kViewHelp},
     {"watch", "watch a document's pages", &RunWatch, &kWatchHelp},
     {"check", "check the due pages once and report what changed", &RunCheck, &kCheckHelp},
+    {"product-list", "write or show the Upgrade Wizard's product list", &RunProductList,
+     &kProductListHelp},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -41,7 +43,7 @@ void PrintUsage(std::FILE* out) {
                  "Tallyhawk watches web pages and shows what changed.\n\n"
                  "Commands:\n");
     for (const Command& command : kCommands)
-        std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
+        std::fprintf(out, "  %-13s %s\n", command.name, command.summary);
     std::fprintf(out, "\nRun 'tallyhawk-cli COMMAND --help' for a command's options,\n"
                       "'tallyhawk-cli --version' for the version.\n");
 }

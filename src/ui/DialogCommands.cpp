@@ -8,6 +8,7 @@
 #include "dialogs/Art.h"
 #include "dialogs/BookmarksDlg.h"
 #include "dialogs/UpdatePageDlg.h"
+#include "dialogs/UpgradeWizardDlg.h"
 
 namespace tallyhawk {
 
@@ -29,6 +30,11 @@ std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent) {
     CBookmarksDlg dialog(parent);
     if (dialog.ShowModal() != wxID_OK) return {};
     return dialog.GetSelection();
+}
+
+bool RunUpgradeWizard(wxWindow* parent) {
+    CUpgradeWizardDlg wizard(parent);
+    return wizard.ShowModal() == wxID_OK;
 }
 
 namespace {

@@ -24,6 +24,10 @@ void ShowAbout(wxWindow* parent);
 // order; none when the dialog was canceled.
 std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent);
 
+// Runs the Upgrade Wizard; true when it handed a setup program to the
+// desktop (the program then ends).
+bool RunUpgradeWizard(wxWindow* parent);
+
 // A toolbar button's image: the desktop theme's where one fits, else the
 // program's own.
 wxBitmapBundle ToolbarArt(ToolbarImage image);
