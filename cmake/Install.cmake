@@ -98,10 +98,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libcurl is opened when the first download needs it, not linked (src/net),
-# so the dependency on it is named here.
-if(TALLYHAWK_CURL_PACKAGE)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${TALLYHAWK_CURL_PACKAGE}")
+# The libraries opened when first needed rather than linked
+# (cmake/RuntimeLibrary.cmake) are named here.
+get_property(runtime_packages GLOBAL PROPERTY TALLYHAWK_RUNTIME_PACKAGES)
+if(runtime_packages)
+  list(JOIN runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 endif()
 # Recommends: what plays the sound and opens pages and files on a desktop.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, pipewire-bin | pulseaudio-utils | alsa-utils")

@@ -107,8 +107,8 @@ TEST_F(DiffCommandTest, FileCutShortWhileComparingIsTrouble) {
 
 #if defined(TALLYHAWK_CURL_LOADED_LAZILY) && defined(__GLIBC__)
 // A comparison never loads the download library and its dozens of
-// dependencies; a download does, when it starts. The dynamic loader lists
-// every library it loads when LD_DEBUG=files.
+// dependencies, nor SQLite; a download loads libcurl when it starts. The
+// dynamic loader lists every library it loads when LD_DEBUG=files.
 TEST_F(DiffCommandTest, OnlyDownloadsLoadTheDownloadLibrary) {
     ASSERT_EQ(::setenv("LD_DEBUG", "files", 1), 0);
     CliResult diff = RunCli({"diff", "--flags", oldPage, newPage});
@@ -117,6 +117,7 @@ TEST_F(DiffCommandTest, OnlyDownloadsLoadTheDownloadLibrary) {
     EXPECT_EQ(diff.out, "30\n");
     EXPECT_NE(diff.err.find("file="), std::string::npos) << "LD_DEBUG had no effect";
     EXPECT_EQ(diff.err.find("libcurl"), std::string::npos) << diff.err;
+    EXPECT_EQ(diff.err.find("libsqlite3"), std::string::npos) << diff.err;
     EXPECT_EQ(fetch.status, 0);
     EXPECT_EQ(fetch.out, "<title>T</title>\n<p>Price: 10</p>\n<p>Same</p>\n");
     EXPECT_NE(fetch.err.find("libcurl"), std::string::npos) << fetch.err;
