@@ -3,10 +3,14 @@
 #include <wx/artprov.h>
 
 #include "app/TallyhawkDoc.h"
+#include "base/Exception.h"
+#include "base/StringTable.h"
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
+#include "dialogs/Prompter.h"
 #include "dialogs/UpdatePageDlg.h"
+#include "dialogs/WatcherSettingsDlg.h"
 
 namespace tallyhawk {
 
@@ -22,6 +26,30 @@ bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
 void ShowAbout(wxWindow* parent) {
     CAboutDlg dialog(parent);
     dialog.ShowModal();
+}
+
+CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site) {
+    try {
+        CWatcherSettingsDlg sheet(parent, LoadString(titleId), site, false);
+        const bool accepted = sheet.ShowModal() == wxID_OK;
+        return {accepted, accepted || sheet.IsChangedOnClose()};
+    } catch (const CException& error) {
+        GetPrompter().Tell(parent, error.Message(), true);
+        return {};
+    }
+}
+
+bool EditDefaultSettings(wxWindow* parent, CWatchSite& defaultPage, CAppSettings& settings,
+                         CMessageLog* log) {
+    try {
+        const CLogSettingsTarget logging{settings, log};
+        CWatcherSettingsDlg sheet(parent, LoadString(IDS_SHEET_DEFAULTS), defaultPage, true,
+                                  &logging);
+        return sheet.ShowModal() == wxID_OK;
+    } catch (const CException& error) {
+        GetPrompter().Tell(parent, error.Message(), true);
+        return false;
+    }
 }
 
 namespace {

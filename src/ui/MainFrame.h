@@ -54,7 +54,7 @@ public:
 struct CFrontEnd {
     ISettingsStore& store;
     CWatchSite& defaultPage;
-    const CAppSettings& appSettings;
+    CAppSettings& appSettings;  // the Options command's Logging page edits them
 };
 
 class CMainFrame : public wxFrame, public CEventSink, public ICommandHost {
@@ -129,6 +129,9 @@ private:
     bool ConfirmExit();
     void Exit();
     void ViewErrors();
+    // Options: the defaults sheet; on OK the default page ("SiteSettings")
+    // and the log settings ("AppSettings") are stored.
+    void EditDefaults();
     void SaveLogMessages();
     void TrayMinimize();
     void ToggleBar();

@@ -51,6 +51,11 @@ public:
     bool CanActOnSelection() const;
     bool CanViewChanges() const;
     bool CanPaste();
+    // Add: the property sheet on a copy of `defaultPage`; on OK the page
+    // joins the end of the list and is selected.
+    void AddPage(const class CWatchSite& defaultPage);
+    // Properties: the property sheet on the selected page itself.
+    void Properties();
     void Remove();  // asks first
     void Update();
     void Browse();
