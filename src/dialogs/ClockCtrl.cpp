@@ -16,6 +16,20 @@ namespace {
 
 wxColour System(wxSystemColour index) { return wxSystemSettings::GetColour(index); }
 
+// The relief colours. Flat desktop themes give a highlight and a shadow only
+// a shade or two off the face, which would leave the rings and minute dots
+// unseen; there the face's own colour, lightened or darkened, is used.
+wxColour Highlight() {
+    const wxColour face = System(wxSYS_COLOUR_BTNFACE);
+    const wxColour light = System(wxSYS_COLOUR_BTNHIGHLIGHT);
+    return light.GetLuminance() - face.GetLuminance() < 0.1 ? *wxWHITE : light;
+}
+wxColour Shadow() {
+    const wxColour face = System(wxSYS_COLOUR_BTNFACE);
+    const wxColour dark = System(wxSYS_COLOUR_BTNSHADOW);
+    return face.GetLuminance() - dark.GetLuminance() < 0.2 ? face.ChangeLightness(55) : dark;
+}
+
 wxColour FromColorRef(std::uint32_t color) {
     const auto rgb = ColorToRgb(color);
     return wxColour(rgb[0], rgb[1], rgb[2]);
@@ -68,7 +82,7 @@ wxCursor CClockCtrl::CursorAt(wxPoint point) const {
     return wxNullCursor;
 }
 
-wxSize CClockCtrl::DoGetBestClientSize() const { return FromDIP(wxSize(160, 160)); }
+wxSize CClockCtrl::DoGetBestClientSize() const { return FromDIP(wxSize(200, 200)); }
 
 void CClockCtrl::OnLeftDown(wxMouseEvent& event) {
     event.Skip();  // the focus comes with it
@@ -130,8 +144,8 @@ void CClockCtrl::Draw(wxDC& dc, const wxSize& size) const {
     }
 
     // A raised dot for every minute between the numbers.
-    const wxPen highlight(System(wxSYS_COLOUR_BTNHIGHLIGHT));
-    const wxPen shadow(System(wxSYS_COLOUR_BTNSHADOW));
+    const wxPen highlight(Highlight());
+    const wxPen shadow(Shadow());
     for (int i = 0; i < 60; ++i) {
         if (i % 5 == 0) continue;
         const CPoint at = PointAt(g.centre, i * 6.0, radius);
@@ -153,8 +167,8 @@ void CClockCtrl::Draw(wxDC& dc, const wxSize& size) const {
 void CClockCtrl::DrawRing(wxDC& dc, CPoint centre, int radius, bool raised) const {
     // Two halves split at 45 degrees up-right and down-left; the light falls
     // from the upper left.
-    const wxColour light = System(wxSYS_COLOUR_BTNHIGHLIGHT);
-    const wxColour dark = System(wxSYS_COLOUR_BTNSHADOW);
+    const wxColour light = Highlight();
+    const wxColour dark = Shadow();
     dc.SetBrush(*wxTRANSPARENT_BRUSH);
     const int x = centre.x - radius;
     const int y = centre.y - radius;
@@ -168,11 +182,11 @@ void CClockCtrl::DrawHand(wxDC& dc, const CHandPolygon& hand, double baseDegrees
     std::vector<wxPoint> points;
     for (const CPoint& p : hand) points.push_back(ToWx(p));
     dc.SetBrush(wxBrush(FromColorRef(kHandColor)));
-    dc.SetPen(wxPen(System(wxSYS_COLOUR_BTNSHADOW)));
+    dc.SetPen(wxPen(Shadow()));
     dc.DrawPolygon(static_cast<int>(points.size()), points.data());
     // The lit edge: from the tail through one side to the tip.
     const wxPoint side = HighlightThroughSideA(baseDegrees) ? points[1] : points[3];
-    dc.SetPen(wxPen(System(wxSYS_COLOUR_BTNHIGHLIGHT)));
+    dc.SetPen(wxPen(Highlight()));
     dc.DrawLine(points[2], side);
     dc.DrawLine(side, points[0]);
 }

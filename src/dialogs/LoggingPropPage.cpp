@@ -24,7 +24,6 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
                               wxSize(GetTextExtent("...").x + FromDIP(24), -1));
     linesEdit = new CSpinEdit(this, ID_MAXIMUM_LINES, 5);
 
-    const int border = 2 * Gap();
     auto* fields = new wxFlexGridSizer(2, Gap(), 2 * Gap());
     fields->AddGrowableCol(1);
     fields->Add(Label("Log &File"), wxSizerFlags().CenterVertical());
@@ -35,11 +34,9 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
     fields->Add(Label("Maximum Lines in Log"), wxSizerFlags().CenterVertical());
     fields->Add(linesEdit->MakeSizer(), wxSizerFlags().CenterVertical());
 
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(disableRadio, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, border));
-    sizer->Add(enableRadio, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, Gap()));
-    sizer->Add(fields, wxSizerFlags().Expand().Border(wxLEFT, border + Indent()).Border(wxTOP | wxRIGHT | wxBOTTOM, border));
-    SetSizer(sizer);
+    AddToColumn(disableRadio);
+    AddToColumn(enableRadio);
+    AddToColumn(fields, true, true);
 
     for (wxRadioButton* radio : {disableRadio, enableRadio})
         radio->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });

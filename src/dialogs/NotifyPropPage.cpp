@@ -37,24 +37,18 @@ CNotifyPropPage::CNotifyPropPage(wxWindow* parent, CWatchSite& site)
     launchBrowser = new wxCheckBox(this, ID_LAUNCH_BROWSER, "&Launch Browser");
     flashTray = new wxCheckBox(this, ID_FLASH_TRAY, "&Flash Tray Icon");
 
-    const int border = 2 * Gap();
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
     auto addPath = [&](wxCheckBox* check, wxTextCtrl* edit, wxButton* button) {
-        sizer->Add(check, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, border));
+        AddToColumn(check);
         auto* row = new wxBoxSizer(wxHORIZONTAL);
         row->Add(edit, wxSizerFlags(1).CenterVertical());
         row->Add(button, wxSizerFlags().CenterVertical().Border(wxLEFT, Gap() / 2));
-        sizer->Add(row, wxSizerFlags()
-                            .Expand()
-                            .Border(wxLEFT, border + Indent())
-                            .Border(wxRIGHT | wxTOP, border / 2)
-                            .Border(wxRIGHT, border));
+        AddToColumn(row, true, true);
+        AddColumnSpace();
     };
     addPath(playSound, soundEdit, soundButton);
     addPath(launchApplication, programEdit, programButton);
-    sizer->Add(launchBrowser, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, border));
-    sizer->Add(flashTray, wxSizerFlags().Border(wxALL, border));
-    SetSizer(sizer);
+    AddToColumn(launchBrowser);
+    AddToColumn(flashTray);
 
     for (wxCheckBox* check : {playSound, launchApplication})
         check->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { ApplyEnableRule(); });

@@ -24,12 +24,10 @@ wxColour ToColour(std::uint32_t color) {
 
 COutputPropPage::COutputPropPage(wxWindow* parent, CWatchSite& site)
     : CSettingsPage(parent, "Output Properties", "tab-output.html"), site(site) {
-    const int border = 2 * Gap();
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
     for (std::size_t i = 0; i < modeRadios.size(); ++i) {
         modeRadios[i] = new wxRadioButton(this, kModeIds[i], kModeNames[i], wxDefaultPosition,
                                           wxDefaultSize, i == 0 ? wxRB_GROUP : 0);
-        sizer->Add(modeRadios[i], wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, i == 0 ? border : Gap()));
+        AddToColumn(modeRadios[i]);
         modeRadios[i]->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });
     }
     noModeRadio = new wxRadioButton(this, wxID_ANY, wxEmptyString);
@@ -45,8 +43,7 @@ COutputPropPage::COutputPropPage(wxWindow* parent, CWatchSite& site)
     row->Add(colorLabel, wxSizerFlags().CenterVertical().Border(wxRIGHT, Gap()));
     row->Add(swatch, wxSizerFlags().CenterVertical());
     row->Add(colorButton, wxSizerFlags().CenterVertical().Border(wxLEFT, Gap()));
-    sizer->Add(row, wxSizerFlags().Border(wxLEFT, border + Indent()).Border(wxTOP | wxBOTTOM, Gap()));
-    SetSizer(sizer);
+    AddToColumn(row, true);
 
     colorButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseColor(); });
 }

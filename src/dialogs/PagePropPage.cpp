@@ -58,11 +58,10 @@ CPagePropPage::CPagePropPage(wxWindow* parent, CWatchSite& site)
                 wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
     ignore->Add(endingEdit->MakeSizer(), wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
 
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(fields, wxSizerFlags().Expand().Border(wxALL, 2 * Gap()));
-    sizer->Add(enableCheck, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxBOTTOM, 2 * Gap()));
-    sizer->Add(ignore, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT | wxBOTTOM, 2 * Gap()));
-    SetSizer(sizer);
+    AddToColumn(fields, false, true);
+    AddToColumn(enableCheck);
+    AddColumnSpace();
+    AddToColumn(ignore, false, true);
 
     verify->Bind(wxEVT_BUTTON, &CPagePropPage::OnVerify, this);
     urlEdit->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {

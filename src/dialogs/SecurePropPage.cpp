@@ -14,13 +14,12 @@ CSecurePropPage::CSecurePropPage(wxWindow* parent, CWatchSite& site)
     password = settings.GetPassword();
 
     userEdit = new wxTextCtrl(this, ID_USER, wxEmptyString, wxDefaultPosition,
-                              wxSize(FromDIP(220), -1));
+                              wxSize(FromDIP(260), -1));
     passwordEdit = new wxTextCtrl(this, ID_PASSWORD, wxEmptyString, wxDefaultPosition,
-                                  wxDefaultSize, wxTE_PASSWORD);
+                                  userEdit->GetSize(), wxTE_PASSWORD);
     auto* clear = new wxButton(this, ID_CLEAR, "&Clear");
 
     auto* fields = new wxFlexGridSizer(2, Gap(), 2 * Gap());
-    fields->AddGrowableCol(1);
     fields->Add(Label("&User Name"), wxSizerFlags().CenterVertical());
     fields->Add(userEdit, wxSizerFlags().Expand());
     fields->Add(Label("&Password"), wxSizerFlags().CenterVertical());
@@ -28,9 +27,7 @@ CSecurePropPage::CSecurePropPage(wxWindow* parent, CWatchSite& site)
     fields->AddSpacer(0);
     fields->Add(clear, wxSizerFlags().Left());
 
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(fields, wxSizerFlags().Expand().Border(wxALL, 2 * Gap()));
-    SetSizer(sizer);
+    AddToColumn(fields);
 
     for (wxTextCtrl* edit : {userEdit, passwordEdit})
         edit->Bind(wxEVT_TEXT, &CSecurePropPage::MarkModified, this);

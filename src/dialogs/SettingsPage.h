@@ -53,9 +53,15 @@ protected:
     virtual void OnInitPage() = 0;
     void SendApplied();
 
-    // Layout helpers shared by the pages.
+    // Layout shared by the pages: one column inside the page's margin, on
+    // whose left edge everything lines up; `indent` sets an item under the
+    // check box or radio button above it, `expand` stretches it across.
     int Gap() const { return FromDIP(6); }
-    int Indent() const { return FromDIP(20); }
+    int Indent() const { return FromDIP(22); }
+    void AddToColumn(wxWindow* item, bool indent = false, bool expand = false);
+    void AddToColumn(wxSizer* item, bool indent = false, bool expand = false);
+    // Space above the next item, beyond the usual gap.
+    void AddColumnSpace() { column->AddSpacer(Gap()); }
     wxStaticText* Label(const char* text, wxWindowID id = wxID_ANY);
     // A handler that marks the page modified, for Bind.
     void MarkModified(wxEvent&) { SetModified(); }
@@ -63,6 +69,9 @@ protected:
 private:
     const char* caption;
     const char* helpPage;
+    void AddToColumn(wxSizerItem* item, bool indent, bool expand);
+
+    wxBoxSizer* column;
     bool initialised = false;
     bool modified = false;
 };

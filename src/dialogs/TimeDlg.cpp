@@ -40,17 +40,18 @@ CTimeDlg::CTimeDlg(wxWindow* parent)
     okButton->SetDefault();
     clock->SetDragCursor(MakeDragCursor(this));
 
-    // The first layout; later sizes follow LayOutTimeDialog.
-    const int margin = FromDIP(10);
+    // The first layout; later sizes follow LayOutTimeDialog. The three
+    // buttons share one width, so the clock ends left of all of them.
+    const int margin = FromDIP(kMargin);
     const wxSize face = clock->GetBestSize();
     const int column = std::max({amRadio->GetBestSize().x, pmRadio->GetBestSize().x,
                                  okButton->GetBestSize().x});
-    const int left = face.x + 3;
-    amRadio->SetSize(left, margin, amRadio->GetBestSize().x, amRadio->GetBestSize().y);
-    pmRadio->SetSize(left, margin + amRadio->GetSize().y + FromDIP(4), pmRadio->GetBestSize().x,
+    const int left = margin + face.x + 3;
+    amRadio->SetSize(left, margin, column, amRadio->GetBestSize().y);
+    pmRadio->SetSize(left, margin + amRadio->GetSize().y + FromDIP(4), column,
                      pmRadio->GetBestSize().y);
-    okButton->SetSize(okButton->GetBestSize());
-    const wxSize client(left + column + margin, face.y);
+    okButton->SetSize(column, okButton->GetBestSize().y);
+    const wxSize client(left + column + margin, face.y + 2 * margin);
     SetClientSize(client);
     SetMinClientSize(client);
     LayOutControls();
@@ -101,7 +102,7 @@ void CTimeDlg::LayOutControls() {
     const wxSize client = GetClientSize();
     const CTimeDialogLayout layout =
         LayOutTimeDialog(client.x, client.y, ToRect(amRadio->GetRect()), ToRect(pmRadio->GetRect()),
-                         ToRect(okButton->GetRect()), FromDIP(10));
+                         ToRect(okButton->GetRect()), FromDIP(kMargin));
     clock->SetSize(FromRect(layout.clock));
     amRadio->SetSize(FromRect(layout.am));
     pmRadio->SetSize(FromRect(layout.pm));

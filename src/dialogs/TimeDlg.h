@@ -36,6 +36,10 @@ public:
     bool IsPm() const { return pm; }
 
 private:
+    // Around the clock and right of the buttons, in pixels at the normal
+    // resolution.
+    static constexpr int kMargin = 10;
+
     // The resize rule (LayOutTimeDialog) for the current client size.
     void LayOutControls();
     void OnOk(wxCommandEvent& event);

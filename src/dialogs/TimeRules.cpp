@@ -69,7 +69,8 @@ CTimeDialogLayout LayOutTimeDialog(int clientWidth, int clientHeight, const CRec
     layout.pm.x = clientWidth - margin - pm.width;
     layout.ok.x = clientWidth - margin - ok.width;
     layout.ok.y = clientHeight - margin - ok.height;
-    layout.clock = {0, 0, std::max(0, layout.am.x - 3), clientHeight};
+    layout.clock = {margin, margin, std::max(0, layout.am.x - 3 - margin),
+                    std::max(0, clientHeight - 2 * margin)};
     return layout;
 }
 

@@ -65,8 +65,9 @@ struct CRect {
 };
 // Where a resize puts the Time dialog's controls: "&AM" and "&PM" against
 // the right edge (less `margin`) at their own heights, OK in the lower right
-// corner, and the clock from the left, top and bottom edges to 3 pixels left
-// of "&AM". The buttons keep their sizes.
+// corner, and the clock from the left, top and bottom edges (less `margin`,
+// so that its rings do not touch the frame) to 3 pixels left of "&AM". The
+// buttons keep their sizes.
 struct CTimeDialogLayout {
     CRect clock;
     CRect am;

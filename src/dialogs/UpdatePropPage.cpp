@@ -71,14 +71,13 @@ CUpdatePropPage::CUpdatePropPage(wxWindow* parent, CWatchSite& site)
     }
     days->Add(dayGrid, wxSizerFlags().Expand().Border(wxALL, Gap()));
 
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    const int border = 2 * Gap();
-    sizer->Add(alwaysRadio, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, border));
-    sizer->Add(periodicRadio, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, Gap()));
-    sizer->Add(window, wxSizerFlags().Border(wxLEFT, border + Indent()).Border(wxTOP, Gap()));
-    sizer->Add(numbers, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, border));
-    sizer->Add(days, wxSizerFlags().Expand().Border(wxALL, border));
-    SetSizer(sizer);
+    AddToColumn(alwaysRadio);
+    AddToColumn(periodicRadio);
+    AddToColumn(window, true);
+    AddColumnSpace();
+    AddToColumn(numbers);
+    AddColumnSpace();
+    AddToColumn(days, false, true);
 
     for (wxRadioButton* radio : {alwaysRadio, periodicRadio}) {
         radio->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) {

@@ -30,6 +30,12 @@ CWatcherSettingsDlg::CWatcherSettingsDlg(wxWindow* parent, const std::string& ti
     if (defaultsMode && logging)
         AddPage(new CLoggingPropPage(notebook, logging->settings, logging->log));
 
+    // Every tab in view: the toolkit would rather hide some behind arrows.
+    int tabs = 0;
+    for (CSettingsPage* page : pages)
+        tabs += notebook->GetTextExtent(wxString::FromUTF8(page->GetCaption())).x + FromDIP(kTabPadding);
+    notebook->SetMinSize(wxSize(tabs + FromDIP(kTabPadding), -1));
+
     auto* buttons = new wxStdDialogButtonSizer;
     auto* ok = new wxButton(this, wxID_OK, "OK");
     ok->SetDefault();
@@ -90,8 +96,15 @@ void CWatcherSettingsDlg::CheckViewer() {
 
 bool CWatcherSettingsDlg::SelectPage(std::size_t index) {
     if (index >= pages.size()) return false;
-    notebook->SetSelection(index);
-    return static_cast<std::size_t>(notebook->GetSelection()) == index;
+    // The toolkit turns back a refused change only after a click, not after
+    // a change made here: the page being left is asked first.
+    const int shown = notebook->GetSelection();
+    if (shown >= 0 && static_cast<std::size_t>(shown) != index &&
+        !pages[static_cast<std::size_t>(shown)]->ReadControls())
+        return false;
+    notebook->ChangeSelection(index);
+    pages[index]->Initialise();
+    return true;
 }
 
 bool CWatcherSettingsDlg::ApplyPages() {

@@ -76,6 +76,9 @@ public:
     void CheckViewer();
 
 private:
+    // A tab's width beyond its text, in pixels at the normal resolution.
+    static constexpr int kTabPadding = 36;
+
     void AddPage(CSettingsPage* page);
     void OnPageChanging(wxBookCtrlEvent& event);
     void OnPageChanged(wxBookCtrlEvent& event);
