@@ -323,7 +323,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_PAGE_PROPERTIES: view->Properties(); break;
     case ID_TOOLS_OPTIONS: EditDefaults(); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
-    case ID_PAGE_UPDATE: view->Update(); break;
+    case ID_PAGE_UPDATE: view->UpdatePage(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:

@@ -165,7 +165,7 @@ void CTallyhawkView::RemovePage(std::int32_t index) {
     SelectRow(selected < GetItemCount() ? selected : selected - 1);
 }
 
-void CTallyhawkView::Update() {
+void CTallyhawkView::UpdatePage() {
     const std::int32_t index = GetSelectedPage();
     CWatchSite* page = doc.GetPageList().GetAt(index);
     if (!page) return;

@@ -57,7 +57,9 @@ public:
     // Properties: the property sheet on the selected page itself.
     void Properties();
     void Remove();  // asks first
-    void Update();
+    // Update...: checks the selected page now. (Not named Update: that
+    // would override the toolkit's repaint, which it calls on its own.)
+    void UpdatePage();
     void Browse();
     void Copy();
     void Cut();
