@@ -14,7 +14,9 @@ wxDEFINE_EVENT(EVT_CLOCK_CHANGED, wxCommandEvent);
 
 namespace {
 
-wxColour System(wxSystemColour index) { return wxSystemSettings::GetColour(index); }
+wxColour System(wxSystemColour index) {
+    return wxSystemSettings::GetColour(index);
+}
 
 // The relief colours. Flat desktop themes give a highlight and a shadow only
 // a shade or two off the face, which would leave the rings and minute dots
@@ -35,7 +37,9 @@ wxColour FromColorRef(std::uint32_t color) {
     return wxColour(rgb[0], rgb[1], rgb[2]);
 }
 
-wxPoint ToWx(CPoint p) { return wxPoint(p.x, p.y); }
+wxPoint ToWx(CPoint p) {
+    return wxPoint(p.x, p.y);
+}
 
 }  // namespace
 
@@ -82,7 +86,9 @@ wxCursor CClockCtrl::CursorAt(wxPoint point) const {
     return wxNullCursor;
 }
 
-wxSize CClockCtrl::DoGetBestClientSize() const { return FromDIP(wxSize(200, 200)); }
+wxSize CClockCtrl::DoGetBestClientSize() const {
+    return FromDIP(wxSize(200, 200));
+}
 
 void CClockCtrl::OnLeftDown(wxMouseEvent& event) {
     event.Skip();  // the focus comes with it
@@ -173,7 +179,7 @@ void CClockCtrl::DrawRing(wxDC& dc, CPoint centre, int radius, bool raised) cons
     const int x = centre.x - radius;
     const int y = centre.y - radius;
     dc.SetPen(wxPen(raised ? light : dark));
-    dc.DrawEllipticArc(x, y, 2 * radius, 2 * radius, 45, 225);   // upper-left half
+    dc.DrawEllipticArc(x, y, 2 * radius, 2 * radius, 45, 225);  // upper-left half
     dc.SetPen(wxPen(raised ? dark : light));
     dc.DrawEllipticArc(x, y, 2 * radius, 2 * radius, 225, 405);  // lower-right half
 }

@@ -101,7 +101,8 @@ void CIntervalCtrl::Step(int step) {
     wxTextCtrl* edit = GetField(buddy);
     int number = 0;
     if (CheckInteger(edit->GetValue().utf8_string(), std::nullopt, number)) number = 0;
-    edit->SetValue(wxString::Format("%d", SpinIntervalField(number, step, IntervalFieldMaximum(buddy))));
+    edit->SetValue(
+        wxString::Format("%d", SpinIntervalField(number, step, IntervalFieldMaximum(buddy))));
 }
 
 void CIntervalCtrl::OnFieldChanged(wxCommandEvent&) {

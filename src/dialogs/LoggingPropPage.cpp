@@ -14,7 +14,9 @@
 namespace tallyhawk {
 
 CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMessageLog* log)
-    : CSettingsPage(parent, "Logging Properties", "tab-logging.html"), settings(settings), log(log) {
+    : CSettingsPage(parent, "Logging Properties", "tab-logging.html"),
+      settings(settings),
+      log(log) {
     disableRadio = new wxRadioButton(this, ID_DISABLE, "&Disable Logging", wxDefaultPosition,
                                      wxDefaultSize, wxRB_GROUP);
     enableRadio = new wxRadioButton(this, ID_ENABLE, "&Enable Logging");
@@ -61,8 +63,8 @@ void CLoggingPropPage::ApplyEnableRule() {
 }
 
 void CLoggingPropPage::ChooseLogFile() {
-    const std::string path = GetPrompter().ChooseFileToSave(wxGetTopLevelParent(this), "Save As", {},
-                                                            LoadString(IDS_LOG_FILE_FILTER));
+    const std::string path = GetPrompter().ChooseFileToSave(wxGetTopLevelParent(this), "Save As",
+                                                            {}, LoadString(IDS_LOG_FILE_FILTER));
     if (!path.empty()) fileEdit->SetValue(wxString::FromUTF8(WithDefaultExtension(path, ".txt")));
 }
 

@@ -32,8 +32,8 @@ CNotifyPropPage::CNotifyPropPage(wxWindow* parent, CWatchSite& site)
                                      wxSize(GetTextExtent("...").x + FromDIP(24), -1));
     launchApplication = new wxCheckBox(this, ID_LAUNCH_APPLICATION, "Launch &Application");
     programEdit = new wxTextCtrl(this, ID_PROGRAM);
-    auto* programButton = new wxButton(this, ID_PROGRAM_CHOOSE, "...", wxDefaultPosition,
-                                       soundButton->GetSize());
+    auto* programButton =
+        new wxButton(this, ID_PROGRAM_CHOOSE, "...", wxDefaultPosition, soundButton->GetSize());
     launchBrowser = new wxCheckBox(this, ID_LAUNCH_BROWSER, "&Launch Browser");
     flashTray = new wxCheckBox(this, ID_FLASH_TRAY, "&Flash Tray Icon");
 
@@ -80,17 +80,18 @@ void CNotifyPropPage::ApplyEnableRule() {
 void CNotifyPropPage::ChooseSound() {
     const std::string folder = ChooserFolder(kSoundFolder, wxGetHomeDir().utf8_string());
     const CChooserStart start = ChooserStartFor(soundEdit->GetValue().utf8_string(), folder);
-    const std::string path = GetPrompter().ChooseFileToOpenIn(
-        wxGetTopLevelParent(this), kOpenTitle, LoadString(IDS_SOUND_FILTER), start.folder,
-        start.fileName);
+    const std::string path = GetPrompter().ChooseFileToOpenIn(wxGetTopLevelParent(this), kOpenTitle,
+                                                              LoadString(IDS_SOUND_FILTER),
+                                                              start.folder, start.fileName);
     if (!path.empty()) soundEdit->SetValue(wxString::FromUTF8(path));
 }
 
 void CNotifyPropPage::ChooseProgram() {
-    const CChooserStart start = ChooserStartFor(programEdit->GetValue().utf8_string(), kProgramFolder);
-    const std::string path = GetPrompter().ChooseFileToOpenIn(
-        wxGetTopLevelParent(this), kOpenTitle, LoadString(IDS_PROGRAM_FILTER), start.folder,
-        start.fileName);
+    const CChooserStart start =
+        ChooserStartFor(programEdit->GetValue().utf8_string(), kProgramFolder);
+    const std::string path = GetPrompter().ChooseFileToOpenIn(wxGetTopLevelParent(this), kOpenTitle,
+                                                              LoadString(IDS_PROGRAM_FILTER),
+                                                              start.folder, start.fileName);
     if (!path.empty()) programEdit->SetValue(wxString::FromUTF8(path));
 }
 

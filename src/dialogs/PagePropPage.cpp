@@ -31,8 +31,8 @@ CPagePropPage::CPagePropPage(wxWindow* parent, CWatchSite& site)
     ignoreBeginning = settings.GetIgnoreBeginning();
     ignoreEnding = settings.GetIgnoreEnding();
 
-    urlEdit = new wxTextCtrl(this, ID_URL, wxEmptyString, wxDefaultPosition,
-                             wxSize(FromDIP(300), -1));
+    urlEdit =
+        new wxTextCtrl(this, ID_URL, wxEmptyString, wxDefaultPosition, wxSize(FromDIP(300), -1));
     auto* verify = new wxButton(this, ID_VERIFY, "&Verify...");
     nameEdit = new wxTextCtrl(this, ID_NAME);
     enableCheck = new wxCheckBox(this, ID_ENABLE, "Enable &Page");

@@ -13,8 +13,8 @@ CSecurePropPage::CSecurePropPage(wxWindow* parent, CWatchSite& site)
     userName = settings.GetUserName();
     password = settings.GetPassword();
 
-    userEdit = new wxTextCtrl(this, ID_USER, wxEmptyString, wxDefaultPosition,
-                              wxSize(FromDIP(260), -1));
+    userEdit =
+        new wxTextCtrl(this, ID_USER, wxEmptyString, wxDefaultPosition, wxSize(FromDIP(260), -1));
     passwordEdit = new wxTextCtrl(this, ID_PASSWORD, wxEmptyString, wxDefaultPosition,
                                   userEdit->GetSize(), wxTE_PASSWORD);
     auto* clear = new wxButton(this, ID_CLEAR, "&Clear");

@@ -21,8 +21,7 @@ constexpr int kSpinReach = 1000;
 
 }  // namespace
 
-CSpinEdit::CSpinEdit(wxWindow* parent, wxWindowID id, int digits)
-    : wxTextCtrl(parent, id, "0") {
+CSpinEdit::CSpinEdit(wxWindow* parent, wxWindowID id, int digits) : wxTextCtrl(parent, id, "0") {
     spin = new wxSpinButton(parent, ID_SPIN, wxDefaultPosition, wxDefaultSize,
                             wxSP_VERTICAL | wxSP_ARROW_KEYS);
     spin->SetRange(-kSpinReach, kSpinReach);
@@ -52,12 +51,15 @@ void CSpinEdit::SetRange(int low, int high) {
 void CSpinEdit::Step(int step) {
     int value = lower;
     int read = 0;
-    if (!CheckInteger(GetValue().utf8_string(), std::nullopt, read)) value = SpinWrap(read, step, lower, upper);
+    if (!CheckInteger(GetValue().utf8_string(), std::nullopt, read))
+        value = SpinWrap(read, step, lower, upper);
     SetValue(wxString::Format("%d", value));
     SetInsertionPointEnd();
 }
 
-void CSpinEdit::SetInteger(int value) { SetValue(wxString::Format("%d", value)); }
+void CSpinEdit::SetInteger(int value) {
+    SetValue(wxString::Format("%d", value));
+}
 
 bool CSpinEdit::ReadInteger(int& value, std::optional<CIntRange> range) {
     if (auto problem = CheckInteger(GetValue().utf8_string(), range, value)) {

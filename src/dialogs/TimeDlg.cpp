@@ -14,8 +14,12 @@ namespace tallyhawk {
 
 namespace {
 
-CRect ToRect(const wxRect& r) { return {r.x, r.y, r.width, r.height}; }
-wxRect FromRect(const CRect& r) { return wxRect(r.x, r.y, r.width, r.height); }
+CRect ToRect(const wxRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
+wxRect FromRect(const CRect& r) {
+    return wxRect(r.x, r.y, r.width, r.height);
+}
 
 // The program's own pointer for dragging a hand: its drawing, with the
 // hot spot in the middle.
@@ -44,8 +48,8 @@ CTimeDlg::CTimeDlg(wxWindow* parent)
     // buttons share one width, so the clock ends left of all of them.
     const int margin = FromDIP(kMargin);
     const wxSize face = clock->GetBestSize();
-    const int column = std::max({amRadio->GetBestSize().x, pmRadio->GetBestSize().x,
-                                 okButton->GetBestSize().x});
+    const int column =
+        std::max({amRadio->GetBestSize().x, pmRadio->GetBestSize().x, okButton->GetBestSize().x});
     const int left = margin + face.x + 3;
     amRadio->SetSize(left, margin, column, amRadio->GetBestSize().y);
     pmRadio->SetSize(left, margin + amRadio->GetSize().y + FromDIP(4), column,

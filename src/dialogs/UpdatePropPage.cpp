@@ -19,7 +19,7 @@ namespace tallyhawk {
 namespace {
 
 constexpr CIntRange kRetryRange{0, 9};
-constexpr const char* kDayNames[] = {"&Monday", "&Tuesday", "&Wednesday", "&Thursday",
+constexpr const char* kDayNames[] = {"&Monday", "&Tuesday",  "&Wednesday", "&Thursday",
                                      "&Friday", "&Saturday", "S&unday"};
 
 std::string ShownTime(std::int64_t seconds) {
@@ -112,8 +112,8 @@ void CUpdatePropPage::OnInitPage() {
 
 void CUpdatePropPage::ApplyEnableRule() {
     const bool periodic = !alwaysRadio->GetValue();
-    for (wxWindow* control : std::initializer_list<wxWindow*>{beginLabel, endLabel, beginButton,
-                                                              endButton})
+    for (wxWindow* control :
+         std::initializer_list<wxWindow*>{beginLabel, endLabel, beginButton, endButton})
         control->Enable(periodic);
 }
 

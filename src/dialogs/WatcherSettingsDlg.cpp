@@ -33,7 +33,8 @@ CWatcherSettingsDlg::CWatcherSettingsDlg(wxWindow* parent, const std::string& ti
     // Every tab in view: the toolkit would rather hide some behind arrows.
     int tabs = 0;
     for (CSettingsPage* page : pages)
-        tabs += notebook->GetTextExtent(wxString::FromUTF8(page->GetCaption())).x + FromDIP(kTabPadding);
+        tabs += notebook->GetTextExtent(wxString::FromUTF8(page->GetCaption())).x +
+                FromDIP(kTabPadding);
     notebook->SetMinSize(wxSize(tabs + FromDIP(kTabPadding), -1));
 
     auto* buttons = new wxStdDialogButtonSizer;
@@ -143,7 +144,9 @@ void CWatcherSettingsDlg::OnOk(wxCommandEvent&) {
     }
 }
 
-void CWatcherSettingsDlg::OnApply(wxCommandEvent&) { ApplyPages(); }
+void CWatcherSettingsDlg::OnApply(wxCommandEvent&) {
+    ApplyPages();
+}
 
 void CWatcherSettingsDlg::OnHelp(wxCommandEvent&) {
     const int shown = notebook->GetSelection();
@@ -158,7 +161,8 @@ void CWatcherSettingsDlg::OnPageApplied(wxCommandEvent&) {
 
 void CWatcherSettingsDlg::OnUpdateApply(wxUpdateUIEvent& event) {
     bool modified = false;
-    for (CSettingsPage* page : pages) modified = modified || (page->IsInitialised() && page->IsModified());
+    for (CSettingsPage* page : pages)
+        modified = modified || (page->IsInitialised() && page->IsModified());
     event.Enable(modified);
 }
 

@@ -105,7 +105,8 @@ T& ShowTab(CWatcherSettingsDlg& sheet) {
 class CSheetPrompter : public CFakePrompter {
 public:
     std::string ChooseFileToOpenIn(wxWindow*, const std::string&, const std::string& filter,
-                                   const std::string& folder, const std::string& fileName) override {
+                                   const std::string& folder,
+                                   const std::string& fileName) override {
         filters.push_back(filter);
         starts.push_back(folder + "|" + fileName);
         return NextPath();

@@ -99,7 +99,8 @@ TEST_F(SheetCommandsTest, PropertiesApplyThenCancelMarksTheDocumentChanged) {
     EXPECT_TRUE(Pages().GetAt(0)->GetSettings().GetNotifyFlags() & NotifyFlashTrayIcon);
 
     doc.SetModifiedFlag(false);
-    Run(ID_PAGE_PROPERTIES, [&](CWatcherSettingsDlg& sheet) { Click(sheet.FindWindow(wxID_CANCEL)); });
+    Run(ID_PAGE_PROPERTIES,
+        [&](CWatcherSettingsDlg& sheet) { Click(sheet.FindWindow(wxID_CANCEL)); });
     EXPECT_FALSE(doc.IsModified());
 
     // The closing question changed the page after Cancel: the document
@@ -107,7 +108,8 @@ TEST_F(SheetCommandsTest, PropertiesApplyThenCancelMarksTheDocumentChanged) {
     CWatcherSettings settings = Pages().GetAt(0)->GetSettings();
     settings.SetNotifyFlags(0);
     Pages().GetAt(0)->SetSettings(settings);
-    Run(ID_PAGE_PROPERTIES, [&](CWatcherSettingsDlg& sheet) { Click(sheet.FindWindow(wxID_CANCEL)); });
+    Run(ID_PAGE_PROPERTIES,
+        [&](CWatcherSettingsDlg& sheet) { Click(sheet.FindWindow(wxID_CANCEL)); });
     EXPECT_EQ(sheetPrompter.questions, (std::vector<std::string>{LoadString(18)}));
     EXPECT_TRUE(doc.IsModified());
 }
@@ -115,7 +117,8 @@ TEST_F(SheetCommandsTest, PropertiesApplyThenCancelMarksTheDocumentChanged) {
 TEST_F(SheetCommandsTest, OptionsStoresTheDefaultsOnOkOnlyAndReportsAFailedWrite) {
     Run(ID_TOOLS_OPTIONS, [&](CWatcherSettingsDlg& sheet) {
         EXPECT_EQ(sheet.GetTitle(), LoadString(IDS_SHEET_DEFAULTS));
-        Find<wxTextCtrl>(&ShowTab<CSecurePropPage>(sheet), CSecurePropPage::ID_USER)->SetValue("alice");
+        Find<wxTextCtrl>(&ShowTab<CSecurePropPage>(sheet), CSecurePropPage::ID_USER)
+            ->SetValue("alice");
         Click(sheet.FindWindow(wxID_CANCEL));
     });
     EXPECT_FALSE(Stored(kSiteSettingsValue));
@@ -123,7 +126,8 @@ TEST_F(SheetCommandsTest, OptionsStoresTheDefaultsOnOkOnlyAndReportsAFailedWrite
     EXPECT_EQ(defaultPage.GetSettings().GetUserName(), "");
 
     Run(ID_TOOLS_OPTIONS, [&](CWatcherSettingsDlg& sheet) {
-        Find<wxTextCtrl>(&ShowTab<CSecurePropPage>(sheet), CSecurePropPage::ID_USER)->SetValue("alice");
+        Find<wxTextCtrl>(&ShowTab<CSecurePropPage>(sheet), CSecurePropPage::ID_USER)
+            ->SetValue("alice");
         Click(sheet.FindWindow(wxID_OK));
     });
     EXPECT_EQ(defaultPage.GetSettings().GetUserName(), "alice");
@@ -136,7 +140,8 @@ TEST_F(SheetCommandsTest, OptionsStoresTheDefaultsOnOkOnlyAndReportsAFailedWrite
     std::filesystem::remove_all(scratch / "settings");
     std::ofstream(scratch / "settings") << "a file in the way";
     Run(ID_TOOLS_OPTIONS, [&](CWatcherSettingsDlg& sheet) {
-        Find<wxTextCtrl>(&ShowTab<CSecurePropPage>(sheet), CSecurePropPage::ID_USER)->SetValue("bob");
+        Find<wxTextCtrl>(&ShowTab<CSecurePropPage>(sheet), CSecurePropPage::ID_USER)
+            ->SetValue("bob");
         Click(sheet.FindWindow(wxID_OK));
     });
     EXPECT_EQ(sheetPrompter.errors.size(), 1u);

@@ -9,11 +9,11 @@
 #include "app/AppSettings.h"
 #include "app/MessageLog.h"
 #include "base/StringTable.h"
+#include "dialogs/ClockCtrl.h"
 #include "dialogs/IntervalCtrl.h"
 #include "dialogs/SettingsPages.h"
 #include "dialogs/SpinEdit.h"
 #include "dialogs/TimeDlg.h"
-#include "dialogs/ClockCtrl.h"
 #include "dialogs/WatcherSettingsDlg.h"
 #include "engine/LocalTime.h"
 #include "gui/DialogDriver.h"
@@ -40,7 +40,8 @@ protected:
     // A new sheet, shown without a modal loop when `show`.
     CWatcherSettingsDlg& Open(bool defaultsMode = false, bool show = true) {
         if (sheet) sheet->Destroy();
-        const std::string title = LoadString(defaultsMode ? IDS_SHEET_DEFAULTS : IDS_SHEET_PROPERTIES);
+        const std::string title =
+            LoadString(defaultsMode ? IDS_SHEET_DEFAULTS : IDS_SHEET_PROPERTIES);
         sheet = new CWatcherSettingsDlg(nullptr, title, site, defaultsMode, &logging);
         if (show) {
             sheet->Show();
@@ -64,7 +65,9 @@ protected:
         WithModal([&] { result = sheet->ShowModal(); }, script);
         return result;
     }
-    std::string Text(wxWindow* page, int id) { return Find<wxTextCtrl>(page, id)->GetValue().utf8_string(); }
+    std::string Text(wxWindow* page, int id) {
+        return Find<wxTextCtrl>(page, id)->GetValue().utf8_string();
+    }
     void Type(wxWindow* page, int id, const std::string& text) {
         Find<wxTextCtrl>(page, id)->SetValue(wxString::FromUTF8(text));
     }
@@ -100,10 +103,10 @@ TEST_F(SheetTest, TabsAndCaptionsOfBothSheetsWithAScreenshotOfEveryTab) {
     }
     appSettings.SetLogFile("/home/ann/.local/state/tallyhawk/log.txt");  // as the manual shows it
     Open(true);
-    EXPECT_EQ(Tabs(*sheet), (std::vector<std::string>{"Notifications Properties", "Update Properties",
-                                                      "Output Properties",
-                                                      "Secure Connection Properties",
-                                                      "Logging Properties"}));
+    EXPECT_EQ(Tabs(*sheet),
+              (std::vector<std::string>{"Notifications Properties", "Update Properties",
+                                        "Output Properties", "Secure Connection Properties",
+                                        "Logging Properties"}));
     EXPECT_EQ(sheet->GetTitle(), "Default Settings for all Pages");
     EXPECT_EQ(sheet->FindPage<CPagePropPage>(), nullptr);
     for (std::size_t i = 0; i < sheet->GetPageCount(); ++i) {
@@ -131,7 +134,8 @@ TEST_F(SheetTest, OnlyPagesShownApplyAndEachWritesItsOwnFields) {
     Show<CNotifyPropPage>();
     Show<CUpdatePropPage>();
     auto& output = Show<COutputPropPage>();
-    for (int id : COutputPropPage::kModeIds) EXPECT_FALSE(Find<wxRadioButton>(&output, id)->GetValue());
+    for (int id : COutputPropPage::kModeIds)
+        EXPECT_FALSE(Find<wxRadioButton>(&output, id)->GetValue());
     // The Secure page is not shown: its field is left alone by the others.
     stored = Settings();
     stored.SetUserName("kept");
@@ -185,7 +189,8 @@ TEST_F(SheetTest, ViewerQuestionAtEveryClosingChangesThePageOnOk) {
     Open(false, false);
     RunModal([&](wxDialog&) { Press(wxID_OK); });
     EXPECT_EQ(prompter.questions, (std::vector<std::string>{LoadString(19)}));
-    EXPECT_EQ(Settings().GetNotifyFlags(), std::uint32_t{NotifyLaunchBrowser});  // Cancel: as it was
+    EXPECT_EQ(Settings().GetNotifyFlags(),
+              std::uint32_t{NotifyLaunchBrowser});  // Cancel: as it was
 
     Open(false, false);
     RunModal([&](wxDialog&) { Press(wxID_OK); });
@@ -294,7 +299,8 @@ TEST_F(SheetTest, NotificationsOutputAndSecurePages) {
     Press(CNotifyPropPage::ID_SOUND_CHOOSE, &notify);
     Press(CNotifyPropPage::ID_PROGRAM_CHOOSE, &notify);
     const std::string sounds = ChooserFolder("/usr/share/sounds", wxGetHomeDir().utf8_string());
-    EXPECT_EQ(prompter.starts, (std::vector<std::string>{sounds + "|ringin.wav", "/usr/bin|notepad.exe"}));
+    EXPECT_EQ(prompter.starts,
+              (std::vector<std::string>{sounds + "|ringin.wav", "/usr/bin|notepad.exe"}));
     EXPECT_EQ(prompter.filters[0], LoadString(IDS_SOUND_FILTER));
     EXPECT_EQ(Text(&notify, CNotifyPropPage::ID_SOUND_FILE), "/tmp/bell.wav");
 
@@ -331,7 +337,8 @@ TEST_F(SheetTest, LoggingPageTakesAnyWholeNumberAndALeftPageChecksItsFields) {
     Press(CLoggingPropPage::ID_LOG_FILE_CHOOSE, &logging);
     Click(logging.FindWindow(CLoggingPropPage::ID_DISABLE));
     EXPECT_FALSE(logging.FindWindow(CLoggingPropPage::ID_LOG_FILE)->IsEnabled());
-    EXPECT_FALSE(Find<CSpinEdit>(&logging, CLoggingPropPage::ID_MAXIMUM_LINES)->GetSpin()->IsEnabled());
+    EXPECT_FALSE(
+        Find<CSpinEdit>(&logging, CLoggingPropPage::ID_MAXIMUM_LINES)->GetSpin()->IsEnabled());
     Press(wxID_APPLY);
     EXPECT_EQ(appSettings.GetMaximumLines(), 5000);
     EXPECT_EQ(appSettings.GetLogFile(), scratch / "watch-log.txt");

@@ -56,11 +56,12 @@ TEST_F(TimeControlsTest, AmPmAndTheHourGetReturns) {
     for (const Case& c : {Case{12, 30, true, 12}, Case{0, 30, false, 0}, Case{17, 5, true, 17}}) {
         OpenTime(c.hour, c.minute);
         int result = 0;
-        WithModal([&] { result = dialog->ShowModal(); }, [&](wxDialog& shown) {
-            EXPECT_EQ(Find<wxRadioButton>(&shown, CTimeDlg::ID_PM)->GetValue(), c.pm);
-            EXPECT_EQ(Find<wxRadioButton>(&shown, CTimeDlg::ID_AM)->GetValue(), !c.pm);
-            Click(shown.FindWindow(wxID_OK));
-        });
+        WithModal([&] { result = dialog->ShowModal(); },
+                  [&](wxDialog& shown) {
+                      EXPECT_EQ(Find<wxRadioButton>(&shown, CTimeDlg::ID_PM)->GetValue(), c.pm);
+                      EXPECT_EQ(Find<wxRadioButton>(&shown, CTimeDlg::ID_AM)->GetValue(), !c.pm);
+                      Click(shown.FindWindow(wxID_OK));
+                  });
         EXPECT_EQ(result, wxID_OK);
         int hour = -1, minute = -1, second = -1;
         dialog->Get(hour, minute, second);
@@ -71,11 +72,12 @@ TEST_F(TimeControlsTest, AmPmAndTheHourGetReturns) {
     // No Cancel button: Escape and the close box end it with Cancel.
     OpenTime(9, 0);
     int result = 0;
-    WithModal([&] { result = dialog->ShowModal(); }, [&](wxDialog& shown) {
-        wxKeyEvent escape(wxEVT_CHAR_HOOK);
-        escape.m_keyCode = WXK_ESCAPE;
-        shown.GetEventHandler()->ProcessEvent(escape);
-    });
+    WithModal([&] { result = dialog->ShowModal(); },
+              [&](wxDialog& shown) {
+                  wxKeyEvent escape(wxEVT_CHAR_HOOK);
+                  escape.m_keyCode = WXK_ESCAPE;
+                  shown.GetEventHandler()->ProcessEvent(escape);
+              });
     EXPECT_EQ(result, wxID_CANCEL);
     WithModal([&] { result = dialog->ShowModal(); }, [&](wxDialog& shown) { shown.Close(); });
     EXPECT_EQ(result, wxID_CANCEL);
@@ -131,7 +133,8 @@ TEST_F(TimeControlsTest, DraggingTheHandsAndTheDialogsResizeRule) {
     EXPECT_EQ(am.GetRight() + 1, client.x - dialog->FromDIP(10));
     const int margin = dialog->FromDIP(10);
     EXPECT_EQ(clock.GetRect(), wxRect(margin, margin, am.x - 3 - margin, client.y - 2 * margin));
-    EXPECT_EQ(dialog->FindWindow(wxID_OK)->GetRect().GetBottom() + 1, client.y - dialog->FromDIP(10));
+    EXPECT_EQ(dialog->FindWindow(wxID_OK)->GetRect().GetBottom() + 1,
+              client.y - dialog->FromDIP(10));
 }
 
 TEST_F(TimeControlsTest, IntervalSpinWrapsAndChecksEveryChange) {
@@ -165,7 +168,8 @@ TEST_F(TimeControlsTest, IntervalSpinWrapsAndChecksEveryChange) {
     EXPECT_TRUE(prompter.errors.empty());
 
     interval->GetField(IntervalField::Hours)->SetValue("25");
-    EXPECT_EQ(prompter.errors, (std::vector<std::string>{"Please enter an integer between 0 and 24."}));
+    EXPECT_EQ(prompter.errors,
+              (std::vector<std::string>{"Please enter an integer between 0 and 24."}));
     interval->GetField(IntervalField::Hours)->SetValue("24");
     interval->GetField(IntervalField::Minutes)->SetValue("");
     EXPECT_EQ(prompter.errors.back(), "Please enter an integer.");
