@@ -16,6 +16,7 @@
 #include "dialogs/Art.h"
 #include "dialogs/Help.h"
 #include "dialogs/Prompter.h"
+#include "dialogs/SheetRules.h"
 #include "ui/CommandIds.h"
 #include "ui/DialogCommands.h"
 #include "ui/MessageLogBar.h"
@@ -37,12 +38,6 @@ wxString Text(unsigned id) { return wxString::FromUTF8(LoadString(id)); }
 
 bool HasWatExtension(const std::string& path) {
     return wxFileName(wxString::FromUTF8(path)).GetExt().Lower() == "wat";
-}
-
-// A chosen file name, with `extension` added when it has none.
-std::string WithExtension(std::string path, const char* extension) {
-    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += extension;
-    return path;
 }
 
 // The desktop's notification service, where there is one.
@@ -268,12 +263,15 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
     case ID_HELP_CONTENTS:
     case ID_APP_ABOUT:
     case ID_TOOLS_UPGRADE:
+    case ID_PAGE_ADD:
+    case ID_TOOLS_OPTIONS:
         return true;
     case ID_EDIT_CUT:
     case ID_EDIT_COPY:
     case ID_PAGE_REMOVE:
     case ID_PAGE_UPDATE:
     case ID_PAGE_BROWSE:
+    case ID_PAGE_PROPERTIES:
         return view->CanActOnSelection();
     case ID_EDIT_PASTE: return view->CanPaste();
     case ID_PAGE_VIEW_CHANGES: return view->CanViewChanges();
@@ -290,8 +288,7 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
         return true;
     default:
         if (IsRecentId(id)) return static_cast<size_t>(id - ID_FILE_MRU_FILE1) < recent.Items().size();
-        // Add, Properties and Options come with their dialogs; Print,
-        // Undo and the pane commands have no handler.
+        // Print, Undo and the pane commands have no handler.
         return false;
     }
 }
@@ -324,8 +321,11 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_EDIT_COPY: view->Copy(); break;
     case ID_EDIT_PASTE: view->Paste(); break;
     case ID_PAGE_IMPORT: view->Import(front.defaultPage); break;
+    case ID_PAGE_ADD: view->AddPage(front.defaultPage); break;
+    case ID_PAGE_PROPERTIES: view->Properties(); break;
+    case ID_TOOLS_OPTIONS: EditDefaults(); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
-    case ID_PAGE_UPDATE: view->Update(); break;
+    case ID_PAGE_UPDATE: view->UpdatePage(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:
@@ -462,7 +462,7 @@ bool CMainFrame::SaveDocumentAs() {
         this, "Save As", doc.GetPathName().empty() ? DocumentName() + ".wat" : DocumentName(),
         LoadString(IDS_FILE_FILTER));
     if (chosen.empty()) return false;
-    const std::string path = WithExtension(chosen, ".wat");
+    const std::string path = WithDefaultExtension(chosen, ".wat");
     const std::string oldPath = doc.GetPathName();
     if (!SaveTo(path)) return false;
     if (path != oldPath || !doc.HoldsLock()) {
@@ -577,8 +577,20 @@ void CMainFrame::SaveLogMessages() {
                                                             LoadString(IDS_LOG_FILTER));
     if (path.empty()) return;
     try {
-        doc.SaveLogMessages(WithExtension(path, ".txt"));
+        doc.SaveLogMessages(WithDefaultExtension(path, ".txt"));
     } catch (const CException& error) {
+        Report(error.Message());
+    }
+}
+
+void CMainFrame::EditDefaults() {
+    if (!EditDefaultSettings(this, front.defaultPage, front.appSettings, &doc.GetMessageLog()))
+        return;
+    try {
+        SaveDefaultPage(front.store, front.defaultPage);
+        SaveAppSettings(front.store, front.appSettings);
+    } catch (const CException& error) {
+        // The changes stay in memory for this run.
         Report(error.Message());
     }
 }
