@@ -95,8 +95,8 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
       batchTimer(this),
       notifier(nullptr) {
     // Update-UI rounds run after every event the window handles; while the
-    // activity indicator steps every 12 ms, ten rounds a second are plenty
-    // for the menus and the toolbar.
+    // activity indicator is redrawn many times a second, ten rounds a second
+    // are plenty for the menus and the toolbar.
     wxUpdateUIEvent::SetUpdateInterval(kUpdateUiMilliseconds);
     SetIcons(GetProgramIcons());
     try {
