@@ -109,6 +109,12 @@ enum StringId : unsigned {
     IDS_SAVE_FAILED = 61706,       // %s: path, %s: reason
     IDS_NOT_A_DOCUMENT = 61707,    // %s: path
     IDS_MANUAL_NOT_FOUND = 61708,  // %s: the manual page
+    // The desktop program's command line and start-up.
+    IDS_USAGE = 61780,
+    IDS_VERSION_LINE = 61781,         // %s: the version
+    IDS_NO_DESKTOP = 61782,
+    IDS_INSTANCE_SILENT = 61783,
+    IDS_INSTANCE_NOT_LISTENING = 61784,  // %s: the socket's path
 };
 
 // The text of `id`, or an empty string when there is none.

@@ -533,6 +533,12 @@ void CMainFrame::ShowWindow(bool show) {
     Raise();
 }
 
+void CMainFrame::ShowAtStart(bool minimized) {
+    if (minimized && HasTray()) return;  // the tray icon is there from the start
+    if (minimized) Iconize(true);
+    Show();
+}
+
 void CMainFrame::TrayMinimize() {
     if (HasTray()) {
         ShowWindow(false);

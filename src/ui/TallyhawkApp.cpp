@@ -34,8 +34,7 @@ bool CTallyhawkApp::OnInit() {
         if (instance->SendToRunning(line)) {
             exitStatus = 0;
         } else {
-            std::fprintf(stderr, "tallyhawk: another Tallyhawk runs on this display but does "
-                                 "not answer.\n");
+            std::fputs(LoadString(IDS_INSTANCE_SILENT).c_str(), stderr);
             exitStatus = 1;
         }
         return false;
@@ -43,8 +42,8 @@ bool CTallyhawkApp::OnInit() {
     if (!instance->Listen([this](const CCommandLine& later) {
             CallAfter([this, later] { HandOver(later); });
         }))
-        std::fprintf(stderr, "tallyhawk: cannot listen on %s; later starts open a program of "
-                             "their own.\n", instance->SocketPath().c_str());
+        std::fputs(FormatString(IDS_INSTANCE_NOT_LISTENING, {instance->SocketPath()}).c_str(),
+                   stderr);
 
     wxInitAllImageHandlers();
     appSettings.SetKeyPath(CAppSettings::kDefaultKeyPath);
@@ -63,7 +62,7 @@ bool CTallyhawkApp::OnInit() {
         exitStatus = 1;
         return false;
     }
-    frame->Show();
+    frame->ShowAtStart(line.minimized);
     SetTopWindow(frame);
     if (line.run) frame->CallAfter([this] {
             if (frame) frame->RunCommand(ID_WATCH_START);

@@ -34,8 +34,9 @@ using namespace std::chrono_literals;
 // a file.
 class CProcess {
 public:
+    // `outputFile`, when given, takes the standard output.
     CProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
-             const std::string& errorFile) {
+             const std::string& errorFile, const std::string& outputFile = {}) {
         std::vector<char*> argv, envp;
         for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -45,6 +46,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!outputFile.empty())
+            posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -211,6 +215,20 @@ TEST_F(EndToEndTest, WithoutADisplayItNamesTheHeadlessProgram) {
     std::string text((std::istreambuf_iterator<char>(error)), {});
     EXPECT_NE(text.find("tallyhawk-cli watch"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+}
+
+TEST_F(EndToEndTest, HelpAndVersionNeedNoDisplay) {
+    std::vector<std::string> noDisplay(env.begin() + 1, env.end());  // all but DISPLAY
+    auto output = [&](const std::string& option) {
+        CProcess program({TALLYHAWK_PROGRAM, option}, noDisplay, scratch / "err", scratch / "out");
+        EXPECT_EQ(program.Wait(10s), 0) << option;
+        std::ifstream file(scratch / "out");
+        return std::string((std::istreambuf_iterator<char>(file)), {});
+    };
+    EXPECT_EQ(output("--version"), std::string("tallyhawk ") + TALLYHAWK_VERSION + "\n");
+    const std::string usage = output("--help");
+    EXPECT_EQ(usage.rfind("Usage: tallyhawk [FILE] [run] [--minimized]\n", 0), 0u) << usage;
+    EXPECT_NE(usage.find("tallyhawk-cli"), std::string::npos) << usage;
 }
 
 }  // namespace tallyhawk::test

@@ -65,6 +65,18 @@ TEST_F(MainWindowTest, TrayIsThereForTheseTests) {
     EXPECT_TRUE(frame->HasTray());
 }
 
+TEST_F(MainWindowTest, StartedMinimizedOnlyTheTrayIconShows) {
+    frame->Destroy();
+    PumpEvents();
+    frame = new CMainFrame(doc, front);
+    frame->ShowAtStart(true);
+    PumpEvents(std::chrono::milliseconds(300));
+    EXPECT_FALSE(frame->IsShown());
+    EXPECT_TRUE(frame->GetTrayIcon().IsIconInstalled());
+    frame->OnTrayCommand(ID_TRAY_RESTORE, -1);
+    EXPECT_TRUE(frame->IsShown());
+}
+
 TEST_F(MainWindowTest, EmptyListDisablesEveryPageCommand) {
     EXPECT_EQ(View().GetItemCount(), 0);
     EXPECT_EQ(View().GetSelectedPage(), -1);
