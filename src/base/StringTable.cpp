@@ -255,6 +255,7 @@ constexpr CStringEntry kStrings[] = {
                           "answer.\n"},
     {IDS_INSTANCE_NOT_LISTENING,
      "tallyhawk: cannot listen on %s; later starts open a program of their own.\n"},
+    {IDS_REPLACE_FILE, "%s already exists.\nDo you want to replace it?"},
 };
 
 constexpr bool IsSortedAndUnique() {

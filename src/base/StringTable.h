@@ -115,6 +115,7 @@ enum StringId : unsigned {
     IDS_NO_DESKTOP = 61782,
     IDS_INSTANCE_SILENT = 61783,
     IDS_INSTANCE_NOT_LISTENING = 61784,  // %s: the socket's path
+    IDS_REPLACE_FILE = 61785,          // %s: the file's path
 };
 
 // The text of `id`, or an empty string when there is none.

@@ -39,9 +39,17 @@ bool HasWatExtension(const std::string& path) {
     return wxFileName(wxString::FromUTF8(path)).GetExt().Lower() == "wat";
 }
 
-// A chosen file name, with `extension` added when it has none.
-std::string WithExtension(std::string path, const char* extension) {
-    if (wxFileName(wxString::FromUTF8(path)).GetExt().empty()) path += extension;
+// A file name chosen to save to, with `extension` added when it has none.
+// The file chooser asked before replacing the name as it was typed; a file
+// that is there only under the completed name is asked about here. Empty
+// when the user keeps that file, or chose none.
+std::string WithExtension(wxWindow* parent, std::string path, const char* extension) {
+    if (path.empty() || !wxFileName(wxString::FromUTF8(path)).GetExt().empty()) return path;
+    path += extension;
+    if (wxFileName::Exists(wxString::FromUTF8(path)) &&
+        GetPrompter().Ask(parent, FormatString(IDS_REPLACE_FILE, {path}), PromptButtons::YesNo) !=
+            PromptAnswer::Yes)
+        return {};
     return path;
 }
 
@@ -458,7 +466,8 @@ bool CMainFrame::SaveDocumentAs() {
         this, "Save As", doc.GetPathName().empty() ? DocumentName() + ".wat" : DocumentName(),
         LoadString(IDS_FILE_FILTER));
     if (chosen.empty()) return false;
-    const std::string path = WithExtension(chosen, ".wat");
+    const std::string path = WithExtension(this, chosen, ".wat");
+    if (path.empty()) return false;
     const std::string oldPath = doc.GetPathName();
     if (!SaveTo(path)) return false;
     if (path != oldPath || !doc.HoldsLock()) {
@@ -560,11 +569,14 @@ void CMainFrame::ToggleBar() {
 }
 
 void CMainFrame::SaveLogMessages() {
-    const std::string path = GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
-                                                            LoadString(IDS_LOG_FILTER));
+    const std::string path = WithExtension(
+        this,
+        GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
+                                       LoadString(IDS_LOG_FILTER)),
+        ".txt");
     if (path.empty()) return;
     try {
-        doc.SaveLogMessages(WithExtension(path, ".txt"));
+        doc.SaveLogMessages(path);
     } catch (const CException& error) {
         Report(error.Message());
     }

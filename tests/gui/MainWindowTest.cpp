@@ -481,6 +481,38 @@ TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
     EXPECT_EQ(stored.Items().front(), scratch / "one.wat");
 }
 
+TEST_F(MainWindowTest, ANameCompletedWithItsExtensionAsksBeforeReplacingAFile) {
+    const std::string existing = scratch / "pages.wat";
+    { std::ofstream(existing) << "someone else's"; }
+    AddPage("New one");
+    prompter.paths = {scratch / "pages"};
+    prompter.answers = {PromptAnswer::No};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    ASSERT_EQ(prompter.questions.size(), 1u);
+    EXPECT_EQ(prompter.questions[0], existing + " already exists.\nDo you want to replace it?");
+    std::ifstream kept(existing);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "someone else's");
+    EXPECT_TRUE(doc.GetPathName().empty());
+    EXPECT_TRUE(doc.IsModified());
+
+    prompter.paths = {scratch / "pages"};
+    prompter.answers = {PromptAnswer::Yes};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    EXPECT_EQ(doc.GetPathName(), existing);
+    EXPECT_FALSE(doc.IsModified());
+
+    // The log's file the same way.
+    doc.GetMessageLog().Add("a message", "src");
+    const std::string log = scratch / "saved-log.txt";
+    { std::ofstream(log) << "older log"; }
+    prompter.paths = {scratch / "saved-log"};
+    prompter.answers = {PromptAnswer::No};
+    frame->RunCommand(ID_LOG_SAVE);
+    std::ifstream older(log);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(older), {}), "older log");
+    EXPECT_EQ(prompter.questions.size(), 3u);
+}
+
 TEST_F(MainWindowTest, DroppedDocumentOpensAndOtherFilesAreRefused) {
     AddPage("Dropped");
     const std::string path = scratch / "dropped.wat";
