@@ -346,6 +346,35 @@ TEST_F(MainWindowTest, KeysInTheListRunTheirCommands) {
     EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 2; }));
     EXPECT_EQ(Pages().GetAt(1)->GetName(), "A");
     EXPECT_EQ(View().GetSelectedPage(), 1);
+    View().SelectRow(0);
+    const std::size_t asked = prompter.questions.size();  // Delete asked once
+    keys.Char('x', wxMOD_CONTROL);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 1; }));
+    EXPECT_EQ(Pages().GetAt(0)->GetName(), "A");
+    EXPECT_EQ(prompter.questions.size(), asked);  // Cut does not ask
+    keys.Char(WXK_INSERT, wxMOD_SHIFT);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 2; }));
+    EXPECT_EQ(Pages().GetAt(1)->GetName(), "B");
+}
+
+TEST_F(MainWindowTest, WhileWatchingEnterAndTheClipboardKeysDoNothing) {
+    AddPage("A");
+    StartWatching();
+    ASSERT_TRUE(WaitForChecks());
+    Pages().GetAt(0)->SetPreviousContent("older text");
+    Pages().GetAt(0)->SetStatus(Modified);
+    View().SetFocus();
+    View().SelectRow(0);
+    PumpEvents();
+    wxUIActionSimulator keys;
+    keys.Char(WXK_RETURN);  // Properties, which watching does not allow
+    keys.Char('x', wxMOD_CONTROL);
+    keys.Char(WXK_DELETE);
+    PumpEvents(std::chrono::milliseconds(200));
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
+    EXPECT_TRUE(fakes.launcher.Launched().empty());
+    EXPECT_EQ(Pages().GetCount(), 1);
+    EXPECT_TRUE(prompter.questions.empty());
 }
 
 TEST_F(MainWindowTest, DoubleClickWhileWatchingViewsTheChanges) {
