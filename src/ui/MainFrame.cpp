@@ -95,8 +95,10 @@ private:
 
 }  // namespace
 
+// The first size is wide enough for the last column, a fifth of the list,
+// to hold a date and time.
 CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
-    : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(760, 520)),
+    : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(960, 600)),
       doc(doc),
       front(front),
       timer(this),

@@ -590,13 +590,15 @@ TEST_F(MainWindowTest, ScreenshotsOfTheWindowWhileWatchingAndOfTheTrayMenu) {
     doc.GetMessageLog().Add("The server name could not be resolved.", "http://old-forum.example/");
     doc.GetMessageLog().Add("The page exceeded the predetermined retry count.  This page will be "
                             "disabled.", "http://old-forum.example/");
-    frame->SetClientSize(760, 420);
+    frame->SetClientSize(frame->GetClientSize().x, 420);  // the first width
     View().SelectRow(3);
     StartWatching();
     ASSERT_TRUE(PumpUntil([this] { return Bar().GetStatusText() == "Monitoring"; }));
     ASSERT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 2; }));
     for (std::int32_t status = New; status <= Disabled; ++status)
         EXPECT_EQ(View().GetCellText(status, 2), StatusText(status));
+    // The times are not cut short (a cell keeps a few pixels of margin).
+    EXPECT_LE(View().GetTextExtent(View().GetCellText(0, 3)).x + 8, View().GetColumnWidth(3));
     Screenshot(frame, "main-window-watching");
 
     // The tray menu, opened where the pointer is (over the tray icon at the
