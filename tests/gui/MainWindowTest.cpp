@@ -8,12 +8,14 @@
 
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "app/TallyhawkDoc.h"
 #include "base/StringTable.h"
 #include "dialogs/ActivityIndicator.h"
 #include "gui/FrameFixture.h"
 #include "ui/CommandTable.h"
+#include "ui/DialogCommands.h"
 #include "ui/PageClipboard.h"
 #include "ui/PageRows.h"
 
@@ -63,6 +65,35 @@ TEST_F(MainWindowTest, TrayIsThereForTheseTests) {
     ASSERT_NE(trayHost, nullptr);
     EXPECT_TRUE(trayHost->Started());
     EXPECT_TRUE(frame->HasTray());
+}
+
+// A 2x display asks the toolbar's images for 32 pixels: each must be drawn at
+// that size, not its 16-pixel image with every pixel doubled.
+TEST_F(MainWindowTest, ToolbarImagesAreDrawnAtTwiceTheirSize) {
+    for (int id : ToolbarLayout()) {
+        if (id == 0) continue;
+        const wxBitmapBundle art = ToolbarArt(FindCommand(id)->image);
+        ASSERT_TRUE(art.IsOk()) << id;
+        const wxImage image = art.GetBitmap(wxSize(32, 32)).ConvertToImage();
+        ASSERT_EQ(image.GetSize(), wxSize(32, 32)) << id;
+        int blocks = 0, uniform = 0;  // 2x2 blocks, and those of one colour
+        for (int y = 0; y < 32; y += 2) {
+            for (int x = 0; x < 32; x += 2) {
+                auto pixel = [&](int dx, int dy) {
+                    const int px = x + dx, py = y + dy;
+                    return std::tuple(image.GetRed(px, py), image.GetGreen(px, py),
+                                      image.GetBlue(px, py),
+                                      image.HasAlpha() ? image.GetAlpha(px, py) : 255);
+                };
+                if (std::get<3>(pixel(0, 0)) == 0 && std::get<3>(pixel(1, 1)) == 0) continue;
+                ++blocks;
+                uniform += pixel(0, 0) == pixel(1, 0) && pixel(0, 0) == pixel(0, 1) &&
+                           pixel(0, 0) == pixel(1, 1);
+            }
+        }
+        EXPECT_GT(blocks, 0) << id;
+        EXPECT_LT(uniform * 10, blocks * 9) << id << ": " << uniform << " of " << blocks;
+    }
 }
 
 TEST_F(MainWindowTest, StartedMinimizedOnlyTheTrayIconShows) {
