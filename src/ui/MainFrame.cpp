@@ -607,7 +607,7 @@ bool CMainFrame::HasErrors() const {
 }
 
 void CMainFrame::ViewPageChanges(std::int32_t index) {
-    if (CWatchSite* page = doc.GetPageList().GetAt(index)) notified.erase(page);
+    if (auto page = doc.GetPageList().GetShared(index)) notified.erase(page);
     try {
         doc.ViewChanges(index);
     } catch (const CException& error) {
@@ -705,7 +705,9 @@ void CMainFrame::OnPagesChanged() {
 }
 
 void CMainFrame::NotifyIfChanged(std::int32_t index) {
-    CWatchSite* page = doc.GetPageList().GetAt(index);
+    // Pages removed since: a page made later may take their place in memory.
+    std::erase_if(notified, [](const auto& announced) { return announced.expired(); });
+    const std::shared_ptr<CWatchSite> page = doc.GetPageList().GetShared(index);
     if (!page) return;
     const std::int32_t status = page->GetStatus();
     if (status == Current || status == SiteStatus::New) {
@@ -718,8 +720,10 @@ void CMainFrame::NotifyIfChanged(std::int32_t index) {
     if (!notified.insert(page).second) return;  // this change was announced
     if (IsShown() && IsActive()) return;        // the user is looking at it
     const std::string text = FormatString(IDS_PAGE_HAS_CHANGED, {page->GetName()});
-    notifier->Notify(text, [this, page] {
-        const std::int32_t current = doc.GetPageList().IndexOf(page);
+    notifier->Notify(text, [this, announced = std::weak_ptr<CWatchSite>(page)] {
+        // A page removed since is gone, not one that took its place.
+        const std::shared_ptr<CWatchSite> alive = announced.lock();
+        const std::int32_t current = alive ? doc.GetPageList().IndexOf(alive.get()) : -1;
         if (current >= 0) ViewPageChanges(current);
     });
 }

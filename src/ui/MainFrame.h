@@ -175,7 +175,9 @@ private:
 
     IChangeNotifier* notifier;
     std::unique_ptr<IChangeNotifier> desktopNotifier;
-    std::set<const CWatchSite*> notified;  // Modified pages already announced
+    // Modified pages already announced, held weakly: a removed page is
+    // never mistaken for one made later at the same address.
+    std::set<std::weak_ptr<CWatchSite>, std::owner_less<>> notified;
 };
 
 }  // namespace tallyhawk

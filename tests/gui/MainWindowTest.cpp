@@ -509,6 +509,24 @@ TEST_F(MainWindowTest, ChangedPageIsAnnouncedOnceAndActivationViewsIt) {
         << notifier.texts.size();
 }
 
+TEST_F(MainWindowTest, ANotificationOfARemovedPageViewsNothing) {
+    AddPage("Gone");
+    frame->ShowWindow(false);
+    Pages().GetAt(0)->SetPreviousContent("old");
+    Pages().GetAt(0)->SetLatestContent("new");
+    std::thread([this] { Pages().GetAt(0)->SetStatus(Modified); }).join();
+    ASSERT_TRUE(PumpUntil([this] { return notifier.texts.size() == 1; }));
+    View().SelectRow(0);
+    frame->RunCommand(ID_EDIT_CUT);
+    ASSERT_EQ(Pages().GetCount(), 0);
+    // Another page, changed too, may now live where the removed one did.
+    AddPage("Other", "/page", Modified);
+    Pages().GetAt(0)->SetPreviousContent("older");
+    notifier.activations[0]();
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
+    EXPECT_TRUE(fakes.launcher.Launched().empty());
+}
+
 TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
     AddPage("Kept");
     prompter.paths = {scratch / "one"};
