@@ -6,6 +6,7 @@
 
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
+#include "dialogs/DialogStrings.h"
 #include "ui/CommandIds.h"
 #include "ui/MainFrame.h"
 #include "ui/SingleInstance.h"
@@ -46,6 +47,7 @@ bool CTallyhawkApp::OnInit() {
                    stderr);
 
     wxInitAllImageHandlers();
+    RegisterDialogStrings();
     appSettings.SetKeyPath(CAppSettings::kDefaultKeyPath);
     appSettings.SetValueName(CAppSettings::kDefaultValueName);
     LoadDefaultPage(store, defaultPage);
