@@ -15,9 +15,13 @@
 #include <optional>
 #include <thread>
 
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+
 #include "LocalHttpServer.h"
 #include "app/TallyhawkDoc.h"
 #include "gui/FrameFixture.h"
+#include "ui/PageClipboard.h"
 
 // Last: its macros would spoil the headers above.
 #include <X11/Xlib.h>
@@ -205,6 +209,63 @@ TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
     ASSERT_EQ(saved.GetPageList().GetCount(), 1);
     EXPECT_EQ(saved.GetPageList().GetAt(0)->GetStatus(), Current);
     EXPECT_GT(saved.GetPageList().GetAt(0)->GetLastUpdated(), 0);
+}
+
+// The page format on this program's clipboard, counting how often another
+// program asked for the bytes.
+class CServedPageRecord : public wxCustomDataObject {
+public:
+    CServedPageRecord(const std::string& bytes, std::atomic<int>& served)
+        : wxCustomDataObject(wxDataFormat("Tallyhawk")), served(served) {
+        SetData(bytes.size(), bytes.data());
+    }
+    bool GetDataHere(void* buffer) const override {
+        ++served;
+        return wxCustomDataObject::GetDataHere(buffer);
+    }
+
+private:
+    std::atomic<int>& served;
+};
+
+// A page copied in the real program pastes here, and one put on the clipboard
+// here pastes there: another running program reads the same record.
+TEST_F(EndToEndTest, PagesPassBetweenTwoRunningProgramsThroughTheClipboard) {
+    const std::string file = MakeDocument("one", "/one");
+    CProcess program({TALLYHAWK_PROGRAM, file}, env, scratch / "err");
+    const unsigned long window = FindWindow("^one.wat - Tallyhawk$");
+    ASSERT_NE(window, 0u);
+    const std::string focus = "xdotool windowfocus --sync " + std::to_string(window);
+
+    tallyhawk::test::Run(focus + " key ctrl+c");
+    std::string bytes;
+    ASSERT_TRUE(PumpUntil([&] { return ReadPageRecord(bytes); }, 20s));
+    EXPECT_EQ(PageFromRecord(bytes)->GetName(), "one");
+
+    CWatchSite other;
+    other.SetName("pasted");
+    other.SetUrl(server.Url("/two"));
+    std::atomic<int> served{0};
+    {
+        wxClipboardLocker open;
+        ASSERT_TRUE(wxTheClipboard->SetData(new CServedPageRecord(PageRecord(other), served)));
+    }
+    tallyhawk::test::Run(focus + " key ctrl+v");
+    ASSERT_TRUE(PumpUntil([&] { return served.load() > 0; }, 20s));
+    PumpEvents(std::chrono::milliseconds(200));
+    // Nothing of this program's may stay on the clipboard: the other one
+    // would wait for answers while this one waits for its message boxes.
+    wxTheClipboard->Clear();
+
+    RequestClose(window);
+    ASSERT_TRUE(AnswerMessageBox());  // Exit: OK
+    ASSERT_TRUE(AnswerMessageBox());  // save changes: Yes
+    EXPECT_EQ(program.Wait(20s), 0);
+    CTallyhawkDoc saved;
+    saved.OnOpenDocument(file);
+    ASSERT_EQ(saved.GetPageList().GetCount(), 2);
+    EXPECT_EQ(saved.GetPageList().GetAt(1)->GetName(), "pasted");
+    EXPECT_EQ(saved.GetPageList().GetAt(1)->GetUrl(), server.Url("/two"));
 }
 
 TEST_F(EndToEndTest, WithoutADisplayItNamesTheHeadlessProgram) {
