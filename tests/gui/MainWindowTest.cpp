@@ -162,6 +162,12 @@ TEST_F(MainWindowTest, WhileWatchingOnlyTheAllowedCommandsStayEnabled) {
     // A filtered command does nothing, however it arrives.
     frame->RunCommand(ID_EDIT_CUT);
     EXPECT_EQ(Pages().GetCount(), 1);
+    // Browse opens the page's own address.
+    frame->RunCommand(ID_PAGE_BROWSE);
+    const auto launched = fakes.launcher.Launched();
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_NE(std::find(launched[0].begin(), launched[0].end(), server.Url("/page")),
+              launched[0].end());
 
     frame->RunCommand(ID_WATCH_STOP);
     EXPECT_TRUE(PumpUntil([this] { return !frame->IsWatching(); }));
