@@ -466,12 +466,25 @@ TEST_F(MainWindowTest, MenuPromptsShowInTheStatusLine) {
               "Start watching");
 }
 
-TEST_F(MainWindowTest, StatusBarCommandHidesTheBar) {
+TEST_F(MainWindowTest, StatusBarAndToolbarCommandsHideAndShowThemWithTheirCheckMarks) {
+    auto checked = [this](int id) {
+        frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+        return frame->GetMenuBar()->IsChecked(ToolkitId(id));
+    };
     EXPECT_TRUE(Bar().IsShown());
+    EXPECT_TRUE(checked(ID_VIEW_STATUS_BAR));
     frame->RunCommand(ID_VIEW_STATUS_BAR);
     EXPECT_FALSE(Bar().IsShown());
+    EXPECT_FALSE(checked(ID_VIEW_STATUS_BAR));
     frame->RunCommand(ID_VIEW_STATUS_BAR);
     EXPECT_TRUE(Bar().IsShown());
+
+    EXPECT_TRUE(checked(ID_VIEW_TOOLBAR));
+    frame->RunCommand(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(frame->GetToolBar()->IsShown());
+    EXPECT_FALSE(checked(ID_VIEW_TOOLBAR));
+    frame->RunCommand(ID_VIEW_TOOLBAR);
+    EXPECT_TRUE(frame->GetToolBar()->IsShown());
 }
 
 TEST_F(MainWindowTest, LogListFollowsTheLogAndItsBound) {
