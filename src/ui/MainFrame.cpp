@@ -414,7 +414,12 @@ bool CMainFrame::OpenDocument(const std::string& path) {
     try {
         doc.LockFile(path);
     } catch (const CException& error) {
-        // The document shown stays as it was, and keeps its file.
+        // The document shown stays as it was, and keeps its file. A file
+        // that is gone leaves the recent files; one in use stays there.
+        if (!wxFileName::FileExists(wxString::FromUTF8(path))) {
+            recent.Remove(path);
+            StoreRecentFiles();
+        }
         Report(FormatString(IDS_OPEN_FAILED, {path, error.Message()}));
         if (!oldPath.empty()) {
             try {

@@ -6,6 +6,7 @@
 #include <wx/listbox.h>
 #include <wx/uiaction.h>
 
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -576,6 +577,14 @@ TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
     CRecentFiles stored;
     stored.FromBytes(store.Read(CRecentFiles::kValueName).value_or(""));
     EXPECT_EQ(stored.Items().front(), scratch / "one.wat");
+
+    // A recent file that is gone is reported and leaves the list; the
+    // document shown stays.
+    std::filesystem::rename(scratch / "one.wat", scratch / "moved.wat");
+    frame->RunCommand(ID_FILE_MRU_FILE1);
+    EXPECT_EQ(prompter.errors.size(), 2u);
+    EXPECT_TRUE(frame->GetRecentFiles().Items().empty());
+    EXPECT_EQ(View().GetCellText(0, 0), "Kept");
 }
 
 TEST_F(MainWindowTest, ANameCompletedWithItsExtensionAsksBeforeReplacingAFile) {
