@@ -128,6 +128,14 @@ void RequestClose(unsigned long window) {
     XCloseDisplay(display);
 }
 
+// Closes the real program's window with its close button where there is no
+// tray, answers the Exit question with OK and the save question with Yes;
+// true when the program then ends with status 0.
+bool CloseSaving(unsigned long window, CProcess& program) {
+    RequestClose(window);
+    return AnswerMessageBox() && AnswerMessageBox() && program.Wait(20s) == 0;
+}
+
 bool WaitFor(const std::atomic<int>& counter, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (counter.load() == 0 && std::chrono::steady_clock::now() < end)
@@ -199,10 +207,7 @@ TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
 
     // No tray here: the close button asks the Exit question, then the save
     // question, and the program ends.
-    RequestClose(window);
-    ASSERT_TRUE(AnswerMessageBox());  // Exit: OK
-    ASSERT_TRUE(AnswerMessageBox());  // save changes: Yes
-    EXPECT_EQ(program.Wait(20s), 0);
+    EXPECT_TRUE(CloseSaving(window, program));
 
     CTallyhawkDoc saved;
     saved.OnOpenDocument(second);
@@ -257,10 +262,7 @@ TEST_F(EndToEndTest, PagesPassBetweenTwoRunningProgramsThroughTheClipboard) {
     // would wait for answers while this one waits for its message boxes.
     wxTheClipboard->Clear();
 
-    RequestClose(window);
-    ASSERT_TRUE(AnswerMessageBox());  // Exit: OK
-    ASSERT_TRUE(AnswerMessageBox());  // save changes: Yes
-    EXPECT_EQ(program.Wait(20s), 0);
+    EXPECT_TRUE(CloseSaving(window, program));
     CTallyhawkDoc saved;
     saved.OnOpenDocument(file);
     ASSERT_EQ(saved.GetPageList().GetCount(), 2);

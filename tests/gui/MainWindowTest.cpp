@@ -60,7 +60,18 @@ std::vector<Item> MenuItems(wxMenu& menu) {
 
 }  // namespace
 
-class MainWindowTest : public FrameFixture {};
+class MainWindowTest : public FrameFixture {
+protected:
+    // One page, watched, its check ended, then changed since its accepted
+    // version.
+    void WatchAModifiedPage() {
+        AddPage("A");
+        StartWatching();
+        ASSERT_TRUE(WaitForChecks());
+        Pages().GetAt(0)->SetPreviousContent("older text");
+        Pages().GetAt(0)->SetStatus(Modified);
+    }
+};
 
 TEST_F(MainWindowTest, TrayIsThereForTheseTests) {
     ASSERT_NE(trayHost, nullptr);
@@ -98,9 +109,7 @@ TEST_F(MainWindowTest, ToolbarImagesAreDrawnAtTwiceTheirSize) {
 }
 
 TEST_F(MainWindowTest, StartedMinimizedOnlyTheTrayIconShows) {
-    frame->Destroy();
-    PumpEvents();
-    frame = new CMainFrame(doc, front);
+    MakeFrameAgain();
     frame->ShowAtStart(true);
     PumpEvents(std::chrono::milliseconds(300));
     EXPECT_FALSE(frame->IsShown());
@@ -396,11 +405,7 @@ TEST_F(MainWindowTest, KeysInTheListRunTheirCommands) {
 }
 
 TEST_F(MainWindowTest, WhileWatchingEnterAndTheClipboardKeysDoNothing) {
-    AddPage("A");
-    StartWatching();
-    ASSERT_TRUE(WaitForChecks());
-    Pages().GetAt(0)->SetPreviousContent("older text");
-    Pages().GetAt(0)->SetStatus(Modified);
+    WatchAModifiedPage();
     View().SetFocus();
     View().SelectRow(0);
     PumpEvents();
@@ -416,11 +421,7 @@ TEST_F(MainWindowTest, WhileWatchingEnterAndTheClipboardKeysDoNothing) {
 }
 
 TEST_F(MainWindowTest, DoubleClickWhileWatchingViewsTheChanges) {
-    AddPage("A");
-    StartWatching();
-    ASSERT_TRUE(WaitForChecks());
-    Pages().GetAt(0)->SetPreviousContent("older text");
-    Pages().GetAt(0)->SetStatus(Modified);
+    WatchAModifiedPage();
     wxRect rect;
     View().GetItemRect(0, rect);
     const wxPoint point = View().ClientToScreen(rect.GetPosition() + wxPoint(20, rect.height / 2));

@@ -24,9 +24,7 @@ TEST_F(NoTrayTest, CloseAsksTheExitQuestionAndCloses) {
 }
 
 TEST_F(NoTrayTest, StartedMinimizedTheWindowIsStillThere) {
-    frame->Destroy();
-    PumpEvents();
-    frame = new CMainFrame(doc, front);
+    MakeFrameAgain();
     frame->ShowAtStart(true);
     PumpEvents(std::chrono::milliseconds(300));
     frame->Tick();
