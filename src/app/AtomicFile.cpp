@@ -43,7 +43,8 @@ std::string ResolveLinks(std::string path) {
 
 }  // namespace
 
-CAtomicFile::CAtomicFile(const std::string& target) : path(ResolveLinks(target)) {
+CAtomicFile::CAtomicFile(const std::string& target, unsigned mode)
+    : path(ResolveLinks(target)), mode(mode) {
     temporary = path + ".XXXXXX";
     fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
     if (fd < 0) throw COsException();
@@ -55,7 +56,7 @@ CAtomicFile::~CAtomicFile() {
 }
 
 void CAtomicFile::Commit() {
-    if (::fchmod(fd, 0600) != 0 || ::fsync(fd) != 0) throw COsException();
+    if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0) throw COsException();
     if (::rename(temporary.c_str(), path.c_str()) != 0) throw COsException();
     committed = true;
     // The rename itself reaches the disk with its folder.

@@ -1,6 +1,6 @@
 // CAtomicFile: writes a file that either keeps its old contents or gets all
 // of the new ones. The bytes go to a new temporary file in the same folder
-// (mode 0600); Commit flushes it to the disk and renames it over the target.
+// (mode 0600 unless the owner asks for another); Commit flushes it to the disk and renames it over the target.
 // A target that is a symbolic link is written through: the file it points
 // at is replaced (the temporary file lies beside that one) and the link
 // stays. A file that is never committed is removed. Not thread-safe.
@@ -13,8 +13,8 @@ namespace tallyhawk {
 class CAtomicFile {
 public:
     // Creates the temporary file beside `path` (or beside the file a link at
-    // `path` points at). Throws COsException.
-    explicit CAtomicFile(const std::string& path);
+    // `path` points at); the committed file gets `mode`. Throws COsException.
+    explicit CAtomicFile(const std::string& path, unsigned mode = 0600);
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
     // Removes the temporary file when it was not committed.
@@ -33,6 +33,7 @@ public:
 private:
     std::string path;
     std::string temporary;
+    unsigned mode;
     int fd = -1;
     bool committed = false;
 };

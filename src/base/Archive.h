@@ -117,6 +117,11 @@ public:
     double ReadDouble();
     void ReadBytes(void* data, std::size_t size);
 
+    // Loading: bytes that remain to be read, CArchiveStream::kUnknownSize
+    // when the stream cannot tell. Records that hold a count of entries
+    // check it against this before they make room for them.
+    std::uint64_t Remaining() const { return stream->Remaining(); }
+
     // Pushes buffered bytes to the stream (storing).
     void Flush();
 

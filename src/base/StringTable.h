@@ -74,6 +74,28 @@ enum StringId : unsigned {
     IDS_DONE = 349,
     // The document file.
     IDS_DOCUMENT_IN_USE = 350,        // %s: the file's path
+    // The File Download dialog's status line, rate and size.
+    IDS_FILE_RESOLVING = 360,
+    IDS_FILE_RESOLVED = 361,
+    IDS_FILE_CONNECTING = 362,
+    IDS_FILE_CONNECTED = 363,
+    IDS_FILE_RECEIVED = 364,          // %d: kilobytes received
+    IDS_FILE_RATE = 365,              // %d: kilobytes a second
+    IDS_FILE_SIZE = 366,              // %lu: kilobytes
+    IDS_FILE_DOWNLOAD_FAILED = 367,   // %s: the URL
+    // The upgrade wizard and the product list.
+    IDS_UPGRADE_NOT_LISTED = 368,
+    IDS_UPGRADE_NEWER_FREE = 369,     // %2.3f, %s: the version, the product's name
+    IDS_UPGRADE_NEWER = 370,          // %2.3f, %s: the version, the product's name
+    IDS_UPGRADE_CURRENT = 371,        // %s: the product's name
+    IDS_SETUP_LAUNCH_FAILED = 372,
+    IDS_PRODUCT_INFO_CAPTION = 373,
+    IDS_SETUP_FILTER = 374,           // %s, %s: the extension
+    IDS_SETUP_FILTER_ANY = 375,
+    IDS_SETUP_NOT_SECURE = 376,       // %s: the setup URL
+    IDS_PRODUCT_LIST_DAMAGED = 377,   // %s: why
+    IDS_PRODUCT_LIST_COUNT = 378,     // %lu, %lu: the count, the bytes left
+    IDS_SAVE_SETUP_TITLE = 379,
     // The page property sheet and its pages.
     IDS_ENTER_INTEGER = 380,
     IDS_ENTER_INTEGER_BETWEEN = 381,  // %d, %d: the bounds
@@ -109,6 +131,16 @@ enum StringId : unsigned {
     IDS_SAVE_FAILED = 61706,       // %s: path, %s: reason
     IDS_NOT_A_DOCUMENT = 61707,    // %s: path
     IDS_MANUAL_NOT_FOUND = 61708,  // %s: the manual page
+    // The Bookmarks & Favorites dialog and tallyhawk-cli import.
+    IDS_IMPORT_TITLE = 61740,
+    IDS_IMPORT_BOOKMARKS = 61741,
+    IDS_IMPORT_FAVORITES = 61742,
+    IDS_IMPORT_COLUMN_NAME = 61743,
+    IDS_IMPORT_COLUMN_URL = 61744,
+    IDS_IMPORT_NO_BOOKMARKS = 61745,
+    IDS_IMPORT_NO_FAVORITES = 61746,
+    IDS_IMPORT_NO_MATCH = 61747,   // %s: the text looked for
+    IDS_PRODUCT_LIST_TOO_LARGE = 61760,  // %lu: the most bytes a product list may have
     // The desktop program's command line and start-up.
     IDS_USAGE = 61780,
     IDS_VERSION_LINE = 61781,         // %s: the version

@@ -15,7 +15,10 @@ extern const char* const kDiffHelp;
 int RunFetch(const Args& args);
 extern const char* const kFetchHelp;
 
-// Document commands (DocumentCommands.cpp, CheckCommand.cpp).
+int RunProductList(const Args& args);
+extern const char* const kProductListHelp;
+
+// Document commands (DocumentCommands.cpp, CheckCommand.cpp, ImportCommand.cpp).
 int RunNew(const Args& args);
 int RunAdd(const Args& args);
 int RunList(const Args& args);
@@ -27,6 +30,7 @@ int RunUpdate(const Args& args);
 int RunView(const Args& args);
 int RunWatch(const Args& args);
 int RunCheck(const Args& args);
+int RunImport(const Args& args);
 extern const char* const kNewHelp;
 extern const char* const kAddHelp;
 extern const char* const kListHelp;
@@ -38,5 +42,6 @@ extern const char* const kUpdateHelp;
 extern const char* const kViewHelp;
 extern const char* const kWatchHelp;
 extern const char* const kCheckHelp;
+extern const char* const kImportHelp;
 
 }  // namespace tallyhawk::cli

@@ -56,6 +56,12 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.accept = true;
         } else if (arg == "--for" && allowed("--for")) {
             parsed.forSeconds = value();
+        } else if (arg == "--favorites" && allowed("--favorites")) {
+            parsed.favorites = true;
+        } else if (arg == "--list" && allowed("--list")) {
+            parsed.list = true;
+        } else if (arg == "--match" && allowed("--match")) {
+            parsed.match = value();
         } else if (arg == "--log-file" && allowed("--log-file")) {
             parsed.logFile = value();
         } else if (arg == "--logging" && allowed("--logging")) {

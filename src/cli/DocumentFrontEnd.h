@@ -51,6 +51,9 @@ struct Parsed {
     bool all = false;
     bool accept = false;
     std::optional<std::string> forSeconds;
+    bool favorites = false;
+    bool list = false;
+    std::optional<std::string> match;
     PageOptions page;
     bool anyPageOption = false;
     std::optional<std::string> logFile, logging, maxLines;

@@ -23,6 +23,7 @@ const Command kCommands[] = {
      &kFetchHelp},
     {"new", "create an empty document", &RunNew, &kNewHelp},
     {"add", "add a page to a document", &RunAdd, &kAddHelp},
+    {"import", "add pages from this machine's bookmarks or favorites", &RunImport, &kImportHelp},
     {"list", "list a document's pages", &RunList, &kListHelp},
     {"show", "show one page and its settings", &RunShow, &kShowHelp},
     {"set", "change a page's settings", &RunSet, &kSetHelp},
@@ -32,6 +33,8 @@ const Command kCommands[] = {
     {"view", "show a page's changes and accept them", &RunView, &kViewHelp},
     {"watch", "watch a document's pages", &RunWatch, &kWatchHelp},
     {"check", "check the due pages once and report what changed", &RunCheck, &kCheckHelp},
+    {"product-list", "write or show the Upgrade Wizard's product list", &RunProductList,
+     &kProductListHelp},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -40,8 +43,9 @@ void PrintUsage(std::FILE* out) {
                  "Tallyhawk watches web pages and shows what changed.\n\n"
                  "Commands:\n");
     for (const Command& command : kCommands)
-        std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
-    std::fprintf(out, "\nRun 'tallyhawk-cli COMMAND --help' for a command's options.\n");
+        std::fprintf(out, "  %-13s %s\n", command.name, command.summary);
+    std::fprintf(out, "\nRun 'tallyhawk-cli COMMAND --help' for a command's options,\n"
+                      "'tallyhawk-cli --version' for the version.\n");
 }
 
 }  // namespace
@@ -54,6 +58,10 @@ int main(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("tallyhawk-cli %s\n", TALLYHAWK_VERSION);
         return 0;
     }
     for (const Command& command : kCommands) {

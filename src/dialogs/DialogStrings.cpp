@@ -10,6 +10,12 @@ std::string BuiltInHomePage() {
     return configured.empty() ? FindManualPage("index.html") : configured;
 }
 
+wxString TextFromBytes(const std::string& bytes) {
+    wxString text = wxString::FromUTF8(bytes);
+    if (text.empty() && !bytes.empty()) text = wxString::From8BitData(bytes.data(), bytes.size());
+    return text;
+}
+
 void RegisterDialogStrings() {
     const std::string home = BuiltInHomePage();
     RegisterStrings({{IDS_HOME_PAGE, home.c_str()}});

@@ -93,6 +93,11 @@ void CDownloader::SetCredentials(const std::string& name, const std::string& sec
 
 void CDownloader::ClearCredentials() { SetCredentials(std::string(), std::string()); }
 
+void CDownloader::SetSecurity(const CTransportSecurity& value) {
+    std::lock_guard lock(fieldsLock);
+    security = value;
+}
+
 std::uint32_t CDownloader::GetError() const {
     std::lock_guard lock(fieldsLock);
     return error;
@@ -253,6 +258,15 @@ void CDownloader::Configure(CURL* easy, const std::string& target) {
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
 
     std::lock_guard lock(fieldsLock);
+    if (security.httpsOnly) {
+        // Neither the address nor a redirect may leave https, where the
+        // server has to prove who it is.
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    }
+    if (!security.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, security.caFile.c_str());
     if (!userName.empty() || !password.empty()) {
         curl_easy_setopt(easy, CURLOPT_USERNAME, userName.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());

@@ -73,6 +73,17 @@ private:
     std::string data;
 };
 
+// How a download that must come from a verified server is made. With
+// `httpsOnly`, only https: URLs are fetched and only https: redirects are
+// followed, with the server's certificate and host name checked. `caFile`,
+// when not empty, is a PEM file of the certificate authorities to trust
+// instead of the system's store (a test's own authority, a distributor's
+// private one); it applies to every https: download.
+struct CTransportSecurity {
+    bool httpsOnly = false;
+    std::string caFile;
+};
+
 class CDownloader : public CEventSource {
 public:
     static constexpr std::size_t kChunkSize = 10240;
@@ -88,6 +99,10 @@ public:
     // the server asks for (and as the FTP login).
     void SetCredentials(const std::string& userName, const std::string& password);
     void ClearCredentials();
+
+    // Applies to every later download; the default is no restriction and
+    // the system's certificate authorities.
+    void SetSecurity(const CTransportSecurity& security);
 
     // Downloads `url` ("http://" is put in front when it contains no "://")
     // into `sink` (null: the body is dropped), which is truncated first.
@@ -161,6 +176,7 @@ private:
     std::uint32_t error = 0;  // guarded by fieldsLock
     std::string userName;     // guarded by fieldsLock
     std::string password;     // guarded by fieldsLock
+    CTransportSecurity security;  // guarded by fieldsLock
 };
 
 }  // namespace tallyhawk

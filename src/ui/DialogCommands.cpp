@@ -6,7 +6,9 @@
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
+#include "dialogs/BookmarksDlg.h"
 #include "dialogs/UpdatePageDlg.h"
+#include "dialogs/UpgradeWizardDlg.h"
 
 namespace tallyhawk {
 
@@ -22,6 +24,17 @@ bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
 void ShowAbout(wxWindow* parent) {
     CAboutDlg dialog(parent);
     dialog.ShowModal();
+}
+
+std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent) {
+    CBookmarksDlg dialog(parent);
+    if (dialog.ShowModal() != wxID_OK) return {};
+    return dialog.GetSelection();
+}
+
+bool RunUpgradeWizard(wxWindow* parent) {
+    CUpgradeWizardDlg wizard(parent);
+    return wizard.ShowModal() == wxID_OK;
 }
 
 namespace {

@@ -4,6 +4,9 @@
 #include <wx/bmpbndl.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "import/BookmarkItem.h"
 
 #include "ui/CommandTable.h"
 
@@ -17,6 +20,13 @@ class CTallyhawkDoc;
 // checked and not canceled (the document is then modified).
 bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index);
 void ShowAbout(wxWindow* parent);
+// The Bookmarks & Favorites dialog: the links the user chose, in list
+// order; none when the dialog was canceled.
+std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent);
+
+// Runs the Upgrade Wizard; true when it handed a setup program to the
+// desktop (the program then ends).
+bool RunUpgradeWizard(wxWindow* parent);
 
 // A toolbar button's image: the desktop theme's where one fits, else the
 // program's own.

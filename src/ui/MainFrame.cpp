@@ -272,10 +272,12 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
     case ID_APP_EXIT:
+    case ID_PAGE_IMPORT:
     case ID_VIEW_TRAY_MINIMIZE:
     case ID_VIEW_ERRORS:
     case ID_HELP_CONTENTS:
     case ID_APP_ABOUT:
+    case ID_TOOLS_UPGRADE:
         return true;
     case ID_EDIT_CUT:
     case ID_EDIT_COPY:
@@ -298,8 +300,8 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
         return true;
     default:
         if (IsRecentId(id)) return static_cast<size_t>(id - ID_FILE_MRU_FILE1) < recent.Items().size();
-        // Add, Import, Properties, Options and the Upgrade Wizard come with
-        // their dialogs; Print, Undo and the pane commands have no handler.
+        // Add, Properties and Options come with their dialogs; Print,
+        // Undo and the pane commands have no handler.
         return false;
     }
 }
@@ -331,6 +333,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_EDIT_CUT: view->Cut(); break;
     case ID_EDIT_COPY: view->Copy(); break;
     case ID_EDIT_PASTE: view->Paste(); break;
+    case ID_PAGE_IMPORT: view->Import(front.defaultPage); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
     case ID_PAGE_UPDATE: view->Update(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
@@ -345,6 +348,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_VIEW_STATUS_BAR: ToggleBar(); break;
     case ID_VIEW_TRAY_MINIMIZE: TrayMinimize(); break;
     case ID_VIEW_ERRORS: ViewErrors(); break;
+    case ID_TOOLS_UPGRADE: UpgradeWizard(); break;
     default:
         if (IsRecentId(id)) {
             const std::string path = recent.Items()[static_cast<size_t>(id - ID_FILE_MRU_FILE1)];
@@ -502,6 +506,21 @@ bool CMainFrame::ConfirmExit() {
 
 void CMainFrame::Exit() {
     if (ConfirmExit()) Close();
+}
+
+void CMainFrame::UpgradeWizard() {
+    if (!SaveModified()) return;
+    if (RunUpgradeWizard(this)) EndAfterUpgrade();
+}
+
+void CMainFrame::EndAfterUpgrade() {
+    // The desktop is installing the new version: the program ends at once,
+    // asking nothing more (the document was saved or let go just before).
+    exitConfirmed = true;
+    doc.SetModifiedFlag(false);
+    timer.Stop();
+    tray.reset();
+    Close(true);
 }
 
 void CMainFrame::OnClose(wxCloseEvent& event) {

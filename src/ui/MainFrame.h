@@ -132,6 +132,10 @@ private:
     bool ConfirmExit();
     void Exit();
     void ViewErrors();
+    // Upgrade Wizard: asks to save first; a setup program handed to the
+    // desktop ends the program.
+    void UpgradeWizard();
+    void EndAfterUpgrade();
     void SaveLogMessages();
     void TrayMinimize();
     void ToggleBar();

@@ -2,6 +2,7 @@
 
 #include <wx/menu.h>
 
+#include "app/ImportLinks.h"
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
@@ -206,8 +207,16 @@ void CTallyhawkView::Paste() {
     }
 }
 
+void CTallyhawkView::Import(const CWatchSite& defaultPage) {
+    for (const CBookmarkItem& link : ChooseLinks(wxGetTopLevelParent(this)))
+        ShowAddedPage(AddLinkAsPage(doc.GetPageList(), defaultPage, link));
+}
+
 void CTallyhawkView::AppendPage(const CWatchSite& page) {
-    const std::int32_t index = doc.GetPageList().Add(page);
+    ShowAddedPage(doc.GetPageList().Add(page));
+}
+
+void CTallyhawkView::ShowAddedPage(std::int32_t index) {
     doc.SetModifiedFlag(true);
     SetItemCount(doc.GetPageList().GetCount());
     Refresh();

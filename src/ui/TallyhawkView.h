@@ -51,6 +51,9 @@ public:
     bool CanActOnSelection() const;
     bool CanViewChanges() const;
     bool CanPaste();
+    // Adds a page made from `defaultPage` for every link chosen in the
+    // Bookmarks & Favorites dialog, and selects the last.
+    void Import(const class CWatchSite& defaultPage);
     void Remove();  // asks first
     void Update();
     void Browse();
@@ -71,6 +74,9 @@ private:
     void OnContextMenu(wxContextMenuEvent& event);
     void RemovePage(std::int32_t index);
     void AppendPage(const class CWatchSite& page);
+    // After page `index` was added at the end: the document is modified,
+    // the list has its row and selects it.
+    void ShowAddedPage(std::int32_t index);
     void Report(const std::string& message);
 
     CTallyhawkDoc& doc;

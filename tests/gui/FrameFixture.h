@@ -22,6 +22,7 @@
 #include "app/TallyhawkDoc.h"
 #include "dialogs/Prompter.h"
 #include "engine/EngineTestUtil.h"
+#include "gui/FakePrompter.h"
 #include "gui/GuiTestMain.h"
 #include "ui/CommandIds.h"
 #include "ui/MainFrame.h"
@@ -32,40 +33,6 @@
 extern char** environ;
 
 namespace tallyhawk::test {
-
-// Answers questions from a queue (Ok when empty) and records every text.
-class CFakePrompter : public IPrompter {
-public:
-    PromptAnswer Ask(wxWindow*, const std::string& text, PromptButtons) override {
-        questions.push_back(text);
-        if (answers.empty()) return PromptAnswer::Ok;
-        PromptAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void Tell(wxWindow*, const std::string& text, bool isError) override {
-        (isError ? errors : messages).push_back(text);
-    }
-    std::string ChooseFileToSave(wxWindow*, const std::string&, const std::string&,
-                                 const std::string& filter) override {
-        filters.push_back(filter);
-        return NextPath();
-    }
-    std::string ChooseFileToOpen(wxWindow*, const std::string&, const std::string& filter) override {
-        filters.push_back(filter);
-        return NextPath();
-    }
-    std::string NextPath() {
-        if (paths.empty()) return {};
-        std::string path = paths.front();
-        paths.pop_front();
-        return path;
-    }
-
-    std::deque<PromptAnswer> answers;
-    std::deque<std::string> paths;
-    std::vector<std::string> questions, errors, messages, filters;
-};
 
 class CFakeNotifier : public IChangeNotifier {
 public:
