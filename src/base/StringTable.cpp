@@ -103,6 +103,15 @@ constexpr CStringEntry kStrings[] = {
     {IDS_SHEET_PROPERTIES, "Properties"},
     {IDS_SHEET_DEFAULTS, "Default Settings for all Pages"},
     {IDS_SHEET_CAPTION_FOR, "%s for %s"},
+    // "All Files" is "*": "*.*" would hide every name without a dot.
+    {IDS_SOUND_FILTER, "Sound Files (*.wav;*.oga;*.ogg)|*.wav;*.oga;*.ogg|All Files (*)|*"},
+#ifdef _WIN32
+    {IDS_PROGRAM_FILTER, "Program Files (*.exe)|*.exe|All Files (*)|*"},
+#else
+    // Programs here have no extension of their own.
+    {IDS_PROGRAM_FILTER, "All Files (*)|*"},
+#endif
+    {IDS_LOG_FILE_FILTER, "Log Files (*.txt)|*.txt|All Files (*)|*"},
 
     // The download error codes, in WinInet's own words.
     {12001, "No more internet handles can be created at the moment."},

@@ -104,6 +104,10 @@ enum StringId : unsigned {
     IDS_SHEET_PROPERTIES = 384,
     IDS_SHEET_DEFAULTS = 385,
     IDS_SHEET_CAPTION_FOR = 386,      // %s, %s: the title, the page's name
+    // The file choosers of the Notifications and Logging pages.
+    IDS_SOUND_FILTER = 387,
+    IDS_PROGRAM_FILTER = 388,
+    IDS_LOG_FILE_FILTER = 389,
     // The desktop program.
     IDS_COLUMN_NAME = 129,
     IDS_COLUMN_URL = 130,

@@ -16,9 +16,9 @@ namespace {
 // drawn from the program icon's (see GetArtSvg).
 constexpr const char* kArtFiles[] = {
     "program", "program",        "document",      "add",           "remove", "properties",
-    "update",  "start-watching", "stop-watching", "tray-minimize", "help",
+    "update",  "start-watching", "stop-watching", "tray-minimize", "help",   "clock-drag",
 };
-static_assert(std::size(kArtFiles) == static_cast<std::size_t>(ArtId::Help) + 1);
+static_assert(std::size(kArtFiles) == static_cast<std::size_t>(ArtId::ClockDrag) + 1);
 
 const char* FileName(ArtId id) {
     return kArtFiles[static_cast<std::size_t>(id)];

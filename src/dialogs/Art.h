@@ -24,6 +24,7 @@ enum class ArtId {
     StopWatching,
     TrayMinimize,
     Help,
+    ClockDrag,  // the Time dialog's pointer over a clock hand
 };
 
 // The image `id` with `size` (in logical pixels) as its default size; the

@@ -1,9 +1,12 @@
 #include "dialogs/Prompter.h"
 
+#include <wx/colordlg.h>
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
+#include <wx/textctrl.h>
 
 #include "base/StringTable.h"
+#include "dialogs/SheetRules.h"
 
 namespace tallyhawk {
 
@@ -53,10 +56,33 @@ std::string CWxPrompter::ChooseFileToSave(wxWindow* parent, const std::string& t
 
 std::string CWxPrompter::ChooseFileToOpen(wxWindow* parent, const std::string& title,
                                           const std::string& filter) {
-    wxFileDialog dialog(parent, wxString::FromUTF8(title), wxEmptyString, wxEmptyString,
-                        wxString::FromUTF8(filter), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    return ChooseFileToOpenIn(parent, title, filter, {}, {});
+}
+
+std::string CWxPrompter::ChooseFileToOpenIn(wxWindow* parent, const std::string& title,
+                                            const std::string& filter, const std::string& folder,
+                                            const std::string& fileName) {
+    wxFileDialog dialog(parent, wxString::FromUTF8(title), wxString::FromUTF8(folder),
+                        wxString::FromUTF8(fileName), wxString::FromUTF8(filter),
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return {};
     return dialog.GetPath().utf8_string();
+}
+
+std::optional<std::uint32_t> CWxPrompter::ChooseColor(wxWindow* parent, std::uint32_t initial) {
+    const auto rgb = ColorToRgb(initial);
+    wxColourData data;
+    data.SetColour(wxColour(rgb[0], rgb[1], rgb[2]));
+    wxColourDialog dialog(parent, &data);
+    if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+    const wxColour chosen = dialog.GetColourData().GetColour();
+    return ColorFromRgb(chosen.Red(), chosen.Green(), chosen.Blue());
+}
+
+void ReportFieldProblem(wxWindow* field, const std::string& message) {
+    GetPrompter().Tell(wxGetTopLevelParent(field), message, true);
+    field->SetFocus();
+    if (auto* text = dynamic_cast<wxTextCtrl*>(field)) text->SelectAll();
 }
 
 IPrompter& GetPrompter() { return *currentPrompter; }

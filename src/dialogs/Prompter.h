@@ -5,6 +5,8 @@
 // User-interface thread only.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 class wxWindow;
@@ -31,6 +33,23 @@ public:
                                          const std::string& filter) = 0;
     virtual std::string ChooseFileToOpen(wxWindow* parent, const std::string& title,
                                          const std::string& filter) = 0;
+    // The same, starting in `folder` with `fileName` filled in (either may
+    // be empty). A prompter that does not override it ignores the two.
+    virtual std::string ChooseFileToOpenIn(wxWindow* parent, const std::string& title,
+                                           const std::string& filter, const std::string& folder,
+                                           const std::string& fileName) {
+        (void)folder;
+        (void)fileName;
+        return ChooseFileToOpen(parent, title, filter);
+    }
+    // The desktop's colour chooser showing `initial` (red in the low byte);
+    // the chosen colour in the same form, nothing when the user cancels (and
+    // from a prompter that does not override it).
+    virtual std::optional<std::uint32_t> ChooseColor(wxWindow* parent, std::uint32_t initial) {
+        (void)parent;
+        (void)initial;
+        return std::nullopt;
+    }
 };
 
 class CWxPrompter : public IPrompter {
@@ -42,7 +61,16 @@ public:
                                  const std::string& filter) override;
     std::string ChooseFileToOpen(wxWindow* parent, const std::string& title,
                                  const std::string& filter) override;
+    std::string ChooseFileToOpenIn(wxWindow* parent, const std::string& title,
+                                   const std::string& filter, const std::string& folder,
+                                   const std::string& fileName) override;
+    std::optional<std::uint32_t> ChooseColor(wxWindow* parent, std::uint32_t initial) override;
 };
+
+// Reports a field's unacceptable value ("Please enter an integer." and the
+// like) in an OK box, then returns the focus to the field with its text
+// selected, so that the user can correct it at once.
+void ReportFieldProblem(wxWindow* field, const std::string& message);
 
 // The prompter the program uses; tests replace it. Never null.
 IPrompter& GetPrompter();

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "base/StringTable.h"
 
@@ -26,6 +28,12 @@ std::string TrimmedLower(const std::string& text) {
 bool IsTextOutput(std::int32_t mode) { return mode == AdditionsAsText || mode == DeletionsAsText; }
 
 }  // namespace
+
+unsigned PageFieldsProblem(const std::string& url, const std::string& name) {
+    if (url.empty()) return IDS_URL_EMPTY;
+    if (name.empty()) return IDS_NAME_EMPTY;
+    return 0;
+}
 
 std::string SheetCaption(const std::string& title, const std::string& name, bool defaultsMode) {
     if (defaultsMode || name.empty()) return title;
@@ -124,6 +132,23 @@ std::array<std::uint8_t, 3> ColorToRgb(std::uint32_t color) {
 
 std::uint32_t ColorFromRgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     return std::uint32_t{red} | (std::uint32_t{green} << 8) | (std::uint32_t{blue} << 16);
+}
+
+std::string ChooserFolder(const std::string& preferred, const std::string& fallback) {
+    std::error_code error;
+    if (!preferred.empty() && std::filesystem::is_directory(preferred, error)) return preferred;
+    return fallback;
+}
+
+CChooserStart ChooserStartFor(const std::string& current, const std::string& folder) {
+    const std::filesystem::path path(current);
+    if (!path.has_parent_path()) return {folder, current};
+    return {ChooserFolder(path.parent_path().string(), folder), path.filename().string()};
+}
+
+std::string WithDefaultExtension(std::string path, const std::string& extension) {
+    if (std::filesystem::path(path).extension().empty()) path += extension;
+    return path;
 }
 
 }  // namespace tallyhawk

@@ -15,6 +15,10 @@
 
 namespace tallyhawk {
 
+// The Page page's two required fields, checked in this order: IDS_URL_EMPTY
+// for an empty address, else IDS_NAME_EMPTY for an empty name, else 0.
+unsigned PageFieldsProblem(const std::string& url, const std::string& name);
+
 // The caption: "TITLE for NAME" on a page sheet whose page has a name,
 // otherwise the title as passed.
 std::string SheetCaption(const std::string& title, const std::string& name, bool defaultsMode);
@@ -61,5 +65,22 @@ std::int32_t OutputModeFromButtons(const std::array<bool, 5>& checked);
 // blue bytes.
 std::array<std::uint8_t, 3> ColorToRgb(std::uint32_t color);
 std::uint32_t ColorFromRgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+// The folder a file chooser starts in: `preferred` when it is a folder,
+// else `fallback`. (The process's current directory is never changed to
+// steer a chooser: relative paths elsewhere in the program would move.)
+std::string ChooserFolder(const std::string& preferred, const std::string& fallback);
+// Where an Open chooser starts for the field's `current` text: a path's own
+// folder (when it exists) and its name; otherwise `folder` with the text as
+// the name.
+struct CChooserStart {
+    std::string folder;
+    std::string fileName;
+};
+CChooserStart ChooserStartFor(const std::string& current, const std::string& folder);
+
+// A chosen file name with `extension` (".txt") added when its last part has
+// none; a name ending in a dot counts as having one.
+std::string WithDefaultExtension(std::string path, const std::string& extension);
 
 }  // namespace tallyhawk

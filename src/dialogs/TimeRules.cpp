@@ -62,6 +62,18 @@ int HourFromClock(int clockHour, bool pm) {
     return clockHour == 0 ? 12 : clockHour + 12;
 }
 
+CTimeDialogLayout LayOutTimeDialog(int clientWidth, int clientHeight, const CRect& am,
+                                   const CRect& pm, const CRect& ok, int margin) {
+    CTimeDialogLayout layout{{}, am, pm, ok};
+    layout.am.x = clientWidth - margin - am.width;
+    layout.pm.x = clientWidth - margin - pm.width;
+    layout.ok.x = clientWidth - margin - ok.width;
+    layout.ok.y = clientHeight - margin - ok.height;
+    layout.clock = {margin, margin, std::max(0, layout.am.x - 3 - margin),
+                    std::max(0, clientHeight - 2 * margin)};
+    return layout;
+}
+
 std::string FormatClockTime(int hour, int minute) {
     const int twelve = hour % 12 == 0 ? 12 : hour % 12;
     char text[16];

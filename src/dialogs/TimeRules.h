@@ -56,6 +56,27 @@ CClockHour ClockHourFor(int hour);
 // become 0); PM turns 0 into 12 and 1-11 into 13-23.
 int HourFromClock(int clockHour, bool pm);
 
+struct CRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const CRect&) const = default;
+};
+// Where a resize puts the Time dialog's controls: "&AM" and "&PM" against
+// the right edge (less `margin`) at their own heights, OK in the lower right
+// corner, and the clock from the left, top and bottom edges (less `margin`,
+// so that its rings do not touch the frame) to 3 pixels left of "&AM". The
+// buttons keep their sizes.
+struct CTimeDialogLayout {
+    CRect clock;
+    CRect am;
+    CRect pm;
+    CRect ok;
+};
+CTimeDialogLayout LayOutTimeDialog(int clientWidth, int clientHeight, const CRect& am,
+                                   const CRect& pm, const CRect& ok, int margin);
+
 // "%I:%M%p" of a time of day, e.g. "08:00AM", "05:00PM".
 std::string FormatClockTime(int hour, int minute);
 

@@ -3,12 +3,16 @@
 #include <wx/artprov.h>
 
 #include "app/TallyhawkDoc.h"
+#include "base/Exception.h"
+#include "base/StringTable.h"
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
 #include "dialogs/BookmarksDlg.h"
+#include "dialogs/Prompter.h"
 #include "dialogs/UpdatePageDlg.h"
 #include "dialogs/UpgradeWizardDlg.h"
+#include "dialogs/WatcherSettingsDlg.h"
 
 namespace tallyhawk {
 
@@ -35,6 +39,30 @@ std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent) {
 bool RunUpgradeWizard(wxWindow* parent) {
     CUpgradeWizardDlg wizard(parent);
     return wizard.ShowModal() == wxID_OK;
+}
+
+CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site) {
+    try {
+        CWatcherSettingsDlg sheet(parent, LoadString(titleId), site, false);
+        const bool accepted = sheet.ShowModal() == wxID_OK;
+        return {accepted, accepted || sheet.IsChangedOnClose()};
+    } catch (const CException& error) {
+        GetPrompter().Tell(parent, error.Message(), true);
+        return {};
+    }
+}
+
+bool EditDefaultSettings(wxWindow* parent, CWatchSite& defaultPage, CAppSettings& settings,
+                         CMessageLog* log) {
+    try {
+        const CLogSettingsTarget logging{settings, log};
+        CWatcherSettingsDlg sheet(parent, LoadString(IDS_SHEET_DEFAULTS), defaultPage, true,
+                                  &logging);
+        return sheet.ShowModal() == wxID_OK;
+    } catch (const CException& error) {
+        GetPrompter().Tell(parent, error.Message(), true);
+        return false;
+    }
 }
 
 namespace {

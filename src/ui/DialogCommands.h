@@ -14,7 +14,16 @@ class wxWindow;
 
 namespace tallyhawk {
 
+class CAppSettings;
+class CMessageLog;
 class CTallyhawkDoc;
+class CWatchSite;
+
+// How a property sheet on a page ended.
+struct CSheetOutcome {
+    bool accepted = false;     // OK, or a page applied before Cancel
+    bool pageChanged = false;  // accepted, or the closing viewer question changed the page
+};
 
 // Checks the page at `index` in the Update Page dialog; true when it was
 // checked and not canceled (the document is then modified).
@@ -27,6 +36,14 @@ std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent);
 // Runs the Upgrade Wizard; true when it handed a setup program to the
 // desktop (the program then ends).
 bool RunUpgradeWizard(wxWindow* parent);
+
+// The property sheet on `site` (a page of the list, or a new one) with the
+// title string `titleId`. Failures are reported and count as not accepted.
+CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site);
+// The defaults sheet on the default page, the program's log settings and
+// the open document's log (may be null); true when accepted.
+bool EditDefaultSettings(wxWindow* parent, CWatchSite& defaultPage, CAppSettings& settings,
+                         CMessageLog* log);
 
 // A toolbar button's image: the desktop theme's where one fits, else the
 // program's own.

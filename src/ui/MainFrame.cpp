@@ -16,6 +16,7 @@
 #include "dialogs/Art.h"
 #include "dialogs/Help.h"
 #include "dialogs/Prompter.h"
+#include "dialogs/SheetRules.h"
 #include "ui/CommandIds.h"
 #include "ui/DialogCommands.h"
 #include "ui/MessageLogBar.h"
@@ -43,10 +44,11 @@ bool HasWatExtension(const std::string& path) {
 // The file chooser asked before replacing the name as it was typed; a file
 // that is there only under the completed name is asked about here. Empty
 // when the user keeps that file, or chose none.
-std::string WithExtension(wxWindow* parent, std::string path, const char* extension) {
-    if (path.empty() || !wxFileName(wxString::FromUTF8(path)).GetExt().empty()) return path;
-    path += extension;
-    if (wxFileName::Exists(wxString::FromUTF8(path)) &&
+std::string CompletedSavePath(wxWindow* parent, const std::string& chosen,
+                              const char* extension) {
+    if (chosen.empty()) return {};
+    const std::string path = WithDefaultExtension(chosen, extension);
+    if (path != chosen && wxFileName::Exists(wxString::FromUTF8(path)) &&
         GetPrompter().Ask(parent, FormatString(IDS_REPLACE_FILE, {path}), PromptButtons::YesNo) !=
             PromptAnswer::Yes)
         return {};
@@ -278,12 +280,15 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
     case ID_HELP_CONTENTS:
     case ID_APP_ABOUT:
     case ID_TOOLS_UPGRADE:
+    case ID_PAGE_ADD:
+    case ID_TOOLS_OPTIONS:
         return true;
     case ID_EDIT_CUT:
     case ID_EDIT_COPY:
     case ID_PAGE_REMOVE:
     case ID_PAGE_UPDATE:
     case ID_PAGE_BROWSE:
+    case ID_PAGE_PROPERTIES:
         return view->CanActOnSelection();
     case ID_EDIT_PASTE: return view->CanPaste();
     case ID_PAGE_VIEW_CHANGES: return view->CanViewChanges();
@@ -300,8 +305,7 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
         return true;
     default:
         if (IsRecentId(id)) return static_cast<size_t>(id - ID_FILE_MRU_FILE1) < recent.Items().size();
-        // Add, Properties and Options come with their dialogs; Print,
-        // Undo and the pane commands have no handler.
+        // Print, Undo and the pane commands have no handler.
         return false;
     }
 }
@@ -334,8 +338,11 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_EDIT_COPY: view->Copy(); break;
     case ID_EDIT_PASTE: view->Paste(); break;
     case ID_PAGE_IMPORT: view->Import(front.defaultPage); break;
+    case ID_PAGE_ADD: view->AddPage(front.defaultPage); break;
+    case ID_PAGE_PROPERTIES: view->Properties(); break;
+    case ID_TOOLS_OPTIONS: EditDefaults(); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
-    case ID_PAGE_UPDATE: view->Update(); break;
+    case ID_PAGE_UPDATE: view->UpdatePage(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:
@@ -477,7 +484,7 @@ bool CMainFrame::SaveDocumentAs() {
         this, "Save As", doc.GetPathName().empty() ? DocumentName() + ".wat" : DocumentName(),
         LoadString(IDS_FILE_FILTER));
     if (chosen.empty()) return false;
-    const std::string path = WithExtension(this, chosen, ".wat");
+    const std::string path = CompletedSavePath(this, chosen, ".wat");
     if (path.empty()) return false;
     const std::string oldPath = doc.GetPathName();
     if (!SaveTo(path)) return false;
@@ -595,7 +602,7 @@ void CMainFrame::ToggleBar() {
 }
 
 void CMainFrame::SaveLogMessages() {
-    const std::string path = WithExtension(
+    const std::string path = CompletedSavePath(
         this,
         GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
                                        LoadString(IDS_LOG_FILTER)),
@@ -604,6 +611,18 @@ void CMainFrame::SaveLogMessages() {
     try {
         doc.SaveLogMessages(path);
     } catch (const CException& error) {
+        Report(error.Message());
+    }
+}
+
+void CMainFrame::EditDefaults() {
+    if (!EditDefaultSettings(this, front.defaultPage, front.appSettings, &doc.GetMessageLog()))
+        return;
+    try {
+        SaveDefaultPage(front.store, front.defaultPage);
+        SaveAppSettings(front.store, front.appSettings);
+    } catch (const CException& error) {
+        // The changes stay in memory for this run.
         Report(error.Message());
     }
 }

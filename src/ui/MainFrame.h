@@ -54,7 +54,7 @@ public:
 struct CFrontEnd {
     ISettingsStore& store;
     CWatchSite& defaultPage;
-    const CAppSettings& appSettings;
+    CAppSettings& appSettings;  // the Options command's Logging page edits them
 };
 
 class CMainFrame : public wxFrame, public CEventSink, public ICommandHost {
@@ -136,6 +136,9 @@ private:
     // desktop ends the program.
     void UpgradeWizard();
     void EndAfterUpgrade();
+    // Options: the defaults sheet; on OK the default page ("SiteSettings")
+    // and the log settings ("AppSettings") are stored.
+    void EditDefaults();
     void SaveLogMessages();
     void TrayMinimize();
     void ToggleBar();

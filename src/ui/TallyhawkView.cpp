@@ -131,6 +131,23 @@ void CTallyhawkView::Report(const std::string& message) {
     GetPrompter().Tell(wxGetTopLevelParent(this), message, true);
 }
 
+void CTallyhawkView::AddPage(const CWatchSite& defaultPage) {
+    CWatchSite page(defaultPage);
+    if (EditPageSettings(wxGetTopLevelParent(this), IDS_SHEET_ADD_PAGE, page).accepted)
+        AppendPage(page);
+}
+
+void CTallyhawkView::Properties() {
+    const std::int32_t index = GetSelectedPage();
+    CWatchSite* page = doc.GetPageList().GetAt(index);
+    if (!page) return;
+    // The viewer question at closing may change the page even after Cancel:
+    // such a change is the document's too, or it would be lost unsaved.
+    if (EditPageSettings(wxGetTopLevelParent(this), IDS_SHEET_PROPERTIES, *page).pageChanged)
+        doc.SetModifiedFlag(true);
+    RefreshItem(index);
+}
+
 void CTallyhawkView::Remove() {
     const std::int32_t index = GetSelectedPage();
     if (index < 0) return;
@@ -149,7 +166,7 @@ void CTallyhawkView::RemovePage(std::int32_t index) {
     SelectRow(selected < GetItemCount() ? selected : selected - 1);
 }
 
-void CTallyhawkView::Update() {
+void CTallyhawkView::UpdatePage() {
     const std::int32_t index = GetSelectedPage();
     CWatchSite* page = doc.GetPageList().GetAt(index);
     if (!page) return;

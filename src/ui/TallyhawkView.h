@@ -54,8 +54,15 @@ public:
     // Adds a page made from `defaultPage` for every link chosen in the
     // Bookmarks & Favorites dialog, and selects the last.
     void Import(const class CWatchSite& defaultPage);
+    // Add: the property sheet on a copy of `defaultPage`; on OK the page
+    // joins the end of the list and is selected.
+    void AddPage(const class CWatchSite& defaultPage);
+    // Properties: the property sheet on the selected page itself.
+    void Properties();
     void Remove();  // asks first
-    void Update();
+    // Update...: checks the selected page now. (Not named Update: that
+    // would override the toolkit's repaint, which it calls on its own.)
+    void UpdatePage();
     void Browse();
     void Copy();
     void Cut();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/PlatformTestUtil.h"
+
 namespace tallyhawk {
 namespace {
 
@@ -67,6 +71,34 @@ TEST(PageFieldsTest, FlagsDaysAndOutputMode) {
     EXPECT_EQ(OutputModeFromButtons({false, false, false, false, false}), HighlightedHtml);
     EXPECT_EQ(OutputModeFromButtons({false, false, true, false, false}), DeletionsAsText);
     EXPECT_EQ(ColorFromRgb(0xFF, 0xFF, 0x64), 0x64FFFFu);
+}
+
+TEST(PageFieldsTest, AddressIsCheckedBeforeTheName) {
+    EXPECT_EQ(PageFieldsProblem("", ""), IDS_URL_EMPTY);
+    EXPECT_EQ(PageFieldsProblem("", "Name"), IDS_URL_EMPTY);
+    EXPECT_EQ(PageFieldsProblem("http://a.example/", ""), IDS_NAME_EMPTY);
+    EXPECT_EQ(PageFieldsProblem("http://a.example/", "Name"), 0u);
+}
+
+TEST(ChooserTest, StartFolderFileNameAndDefaultExtension) {
+    testing::CScratchFolder scratch;
+    const std::string sounds = scratch / "sounds";
+    std::filesystem::create_directory(sounds);
+    EXPECT_EQ(ChooserFolder(sounds, "/home/x"), sounds);
+    EXPECT_EQ(ChooserFolder(scratch / "missing", "/home/x"), "/home/x");
+    EXPECT_EQ(ChooserFolder("", "/home/x"), "/home/x");
+
+    const CChooserStart bare = ChooserStartFor("ringin.wav", sounds);
+    EXPECT_EQ(bare.folder + "|" + bare.fileName, sounds + "|ringin.wav");
+    const CChooserStart path = ChooserStartFor(sounds + "/bell.oga", "/home/x");
+    EXPECT_EQ(path.folder + "|" + path.fileName, sounds + "|bell.oga");
+    const CChooserStart gone = ChooserStartFor("/no/such/folder/bell.oga", sounds);
+    EXPECT_EQ(gone.folder + "|" + gone.fileName, sounds + "|bell.oga");
+
+    EXPECT_EQ(WithDefaultExtension("/logs/watch", ".txt"), "/logs/watch.txt");
+    EXPECT_EQ(WithDefaultExtension("/logs/watch.log", ".txt"), "/logs/watch.log");
+    EXPECT_EQ(WithDefaultExtension("/logs.d/watch", ".txt"), "/logs.d/watch.txt");
+    EXPECT_EQ(WithDefaultExtension("/logs/watch.", ".txt"), "/logs/watch.");
 }
 
 }  // namespace

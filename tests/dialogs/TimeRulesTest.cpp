@@ -75,5 +75,16 @@ TEST(ClockRulesTest, GeometryAndHitTest) {
     EXPECT_FALSE(HighlightThroughSideA(90));
 }
 
+TEST(TimeDialogRulesTest, ResizeKeepsButtonsRightAndStretchesTheClock) {
+    const CRect am{100, 10, 60, 20}, pm{100, 34, 50, 20}, ok{100, 150, 60, 30};
+    const CTimeDialogLayout layout = LayOutTimeDialog(400, 300, am, pm, ok, 10);
+    EXPECT_EQ(layout.am, (CRect{330, 10, 60, 20}));
+    EXPECT_EQ(layout.pm, (CRect{340, 34, 50, 20}));
+    EXPECT_EQ(layout.ok, (CRect{330, 260, 60, 30}));
+    EXPECT_EQ(layout.clock, (CRect{10, 10, 317, 280}));
+    // Too small for anything: the clock shrinks to nothing, never below.
+    EXPECT_EQ(LayOutTimeDialog(20, 10, am, pm, ok, 10).clock.width, 0);
+}
+
 }  // namespace
 }  // namespace tallyhawk

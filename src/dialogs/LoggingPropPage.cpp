@@ -1,0 +1,87 @@
+#include <wx/button.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "app/AppSettings.h"
+#include "app/MessageLog.h"
+#include "base/StringTable.h"
+#include "dialogs/Prompter.h"
+#include "dialogs/SettingsPages.h"
+#include "dialogs/SheetRules.h"
+#include "dialogs/SpinEdit.h"
+
+namespace tallyhawk {
+
+CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMessageLog* log)
+    : CSettingsPage(parent, "Logging Properties", "tab-logging.html"),
+      settings(settings),
+      log(log) {
+    disableRadio = new wxRadioButton(this, ID_DISABLE, "&Disable Logging", wxDefaultPosition,
+                                     wxDefaultSize, wxRB_GROUP);
+    enableRadio = new wxRadioButton(this, ID_ENABLE, "&Enable Logging");
+    fileEdit = new wxTextCtrl(this, ID_LOG_FILE, wxEmptyString, wxDefaultPosition,
+                              wxSize(FromDIP(300), -1));
+    fileButton = new wxButton(this, ID_LOG_FILE_CHOOSE, "...", wxDefaultPosition,
+                              wxSize(GetTextExtent("...").x + FromDIP(24), -1));
+    linesEdit = new CSpinEdit(this, ID_MAXIMUM_LINES, 5);
+
+    auto* fields = new wxFlexGridSizer(2, Gap(), 2 * Gap());
+    fields->AddGrowableCol(1);
+    fields->Add(Label("Log &File"), wxSizerFlags().CenterVertical());
+    auto* fileRow = new wxBoxSizer(wxHORIZONTAL);
+    fileRow->Add(fileEdit, wxSizerFlags(1).CenterVertical());
+    fileRow->Add(fileButton, wxSizerFlags().CenterVertical().Border(wxLEFT, Gap() / 2));
+    fields->Add(fileRow, wxSizerFlags().Expand());
+    fields->Add(Label("Maximum Lines in Log"), wxSizerFlags().CenterVertical());
+    fields->Add(linesEdit->MakeSizer(), wxSizerFlags().CenterVertical());
+
+    AddToColumn(disableRadio);
+    AddToColumn(enableRadio);
+    AddToColumn(fields, true, true);
+
+    for (wxRadioButton* radio : {disableRadio, enableRadio})
+        radio->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });
+    for (wxTextCtrl* edit : {fileEdit, static_cast<wxTextCtrl*>(linesEdit)})
+        edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { ApplyEnableRule(); });
+    fileButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseLogFile(); });
+}
+
+void CLoggingPropPage::OnInitPage() {
+    (settings.GetLoggingEnabled() ? enableRadio : disableRadio)->SetValue(true);
+    ApplyEnableRule();
+    linesEdit->SetRange(1, 1000);
+    fileEdit->ChangeValue(wxString::FromUTF8(settings.GetLogFile()));
+    linesEdit->ChangeValue(wxString::Format("%d", settings.GetMaximumLines()));
+}
+
+void CLoggingPropPage::ApplyEnableRule() {
+    const bool enabled = enableRadio->GetValue();
+    for (wxWindow* control : std::initializer_list<wxWindow*>{fileEdit, fileButton, linesEdit})
+        control->Enable(enabled);
+    SetModified();
+}
+
+void CLoggingPropPage::ChooseLogFile() {
+    const std::string path = GetPrompter().ChooseFileToSave(wxGetTopLevelParent(this), "Save As",
+                                                            {}, LoadString(IDS_LOG_FILE_FILTER));
+    if (!path.empty()) fileEdit->SetValue(wxString::FromUTF8(WithDefaultExtension(path, ".txt")));
+}
+
+bool CLoggingPropPage::ReadControls() {
+    // Any whole number: the arrows offer 1 to 1000, typing may go beyond.
+    return linesEdit->ReadInteger(maximumLines);
+}
+
+bool CLoggingPropPage::Apply() {
+    if (!ReadControls()) return false;
+    settings.SetLoggingEnabled(enableRadio->GetValue());
+    settings.SetLogFile(fileEdit->GetValue().utf8_string());
+    settings.SetMaximumLines(maximumLines);
+    // The open document's log follows at once.
+    if (log) settings.ApplyTo(*log);
+    SendApplied();
+    return true;
+}
+
+}  // namespace tallyhawk
