@@ -274,6 +274,30 @@ constexpr CStringEntry kStrings[] = {
     {IDS_PRODUCT_LIST_TOO_LARGE,
      "The product list is larger than %lu bytes, more than any product list holds; it was not "
      "read."},
+    {IDS_USAGE,
+     "Usage: tallyhawk [FILE] [run] [--minimized]\n"
+     "       tallyhawk --help | --version\n"
+     "\n"
+     "The Tallyhawk desktop program: watches the web pages of a document (.wat).\n"
+     "\n"
+     "  FILE         the document to open; without it, a new one\n"
+     "  run, --run   start watching once the document is open (any letter case)\n"
+     "  --minimized  start with only the tray icon showing\n"
+     "  --help, -h   show this text and end\n"
+     "  --version    show the version and end\n"
+     "\n"
+     "A Tallyhawk already running for this user and display takes over FILE and\n"
+     "run, and shows its window. Without a desktop session, use tallyhawk-cli\n"
+     "(tallyhawk-cli --help).\n"},
+    {IDS_VERSION_LINE, "tallyhawk %s\n"},
+    {IDS_NO_DESKTOP,
+     "tallyhawk needs a desktop session; to watch pages without one, use tallyhawk-cli "
+     "watch FILE.\n"},
+    {IDS_INSTANCE_SILENT, "tallyhawk: another Tallyhawk runs on this display but does not "
+                          "answer.\n"},
+    {IDS_INSTANCE_NOT_LISTENING,
+     "tallyhawk: cannot listen on %s; later starts open a program of their own.\n"},
+    {IDS_REPLACE_FILE, "%s already exists.\nDo you want to replace it?"},
 };
 
 constexpr bool IsSortedAndUnique() {

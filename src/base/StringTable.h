@@ -145,6 +145,13 @@ enum StringId : unsigned {
     IDS_IMPORT_NO_FAVORITES = 61746,
     IDS_IMPORT_NO_MATCH = 61747,   // %s: the text looked for
     IDS_PRODUCT_LIST_TOO_LARGE = 61760,  // %lu: the most bytes a product list may have
+    // The desktop program's command line and start-up.
+    IDS_USAGE = 61780,
+    IDS_VERSION_LINE = 61781,         // %s: the version
+    IDS_NO_DESKTOP = 61782,
+    IDS_INSTANCE_SILENT = 61783,
+    IDS_INSTANCE_NOT_LISTENING = 61784,  // %s: the socket's path
+    IDS_REPLACE_FILE = 61785,          // %s: the file's path
 };
 
 // The text of `id`, or an empty string when there is none.

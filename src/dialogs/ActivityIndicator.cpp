@@ -82,7 +82,7 @@ void CActivityIndicator::UpdateTimer() {
     const bool shown = topLevel ? topLevel->IsShown() && !iconized : IsShown();
     const bool animate = steps.IsActive() && shown;
     if (animate && !timer.IsRunning()) {
-        timer.Start(kTimerMilliseconds);
+        timer.Start(kFrameMilliseconds);
     } else if (!animate && timer.IsRunning()) {
         timer.Stop();
     }
@@ -104,7 +104,7 @@ void CActivityIndicator::OnTimer(wxTimerEvent&) {
     // being hidden; a tick that finds it hidden stops the timer for good.
     UpdateTimer();
     if (!timer.IsRunning()) return;
-    steps.Step();
+    for (int i = 0; i < kStepsPerFrame; ++i) steps.Step();
     Refresh(false);
 }
 

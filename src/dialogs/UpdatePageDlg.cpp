@@ -110,6 +110,12 @@ void CUpdatePageDlg::ShowProgress(const std::string& text, int percent, bool dow
 
 void CUpdatePageDlg::OnCheckEnded(int result) {
     JoinWorker();
+    if (!check.Canceled() && !buttonIsOk) {
+        // A check that failed: the error stands in the status line, and the
+        // button only closes.
+        button->SetLabel(kOk);
+        buttonIsOk = true;
+    }
     progress->SetValue(check.Succeeded() ? 0 : 100);
     if (IsModal()) EndModal(result == IDOK ? wxID_OK : wxID_CANCEL);
 }

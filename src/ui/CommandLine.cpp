@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/StringTable.h"
+
 namespace tallyhawk {
 
 namespace {
@@ -20,12 +22,22 @@ CCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         const std::string lower = Lower(argument);
         if (lower == "run" || lower == "--run") {
             line.run = true;
+        } else if (argument == "--minimized") {
+            line.minimized = true;
+        } else if (argument == "--help" || argument == "-h") {
+            line.help = true;
+        } else if (argument == "--version") {
+            line.version = true;
         } else if (!argument.empty() && argument[0] != '-' && !line.file) {
             line.file = argument;
         }
     }
     return line;
 }
+
+std::string UsageText() { return LoadString(IDS_USAGE); }
+
+std::string VersionText() { return FormatString(IDS_VERSION_LINE, {TALLYHAWK_VERSION}); }
 
 void CRecentFiles::Add(const std::string& path) {
     if (path.empty()) return;

@@ -11,13 +11,21 @@ namespace tallyhawk {
 struct CCommandLine {
     std::optional<std::string> file;  // the document to open
     bool run = false;                 // start watching once started
+    bool minimized = false;           // start with only the tray icon showing
+    bool help = false;                // print the usage and end
+    bool version = false;             // print the version and end
 };
 
 // "run" or "--run" in any letter case, as an argument of its own, starts
 // watching; the first other argument that is not an option is the document.
 // The text "run" inside a path (a home folder, a document's name) is never a
-// request to watch.
+// request to watch. "--minimized", "--help" (or "-h") and "--version" are
+// taken as written; other options are left to the toolkit.
 CCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// What `tallyhawk --help` and `tallyhawk --version` print.
+std::string UsageText();
+std::string VersionText();
 
 // The File menu's list of the most recent documents, newest first, stored in
 // the settings store as one value: the paths, each followed by a zero byte.

@@ -40,6 +40,21 @@ bool HasWatExtension(const std::string& path) {
     return wxFileName(wxString::FromUTF8(path)).GetExt().Lower() == "wat";
 }
 
+// A file name chosen to save to, with `extension` added when it has none.
+// The file chooser asked before replacing the name as it was typed; a file
+// that is there only under the completed name is asked about here. Empty
+// when the user keeps that file, or chose none.
+std::string CompletedSavePath(wxWindow* parent, const std::string& chosen,
+                              const char* extension) {
+    if (chosen.empty()) return {};
+    const std::string path = WithDefaultExtension(chosen, extension);
+    if (path != chosen && wxFileName::Exists(wxString::FromUTF8(path)) &&
+        GetPrompter().Ask(parent, FormatString(IDS_REPLACE_FILE, {path}), PromptButtons::YesNo) !=
+            PromptAnswer::Yes)
+        return {};
+    return path;
+}
+
 // The desktop's notification service, where there is one.
 class CDesktopNotifier : public IChangeNotifier {
 public:
@@ -82,16 +97,18 @@ private:
 
 }  // namespace
 
+// The first size is wide enough for the last column, a fifth of the list,
+// to hold a date and time.
 CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
-    : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(760, 520)),
+    : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(960, 600)),
       doc(doc),
       front(front),
       timer(this),
       batchTimer(this),
       notifier(nullptr) {
     // Update-UI rounds run after every event the window handles; while the
-    // activity indicator steps every 12 ms, ten rounds a second are plenty
-    // for the menus and the toolbar.
+    // activity indicator is redrawn many times a second, ten rounds a second
+    // are plenty for the menus and the toolbar.
     wxUpdateUIEvent::SetUpdateInterval(kUpdateUiMilliseconds);
     SetIcons(GetProgramIcons());
     try {
@@ -408,7 +425,12 @@ bool CMainFrame::OpenDocument(const std::string& path) {
     try {
         doc.LockFile(path);
     } catch (const CException& error) {
-        // The document shown stays as it was, and keeps its file.
+        // The document shown stays as it was, and keeps its file. A file
+        // that is gone leaves the recent files; one in use stays there.
+        if (!wxFileName::FileExists(wxString::FromUTF8(path))) {
+            recent.Remove(path);
+            StoreRecentFiles();
+        }
         Report(FormatString(IDS_OPEN_FAILED, {path, error.Message()}));
         if (!oldPath.empty()) {
             try {
@@ -462,7 +484,8 @@ bool CMainFrame::SaveDocumentAs() {
         this, "Save As", doc.GetPathName().empty() ? DocumentName() + ".wat" : DocumentName(),
         LoadString(IDS_FILE_FILTER));
     if (chosen.empty()) return false;
-    const std::string path = WithDefaultExtension(chosen, ".wat");
+    const std::string path = CompletedSavePath(this, chosen, ".wat");
+    if (path.empty()) return false;
     const std::string oldPath = doc.GetPathName();
     if (!SaveTo(path)) return false;
     if (path != oldPath || !doc.HoldsLock()) {
@@ -552,6 +575,12 @@ void CMainFrame::ShowWindow(bool show) {
     Raise();
 }
 
+void CMainFrame::ShowAtStart(bool minimized) {
+    if (minimized && HasTray()) return;  // the tray icon is there from the start
+    if (minimized) Iconize(true);
+    Show();
+}
+
 void CMainFrame::TrayMinimize() {
     if (HasTray()) {
         ShowWindow(false);
@@ -573,11 +602,14 @@ void CMainFrame::ToggleBar() {
 }
 
 void CMainFrame::SaveLogMessages() {
-    const std::string path = GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
-                                                            LoadString(IDS_LOG_FILTER));
+    const std::string path = CompletedSavePath(
+        this,
+        GetPrompter().ChooseFileToSave(this, "Save Log Messages", "Log.txt",
+                                       LoadString(IDS_LOG_FILTER)),
+        ".txt");
     if (path.empty()) return;
     try {
-        doc.SaveLogMessages(WithDefaultExtension(path, ".txt"));
+        doc.SaveLogMessages(path);
     } catch (const CException& error) {
         Report(error.Message());
     }
@@ -618,7 +650,7 @@ bool CMainFrame::HasErrors() const {
 }
 
 void CMainFrame::ViewPageChanges(std::int32_t index) {
-    if (CWatchSite* page = doc.GetPageList().GetAt(index)) notified.erase(page);
+    if (auto page = doc.GetPageList().GetShared(index)) notified.erase(page);
     try {
         doc.ViewChanges(index);
     } catch (const CException& error) {
@@ -716,7 +748,9 @@ void CMainFrame::OnPagesChanged() {
 }
 
 void CMainFrame::NotifyIfChanged(std::int32_t index) {
-    CWatchSite* page = doc.GetPageList().GetAt(index);
+    // Pages removed since: a page made later may take their place in memory.
+    std::erase_if(notified, [](const auto& announced) { return announced.expired(); });
+    const std::shared_ptr<CWatchSite> page = doc.GetPageList().GetShared(index);
     if (!page) return;
     const std::int32_t status = page->GetStatus();
     if (status == Current || status == SiteStatus::New) {
@@ -729,8 +763,10 @@ void CMainFrame::NotifyIfChanged(std::int32_t index) {
     if (!notified.insert(page).second) return;  // this change was announced
     if (IsShown() && IsActive()) return;        // the user is looking at it
     const std::string text = FormatString(IDS_PAGE_HAS_CHANGED, {page->GetName()});
-    notifier->Notify(text, [this, page] {
-        const std::int32_t current = doc.GetPageList().IndexOf(page);
+    notifier->Notify(text, [this, announced = std::weak_ptr<CWatchSite>(page)] {
+        // A page removed since is gone, not one that took its place.
+        const std::shared_ptr<CWatchSite> alive = announced.lock();
+        const std::int32_t current = alive ? doc.GetPageList().IndexOf(alive.get()) : -1;
         if (current >= 0) ViewPageChanges(current);
     });
 }

@@ -92,6 +92,9 @@ public:
     void SetWatching(bool value);
     // Show (restore, raise) or hide the window.
     void ShowWindow(bool show);
+    // The first showing. Started minimized, only the tray icon shows; where
+    // the desktop has no tray, the window starts minimized instead.
+    void ShowAtStart(bool minimized);
     // Whether the desktop has a notification area for the tray icon.
     bool HasTray() const;
     bool IsExitConfirmed() const { return exitConfirmed; }
@@ -179,7 +182,9 @@ private:
 
     IChangeNotifier* notifier;
     std::unique_ptr<IChangeNotifier> desktopNotifier;
-    std::set<const CWatchSite*> notified;  // Modified pages already announced
+    // Modified pages already announced, held weakly: a removed page is
+    // never mistaken for one made later at the same address.
+    std::set<std::weak_ptr<CWatchSite>, std::owner_less<>> notified;
 };
 
 }  // namespace tallyhawk

@@ -6,6 +6,7 @@
 
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
+#include "dialogs/DialogStrings.h"
 #include "ui/CommandIds.h"
 #include "ui/MainFrame.h"
 #include "ui/SingleInstance.h"
@@ -34,8 +35,7 @@ bool CTallyhawkApp::OnInit() {
         if (instance->SendToRunning(line)) {
             exitStatus = 0;
         } else {
-            std::fprintf(stderr, "tallyhawk: another Tallyhawk runs on this display but does "
-                                 "not answer.\n");
+            std::fputs(LoadString(IDS_INSTANCE_SILENT).c_str(), stderr);
             exitStatus = 1;
         }
         return false;
@@ -43,10 +43,11 @@ bool CTallyhawkApp::OnInit() {
     if (!instance->Listen([this](const CCommandLine& later) {
             CallAfter([this, later] { HandOver(later); });
         }))
-        std::fprintf(stderr, "tallyhawk: cannot listen on %s; later starts open a program of "
-                             "their own.\n", instance->SocketPath().c_str());
+        std::fputs(FormatString(IDS_INSTANCE_NOT_LISTENING, {instance->SocketPath()}).c_str(),
+                   stderr);
 
     wxInitAllImageHandlers();
+    RegisterDialogStrings();
     appSettings.SetKeyPath(CAppSettings::kDefaultKeyPath);
     appSettings.SetValueName(CAppSettings::kDefaultValueName);
     LoadDefaultPage(store, defaultPage);
@@ -63,7 +64,7 @@ bool CTallyhawkApp::OnInit() {
         exitStatus = 1;
         return false;
     }
-    frame->Show();
+    frame->ShowAtStart(line.minimized);
     SetTopWindow(frame);
     if (line.run) frame->CallAfter([this] {
             if (frame) frame->RunCommand(ID_WATCH_START);

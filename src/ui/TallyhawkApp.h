@@ -4,7 +4,7 @@
 // line (or a new one), starts watching when told to, and keeps one program
 // per user and display: a later start hands its command line over.
 //
-// `tallyhawk [FILE] [run]`.
+// `tallyhawk [FILE] [run] [--minimized]`.
 #pragma once
 
 #include <wx/app.h>

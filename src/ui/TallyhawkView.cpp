@@ -241,7 +241,7 @@ void CTallyhawkView::ShowAddedPage(std::int32_t index) {
 }
 
 void CTallyhawkView::OnActivated(wxListEvent&) {
-    // Double-click or Enter on a row.
+    // A double-click on a row (Enter is taken in OnKeyDown).
     if (host.IsCommandEnabled(ID_PAGE_PROPERTIES)) {
         host.RunCommand(ID_PAGE_PROPERTIES);
     } else if (host.IsCommandEnabled(ID_PAGE_VIEW_CHANGES)) {
@@ -250,8 +250,16 @@ void CTallyhawkView::OnActivated(wxListEvent&) {
 }
 
 void CTallyhawkView::OnKeyDown(wxListEvent& event) {
-    if (event.GetKeyCode() == WXK_DELETE && !wxGetKeyState(WXK_SHIFT)) {
+    const int key = event.GetKeyCode();
+    if (key == WXK_DELETE && !wxGetKeyState(WXK_SHIFT)) {
         if (host.IsCommandEnabled(ID_PAGE_REMOVE)) host.RunCommand(ID_PAGE_REMOVE);
+        return;
+    }
+    if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER) {
+        // Enter is Properties' key alone; taken here, the list does not turn
+        // it into an activation, which would view the changes instead while
+        // Properties is not allowed.
+        if (host.IsCommandEnabled(ID_PAGE_PROPERTIES)) host.RunCommand(ID_PAGE_PROPERTIES);
         return;
     }
     event.Skip();

@@ -1,11 +1,16 @@
-// tallyhawk: the desktop program. Without a desktop session it says so and
-// points to the headless front end.
+// tallyhawk: the desktop program. --help and --version need no display;
+// without a desktop session the program says so and points to the headless
+// front end.
 #include <wx/app.h>
 #include <wx/init.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "base/StringTable.h"
+#include "ui/CommandLine.h"
 #include "ui/TallyhawkApp.h"
 
 namespace {
@@ -16,20 +21,23 @@ bool HasDisplay() {
     return (x && *x) || (wayland && *wayland);
 }
 
-constexpr const char* kNoDesktop =
-    "tallyhawk needs a desktop session; to watch pages without one, use tallyhawk-cli watch FILE.\n";
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    using namespace tallyhawk;
+    const CCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.help || line.version) {
+        std::fputs((line.help ? UsageText() : VersionText()).c_str(), stdout);
+        return 0;
+    }
     if (!HasDisplay()) {
-        std::fputs(kNoDesktop, stderr);
+        std::fputs(LoadString(IDS_NO_DESKTOP).c_str(), stderr);
         return 1;
     }
-    auto* app = new tallyhawk::CTallyhawkApp;
+    auto* app = new CTallyhawkApp;
     wxApp::SetInstance(app);
     if (!wxEntryStart(argc, argv)) {
-        std::fputs(kNoDesktop, stderr);
+        std::fputs(LoadString(IDS_NO_DESKTOP).c_str(), stderr);
         return 1;
     }
     int status;

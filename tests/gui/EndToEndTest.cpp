@@ -15,9 +15,13 @@
 #include <optional>
 #include <thread>
 
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+
 #include "LocalHttpServer.h"
 #include "app/TallyhawkDoc.h"
 #include "gui/FrameFixture.h"
+#include "ui/PageClipboard.h"
 
 // Last: its macros would spoil the headers above.
 #include <X11/Xlib.h>
@@ -34,8 +38,9 @@ using namespace std::chrono_literals;
 // a file.
 class CProcess {
 public:
+    // `outputFile`, when given, takes the standard output.
     CProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
-             const std::string& errorFile) {
+             const std::string& errorFile, const std::string& outputFile = {}) {
         std::vector<char*> argv, envp;
         for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -45,6 +50,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!outputFile.empty())
+            posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -120,6 +128,14 @@ void RequestClose(unsigned long window) {
     XCloseDisplay(display);
 }
 
+// Closes the real program's window with its close button where there is no
+// tray, answers the Exit question with OK and the save question with Yes;
+// true when the program then ends with status 0.
+bool CloseSaving(unsigned long window, CProcess& program) {
+    RequestClose(window);
+    return AnswerMessageBox() && AnswerMessageBox() && program.Wait(20s) == 0;
+}
+
 bool WaitFor(const std::atomic<int>& counter, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (counter.load() == 0 && std::chrono::steady_clock::now() < end)
@@ -191,16 +207,67 @@ TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
 
     // No tray here: the close button asks the Exit question, then the save
     // question, and the program ends.
-    RequestClose(window);
-    ASSERT_TRUE(AnswerMessageBox());  // Exit: OK
-    ASSERT_TRUE(AnswerMessageBox());  // save changes: Yes
-    EXPECT_EQ(program.Wait(20s), 0);
+    EXPECT_TRUE(CloseSaving(window, program));
 
     CTallyhawkDoc saved;
     saved.OnOpenDocument(second);
     ASSERT_EQ(saved.GetPageList().GetCount(), 1);
     EXPECT_EQ(saved.GetPageList().GetAt(0)->GetStatus(), Current);
     EXPECT_GT(saved.GetPageList().GetAt(0)->GetLastUpdated(), 0);
+}
+
+// The page format on this program's clipboard, counting how often another
+// program asked for the bytes.
+class CServedPageRecord : public wxCustomDataObject {
+public:
+    CServedPageRecord(const std::string& bytes, std::atomic<int>& served)
+        : wxCustomDataObject(wxDataFormat("Tallyhawk")), served(served) {
+        SetData(bytes.size(), bytes.data());
+    }
+    bool GetDataHere(void* buffer) const override {
+        ++served;
+        return wxCustomDataObject::GetDataHere(buffer);
+    }
+
+private:
+    std::atomic<int>& served;
+};
+
+// A page copied in the real program pastes here, and one put on the clipboard
+// here pastes there: another running program reads the same record.
+TEST_F(EndToEndTest, PagesPassBetweenTwoRunningProgramsThroughTheClipboard) {
+    const std::string file = MakeDocument("one", "/one");
+    CProcess program({TALLYHAWK_PROGRAM, file}, env, scratch / "err");
+    const unsigned long window = FindWindow("^one.wat - Tallyhawk$");
+    ASSERT_NE(window, 0u);
+    const std::string focus = "xdotool windowfocus --sync " + std::to_string(window);
+
+    tallyhawk::test::Run(focus + " key ctrl+c");
+    std::string bytes;
+    ASSERT_TRUE(PumpUntil([&] { return ReadPageRecord(bytes); }, 20s));
+    EXPECT_EQ(PageFromRecord(bytes)->GetName(), "one");
+
+    CWatchSite other;
+    other.SetName("pasted");
+    other.SetUrl(server.Url("/two"));
+    std::atomic<int> served{0};
+    {
+        wxClipboardLocker open;
+        ASSERT_TRUE(wxTheClipboard->SetData(new CServedPageRecord(PageRecord(other), served)));
+    }
+    tallyhawk::test::Run(focus + " key ctrl+v");
+    ASSERT_TRUE(PumpUntil([&] { return served.load() > 0; }, 20s));
+    PumpEvents(std::chrono::milliseconds(200));
+    // Nothing of this program's may stay on the clipboard: the other one
+    // would wait for answers while this one waits for its message boxes.
+    wxTheClipboard->Clear();
+
+    EXPECT_TRUE(CloseSaving(window, program));
+    CTallyhawkDoc saved;
+    saved.OnOpenDocument(file);
+    ASSERT_EQ(saved.GetPageList().GetCount(), 2);
+    EXPECT_EQ(saved.GetPageList().GetAt(1)->GetName(), "pasted");
+    EXPECT_EQ(saved.GetPageList().GetAt(1)->GetUrl(), server.Url("/two"));
 }
 
 TEST_F(EndToEndTest, WithoutADisplayItNamesTheHeadlessProgram) {
@@ -211,6 +278,20 @@ TEST_F(EndToEndTest, WithoutADisplayItNamesTheHeadlessProgram) {
     std::string text((std::istreambuf_iterator<char>(error)), {});
     EXPECT_NE(text.find("tallyhawk-cli watch"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+}
+
+TEST_F(EndToEndTest, HelpAndVersionNeedNoDisplay) {
+    std::vector<std::string> noDisplay(env.begin() + 1, env.end());  // all but DISPLAY
+    auto output = [&](const std::string& option) {
+        CProcess program({TALLYHAWK_PROGRAM, option}, noDisplay, scratch / "err", scratch / "out");
+        EXPECT_EQ(program.Wait(10s), 0) << option;
+        std::ifstream file(scratch / "out");
+        return std::string((std::istreambuf_iterator<char>(file)), {});
+    };
+    EXPECT_EQ(output("--version"), std::string("tallyhawk ") + TALLYHAWK_VERSION + "\n");
+    const std::string usage = output("--help");
+    EXPECT_EQ(usage.rfind("Usage: tallyhawk [FILE] [run] [--minimized]\n", 0), 0u) << usage;
+    EXPECT_NE(usage.find("tallyhawk-cli"), std::string::npos) << usage;
 }
 
 }  // namespace tallyhawk::test

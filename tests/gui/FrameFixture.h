@@ -110,6 +110,15 @@ protected:
         return index;
     }
 
+    // Replaces the window with a new one over the same document, not yet
+    // shown, as the program makes it at start-up.
+    void MakeFrameAgain() {
+        frame->Destroy();
+        PumpEvents();
+        frame = new CMainFrame(doc, front);
+        frame->SetNotifier(&notifier);
+    }
+
     CTallyhawkView& View() { return frame->GetView(); }
     CMessageLogBar& Bar() { return frame->GetBar(); }
     CWatchSiteList& Pages() { return doc.GetPageList(); }

@@ -6,14 +6,17 @@
 #include <wx/listbox.h>
 #include <wx/uiaction.h>
 
+#include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "app/TallyhawkDoc.h"
 #include "base/StringTable.h"
 #include "dialogs/ActivityIndicator.h"
 #include "gui/FrameFixture.h"
 #include "ui/CommandTable.h"
+#include "ui/DialogCommands.h"
 #include "ui/PageClipboard.h"
 #include "ui/PageRows.h"
 
@@ -57,12 +60,62 @@ std::vector<Item> MenuItems(wxMenu& menu) {
 
 }  // namespace
 
-class MainWindowTest : public FrameFixture {};
+class MainWindowTest : public FrameFixture {
+protected:
+    // One page, watched, its check ended, then changed since its accepted
+    // version.
+    void WatchAModifiedPage() {
+        AddPage("A");
+        StartWatching();
+        ASSERT_TRUE(WaitForChecks());
+        Pages().GetAt(0)->SetPreviousContent("older text");
+        Pages().GetAt(0)->SetStatus(Modified);
+    }
+};
 
 TEST_F(MainWindowTest, TrayIsThereForTheseTests) {
     ASSERT_NE(trayHost, nullptr);
     EXPECT_TRUE(trayHost->Started());
     EXPECT_TRUE(frame->HasTray());
+}
+
+// A 2x display asks the toolbar's images for 32 pixels: each must be drawn at
+// that size, not its 16-pixel image with every pixel doubled.
+TEST_F(MainWindowTest, ToolbarImagesAreDrawnAtTwiceTheirSize) {
+    for (int id : ToolbarLayout()) {
+        if (id == 0) continue;
+        const wxBitmapBundle art = ToolbarArt(FindCommand(id)->image);
+        ASSERT_TRUE(art.IsOk()) << id;
+        const wxImage image = art.GetBitmap(wxSize(32, 32)).ConvertToImage();
+        ASSERT_EQ(image.GetSize(), wxSize(32, 32)) << id;
+        int blocks = 0, uniform = 0;  // 2x2 blocks, and those of one colour
+        for (int y = 0; y < 32; y += 2) {
+            for (int x = 0; x < 32; x += 2) {
+                auto pixel = [&](int dx, int dy) {
+                    const int px = x + dx, py = y + dy;
+                    return std::tuple(image.GetRed(px, py), image.GetGreen(px, py),
+                                      image.GetBlue(px, py),
+                                      image.HasAlpha() ? image.GetAlpha(px, py) : 255);
+                };
+                if (std::get<3>(pixel(0, 0)) == 0 && std::get<3>(pixel(1, 1)) == 0) continue;
+                ++blocks;
+                uniform += pixel(0, 0) == pixel(1, 0) && pixel(0, 0) == pixel(0, 1) &&
+                           pixel(0, 0) == pixel(1, 1);
+            }
+        }
+        EXPECT_GT(blocks, 0) << id;
+        EXPECT_LT(uniform * 10, blocks * 9) << id << ": " << uniform << " of " << blocks;
+    }
+}
+
+TEST_F(MainWindowTest, StartedMinimizedOnlyTheTrayIconShows) {
+    MakeFrameAgain();
+    frame->ShowAtStart(true);
+    PumpEvents(std::chrono::milliseconds(300));
+    EXPECT_FALSE(frame->IsShown());
+    EXPECT_TRUE(frame->GetTrayIcon().IsIconInstalled());
+    frame->OnTrayCommand(ID_TRAY_RESTORE, -1);
+    EXPECT_TRUE(frame->IsShown());
 }
 
 TEST_F(MainWindowTest, EmptyListDisablesEveryPageCommand) {
@@ -117,6 +170,12 @@ TEST_F(MainWindowTest, WhileWatchingOnlyTheAllowedCommandsStayEnabled) {
     // A filtered command does nothing, however it arrives.
     frame->RunCommand(ID_EDIT_CUT);
     EXPECT_EQ(Pages().GetCount(), 1);
+    // Browse opens the page's own address.
+    frame->RunCommand(ID_PAGE_BROWSE);
+    const auto launched = fakes.launcher.Launched();
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_NE(std::find(launched[0].begin(), launched[0].end(), server.Url("/page")),
+              launched[0].end());
 
     frame->RunCommand(ID_WATCH_STOP);
     EXPECT_TRUE(PumpUntil([this] { return !frame->IsWatching(); }));
@@ -332,14 +391,35 @@ TEST_F(MainWindowTest, KeysInTheListRunTheirCommands) {
     EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 2; }));
     EXPECT_EQ(Pages().GetAt(1)->GetName(), "A");
     EXPECT_EQ(View().GetSelectedPage(), 1);
+    View().SelectRow(0);
+    const std::size_t asked = prompter.questions.size();  // Delete asked once
+    keys.Char('x', wxMOD_CONTROL);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 1; }));
+    EXPECT_EQ(Pages().GetAt(0)->GetName(), "A");
+    EXPECT_EQ(prompter.questions.size(), asked);  // Cut does not ask
+    keys.Char(WXK_INSERT, wxMOD_SHIFT);
+    EXPECT_TRUE(PumpUntil([this] { return Pages().GetCount() == 2; }));
+    EXPECT_EQ(Pages().GetAt(1)->GetName(), "B");
+}
+
+TEST_F(MainWindowTest, WhileWatchingEnterAndTheClipboardKeysDoNothing) {
+    WatchAModifiedPage();
+    View().SetFocus();
+    View().SelectRow(0);
+    PumpEvents();
+    wxUIActionSimulator keys;
+    keys.Char(WXK_RETURN);  // Properties, which watching does not allow
+    keys.Char('x', wxMOD_CONTROL);
+    keys.Char(WXK_DELETE);
+    PumpEvents(std::chrono::milliseconds(200));
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
+    EXPECT_TRUE(fakes.launcher.Launched().empty());
+    EXPECT_EQ(Pages().GetCount(), 1);
+    EXPECT_TRUE(prompter.questions.empty());
 }
 
 TEST_F(MainWindowTest, DoubleClickWhileWatchingViewsTheChanges) {
-    AddPage("A");
-    StartWatching();
-    ASSERT_TRUE(WaitForChecks());
-    Pages().GetAt(0)->SetPreviousContent("older text");
-    Pages().GetAt(0)->SetStatus(Modified);
+    WatchAModifiedPage();
     wxRect rect;
     View().GetItemRect(0, rect);
     const wxPoint point = View().ClientToScreen(rect.GetPosition() + wxPoint(20, rect.height / 2));
@@ -386,12 +466,25 @@ TEST_F(MainWindowTest, MenuPromptsShowInTheStatusLine) {
               "Start watching");
 }
 
-TEST_F(MainWindowTest, StatusBarCommandHidesTheBar) {
+TEST_F(MainWindowTest, StatusBarAndToolbarCommandsHideAndShowThemWithTheirCheckMarks) {
+    auto checked = [this](int id) {
+        frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+        return frame->GetMenuBar()->IsChecked(ToolkitId(id));
+    };
     EXPECT_TRUE(Bar().IsShown());
+    EXPECT_TRUE(checked(ID_VIEW_STATUS_BAR));
     frame->RunCommand(ID_VIEW_STATUS_BAR);
     EXPECT_FALSE(Bar().IsShown());
+    EXPECT_FALSE(checked(ID_VIEW_STATUS_BAR));
     frame->RunCommand(ID_VIEW_STATUS_BAR);
     EXPECT_TRUE(Bar().IsShown());
+
+    EXPECT_TRUE(checked(ID_VIEW_TOOLBAR));
+    frame->RunCommand(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(frame->GetToolBar()->IsShown());
+    EXPECT_FALSE(checked(ID_VIEW_TOOLBAR));
+    frame->RunCommand(ID_VIEW_TOOLBAR);
+    EXPECT_TRUE(frame->GetToolBar()->IsShown());
 }
 
 TEST_F(MainWindowTest, LogListFollowsTheLogAndItsBound) {
@@ -435,6 +528,24 @@ TEST_F(MainWindowTest, ChangedPageIsAnnouncedOnceAndActivationViewsIt) {
         << notifier.texts.size();
 }
 
+TEST_F(MainWindowTest, ANotificationOfARemovedPageViewsNothing) {
+    AddPage("Gone");
+    frame->ShowWindow(false);
+    Pages().GetAt(0)->SetPreviousContent("old");
+    Pages().GetAt(0)->SetLatestContent("new");
+    std::thread([this] { Pages().GetAt(0)->SetStatus(Modified); }).join();
+    ASSERT_TRUE(PumpUntil([this] { return notifier.texts.size() == 1; }));
+    View().SelectRow(0);
+    frame->RunCommand(ID_EDIT_CUT);
+    ASSERT_EQ(Pages().GetCount(), 0);
+    // Another page, changed too, may now live where the removed one did.
+    AddPage("Other", "/page", Modified);
+    Pages().GetAt(0)->SetPreviousContent("older");
+    notifier.activations[0]();
+    EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
+    EXPECT_TRUE(fakes.launcher.Launched().empty());
+}
+
 TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
     AddPage("Kept");
     prompter.paths = {scratch / "one"};
@@ -465,6 +576,46 @@ TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
     CRecentFiles stored;
     stored.FromBytes(store.Read(CRecentFiles::kValueName).value_or(""));
     EXPECT_EQ(stored.Items().front(), scratch / "one.wat");
+
+    // A recent file that is gone is reported and leaves the list; the
+    // document shown stays.
+    std::filesystem::rename(scratch / "one.wat", scratch / "moved.wat");
+    frame->RunCommand(ID_FILE_MRU_FILE1);
+    EXPECT_EQ(prompter.errors.size(), 2u);
+    EXPECT_TRUE(frame->GetRecentFiles().Items().empty());
+    EXPECT_EQ(View().GetCellText(0, 0), "Kept");
+}
+
+TEST_F(MainWindowTest, ANameCompletedWithItsExtensionAsksBeforeReplacingAFile) {
+    const std::string existing = scratch / "pages.wat";
+    { std::ofstream(existing) << "someone else's"; }
+    AddPage("New one");
+    prompter.paths = {scratch / "pages"};
+    prompter.answers = {PromptAnswer::No};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    ASSERT_EQ(prompter.questions.size(), 1u);
+    EXPECT_EQ(prompter.questions[0], existing + " already exists.\nDo you want to replace it?");
+    std::ifstream kept(existing);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "someone else's");
+    EXPECT_TRUE(doc.GetPathName().empty());
+    EXPECT_TRUE(doc.IsModified());
+
+    prompter.paths = {scratch / "pages"};
+    prompter.answers = {PromptAnswer::Yes};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    EXPECT_EQ(doc.GetPathName(), existing);
+    EXPECT_FALSE(doc.IsModified());
+
+    // The log's file the same way.
+    doc.GetMessageLog().Add("a message", "src");
+    const std::string log = scratch / "saved-log.txt";
+    { std::ofstream(log) << "older log"; }
+    prompter.paths = {scratch / "saved-log"};
+    prompter.answers = {PromptAnswer::No};
+    frame->RunCommand(ID_LOG_SAVE);
+    std::ifstream older(log);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(older), {}), "older log");
+    EXPECT_EQ(prompter.questions.size(), 3u);
 }
 
 TEST_F(MainWindowTest, DroppedDocumentOpensAndOtherFilesAreRefused) {
@@ -515,13 +666,15 @@ TEST_F(MainWindowTest, ScreenshotsOfTheWindowWhileWatchingAndOfTheTrayMenu) {
     doc.GetMessageLog().Add("The server name could not be resolved.", "http://old-forum.example/");
     doc.GetMessageLog().Add("The page exceeded the predetermined retry count.  This page will be "
                             "disabled.", "http://old-forum.example/");
-    frame->SetClientSize(760, 420);
+    frame->SetClientSize(frame->GetClientSize().x, 420);  // the first width
     View().SelectRow(3);
     StartWatching();
     ASSERT_TRUE(PumpUntil([this] { return Bar().GetStatusText() == "Monitoring"; }));
     ASSERT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 2; }));
     for (std::int32_t status = New; status <= Disabled; ++status)
         EXPECT_EQ(View().GetCellText(status, 2), StatusText(status));
+    // The times are not cut short (a cell keeps a few pixels of margin).
+    EXPECT_LE(View().GetTextExtent(View().GetCellText(0, 3)).x + 8, View().GetColumnWidth(3));
     Screenshot(frame, "main-window-watching");
 
     // The tray menu, opened where the pointer is (over the tray icon at the

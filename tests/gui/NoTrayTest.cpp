@@ -23,6 +23,14 @@ TEST_F(NoTrayTest, CloseAsksTheExitQuestionAndCloses) {
     frame = nullptr;
 }
 
+TEST_F(NoTrayTest, StartedMinimizedTheWindowIsStillThere) {
+    MakeFrameAgain();
+    frame->ShowAtStart(true);
+    PumpEvents(std::chrono::milliseconds(300));
+    frame->Tick();
+    EXPECT_TRUE(frame->IsShown());
+}
+
 TEST_F(NoTrayTest, MinimizingKeepsTheWindowReachable) {
     // The test display has no window manager to iconize windows, so only
     // the part that matters here is checked: the window is never hidden.

@@ -187,6 +187,7 @@ TEST_F(UpdatePageDlgTest, CancelWhileConnectingClosesWithCancel) {
     // The stalled server never answered: the cancel ended the download.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_TRUE(check->Canceled());
+    EXPECT_EQ(Button()->GetLabel(), "Cancel");
     EXPECT_EQ(page->GetStatus(), Outdated);
 }
 
@@ -205,6 +206,7 @@ TEST_F(UpdatePageDlgTest, FailedCheckShowsTheErrorAndLogsItWithTheAddress) {
         EXPECT_FALSE(entry.GetMessage().empty());
         EXPECT_EQ(Status(), entry.GetMessage());
         EXPECT_EQ(Bar()->GetValue(), 100);
+        EXPECT_EQ(Button()->GetLabel(), "OK");
     }
     EXPECT_EQ(log.GetCount(), 2);
 }

@@ -152,6 +152,21 @@ TEST_F(UiLogicTest, RunIsAnArgumentOfItsOwnInAnyCase) {
     EXPECT_FALSE(ParseCommandLine({}).file);
 }
 
+TEST_F(UiLogicTest, OptionsAreTakenAsWrittenAndTheUsageNamesEach) {
+    const CCommandLine line = ParseCommandLine({"--minimized", "a.wat", "--version"});
+    EXPECT_TRUE(line.minimized);
+    EXPECT_TRUE(line.version);
+    EXPECT_FALSE(line.help);
+    EXPECT_EQ(line.file, "a.wat");
+    EXPECT_TRUE(ParseCommandLine({"-h"}).help);
+    EXPECT_FALSE(ParseCommandLine({"--MINIMIZED"}).minimized);
+    // An option the toolkit takes is neither the document nor ours.
+    EXPECT_FALSE(ParseCommandLine({"--display=:1"}).file);
+    for (const char* option : {"FILE", "run", "--run", "--minimized", "--help", "-h", "--version"})
+        EXPECT_NE(UsageText().find(option), std::string::npos) << option;
+    EXPECT_EQ(VersionText().rfind("tallyhawk ", 0), 0u);
+}
+
 TEST_F(UiLogicTest, RecentFilesKeepFourNewestFirstAndRoundTrip) {
     CRecentFiles recent;
     for (const char* path : {"a", "b", "c", "d", "e", "c"}) recent.Add(path);
