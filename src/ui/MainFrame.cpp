@@ -644,9 +644,9 @@ std::vector<CModifiedPage> CMainFrame::ModifiedPages() const {
     return pages;
 }
 
-bool CMainFrame::HasErrors() const {
+std::size_t CMainFrame::ErrorCount() const {
     std::lock_guard guard(errorsLock);
-    return !errors.empty();
+    return errors.size();
 }
 
 void CMainFrame::ViewPageChanges(std::int32_t index) {

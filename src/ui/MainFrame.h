@@ -101,7 +101,9 @@ public:
 
     // Tray menu support.
     std::vector<CModifiedPage> ModifiedPages() const;
-    bool HasErrors() const;
+    bool HasErrors() const { return ErrorCount() != 0; }
+    // How many names of disabled pages wait for View Errors.
+    std::size_t ErrorCount() const;
     void OnTrayCommand(int id, std::int32_t page);
 
     // One tick of the 500 ms timer. Tests stop the timer and step it.
