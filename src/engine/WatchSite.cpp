@@ -102,6 +102,8 @@ void CWatchSite::Assign(const CWatchSite& other) {
     status = other.status;
     settings.Assign(other.settings);
     failures = other.failures;
+    retryTime = other.retryTime;
+    lastError = other.lastError;
     tempFiles.insert(tempFiles.end(), other.tempFiles.begin(), other.tempFiles.end());
 }
 
@@ -198,10 +200,26 @@ bool CWatchSite::IsModified() const {
     return status == Modified;
 }
 
+std::int64_t CWatchSite::GetRetryTime() const {
+    Guard guard(lock);
+    return retryTime;
+}
+
+std::string CWatchSite::GetLastError() const {
+    Guard guard(lock);
+    return lastError;
+}
+
+void CWatchSite::SetLastError(const std::string& value) {
+    Guard guard(lock);
+    lastError = value;
+}
+
 void CWatchSite::Enable(bool enable) {
     {
         Guard guard(lock);
         failures = 0;
+        retryTime = 0;
     }
     if (!enable) {
         SetStatus(Disabled);
@@ -226,6 +244,7 @@ bool CWatchSite::IsDue() const {
     // that rules out nearly every page on the watch thread's idle passes.
     std::int64_t elapsed = now - lastUpdated;
     if (settings.GetInterval() > elapsed) return false;
+    if (now < retryTime) return false;
     if (!IsDayIn(settings.GetDays(), now)) return false;
     if (settings.GetAlwaysUpdate()) return true;
     return now >= settings.GetBeginTimeOn(now) && now <= settings.GetEndTimeOn(now);
@@ -249,8 +268,8 @@ bool CWatchSite::Check(CDownloader& downloader) {
     try {
         CSizeHint hint(downloader, sink);
         succeeded = downloader.Download(target, &sink, &bytes);
-    } catch (const CException&) {
-        if (sink.OverLimit()) RecordFailure();
+    } catch (const CException& error) {
+        if (sink.OverLimit()) RecordFailure(error.Message());
         throw;
     }
     if (succeeded) {
@@ -261,8 +280,13 @@ bool CWatchSite::Check(CDownloader& downloader) {
         {
             Guard guard(lock);
             latestContent = std::move(body);
+            // A page that has no accepted version takes its first download as
+            // that version; otherwise it could never report a change.
+            if (previousContent.empty()) previousContent = latestContent;
             lastUpdated = services.Clock().Now();
             failures = 0;
+            retryTime = 0;
+            lastError.clear();
         }
         SetStatus(HasChanges() ? Modified : Current);
         // The downloader's cancel mark is the stop signal of whoever runs the
@@ -274,17 +298,30 @@ bool CWatchSite::Check(CDownloader& downloader) {
         SetStatus(Outdated);
         return false;
     }
-    RecordFailure();
-    ThrowDownloadError(downloader.GetError());
+    try {
+        ThrowDownloadError(downloader.GetError());
+    } catch (const CException& error) {
+        RecordFailure(error.Message());
+        throw;
+    }
 }
 
-void CWatchSite::RecordFailure() {
+void CWatchSite::RecordFailure(const std::string& message, std::int64_t retryAfter) {
+    const std::int64_t now = services.Clock().Now();
     bool disable;
     {
         Guard guard(lock);
         ++failures;
+        lastError = message;
         std::int32_t retries = settings.GetRetryCount();
         disable = retries != 0 && retries < failures;
+        // 1, 2, 4, 8 ... minutes, but never longer than the interval, so that
+        // a page checked every five minutes is still tried every five minutes.
+        const int doublings = std::clamp(failures - 1, 0, 20);
+        std::int64_t pause = kFirstRetryPause << doublings;
+        pause = std::min<std::int64_t>(pause, std::max<std::int32_t>(settings.GetInterval(), 0));
+        if (retryAfter > pause) pause = std::min(retryAfter, kLongestRetryAfter);
+        retryTime = now + pause;
     }
     SetStatus(disable ? Disabled : Outdated);
 }

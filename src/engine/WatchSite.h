@@ -104,7 +104,21 @@ public:
     // A check is due now: an enabled day, at least `interval` seconds since
     // the last successful download, and (unless always) inside today's window,
     // both bounds included; a window whose begin is after its end is never due.
+    // After a failure the page also waits out its retry pause.
     bool IsDue() const;
+
+    // After a failed check the page waits before it is tried again: 1 minute
+    // after the first failure, then 2, 4, 8 and so on, never longer than the
+    // page's interval, or as long as the server asked (Retry-After) when
+    // that is longer. The pause is kept in memory only.
+    static constexpr std::int64_t kFirstRetryPause = 60;
+    static constexpr std::int64_t kLongestRetryAfter = 24 * 60 * 60;
+    // When the page may be tried again (seconds since 1970); 0: at once.
+    std::int64_t GetRetryTime() const;
+    // The message of the last failed check, for the page's owner to show
+    // (why a page was disabled); empty after a success. Not stored.
+    std::string GetLastError() const;
+    void SetLastError(const std::string& value);
 
     // One check, on a worker thread. Returns false when the page is disabled
     // (nothing happens) or the download was canceled (status Outdated).
@@ -112,9 +126,12 @@ public:
     // zero byte) as latestContent, sets Modified or Current, plays the sound
     // (cut off when the downloader is canceled meanwhile) and returns true. A failed download, or a body over kMaximumPageSize,
     // counts a failure, leaves the page Outdated, or Disabled once failures
-    // exceed a non-zero retry count, and throws CGenericException or
+    // exceed a non-zero retry count, starts the retry pause, and throws CGenericException or
     // COsException with the error's message (IDS_PAGE_TOO_LARGE for a body
-    // over the limit).
+    // over the limit). A final HTTP status of 400 or more is such a failure:
+    // the versions the page holds stay as they were. The first successful
+    // download of a page that has no accepted version yet becomes that
+    // version (Current), so that the next check can report a change.
     bool Check(CDownloader& downloader);
     // Whether previousContent and latestContent differ in the way the output
     // mode shows; never when previousContent is empty.
@@ -180,8 +197,10 @@ protected:
     virtual std::size_t MaximumPageSize() const { return kMaximumPageSize; }
 
 private:
-    // Counts a real failure and sets Outdated or Disabled.
-    void RecordFailure();
+    // Counts a real failure with its message, starts the retry pause
+    // (`retryAfter`: the server's wish in seconds, -1 for none) and sets
+    // Outdated or Disabled.
+    void RecordFailure(const std::string& message, std::int64_t retryAfter = -1);
     // The HasChanges answer with the lock held.
     bool HasChangesLocked() const;
     // Compares previousContent with latestContent through `detector` with
@@ -200,6 +219,8 @@ private:
     std::vector<std::string> tempFiles;  // guarded by lock; not stored
     std::int32_t status = New;           // guarded by lock; a SiteStatus
     std::int32_t failures = 0;           // guarded by lock
+    std::int64_t retryTime = 0;          // guarded by lock; not stored
+    std::string lastError;               // guarded by lock; not stored
 };
 
 }  // namespace tallyhawk

@@ -233,6 +233,7 @@ CCheckOutcome CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
     auto fail = [&](std::string error) {
         outcome.failed = true;
         outcome.error = error.empty() ? LoadString(IDS_UNKNOWN_EXCEPTION) : std::move(error);
+        page.SetLastError(outcome.error);
     };
     try {
         outcome.checked = page.Check(downloader);

@@ -10,6 +10,7 @@
 #include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/Exception.h"
@@ -211,8 +212,17 @@ TEST_F(WatchSiteListTest, UnreachablePageIsDisabledAfterItsRetries) {
     const std::string url = "http://127.0.0.1:1/page";
     list.Add(MakePage(url));
     ASSERT_TRUE(list.StartWatching());
-    ASSERT_TRUE(recorder.WaitFor(PageDisabled));
+    // The first failure starts a pause: passes of the watch thread (every
+    // 50 ms) leave the page alone until the clock has moved past it.
+    CWatchSite& page = *list.GetAt(0);
+    for (int i = 0; i < 200 && page.GetFailures() == 0; ++i) std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(page.GetFailures(), 1);
+    for (int i = 0; i < 200 && !recorder.WaitFor(PageDisabled, 1, 20ms); ++i) fake.clock.Advance(120);
+    ASSERT_EQ(recorder.Count(PageDisabled), 1);
     list.StopWatching(true);
+    EXPECT_EQ(page.GetLastError(), InternetErrorText(kErrorCannotConnect))
+        << "the reason stays with the disabled page";
 
     const auto entries = log.Entries();
     ASSERT_EQ(entries.size(), 5u) << "four failed attempts, then the retry-count message";
@@ -263,15 +273,19 @@ TEST_F(WatchSiteListTest, OnePassChecksEachDuePageOnceThenEnds) {
     EXPECT_EQ(list.GetAt(1)->GetFailures(), 1) << "one pass, one attempt";
     EXPECT_EQ(list.GetAt(2)->GetStatus(), Disabled);
 
-    // The good page is not due again for its interval; the failed one is.
+    // The good page is not due again for its interval; the failed one is,
+    // once its retry pause is over.
+    EXPECT_EQ(pass(false), (std::vector<std::int32_t>{}));
+    fake.clock.Advance(CWatchSite::kFirstRetryPause);
     EXPECT_EQ(pass(false), (std::vector<std::int32_t>{1}));
     EXPECT_EQ(pass(true), (std::vector<std::int32_t>{0, 1}));
-    EXPECT_EQ(recorder.Count(NothingDue), 0);
+    EXPECT_EQ(recorder.Count(NothingDue), 1);
 
     // Watching afterwards runs pass after pass again, until stopped.
     ASSERT_TRUE(list.StartWatching());
-    ASSERT_TRUE(recorder.WaitFor(PageDisabled));
-    ASSERT_TRUE(recorder.WaitFor(NothingDue, 2));
+    for (int i = 0; i < 200 && !recorder.WaitFor(PageDisabled, 1, 20ms); ++i) fake.clock.Advance(120);
+    ASSERT_EQ(recorder.Count(PageDisabled), 1);
+    ASSERT_TRUE(recorder.WaitFor(NothingDue, 3));
     EXPECT_TRUE(list.IsWatching());
     EXPECT_EQ(outcomes.size(), 2u) << "watching tells no observer";
 }
