@@ -101,11 +101,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries opened when first needed rather than linked
 # (cmake/RuntimeLibrary.cmake) are named here.
 get_property(runtime_packages GLOBAL PROPERTY TALLYHAWK_RUNTIME_PACKAGES)
-if(runtime_packages)
-  list(JOIN runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
-endif()
-# Recommends: what plays the sound and opens pages and files on a desktop.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, pipewire-bin | pulseaudio-utils | alsa-utils")
+# xdg-open opens the change files, the pages and the viewer "notepad.exe"
+# stands for: without it viewing changes fails.
+list(APPEND runtime_packages xdg-utils)
+list(JOIN runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# Recommends: what plays the sound on a desktop.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pipewire-bin | pulseaudio-utils | alsa-utils")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TALLYHAWK_METAINFO_HOMEPAGE}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)

@@ -73,6 +73,9 @@ COsException::COsException() : COsException(static_cast<std::uint32_t>(errno)) {
 
 COsException::COsException(std::uint32_t code) : CGenericException(SystemText(code)), code(code) {}
 
+COsException::COsException(std::uint32_t code, std::string message)
+    : CGenericException(std::move(message)), code(code) {}
+
 CXpException::CXpException(const char* text) {
     std::size_t n = text ? strnlen(text, kMessageSize) : 0;
     if (n) std::memcpy(message, text, n);

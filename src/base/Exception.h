@@ -70,6 +70,8 @@ public:
     // The calling thread's last error (errno here).
     COsException();
     explicit COsException(std::uint32_t code);
+    // `code` with a message of the caller's own, which says what failed.
+    COsException(std::uint32_t code, std::string message);
 
     std::uint32_t Code() const { return code; }
     const char* ClassName() const override { return "COsException"; }

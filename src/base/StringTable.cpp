@@ -63,6 +63,7 @@ constexpr CStringEntry kStrings[] = {
      "The page is larger than 256 MB, the most that can be checked, and was not downloaded."},
     {IDS_NO_SUCH_PAGE, "There is no page with that number."},
     {IDS_ADDRESS_IS_AN_OPTION, "\"%s\" cannot be opened: an address must not begin with a minus sign."},
+    {IDS_PROGRAM_NOT_STARTED, "The program \"%s\" could not be started: %s"},
     {IDS_SEH_EXCEPTION, "SEH Exception"},
     {IDS_PLEASE_WAIT, "Please wait..."},
     {IDS_CANCELING, "Canceling..."},
@@ -263,6 +264,12 @@ constexpr CStringEntry kStrings[] = {
     {IDS_MANUAL_NOT_FOUND,
      "The manual page \"%s\" could not be found. An installed Tallyhawk keeps its manual in "
      "share/doc/tallyhawk/manual/ beside its bin folder."},
+    {IDS_ERRORS_REASON, "%s: %s"},
+    {IDS_ERRORS_ENABLE_AGAIN,
+     "Enable these pages again? Each is checked again as soon as it is due."},
+    {IDS_AUTOSAVE_FAILED,
+     "Cannot save %s while watching: %s. Watching goes on; the document is saved again at "
+     "its next change."},
     {IDS_IMPORT_TITLE, "Bookmarks & Favorites"},
     {IDS_IMPORT_BOOKMARKS, "&Bookmarks"},
     {IDS_IMPORT_FAVORITES, "&Favorites"},

@@ -61,6 +61,7 @@ enum StringId : unsigned {
     IDS_PAGE_TOO_LARGE = 331,
     IDS_NO_SUCH_PAGE = 332,
     IDS_ADDRESS_IS_AN_OPTION = 333,   // %s: the address
+    IDS_PROGRAM_NOT_STARTED = 334,    // %s: the program, %s: why
     // The check on demand (Update Page) and its progress.
     IDS_SEH_EXCEPTION = 340,
     IDS_PLEASE_WAIT = 341,
@@ -135,6 +136,10 @@ enum StringId : unsigned {
     IDS_SAVE_FAILED = 61706,       // %s: path, %s: reason
     IDS_NOT_A_DOCUMENT = 61707,    // %s: path
     IDS_MANUAL_NOT_FOUND = 61708,  // %s: the manual page
+    // Watching in the desktop program: disabled pages, saving as it goes.
+    IDS_ERRORS_REASON = 61720,     // %s: the page's name, %s: why its checks failed
+    IDS_ERRORS_ENABLE_AGAIN = 61721,
+    IDS_AUTOSAVE_FAILED = 61722,   // %s: path, %s: reason
     // The Bookmarks & Favorites dialog and tallyhawk-cli import.
     IDS_IMPORT_TITLE = 61740,
     IDS_IMPORT_BOOKMARKS = 61741,

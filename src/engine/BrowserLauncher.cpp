@@ -37,13 +37,24 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 
 }  // namespace
 
+static void LaunchNamingTheProgram(CSiteServices& services, const std::vector<std::string>& arguments) {
+    try {
+        services.Launcher().Launch(arguments);
+    } catch (const COsException& error) {
+        // "No such file or directory" alone does not say which program is
+        // missing: the viewer the user chose, or the desktop's opener.
+        throw COsException(error.Code(), FormatString(IDS_PROGRAM_NOT_STARTED,
+                                                      {arguments[0], error.Message()}));
+    }
+}
+
 void RunProgramWith(CSiteServices& services, const std::string& program,
                     const std::string& argument) {
     std::string command = Trimmed(program);
     if (EqualsIgnoringCase(command, kNotepad)) command = kDesktopOpener;
     // An argument vector, never a command line: blanks and quotes in either
     // string reach the program as they are.
-    services.Launcher().Launch({command, Trimmed(argument)});
+    LaunchNamingTheProgram(services, {command, Trimmed(argument)});
 }
 
 void OpenInDefaultBrowser(CSiteServices& services, const std::string& target) {
@@ -63,7 +74,7 @@ void OpenInDefaultBrowser(CSiteServices& services, const std::string& target) {
             // A browser that cannot be started: fall back to the desktop.
         }
     }
-    services.Launcher().Launch({kDesktopOpener, target});
+    LaunchNamingTheProgram(services, {kDesktopOpener, target});
 }
 
 CBrowserLauncher::CBrowserLauncher(CSiteServices* services)

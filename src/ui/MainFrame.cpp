@@ -390,6 +390,14 @@ void CMainFrame::UpdateTitle() {
 void CMainFrame::AfterDocumentChanged() {
     UpdateTitle();
     notified.clear();
+    {
+        // Disabled pages belong to the document they were in: the tray no
+        // longer flashes for them.
+        std::lock_guard guard(errorsLock);
+        errors.clear();
+    }
+    autoSaveFailure.clear();
+    lastAutoSave = {};
     view->Fill();
 }
 
@@ -404,6 +412,12 @@ void CMainFrame::StoreRecentFiles() {
 
 bool CMainFrame::SaveModified() {
     if (!doc.IsModified()) return true;
+    // A named document being watched is kept saved without questions; what
+    // watching changed since the last save is saved the same way.
+    if (doc.GetPageList().IsWatching() && !doc.GetPathName().empty()) {
+        doc.GetPageList().StopWatching(true);
+        if (AutoSave()) return true;
+    }
     switch (GetPrompter().Ask(this, FormatString(IDS_ASK_TO_SAVE, {DocumentName()}),
                               PromptButtons::YesNoCancel)) {
     case PromptAnswer::Yes: return SaveDocument();
@@ -628,14 +642,23 @@ void CMainFrame::EditDefaults() {
 }
 
 void CMainFrame::ViewErrors() {
-    std::vector<std::string> names;
+    std::vector<CDisabledPage> pages;
     {
         std::lock_guard guard(errorsLock);
-        names.swap(errors);
+        pages.swap(errors);
     }
-    // Shown without the lock: the watch thread may disable another page
+    // Asked without the lock: the watch thread may disable another page
     // while the box is open.
-    if (!names.empty()) GetPrompter().Tell(this, ErrorsMessage(names), false);
+    if (pages.empty()) return;
+    if (GetPrompter().Ask(this, ErrorsQuestion(pages), PromptButtons::YesNo) != PromptAnswer::Yes)
+        return;
+    for (const CDisabledPage& disabled : pages) {
+        const std::shared_ptr<CWatchSite> page = disabled.page.lock();
+        if (!page || page->IsEnabled()) continue;
+        page->Enable(true);
+        const std::int32_t index = doc.GetPageList().IndexOf(page.get());
+        if (index >= 0 && index < view->GetItemCount()) view->RefreshItem(index);
+    }
 }
 
 std::vector<CModifiedPage> CMainFrame::ModifiedPages() const {
@@ -678,12 +701,16 @@ void CMainFrame::SetWatching(bool value) {
     if (value == watching) return;
     watching = value;
     if (!watching) {
+        // What the last checks changed is saved as everything before it was.
+        AutoSave();
         {
             std::lock_guard guard(statusLock);
             lastStatus.clear();
         }
         bar->SetStatusText(LoadString(IDS_READY));
-        tray->ShowIcon(false);
+        // A stop posted just before the window closed comes after the tray
+        // icon has gone.
+        if (tray) tray->ShowIcon(false);
     }
 }
 
@@ -694,8 +721,38 @@ void CMainFrame::Tick() {
     if (watching) {
         bool waiting = HasErrors() || doc.GetPageList().CountModified() != 0;
         tray->ShowIcon(waiting && !tray->IsAlertShown());
+        if (std::chrono::steady_clock::now() - lastAutoSave >= kAutoSavePause) AutoSave();
     }
     SetWatching(doc.GetPageList().IsWatching());
+}
+
+bool CMainFrame::AutoSave() {
+    if (doc.GetPathName().empty()) return false;
+    if (!doc.IsModified()) return true;
+    lastAutoSave = std::chrono::steady_clock::now();
+    const std::string path = doc.GetPathName();
+    try {
+        doc.OnSaveDocument(path);
+    } catch (const CException& error) {
+        // Logged, not asked: nobody may be at the desktop. A reason already
+        // logged is not logged again at every tick.
+        if (error.Message() != autoSaveFailure) {
+            autoSaveFailure = error.Message();
+            doc.GetMessageLog().Add(FormatString(IDS_AUTOSAVE_FAILED, {path, autoSaveFailure}), "");
+        }
+        return false;
+    }
+    autoSaveFailure.clear();
+    return true;
+}
+
+void CMainFrame::EndSession() {
+    doc.GetPageList().StopWatching(true);
+    AutoSave();
+    // Whatever could not be saved is not asked about: there is nobody to ask.
+    exitConfirmed = true;
+    doc.SetModifiedFlag(false);
+    Close(true);
 }
 
 bool CMainFrame::OnPageListEvent(SiteListEvent* event) {
@@ -704,9 +761,10 @@ bool CMainFrame::OnPageListEvent(SiteListEvent* event) {
         if (changedPages.Add(event->index)) CallAfter(&CMainFrame::OnPagesChanged);
         break;
     case PageDisabled:
-        if (CWatchSite* page = event->list->GetAt(event->index)) {
+        if (std::shared_ptr<CWatchSite> page = event->list->GetShared(event->index)) {
+            CDisabledPage disabled{page, page->GetName(), page->GetLastError()};
             std::lock_guard guard(errorsLock);
-            errors.push_back(page->GetName());
+            errors.push_back(std::move(disabled));
         }
         break;
     case WatchingStarted: CallAfter(&CMainFrame::SetWatching, true); break;

@@ -17,6 +17,7 @@
 #include <wx/timer.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,7 @@
 #include "ui/CommandTable.h"
 #include "ui/PostedIndexes.h"
 #include "ui/TallyhawkView.h"
+#include "ui/TrayMenu.h"
 
 class wxNotificationMessage;
 
@@ -107,7 +109,19 @@ public:
     void OnTrayCommand(int id, std::int32_t page);
 
     // One tick of the 500 ms timer. Tests stop the timer and step it.
+    // While watching it also keeps a named document saved.
     void Tick();
+
+    // While watching runs, a document that has a file is kept saved: after a
+    // change of page state, at most once every kAutoSavePause, atomically,
+    // without a question. An untitled document is never saved unasked.
+    static constexpr std::chrono::milliseconds kAutoSavePause{2000};
+    // Saves a named, modified document now, without a question; a failure
+    // goes to the message log. True when the document is saved.
+    bool AutoSave();
+    // The end of the desktop session or a stop signal: watching stops, a
+    // named document is saved without a question and the program ends.
+    void EndSession();
     void StopTimer() { timer.Stop(); }
 
     // Replaces the desktop notification (null: the desktop's own).
@@ -173,7 +187,12 @@ private:
     bool exitConfirmed = false;
 
     mutable std::mutex errorsLock;
-    std::vector<std::string> errors;  // guarded by errorsLock
+    std::vector<CDisabledPage> errors;  // guarded by errorsLock
+
+    // Saving as watching goes: when the last save was made, and the last
+    // failure logged (each new reason is logged once).
+    std::chrono::steady_clock::time_point lastAutoSave;
+    std::string autoSaveFailure;
 
     // What the watch thread has for the window, taken in batches.
     CPostedBatch<std::int32_t> changedPages;

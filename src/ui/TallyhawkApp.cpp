@@ -2,6 +2,7 @@
 
 #include <wx/image.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "app/TallyhawkDoc.h"
@@ -66,6 +67,12 @@ bool CTallyhawkApp::OnInit() {
     }
     frame->ShowAtStart(line.minimized);
     SetTopWindow(frame);
+#ifndef _WIN32
+    // The toolkit runs these handlers from its event loop, not inside the
+    // signal: saving there is safe.
+    for (int stop : {SIGTERM, SIGINT, SIGHUP}) SetSignalHandler(stop, &CTallyhawkApp::OnStopSignal);
+#endif
+    Bind(wxEVT_END_SESSION, &CTallyhawkApp::OnEndSession, this);
     if (line.run) frame->CallAfter([this] {
             if (frame) frame->RunCommand(ID_WATCH_START);
         });
@@ -93,6 +100,16 @@ void CTallyhawkApp::OpenWaiting() {
     } else if (!handOverRetry.IsRunning()) {
         handOverRetry.Start(kHandOverRetryMilliseconds);
     }
+}
+
+void CTallyhawkApp::OnStopSignal(int) {
+    auto* app = static_cast<CTallyhawkApp*>(wxTheApp);
+    if (app && app->frame) app->frame->EndSession();
+}
+
+void CTallyhawkApp::OnEndSession(wxCloseEvent& event) {
+    event.Skip();
+    if (frame) frame->EndSession();
 }
 
 int CTallyhawkApp::OnExit() {

@@ -59,6 +59,10 @@ private:
     // must not change. Tried again every kHandOverRetryMilliseconds.
     static constexpr int kHandOverRetryMilliseconds = 250;
     void OpenWaiting();
+    // SIGTERM, SIGINT, SIGHUP and the end of the desktop session: the
+    // window saves a named document and the program ends with status 0.
+    static void OnStopSignal(int signal);
+    void OnEndSession(wxCloseEvent& event);
 
     wxWeakRef<CMainFrame> frame;  // gone once the window is destroyed
     std::deque<CCommandLine> waiting;

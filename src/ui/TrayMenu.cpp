@@ -39,4 +39,14 @@ std::string ErrorsMessage(const std::vector<std::string>& names) {
     return LoadString(IDS_ERRORS_TEXT) + "[" + joined + "]";
 }
 
+std::string ErrorsQuestion(const std::vector<CDisabledPage>& pages) {
+    std::vector<std::string> names;
+    std::string reasons;
+    for (const CDisabledPage& page : pages) {
+        names.push_back(page.name);
+        reasons += FormatString(IDS_ERRORS_REASON, {page.name, page.reason}) + "\n";
+    }
+    return ErrorsMessage(names) + "\n\n" + reasons + "\n" + LoadString(IDS_ERRORS_ENABLE_AGAIN);
+}
+
 }  // namespace tallyhawk

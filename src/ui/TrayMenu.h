@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,5 +32,17 @@ std::vector<CTrayMenuItem> TrayMenuItems(const std::vector<CModifiedPage>& modif
 // The View Errors message: string 59154, then "[" the names joined by single
 // spaces "]".
 std::string ErrorsMessage(const std::vector<std::string>& names);
+
+// A page disabled after too many failed checks, waiting for View Errors.
+struct CDisabledPage {
+    std::weak_ptr<CWatchSite> page;  // gone when the page was removed since
+    std::string name;
+    std::string reason;  // the last failure's message
+};
+
+// The View Errors question: ErrorsMessage of the names, then one line per
+// page with its name and why its checks failed, then whether to enable
+// the pages again.
+std::string ErrorsQuestion(const std::vector<CDisabledPage>& pages);
 
 }  // namespace tallyhawk

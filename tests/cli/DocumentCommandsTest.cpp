@@ -4,10 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "cli/CliRunner.h"
 #include "engine/PageServer.h"
@@ -109,14 +111,22 @@ TEST_F(DocumentCommandsTest, ChangeFileOutlivesTheCommandThatOpenedIt) {
     server.SetContent("<p>one</p>\n<p>two</p>\n");
     ASSERT_EQ(Cli({"update", file, "0"}).status, 0) << last;
 
-    std::string url = ReadFile(opened);
+    // The browser runs on its own: wait (bounded) until it has written its line.
+    std::string url;
+    for (int i = 0; i < 500 && (url.empty() || url.back() != '\n'); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        url = ReadFile(opened);
+    }
     ASSERT_EQ(url.rfind("file://", 0), 0u) << url;
     EXPECT_EQ(ReadFile(url.substr(7, url.size() - 8)), "<p>two</p>\n");
 }
 
 TEST_F(DocumentCommandsTest, UnreachablePageIsLoggedWhileWatching) {
     ASSERT_EQ(Cli({"new", file}).status, 0);
-    ASSERT_EQ(Cli({"add", file, "http://127.0.0.1:1/x", "--name", "Gone", "--retry", "1"}).status, 0);
+    // Checked on every pass, so that its retries come without a pause.
+    ASSERT_EQ(Cli({"add", file, "http://127.0.0.1:1/x", "--name", "Gone", "--retry", "1", "--interval",
+                   "00:00:00"}).status,
+              0);
     CliResult watch = Cli({"watch", file, "--for", "1"});
     ASSERT_EQ(watch.status, 0) << watch.err;
     EXPECT_NE(watch.out.find(", http://127.0.0.1:1/x, "), std::string::npos) << watch.out;

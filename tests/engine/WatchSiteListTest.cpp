@@ -352,6 +352,18 @@ TEST_F(WatchSiteListTest, ViewFailureIsLoggedAndPassedOn) {
     EXPECT_THROW(list.ViewChanges(0), CException);
     ASSERT_EQ(log.Entries().size(), 1u);
     EXPECT_EQ(log.Entries()[0].second, server.Url("/page"));
+    // The message says which program is missing, not only that a file is.
+    EXPECT_EQ(log.Entries()[0].first,
+              "The program \"/missing/viewer\" could not be started: " + COsException::SystemText(2));
+
+    // "notepad.exe" stands for the desktop's opener: a missing one is named too.
+    settings.SetViewer("notepad.exe");
+    page->SetSettings(settings);
+    fake.launcher.FailFor("xdg-open");
+    EXPECT_THROW(list.ViewChanges(0), CException);
+    ASSERT_EQ(log.Entries().size(), 2u);
+    EXPECT_EQ(log.Entries()[1].first.rfind("The program \"xdg-open\" could not be started", 0), 0u)
+        << log.Entries()[1].first;
 }
 
 }  // namespace

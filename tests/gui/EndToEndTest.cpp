@@ -62,6 +62,9 @@ public:
             ::waitpid(pid, nullptr, 0);
         }
     }
+    void Signal(int signal) {
+        if (pid > 0 && !status) ::kill(pid, signal);
+    }
     // The exit status once it ended within `limit`.
     std::optional<int> Wait(std::chrono::milliseconds limit) {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -169,20 +172,32 @@ protected:
     }
     ~EndToEndTest() override { server.Stop(); }
 
-    std::string MakeDocument(const std::string& name, const std::string& path) {
+    // A document of one page; `interval` in seconds (-1: the default).
+    std::string MakeDocument(const std::string& name, const std::string& path, int interval = -1) {
         CTallyhawkDoc doc;
         CWatchSite page;
         page.SetName(name);
         page.SetUrl(server.Url(path));
+        if (interval >= 0) {
+            CWatcherSettings settings = page.GetSettings();
+            settings.SetInterval(interval);
+            page.SetSettings(settings);
+        }
         doc.GetPageList().Add(page);
         const std::string file = scratch / (name + ".wat");
         doc.OnSaveDocument(file);
         return file;
     }
 
+    static std::int64_t LastUpdatedOnDisk(const std::string& file) {
+        CTallyhawkDoc saved;
+        saved.OnOpenDocument(file);
+        return saved.GetPageList().GetCount() == 1 ? saved.GetPageList().GetAt(0)->GetLastUpdated() : -1;
+    }
+
     testing::CScratchFolder scratch;
     testing::CLocalHttpServer server;
-    std::atomic<int> one{0}, two{0};
+    std::atomic<int> one{0}, two{0}, busy{0};
     std::vector<std::string> env;
 };
 
@@ -195,25 +210,62 @@ TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
     const unsigned long window = FindWindow("^one.wat - Tallyhawk$");
     ASSERT_NE(window, 0u);
 
-    // The second start hands over and ends; the running one asks whether to
-    // save the first document (watching changed it), then opens the second
-    // and watches it.
+    // The second start hands over and ends; the running one saves the first
+    // document without a question (a watched document is kept saved), then
+    // opens the second and watches it.
     CProcess later({TALLYHAWK_PROGRAM, second, "RUN"}, env, scratch / "second.err");
     EXPECT_EQ(later.Wait(20s), 0);
-    ASSERT_TRUE(AnswerMessageBox());
     EXPECT_TRUE(WaitFor(two, 20s)) << "the handed-over document was not watched";
     EXPECT_NE(FindWindow("^two.wat - Tallyhawk$"), 0u);
     EXPECT_EQ(program.Wait(0ms), std::nullopt);
+    EXPECT_GT(LastUpdatedOnDisk(first), 0);
 
-    // No tray here: the close button asks the Exit question, then the save
-    // question, and the program ends.
-    EXPECT_TRUE(CloseSaving(window, program));
+    // No tray here: the close button asks the Exit question, and the program
+    // saves the watched document and ends.
+    RequestClose(window);
+    EXPECT_TRUE(AnswerMessageBox());
+    EXPECT_EQ(program.Wait(20s), 0);
+    EXPECT_GT(LastUpdatedOnDisk(second), 0);
+}
 
-    CTallyhawkDoc saved;
-    saved.OnOpenDocument(second);
-    ASSERT_EQ(saved.GetPageList().GetCount(), 1);
-    EXPECT_EQ(saved.GetPageList().GetAt(0)->GetStatus(), Current);
-    EXPECT_GT(saved.GetPageList().GetAt(0)->GetLastUpdated(), 0);
+// A stop signal saves the watched document and ends the program with status
+// 0; killed outright at any moment, the file on disk is still a document.
+TEST_F(EndToEndTest, StopSignalsSaveAndAKillNeverLeavesAHalfWrittenDocument) {
+    // A page that changes at every request and is due at every pass: the
+    // program saves as often as it may.
+    server.Server().Get("/busy", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<p>" + std::to_string(++busy) + "</p>", "text/html");
+    });
+    const std::string file = MakeDocument("busy", "/busy", 0);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const int before = busy.load();
+        CProcess program({TALLYHAWK_PROGRAM, file, "run"}, env, scratch / "signal.err");
+        ASSERT_NE(FindWindow("^busy.wat - Tallyhawk$"), 0u);
+        const auto end = std::chrono::steady_clock::now() + 20s;
+        while (busy.load() < before + 2 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(20ms);
+        program.Signal(signal);
+        EXPECT_EQ(program.Wait(20s), 0) << signal;
+        const int served = busy.load();
+        CTallyhawkDoc saved;
+        saved.OnOpenDocument(file);
+        // The last version saved is the last one served (or the one before,
+        // when the stop came while a check was running).
+        const std::string kept = saved.GetPageList().GetAt(0)->GetLatestContent();
+        EXPECT_TRUE(kept == "<p>" + std::to_string(served) + "</p>" ||
+                    kept == "<p>" + std::to_string(served - 1) + "</p>")
+            << signal << ": " << kept << " after " << served;
+    }
+    std::srand(static_cast<unsigned>(::getpid()));
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        CProcess program({TALLYHAWK_PROGRAM, file, "run"}, env, scratch / "kill.err");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300 + std::rand() % 2700));
+        program.Signal(SIGKILL);
+        program.Wait(20s);
+        CTallyhawkDoc saved;
+        EXPECT_NO_THROW(saved.OnOpenDocument(file)) << "attempt " << attempt;
+        EXPECT_EQ(saved.GetPageList().GetCount(), 1) << "attempt " << attempt;
+    }
 }
 
 // The page format on this program's clipboard, counting how often another

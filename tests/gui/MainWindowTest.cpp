@@ -19,6 +19,7 @@
 #include "ui/DialogCommands.h"
 #include "ui/PageClipboard.h"
 #include "ui/PageRows.h"
+#include "net/InternetError.h"
 
 namespace tallyhawk::test {
 
@@ -299,13 +300,14 @@ TEST_F(MainWindowTest, TrayMenuPageItemsCarryTheirIdsAndOpenTheirChanges) {
     EXPECT_EQ(prompter.questions.size(), 1u);
 }
 
-TEST_F(MainWindowTest, ViewErrorsNamesTwoDisabledPagesOnce) {
+TEST_F(MainWindowTest, ViewErrorsNamesEachPageWithItsReasonEnablesThemAgainAndBelongsToTheDocument) {
     for (const char* name : {"First", "Second"}) {
         CWatchSite page(&fakes.services);
         page.SetName(name);
         page.SetUrl("http://127.0.0.1:1/closed");  // nothing listens there
         CWatcherSettings settings = page.GetSettings();
         settings.SetRetryCount(1);
+        settings.SetInterval(0);  // retried on every pass, without a pause
         page.SetSettings(settings);
         Pages().Add(page);
     }
@@ -319,23 +321,69 @@ TEST_F(MainWindowTest, ViewErrorsNamesTwoDisabledPagesOnce) {
     frame->Tick();
     EXPECT_TRUE(frame->GetTrayIcon().IsAlertShown());
 
+    // The question names both pages, says why each failed, and Yes enables
+    // them again in one step.
+    prompter.answers = {PromptAnswer::Yes};
     frame->OnTrayCommand(ID_VIEW_ERRORS, -1);
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0], LoadString(IDS_ERRORS_TEXT) + "[First Second]");
+    ASSERT_EQ(prompter.questions.size(), 1u);
+    const std::string& question = prompter.questions[0];
+    const std::string reason = LoadString(kErrorCannotConnect);
+    EXPECT_EQ(question.rfind(LoadString(IDS_ERRORS_TEXT) + "[First Second]", 0), 0u) << question;
+    EXPECT_NE(question.find("First: " + reason + "\nSecond: " + reason + "\n"), std::string::npos)
+        << question;
     menu = frame->GetTrayIcon().BuildMenu();
     EXPECT_EQ(MenuItems(*menu)[0].label, "Restore");
+    // Enabled again, the pages are tried again and fail again.
+    ASSERT_TRUE(PumpUntil([this] { return frame->ErrorCount() == 2; }));
     // The log shows what happened, newest last.
     // The watch thread logs a page's last line just after disabling it: wait
     // until that line is in the log and the list has caught up with the log.
     EXPECT_TRUE(PumpUntil([this] {
         CMessageLog& log = doc.GetMessageLog();
         const auto newest = log.GetAt(log.GetCount() - 1);
-        return log.GetCount() >= 4 && newest && newest->GetMessage() == LoadString(IDS_RETRY_COUNT_EXCEEDED) &&
+        return log.GetCount() >= 8 && newest && newest->GetMessage() == LoadString(IDS_RETRY_COUNT_EXCEEDED) &&
                static_cast<std::int32_t>(Bar().GetList()->GetCount()) == log.GetCount();
     }));
     EXPECT_EQ(ListLines(Bar().GetList()).back(),
               "[http://127.0.0.1:1/closed"
               "] The page exceeded the predetermined retry count.  This page will be disabled.");
+
+    // Another document: the old one's disabled pages are no longer listed,
+    // and the tray stops flashing for them.
+    prompter.answers = {PromptAnswer::No};  // do not save the untitled one
+    ASSERT_TRUE(frame->NewDocument());
+    EXPECT_EQ(frame->ErrorCount(), 0u);
+    frame->Tick();
+    frame->Tick();
+    EXPECT_FALSE(frame->GetTrayIcon().IsAlertShown());
+}
+
+TEST_F(MainWindowTest, WatchingKeepsANamedDocumentSavedWithoutAsking) {
+    const std::string file = scratch / "kept.wat";
+    AddPage("Kept");
+    doc.OnSaveDocument(file);
+    pageBody = "<p>first</p>\n";
+    StartWatching();
+    // Within a few ticks of the check, the file on disk has its result.
+    auto saved = [&] {
+        CTallyhawkDoc disk;
+        disk.OnOpenDocument(file);
+        return disk.GetPageList().GetAt(0)->GetPreviousContent();
+    };
+    EXPECT_TRUE(PumpUntil([&] { return saved() == "<p>first</p>\n"; }, std::chrono::seconds(20)));
+    EXPECT_TRUE(prompter.questions.empty());
+    // An untitled document is never saved behind the user's back.
+    frame->RunCommand(ID_WATCH_STOP);
+    ASSERT_TRUE(PumpUntil([this] { return !frame->IsWatching(); }));
+    EXPECT_FALSE(doc.IsModified()) << "what the last check changed is saved when watching stops";
+    prompter.answers = {PromptAnswer::No};
+    ASSERT_TRUE(frame->NewDocument());
+    AddPage("Untitled");
+    StartWatching();
+    ASSERT_TRUE(PumpUntil([this] { return Pages().GetAt(0)->GetLastUpdated() != 0; }));
+    PumpEvents(std::chrono::milliseconds(2600));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), "");
 }
 
 TEST_F(MainWindowTest, ColumnWidthsFollowTheListWidth) {
