@@ -205,8 +205,7 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
     if (HasChangedLines(added)) flags |= AddedHtmlFlag;
     if (HasChangedLines(deleted)) flags |= DeletedHtmlFlag;
     if (wanted(OutputMode::AddedHtml))
-        compose(addedHtml,
-                [&](auto& out) { WriteUnpairedLines(current, newPaired, added, out); });
+        compose(addedHtml, [&](auto& out) { WriteUnpairedLines(current, newPaired, added, out); });
     if (wanted(OutputMode::DeletedHtml))
         compose(deletedHtml,
                 [&](auto& out) { WriteUnpairedLines(previous, oldPaired, deleted, out); });

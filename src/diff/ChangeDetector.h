@@ -118,10 +118,10 @@ public:
     // stored, found through the pairing marks (`unpaired` of them are not
     // marked); composed by WriteChangedLines a few thousand lines at a time,
     // so that no record of every line is needed.
-    void WriteUnpairedLines(std::string_view text, const CLineMarks& paired,
-                            std::int64_t unpaired, std::string& out) const;
-    void WriteUnpairedLines(std::string_view text, const CLineMarks& paired,
-                            std::int64_t unpaired, COutputSink& out) const;
+    void WriteUnpairedLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
+                            std::string& out) const;
+    void WriteUnpairedLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
+                            COutputSink& out) const;
 
     // The composers of the five outputs; each replaces `out`, or writes to
     // it piece by piece.

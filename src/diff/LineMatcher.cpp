@@ -111,12 +111,18 @@ struct Block {
 //  - a candidate whose lines at offset `best` differ cannot run longer than best;
 //  - no run can exceed the end of either range, nor an old line's bound
 //    (what earlier, enclosing searches proved about it);
-//  - once the plain work grows past the size of the range, a table of the new
-//    range's windows of L = best + 1 lines (by rolling hash) lists the only
-//    new lines whose run could still beat best, and maybe a few more, which
-//    the exact count then turns down.
+//  - once the plain work grows past the size of the range, a table of windows
+//    lists the only new lines whose run could still beat best (L = best + 1
+//    lines or more), and maybe a few more, which the exact count turns down.
+//    Such a run, from (a, j), holds the window of W = L - s + 1 lines that
+//    starts at the first new line j' >= j with j' - newLow a multiple of s,
+//    and old line a + (j' - j) starts the same window. So the table lists
+//    only every s-th new line's window, by rolling hash, and each old line
+//    looks up the windows of a, a+1, ... a+s-1.
 // None of these changes which candidate first sets a new best, nor whether a
 // run reaches the end of a range, so the chosen block is the same.
+constexpr std::int32_t kMaxStep = 4;
+
 class BlockFinder {
 public:
     BlockFinder(const std::vector<std::int32_t>& oldIds, const CLineIndex& index,
@@ -162,21 +168,24 @@ private:
 
     Outcome Consider(std::int32_t a, std::int32_t j);
 
-    // The window table: every new line j of the range that starts a window
-    // of gramLength lines, listed by the window's hash in buckets, each in
-    // ascending order; a tag byte of the hash per entry turns most lines of
-    // other windows in the bucket away, and a filter of two bits per window
-    // tells most absent windows without touching the table.
+    // The window table: every s-th new line j of the range (from newLow on)
+    // that starts a window of gramLength lines, listed by the window's hash
+    // in buckets, each in ascending order; a tag byte of the hash per entry
+    // turns most lines of other windows in the bucket away, and a filter of
+    // two bits per window tells most absent windows without touching the
+    // table. About a byte a line of the range in all.
     void BuildTable(std::int32_t length);
     void FreeTable();
+    // Adds the candidates that the table gives old line a, ascending, after lastJ.
+    void TableCandidates(std::int32_t a, std::int32_t lastJ);
     static std::uint64_t Mix(std::int32_t id) {
         return std::uint64_t(std::int64_t(id)) * 0xC2B2AE3D27D4EB4FULL + 1;
     }
     // The hash of the window of `gramLength` ids at `ids`.
     std::uint64_t WindowHash(const std::int32_t* ids) const;
-    // The hash of old line a's window, rolled on from the last one asked for
-    // when that is close behind.
-    std::uint64_t OldGram(std::int32_t a);
+    // The hashes of the old windows at a ... a + step - 1, in oldGrams[p mod step],
+    // rolled on from the last ones asked for when those are close behind.
+    void OldGrams(std::int32_t a);
     std::size_t Bucket(std::uint64_t gram) const { return std::size_t(gram >> 24) & bucketMask; }
     static std::uint8_t Tag(std::uint64_t gram) { return std::uint8_t(gram >> 56); }
     void FilterBits(std::uint64_t gram, std::size_t& first, std::size_t& second) const {
@@ -203,15 +212,18 @@ private:
     std::int64_t work = 0;
     std::int32_t lowerFrom = 0, lowerTo = 0, lowerBound = 0;  // lowering not yet applied
 
-    std::int32_t gramLength = 0;  // 0: no table for this range
+    std::int32_t runLength = 0;   // L: the runs the table finds; 0: no table for this range
+    std::int32_t step = 1;        // s: every s-th new line's window is listed
+    std::int32_t gramLength = 0;  // W = L - s + 1
     std::uint64_t gramPower = 1;  // kGramBase to the power gramLength
     std::vector<std::int32_t> bucketStart;  // per bucket, and one more: its first entry
     std::vector<std::int32_t> entries;      // new lines, by bucket
     std::vector<std::uint8_t> tags;         // per entry
     std::vector<std::uint64_t> filter;
     std::size_t bucketMask = 0, filterMask = 0;
-    std::int32_t oldGramAt = -1;  // the old line whose window hash is oldGram, or -1
-    std::uint64_t oldGram = 0;
+    std::int32_t oldGramAt = -1;  // a of the last OldGrams, or -1
+    std::uint64_t oldGrams[kMaxStep] = {};
+    std::vector<std::int32_t> candidates;  // TableCandidates' result
 };
 
 constexpr std::uint64_t kGramBase = 0x9E3779B97F4A7C15ULL;
@@ -222,21 +234,25 @@ std::uint64_t BlockFinder::WindowHash(const std::int32_t* ids) const {
     return gram;
 }
 
-std::uint64_t BlockFinder::OldGram(std::int32_t a) {
+void BlockFinder::OldGrams(std::int32_t a) {
+    auto roll = [&](std::int32_t p) {  // the window at p from the one at p - 1
+        const std::uint64_t previous = oldGrams[std::size_t((p - 1) & (step - 1))];
+        oldGrams[std::size_t(p & (step - 1))] =
+            previous * kGramBase - Mix(oldId[p - 1]) * gramPower + Mix(oldId[p - 1 + gramLength]);
+    };
+    std::int32_t lead;  // the last window known, from which to roll on
     if (oldGramAt >= 0 && a >= oldGramAt && a - oldGramAt <= gramLength) {
-        for (; oldGramAt < a; ++oldGramAt) {
-            oldGram = oldGram * kGramBase - Mix(oldId[oldGramAt]) * gramPower +
-                      Mix(oldId[oldGramAt + gramLength]);
-        }
+        lead = oldGramAt + step - 1;
     } else {
-        oldGram = WindowHash(oldId + a);
-        oldGramAt = a;
+        oldGrams[std::size_t(a & (step - 1))] = WindowHash(oldId + a);
+        lead = a;
     }
-    return oldGram;
+    for (std::int32_t p = lead + 1; p < a + step; ++p) roll(p);
+    oldGramAt = a;
 }
 
 void BlockFinder::FreeTable() {
-    gramLength = 0;
+    runLength = gramLength = 0;
     std::vector<std::int32_t>().swap(bucketStart);
     std::vector<std::int32_t>().swap(entries);
     std::vector<std::uint8_t>().swap(tags);
@@ -244,12 +260,17 @@ void BlockFinder::FreeTable() {
 }
 
 void BlockFinder::BuildTable(std::int32_t length) {
-    gramLength = length;
+    runLength = length;
+    step = 1;  // a power of two, so that a line's place in the ring is a mask away
+    while (2 * step <= std::min(kMaxStep, length)) step *= 2;
+    gramLength = length - step + 1;
     gramPower = 1;
-    for (std::uint64_t base = kGramBase, e = std::uint64_t(length); e; e >>= 1, base *= base)
+    for (std::uint64_t base = kGramBase, e = std::uint64_t(gramLength); e; e >>= 1, base *= base)
         if (e & 1) gramPower *= base;
     oldGramAt = -1;
-    const std::int32_t count = std::max(0, newHigh - newLow - length + 1);
+    // The listed windows: newLow, newLow + s, ... while a whole window fits.
+    const std::int32_t windows = std::max(0, newHigh - newLow - gramLength + 1);
+    const std::int32_t count = (windows + step - 1) / step;
     std::size_t buckets = 16;  // about two entries a bucket
     while (2 * buckets < std::size_t(count)) buckets <<= 1;
     bucketMask = buckets - 1;
@@ -261,15 +282,24 @@ void BlockFinder::BuildTable(std::int32_t length) {
     entries.resize(std::size_t(count));
     tags.resize(std::size_t(count));
 
-    // Two passes of the rolling hash over the range: count the buckets'
-    // entries, then place them, in ascending order within each bucket.
+    // Two passes over the listed windows: count the buckets' entries, then
+    // place them, in ascending order within each bucket. The hash rolls on
+    // from one window to the next; listed windows that overlap share the
+    // rolling, others are hashed afresh.
     auto eachWindow = [&](auto&& visit) {
-        if (count == 0) return;
-        std::uint64_t gram = WindowHash(newId + newLow);
-        for (std::int32_t j = newLow;; ++j) {
+        std::uint64_t gram = 0;
+        std::int32_t at = -1;  // the window `gram` is the hash of
+        for (std::int32_t n = 0; n < count; ++n) {
+            const std::int32_t j = newLow + n * step;
+            if (at >= 0 && j - at < gramLength) {
+                for (; at < j; ++at)
+                    gram =
+                        gram * kGramBase - Mix(newId[at]) * gramPower + Mix(newId[at + gramLength]);
+            } else {
+                gram = WindowHash(newId + j);
+                at = j;
+            }
             visit(j, gram);
-            if (j + 1 >= newLow + count) break;
-            gram = gram * kGramBase - Mix(newId[j]) * gramPower + Mix(newId[j + length]);
         }
     };
     eachWindow([&](std::int32_t, std::uint64_t gram) {
@@ -289,6 +319,27 @@ void BlockFinder::BuildTable(std::int32_t length) {
     for (std::size_t b = buckets; b > 0; --b) bucketStart[b] = bucketStart[b - 1];
     bucketStart[0] = 0;
     work = 0;
+}
+
+void BlockFinder::TableCandidates(std::int32_t a, std::int32_t lastJ) {
+    candidates.clear();
+    OldGrams(a);
+    for (std::int32_t shift = 0; shift < step; ++shift) {
+        const std::uint64_t gram = oldGrams[std::size_t((a + shift) & (step - 1))];
+        if (!MayHaveWindow(gram)) continue;
+        const std::size_t bucket = Bucket(gram);
+        const std::uint8_t tag = Tag(gram);
+        const std::int32_t end = bucketStart[bucket + 1];
+        for (std::int32_t e = bucketStart[bucket]; e < end; ++e) {
+            // The window of new line j' = j + shift is old line a + shift's.
+            const std::int32_t j = entries[std::size_t(e)] - shift;
+            if (j > lastJ && j >= newLow && tags[std::size_t(e)] == tag) candidates.push_back(j);
+        }
+    }
+    if (step > 1 && candidates.size() > 1) {
+        std::sort(candidates.begin(), candidates.end());
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    }
 }
 
 BlockFinder::Outcome BlockFinder::Consider(std::int32_t a, std::int32_t j) {
@@ -316,7 +367,7 @@ Block BlockFinder::Search(std::int32_t oLow, std::int32_t oHigh, std::int32_t nL
     newHigh = nHigh;
     best = Block{};
     work = 0;
-    gramLength = 0;
+    runLength = 0;
     const std::int64_t budget =
         thresholdFactor * (std::int64_t(oHigh - oLow) + (nHigh - nLow)) + thresholdBase;
 
@@ -326,11 +377,11 @@ Block BlockFinder::Search(std::int32_t oLow, std::int32_t oHigh, std::int32_t nL
             a = bounds.FirstAbove(a + 1, oldHigh, best.length) - 1;
             continue;
         }
-        if (gramLength > 0 && best.length >= 2 * gramLength - 1) BuildTable(best.length + 1);
+        if (runLength > 0 && best.length >= 2 * runLength - 1) BuildTable(best.length + 1);
 
         std::int32_t lastJ = newLow - 1;
         Outcome outcome = Outcome::Continue;
-        if (gramLength == 0) {
+        if (runLength == 0) {
             const std::int32_t group = oldId[a];
             if (group >= 0) {
                 const std::int32_t* end = index.GroupEnd(group);
@@ -347,18 +398,11 @@ Block BlockFinder::Search(std::int32_t oLow, std::int32_t oHigh, std::int32_t nL
                 }
             }
         }
-        if (gramLength > 0 && outcome == Outcome::Continue && oldHigh - a >= gramLength) {
-            const std::uint64_t gram = OldGram(a);
-            if (MayHaveWindow(gram)) {
-                const std::size_t bucket = Bucket(gram);
-                const std::uint8_t tag = Tag(gram);
-                const std::int32_t end = bucketStart[bucket + 1];
-                for (std::int32_t e = bucketStart[bucket]; e < end; ++e) {
-                    const std::int32_t j = entries[std::size_t(e)];
-                    if (j <= lastJ || tags[std::size_t(e)] != tag) continue;
-                    outcome = Consider(a, j);
-                    if (outcome != Outcome::Continue || best.length >= bounds.Bound(a)) break;
-                }
+        if (runLength > 0 && outcome == Outcome::Continue && oldHigh - a >= runLength) {
+            TableCandidates(a, lastJ);
+            for (const std::int32_t j : candidates) {
+                outcome = Consider(a, j);
+                if (outcome != Outcome::Continue || best.length >= bounds.Bound(a)) break;
             }
         }
         if (outcome == Outcome::EndSearch) return best;
@@ -379,8 +423,8 @@ std::int32_t CLineMatcher::Match(std::string_view previous, std::string_view cur
     // them (kNone when the new version lacks it).
     CLineIndex index;
     index.Build(current, separator);
-    std::int64_t oldCount =
-        std::int64_t(bytesearch::Count(previous.data(), previous.data() + previous.size(), separator));
+    std::int64_t oldCount = std::int64_t(
+        bytesearch::Count(previous.data(), previous.data() + previous.size(), separator));
     if (!previous.empty() && previous.back() != separator) ++oldCount;
     if (oldCount > INT32_MAX - 16) throw CXpException(kAllocationFailed);
     std::vector<std::int32_t> oldIds;

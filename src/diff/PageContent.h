@@ -101,8 +101,9 @@ private:
     std::string_view page;
     char separator = '\n';
     HashFunction hashFunction = nullptr;
-    std::vector<std::int32_t> lineGroup;   // per line: its group
-    std::vector<std::int32_t> groupStart;  // per group: offset into groupLines; one extra at the end
+    std::vector<std::int32_t> lineGroup;  // per line: its group
+    std::vector<std::int32_t>
+        groupStart;  // per group: offset into groupLines; one extra at the end
     std::vector<std::int32_t> groupLines;  // line numbers, grouped, ascending within a group
     std::vector<std::uint64_t> sampleAt;   // per group: offset of its first line in the page
     std::vector<Slot> slots;
