@@ -35,10 +35,8 @@ namespace {
 
 std::vector<CBookmarkItem> FindLinks(const Parsed& parsed) {
     CBookmarkCollector collector;
-    if (parsed.favorites)
-        collector.CollectFavorites();
-    else
-        collector.CollectBookmarks();
+    if (parsed.favorites) collector.CollectFavorites();
+    else collector.CollectBookmarks();
     const int kind = parsed.favorites ? kBookmarkKindFavorite : kBookmarkKindBookmark;
     return SelectLinks(collector.GetItems(), kind, parsed.match.value_or(""));
 }
