@@ -24,7 +24,8 @@ const char* const kImportHelp =
     "$WINEPREFIX). Each page is named as the link is. --match keeps only the\n"
     "links whose name or address contains TEXT (letters in any case). Links come\n"
     "in the order found; each added page is printed as \"INDEX<TAB>NAME<TAB>URL\"\n"
-    "(tabs and line breaks inside a name printed as blanks). --list prints the\n"
+    "(tabs and line breaks inside a name printed as blanks, other control\n"
+    "characters and bytes that are not UTF-8 as \\xHH). --list prints the\n"
     "links as \"NAME<TAB>URL\" instead and leaves FILE alone (it may then be\n"
     "left out).\n"
     "Exit status: 0 done (also when no link was found: a message says so on\n"
@@ -40,13 +41,70 @@ std::vector<CBookmarkItem> FindLinks(const Parsed& parsed) {
     return SelectLinks(collector.GetItems(), kind, parsed.match.value_or(""));
 }
 
-// A name or address on one line of output: tabs and line breaks (which a
-// bookmark file's names keep) become blanks.
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+// The length of the UTF-8 sequence at text[at] when it is a whole, valid
+// one (no overlong form, no surrogate, nothing above U+10FFFF), else 0.
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
     }
-    return text;
+    if (text.size() - at < length) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    return length;
+}
+
+// A name or address from a bookmark file on one line of a terminal: tabs
+// and line breaks (which a bookmark file's names keep) become blanks; other
+// control characters (C0, DEL and the C1 controls U+0080-U+009F, which some
+// terminals obey as escapes) and bytes that are not UTF-8 are shown as \xHH,
+// one per byte; everything else, UTF-8 included, passes unchanged.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned char byte) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+        out += hex;
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        if (c == '\t' || c == '\n' || c == '\r') {
+            out += ' ';
+            ++at;
+        } else if (c < 0x20 || c == 0x7F) {
+            escape(c);
+            ++at;
+        } else if (c < 0x80) {
+            out += char(c);
+            ++at;
+        } else if (const std::size_t length = Utf8Length(text, at); length == 0) {
+            escape(c);
+            ++at;
+        } else if (c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0) {
+            escape(c);  // a C1 control
+            escape(static_cast<unsigned char>(text[at + 1]));
+            at += 2;
+        } else {
+            out.append(text, at, length);
+            at += length;
+        }
+    }
+    return out;
 }
 
 void SayNoneFound(const Parsed& parsed) {
@@ -80,7 +138,8 @@ int RunImport(const Args& args) {
         }
         for (const CBookmarkItem& link : links) {
             const std::int32_t index = AddLinkAsPage(doc->GetPageList(), front.defaultPage, link);
-            std::printf("%d\t%s\t%s\n", index, OneLine(link.name).c_str(), OneLine(link.url).c_str());
+            std::printf("%d\t%s\t%s\n", index, OneLine(link.name).c_str(),
+                        OneLine(link.url).c_str());
         }
         Save(*doc, path);
         return 0;

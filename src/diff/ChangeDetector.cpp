@@ -13,6 +13,68 @@ std::string StartTag(std::uint32_t color) {
     return tag;
 }
 
+// The runs of consecutive unpaired lines of a version, as byte spans.
+std::vector<TextRange> UnpairedRuns(std::string_view text, const CLineMarks& paired) {
+    std::vector<TextRange> spans;
+    CLineWalker walker(text, '\n');
+    std::string_view line;
+    std::int64_t offset = 0, runStart = -1;
+    for (std::int32_t i = 0; walker.Next(line); ++i) {
+        if (!paired.IsMarked(i)) {
+            if (runStart < 0) runStart = offset;
+        } else if (runStart >= 0) {
+            spans.push_back({std::int32_t(runStart), std::int32_t(offset - runStart)});
+            runStart = -1;
+        }
+        offset += std::int64_t(line.size());
+    }
+    if (runStart >= 0) spans.push_back({std::int32_t(runStart), std::int32_t(offset - runStart)});
+    return spans;
+}
+
+// Appends to a string.
+struct StringSink final : COutputSink {
+    explicit StringSink(std::string& out) : out(out) {}
+    void Write(const char* bytes, std::size_t size) override { out.append(bytes, size); }
+    std::string& out;
+};
+
+// Hands the unpaired lines of a version that the ignore rule keeps to
+// `write`, a few thousand at a time, as a line array of their own: runs of
+// them that follow one another in the text become one entry, and none of
+// them is paired. Whatever the page, the array stays small.
+template <typename Write>
+void ForKeptLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
+                  const CChangeDetector& detector, Write&& write) {
+    constexpr std::int32_t kChunk = 4096;
+    CLineArray chunk(kChunk);
+    chunk.Reserve(kChunk);
+    CLineWalker walker(text, '\n');
+    std::string_view line;
+    std::int64_t position = 0;
+    const char* runEnd = nullptr;  // the end of the chunk's last entry
+    for (std::int32_t i = 0; walker.Next(line); ++i) {
+        if (paired.IsMarked(i)) continue;
+        if (detector.IsIgnored(position++, unpaired)) continue;
+        if (chunk.Count() > 0 && runEnd == line.data() &&
+            chunk[chunk.Count() - 1].length <= INT32_MAX - std::int32_t(line.size())) {
+            chunk[chunk.Count() - 1].length += std::int32_t(line.size());
+        } else {
+            if (chunk.Count() == kChunk) {
+                write(chunk);
+                chunk.Free();
+                chunk.Reserve(kChunk);
+            }
+            CLine entry;
+            entry.bytes = line.data();
+            entry.length = std::int32_t(line.size());
+            chunk.Add(entry);
+        }
+        runEnd = line.data() + line.size();
+    }
+    if (chunk.Count() > 0) write(chunk);
+}
+
 }  // namespace
 
 CChangeDetector::CChangeDetector() {
@@ -22,6 +84,35 @@ CChangeDetector::CChangeDetector() {
 void CChangeDetector::SetColors(std::uint32_t addedColor, std::uint32_t deletedColor) {
     addedStartTag = StartTag(addedColor);
     deletedStartTag = StartTag(deletedColor);
+}
+
+bool CChangeDetector::HasChangedLines(std::int64_t unpaired) const {
+    // Some position in [0, unpaired) is neither among the first ignoreFirst
+    // nor among the last ignoreLast.
+    const std::int64_t first = ignoreFirst > 0 ? ignoreFirst : 0;
+    const std::int64_t last = ignoreLast > 0 ? ignoreLast : 0;
+    return unpaired > 0 && first < unpaired - last;
+}
+
+void CChangeDetector::WriteUnpairedLines(std::string_view text, const CLineMarks& paired,
+                                         std::int64_t unpaired, COutputSink& out) const {
+    // The renderer writes what it is given; which lines are left out is
+    // decided here, so it gets a detector that leaves out nothing.
+    CChangeDetector plain;
+    ForKeptLines(text, paired, unpaired, *this,
+                 [&](const CLineArray& lines) { plain.WriteChangedLines(lines, 0, out); });
+}
+
+void CChangeDetector::WriteUnpairedLines(std::string_view text, const CLineMarks& paired,
+                                         std::int64_t unpaired, std::string& out) const {
+    std::size_t size = 0;
+    ForKeptLines(text, paired, unpaired, *this, [&](const CLineArray& lines) {
+        for (const CLine& line : lines) size += std::size_t(line.length);
+    });
+    out.clear();
+    out.reserve(size);
+    StringSink sink(out);
+    WriteUnpairedLines(text, paired, unpaired, sink);
 }
 
 bool CChangeDetector::IsIgnored(std::int64_t position, std::int64_t total) const {
@@ -103,20 +194,21 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
         return NoChange;
     }
     matcher.Match(previous, current, '\n');
-    const CLineArray& newLines = matcher.NewLines();
-    const CLineArray& oldLines = matcher.OldLines();
+    const CLineMarks& newPaired = matcher.NewPaired();
+    const CLineMarks& oldPaired = matcher.OldPaired();
     const std::int32_t paired = matcher.PairedCount();
-    const std::vector<TextRange> addedSpans = UnpairedSpans(newLines);
-    const std::vector<TextRange> deletedSpans = UnpairedSpans(oldLines);
+    const std::int64_t added = std::int64_t(newPaired.Count()) - paired;
+    const std::int64_t deleted = std::int64_t(oldPaired.Count()) - paired;
+    const std::vector<TextRange> addedSpans = UnpairedRuns(current, newPaired);
+    const std::vector<TextRange> deletedSpans = UnpairedRuns(previous, oldPaired);
     std::uint32_t flags = 0;
-    if (HasChangedLines(newLines, paired)) flags |= AddedHtmlFlag;
-    if (HasChangedLines(oldLines, paired)) flags |= DeletedHtmlFlag;
+    if (HasChangedLines(added)) flags |= AddedHtmlFlag;
+    if (HasChangedLines(deleted)) flags |= DeletedHtmlFlag;
     if (wanted(OutputMode::AddedHtml))
-        compose(addedHtml, [&](auto& out) { WriteChangedLines(newLines, paired, out); });
+        compose(addedHtml, [&](auto& out) { WriteUnpairedLines(current, newPaired, added, out); });
     if (wanted(OutputMode::DeletedHtml))
-        compose(deletedHtml, [&](auto& out) { WriteChangedLines(oldLines, paired, out); });
-    // The text outputs need only the spans: let the lines go first, so that
-    // they and the text outputs are never held at the same time.
+        compose(deletedHtml,
+                [&](auto& out) { WriteUnpairedLines(previous, oldPaired, deleted, out); });
     matcher.FreeLines();
 
     if (wanted(OutputMode::HighlightedHtml) || wanted(OutputMode::AddedText)) {

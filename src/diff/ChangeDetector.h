@@ -112,6 +112,16 @@ public:
     bool HasChangedText(std::string_view text, const TextRangeArray& ranges) const;
     // Whether WriteChangedLines would write anything.
     bool HasChangedLines(const CLineArray& lines, std::int32_t pairedCount) const;
+    // The same for a version with `unpaired` unpaired lines.
+    bool HasChangedLines(std::int64_t unpaired) const;
+    // The unpaired lines of `text` that the ignore rule keeps, exactly as
+    // stored, found through the pairing marks (`unpaired` of them are not
+    // marked); composed by WriteChangedLines a few thousand lines at a time,
+    // so that no record of every line is needed.
+    void WriteUnpairedLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
+                            std::string& out) const;
+    void WriteUnpairedLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
+                            COutputSink& out) const;
 
     // The composers of the five outputs; each replaces `out`, or writes to
     // it piece by piece.

@@ -14,20 +14,48 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "diff/PageContent.h"
 
 namespace tallyhawk {
 
+// One mark a line, one bit each: which lines of a version are paired.
+class CLineMarks {
+public:
+    // `count` lines, none marked.
+    void Reset(std::int32_t count) {
+        lines = count;
+        words.assign((std::size_t(count) + 63) / 64, 0);
+    }
+    void Free() {
+        std::vector<std::uint64_t>().swap(words);
+        lines = 0;
+    }
+    void Mark(std::int32_t line) {
+        words[std::size_t(line) >> 6] |= std::uint64_t(1) << (std::uint32_t(line) & 63);
+    }
+    bool IsMarked(std::int32_t line) const {
+        return ((words[std::size_t(line) >> 6] >> (std::uint32_t(line) & 63)) & 1) != 0;
+    }
+    std::int32_t Count() const { return lines; }
+
+private:
+    std::vector<std::uint64_t> words;
+    std::int32_t lines = 0;
+};
+
 class CLineMatcher {
 public:
-    CLineMatcher() : oldLines(10), newLines(10) {}
+    CLineMatcher() = default;
     CLineMatcher(const CLineMatcher&) = delete;
     CLineMatcher& operator=(const CLineMatcher&) = delete;
 
-    // Splits both versions at `separator` and pairs their lines; the lines
-    // refer into the two texts, which must outlive the matcher's use of them.
-    // Returns the number of pairs.
+    // Splits both versions at `separator` and pairs their lines. Returns the
+    // number of pairs. Besides the pairing marks (a bit a line) it keeps
+    // nothing; while it runs it needs about 14 bytes a line of the two
+    // versions together, and up to 10 more a line of the new version while
+    // a window table is in use.
     std::int32_t Match(std::string_view previous, std::string_view current, char separator);
 
     // How much plain candidate work a range search does before it builds a
@@ -38,19 +66,21 @@ public:
         thresholdFactor = factor;
     }
 
-    // Releases both line arrays; PairedCount stays.
+    // Releases the pairing marks; PairedCount stays.
     void FreeLines() {
-        oldLines.Free();
-        newLines.Free();
+        oldPaired.Free();
+        newPaired.Free();
     }
 
-    const CLineArray& OldLines() const { return oldLines; }
-    const CLineArray& NewLines() const { return newLines; }
+    // Which lines of each version the last Match paired; Count() is the
+    // version's number of lines.
+    const CLineMarks& OldPaired() const { return oldPaired; }
+    const CLineMarks& NewPaired() const { return newPaired; }
     std::int32_t PairedCount() const { return pairedCount; }
 
 private:
-    CLineArray oldLines;
-    CLineArray newLines;
+    CLineMarks oldPaired;
+    CLineMarks newPaired;
     std::int32_t pairedCount = 0;
     std::int64_t thresholdBase = 256;
     std::int64_t thresholdFactor = 1;

@@ -91,10 +91,8 @@ std::uint32_t LineHash(const char* bytes, std::size_t length) {
     return HashLine(bytes, length);
 }
 
-std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines,
-                        CLineIndex* index) {
+std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines) {
     lines.Free();
-    if (index) index->Clear();
     const char* data = page.data();
     const std::size_t size = page.size();
     // Size the array once: one line per separator, plus a last one without it.
@@ -102,86 +100,126 @@ std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines
     if (size > 0 && data[size - 1] != separator) ++count;
     if (count > INT32_MAX - 16) throw CXpException(kAllocationFailed);
     if (count > 0) lines.Reserve(std::int32_t(count));
-
-    const char* const end = data + size;
-    const char* start = data;
-    auto add = [&](const char* next) {
+    CLineWalker walker(page, separator);
+    std::string_view text;
+    while (walker.Next(text)) {
         CLine line;
-        line.bytes = start;
-        line.length = std::int32_t(next - start);
-        line.hash = HashLine(start, std::size_t(line.length));
+        line.bytes = text.data();
+        line.length = std::int32_t(text.size());
+        line.hash = HashLine(text.data(), text.size());
         lines.Add(line);
-        start = next;
-    };
-    bytesearch::ForEach(data, end, separator, [&](const char* at) { add(at + 1); });
-    if (start < end) add(end);
-    if (index) index->Build(lines);
+    }
     return std::int64_t(size);
 }
 
 void CLineIndex::Clear() {
-    lineGroup.clear();
-    groupStart.clear();
-    groupLines.clear();
-    samples.clear();
-    slots.clear();
+    page = {};
+    std::vector<std::int32_t>().swap(lineGroup);
+    std::vector<std::int32_t>().swap(groupStart);
+    std::vector<std::int32_t>().swap(groupLines);
+    ReleaseLookup();
 }
 
-TALLYHAWK_ALWAYS_INLINE std::size_t CLineIndex::Probe(const CLine& line) const {
+void CLineIndex::ReleaseLookup() {
+    std::vector<Slot>().swap(slots);
+    std::vector<std::uint64_t>().swap(sampleAt);
+    used = 0;
+}
+
+TALLYHAWK_ALWAYS_INLINE std::uint32_t CLineIndex::HashOf(const char* bytes,
+                                                         std::size_t length) const {
+    return hashFunction ? hashFunction(bytes, length) : HashLine(bytes, length);
+}
+
+TALLYHAWK_ALWAYS_INLINE std::size_t CLineIndex::Probe(const char* bytes, std::size_t length,
+                                                      std::uint32_t hash) const {
     const std::size_t mask = slots.size() - 1;
-    for (std::size_t slot = line.hash & mask;; slot = (slot + 1) & mask) {
+    // A group's first line is found again in the page: it is equal to this
+    // line when its first `length` bytes are this line's and its line ends
+    // there, at a separator (which this line then ends with too) or at the
+    // end of the page.
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const Slot& entry = slots[slot];
         if (entry.entry == 0) return slot;
-        if (entry.hash != line.hash) continue;
-        const Sample& sample = samples[std::size_t(entry.entry - 1)];
-        if (sample.length == line.length &&
-            bytesearch::Equal(sample.bytes, line.bytes, std::size_t(line.length)))
+        if (entry.hash != hash) continue;
+        const std::uint64_t at = sampleAt[std::size_t(entry.entry - 1)];
+        if (at + length > page.size()) continue;
+        const char* sample = page.data() + at;
+        if (!bytesearch::Equal(sample, bytes, length)) continue;
+        if (length == 0 || bytes[length - 1] == separator || at + length == page.size())
             return slot;
     }
 }
 
-std::int32_t CLineIndex::Find(const CLine& line) const {
-    if (slots.empty()) return kNone;
-    return slots[Probe(line)].entry - 1;  // a free slot holds 0: kNone
+void CLineIndex::Grow() {
+    std::vector<Slot> old(slots.size() * 2, Slot{0, 0});
+    old.swap(slots);
+    const std::size_t mask = slots.size() - 1;
+    for (const Slot& entry : old) {
+        if (entry.entry == 0) continue;
+        std::size_t slot = entry.hash & mask;
+        while (slots[slot].entry != 0) slot = (slot + 1) & mask;
+        slots[slot] = entry;
+    }
 }
 
-void CLineIndex::Build(const CLineArray& lines) {
+std::int32_t CLineIndex::Find(std::string_view line) const {
+    if (slots.empty()) return kNone;
+    const std::uint32_t hash = HashOf(line.data(), line.size());
+    return slots[Probe(line.data(), line.size(), hash)].entry - 1;  // a free slot holds 0: kNone
+}
+
+void CLineIndex::Build(std::string_view text, char separatorByte, HashFunction hash) {
     Clear();
-    const std::size_t n = std::size_t(lines.Count());
-    std::size_t tableSize = 16;
-    while (tableSize < 2 * n) tableSize <<= 1;
-    slots.assign(tableSize, Slot{0, 0});
-    lineGroup.resize(n);
+    page = text;
+    separator = separatorByte;
+    hashFunction = hash;
+    // Size the line array once: one line per separator, plus a last one
+    // without it.
+    std::int64_t count =
+        std::int64_t(bytesearch::Count(text.data(), text.data() + text.size(), separator));
+    if (!text.empty() && text.back() != separator) ++count;
+    if (count > INT32_MAX - 16) throw CXpException(kAllocationFailed);
+    lineGroup.resize(std::size_t(count));
 
     // First pass: the group of every line; a line unlike all before it
-    // starts a group of its own.
+    // starts a group of its own. The table grows with the groups, so that a
+    // page of few distinct lines keeps it small.
+    slots.assign(1024, Slot{0, 0});
     std::vector<std::int32_t> groupSize;
-    groupSize.reserve(n);
-    samples.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const CLine& line = lines[std::int32_t(i)];
-        Slot& slot = slots[Probe(line)];
-        if (slot.entry == 0) {
-            slot = {line.hash, std::int32_t(samples.size()) + 1};
-            samples.push_back({line.bytes, line.length});
+    CLineWalker walker(text, separator);
+    std::string_view line;
+    for (std::size_t i = 0; walker.Next(line); ++i) {
+        const std::uint32_t lineHash = HashOf(line.data(), line.size());
+        std::size_t slot = Probe(line.data(), line.size(), lineHash);
+        if (slots[slot].entry == 0) {
+            if (4 * (used + 1) > 3 * slots.size()) {
+                Grow();
+                slot = Probe(line.data(), line.size(), lineHash);
+            }
+            slots[slot] = {lineHash, std::int32_t(sampleAt.size()) + 1};
+            sampleAt.push_back(std::uint64_t(line.data() - text.data()));
             groupSize.push_back(0);
+            ++used;
         }
-        const std::int32_t group = slot.entry - 1;
+        const std::int32_t group = slots[slot].entry - 1;
         ++groupSize[std::size_t(group)];
         lineGroup[i] = group;
     }
 
     // Second pass: lay the groups out one after another (a counting sort),
-    // which keeps each group's lines ascending.
-    groupStart.assign(groupSize.size() + 1, 0);
-    for (std::size_t g = 0; g < groupSize.size(); ++g)
+    // which keeps each group's lines ascending. The sizes become the next
+    // free place of each group.
+    groupStart.resize(groupSize.size() + 1);
+    groupStart[0] = 0;
+    for (std::size_t g = 0; g < groupSize.size(); ++g) {
         groupStart[g + 1] = groupStart[g] + groupSize[g];
-    groupLines.assign(n, 0);
-    std::vector<std::int32_t> next(groupStart.begin(), groupStart.end() - 1);
-    for (std::size_t i = 0; i < n; ++i)
-        groupLines[std::size_t(next[std::size_t(lineGroup[i])]++)] = std::int32_t(i);
+        groupSize[g] = groupStart[g];
+    }
+    groupLines.resize(std::size_t(count));
+    for (std::size_t i = 0; i < lineGroup.size(); ++i)
+        groupLines[std::size_t(groupSize[std::size_t(lineGroup[i])]++)] = std::int32_t(i);
 }
-
 // --- text ranges -------------------------------------------------------------
 
 namespace {

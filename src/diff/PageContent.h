@@ -2,8 +2,8 @@
 //
 // A version is the page's bytes exactly as downloaded, handled as bytes with
 // no character-set conversion. It is seen
-//  - as lines (CLineArray), each with a hash and a pairing mark, and an index
-//    grouping equal lines (CLineIndex): what two versions are matched on;
+//  - as lines, numbered by content (CLineIndex, four bytes a line): what two
+//    versions are matched on; a line is a stretch of the text, never a copy;
 //  - as text ranges (CHtmlTextScanner): the byte spans outside tags, comments
 //    and the title element, to which reported changes are cut down.
 // All positions are byte offsets into the version.
@@ -15,6 +15,7 @@
 
 #include "base/XpArray.h"
 #include "base/XpString.h"
+#include "diff/ByteSearch.h"
 
 namespace tallyhawk {
 
@@ -44,27 +45,32 @@ using CLineArray = CXpArray<CLine>;
 std::uint32_t LineHash(const char* bytes, std::size_t length);
 
 // Groups the lines of one version by content. Lines in a group are equal
-// (same hash, length and bytes) and listed in ascending order; groups are
-// numbered from 0 in the order of their first line. Lookup by a line's
-// content is a hash-table probe, so candidate partners are found without a
-// scan of the version.
+// (same length and bytes) and listed in ascending order; groups are numbered
+// from 0 in the order of their first line. The index keeps no per-line
+// record beyond a line's group and its place in its group's list (four bytes
+// each): lines are found again in the version's text, which must stay alive
+// and unchanged while the index is used. Lookup by a line's content is a
+// hash-table probe, so candidate partners are found without a scan of the
+// version.
 class CLineIndex {
 public:
     static constexpr std::int32_t kNone = -1;
+    using HashFunction = std::uint32_t (*)(const char* bytes, std::size_t length);
 
     void Clear();
-    // Rebuilds the index over `lines`, which must stay alive and unchanged.
-    void Build(const CLineArray& lines);
+    // Rebuilds the index over the lines of `page`, split at `separator` as
+    // SplitLines does. `hash` replaces LineHash, for tests that make lines
+    // collide. Throws CXpException when the page has too many lines.
+    void Build(std::string_view page, char separator, HashFunction hash = nullptr);
 
-    // The group holding lines equal to `line`, or kNone.
-    std::int32_t Find(const CLine& line) const;
+    // The group holding lines equal to `line` (its bytes, the separator
+    // included when it has one), or kNone.
+    std::int32_t Find(std::string_view line) const;
     // Frees the lookup table once no more lookups by content will come:
     // Find then finds nothing, while groups and their lines stay.
-    void ReleaseLookup() {
-        std::vector<Slot>().swap(slots);
-        std::vector<Sample>().swap(samples);
-    }
+    void ReleaseLookup();
 
+    std::int32_t LineCount() const { return std::int32_t(lineGroup.size()); }
     // Group of line number `index` of the indexed version.
     std::int32_t GroupOf(std::int32_t index) const { return lineGroup[std::size_t(index)]; }
     // The group of every line, in line order.
@@ -86,28 +92,50 @@ private:
         std::uint32_t hash;
         std::int32_t entry;
     };
-    // A group's first line, which probes compare bytes with.
-    struct Sample {
-        const char* bytes;
-        std::int32_t length;
-    };
-    // The slot holding the group of lines equal to `line`, or the free slot
-    // where that group would go.
-    std::size_t Probe(const CLine& line) const;
+    std::uint32_t HashOf(const char* bytes, std::size_t length) const;
+    // The slot holding the group of lines equal to the given line, or the
+    // free slot where that group would go.
+    std::size_t Probe(const char* bytes, std::size_t length, std::uint32_t hash) const;
+    void Grow();
 
+    std::string_view page;
+    char separator = '\n';
+    HashFunction hashFunction = nullptr;
     std::vector<std::int32_t> lineGroup;  // per line: its group
     std::vector<std::int32_t>
         groupStart;  // per group: offset into groupLines; one extra at the end
     std::vector<std::int32_t> groupLines;  // line numbers, grouped, ascending within a group
-    std::vector<Sample> samples;           // per group
+    std::vector<std::uint64_t> sampleAt;   // per group: offset of its first line in the page
     std::vector<Slot> slots;
+    std::size_t used = 0;  // slots in use
 };
 
 // Splits `page` into lines ending at every `separator` byte and at the last
-// byte; fills `lines` (emptied first) and, when given, `index`. Returns the
-// number of bytes placed in lines, which is the page's length.
-std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines,
-                        CLineIndex* index = nullptr);
+// byte; fills `lines` (emptied first). Returns the number of bytes placed in
+// lines, which is the page's length. A record of 24 bytes a line: the
+// comparison itself uses CLineIndex and CLineWalker instead.
+std::int64_t SplitLines(std::string_view page, char separator, CLineArray& lines);
+
+// Walks the lines of a page one at a time, as SplitLines splits them.
+class CLineWalker {
+public:
+    CLineWalker(std::string_view page, char separator)
+        : at(page.data()), end(page.data() + page.size()), separator(separator) {}
+    // The next line; false once the page is done.
+    bool Next(std::string_view& line) {
+        if (at == end) return false;
+        const char* found = bytesearch::Find(at, end, separator);
+        const char* next = found ? found + 1 : end;
+        line = std::string_view(at, std::size_t(next - at));
+        at = next;
+        return true;
+    }
+
+private:
+    const char* at;
+    const char* end;
+    char separator;
+};
 
 // A span of a version.
 struct TextRange {

@@ -89,6 +89,41 @@ TEST_F(ImportCommandTest, ListingLeavesTheDocumentAlone) {
     EXPECT_EQ(alone.out, "Firefox Docs\thttps://docs.example/\n");
 }
 
+TEST_F(ImportCommandTest, ControlCharactersOfNamesAndAddressesAreEscaped) {
+    // A bookmark file can put anything between the tags: terminal escapes,
+    // bells, carriage returns, bytes that are not UTF-8.
+    home.NetscapeFile(".netscape/bookmarks.html",
+                      {{"\x1b[31mRed\x1b[0m \x07" "Bell\rCR", "http://hostile.example/\x1b]0;title\x07"},
+                       {"Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\xa6", "http://hostile.example/utf8"},
+                       {"Bad \xff\xfe \xc0\xaf \xed\xa0\x80 \xc2\x9b" "2J\x7f end\xe2\x82",
+                        "http://hostile.example/bad"}});
+    const std::string expected =
+        "\\x1b[31mRed\\x1b[0m \\x07Bell CR\thttp://hostile.example/\\x1b]0;title\\x07\n"
+        "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\xa6\thttp://hostile.example/utf8\n"
+        "Bad \\xff\\xfe \\xc0\\xaf \\xed\\xa0\\x80 \\xc2\\x9b2J\\x7f end\\xe2\\x82\t"
+        "http://hostile.example/bad\n";
+    CliResult listed = RunCli({"import", "--list", "--match", "hostile"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, expected);
+
+    // Added pages are printed the same way, and keep their names as found.
+    ASSERT_EQ(RunCli({"new", file}).status, 0);
+    CliResult imported = RunCli({"import", file, "--match", "hostile"});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    std::string numbered;
+    for (std::size_t start = 0, index = 0; start < expected.size(); ++index) {
+        const std::size_t end = expected.find('\n', start) + 1;
+        numbered += std::to_string(index) + "\t" + expected.substr(start, end - start);
+        start = end;
+    }
+    EXPECT_EQ(imported.out, numbered);
+    EXPECT_NE(RunCli({"show", file, "0"}).out.find("\x1b[31mRed\x1b[0m \x07"), std::string::npos);
+    for (char c : listed.out + imported.out) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE((byte >= 0x20 && byte != 0x7F) || c == '\t' || c == '\n') << int(byte);
+    }
+}
+
 TEST_F(ImportCommandTest, NothingFoundChangesNothing) {
     ASSERT_EQ(RunCli({"new", file}).status, 0);
     const std::string before = ReadFile(file);

@@ -127,6 +127,45 @@ TEST_F(ChangeDetectorTest, ManyBlocksDoNotExhaustTheStack) {
     EXPECT_EQ(detector.AddedHtml(), added);
 }
 
+TEST_F(ChangeDetectorTest, LargePagesKeepEveryChangedLineAndTheIgnoreRule) {
+    // 20 000 changed lines apart from each other (the unpaired lines reach
+    // the renderer a few thousand at a time), between blocks longer than
+    // 65 535 lines; the first three and the last two changes are ignored.
+    std::string previous, current, added, deleted;
+    const int kChanges = 20000;
+    for (int i = 0; i < kChanges; ++i) {
+        const std::string same = "line " + std::to_string(i) + "\n";
+        const std::string gone = "old " + std::to_string(i) + "\n";
+        const std::string fresh = "new " + std::to_string(i) + "\n";
+        previous += same + gone;
+        current += same + fresh;
+        if (i >= 3 && i < kChanges - 2) {
+            added += fresh;
+            deleted += gone;
+        }
+    }
+    for (int i = 0; i < 140000; ++i) {
+        const std::string same = "tail " + std::to_string(i) + "\n";
+        previous += same;
+        current += i == 70000 ? "changed\n" + same : same;
+    }
+    detector.SetIgnoreFirst(3);
+    detector.SetIgnoreLast(2);
+    EXPECT_EQ(Compare(previous, current),
+              AddedTextFlag | DeletedTextFlag | AddedHtmlFlag | DeletedHtmlFlag);
+    // The new version has one more change, the last, so one more of its own
+    // is kept.
+    EXPECT_EQ(detector.AddedHtml(), added + "new 19998\n");
+    EXPECT_EQ(detector.DeletedHtml(), deleted);
+
+    struct Collect : COutputSink {
+        std::string bytes;
+        void Write(const char* data, std::size_t size) override { bytes.append(data, size); }
+    } sink;
+    detector.CompareInto(previous, current, OutputMode::AddedHtml, sink);
+    EXPECT_EQ(sink.bytes, added + "new 19998\n");
+}
+
 TEST_F(ChangeDetectorTest, HasChangesFollowsOutputMode) {
     EXPECT_TRUE(CChangeDetector::HasChanges(AddedTextFlag, OutputMode::AddedText));
     EXPECT_FALSE(CChangeDetector::HasChanges(AddedHtmlFlag, OutputMode::AddedText));
