@@ -85,7 +85,8 @@ std::string ReadRegularFile(const std::string& path, std::size_t limit) {
     } closer{fd};
     struct stat info;
     if (::fstat(fd, &info) != 0) throw COsException();
-    if (!S_ISREG(info.st_mode)) throw CFileRefusedException(FormatString(IDS_NOT_A_REGULAR_FILE, {path}));
+    if (!S_ISREG(info.st_mode))
+        throw CFileRefusedException(FormatString(IDS_NOT_A_REGULAR_FILE, {path}));
     if (static_cast<std::uint64_t>(info.st_size) > limit)
         throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
     // At most one byte past the limit: a file that grows meanwhile is
@@ -94,7 +95,8 @@ std::string ReadRegularFile(const std::string& path, std::size_t limit) {
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size()) {
-            if (used > limit) throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
+            if (used > limit)
+                throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
             bytes.resize(std::min(limit + 1, 2 * bytes.size()));
         }
 #ifdef _WIN32

@@ -63,8 +63,8 @@ const char* const kDefaultsHelp =
     "Shows or changes the settings new pages start with, the log settings\n"
     "(--max-lines -1: no bound) and the time limit of a whole download (10 to\n"
     "3600 seconds, 120 at first; connecting and any stall may take at most 30\n"
-    "seconds of it). --url, --name, --enable and --disable do not apply here.\n\n"
-    TALLYHAWK_PAGE_OPTIONS_HELP;
+    "seconds of it). --url, --name, --enable and --disable do not apply "
+    "here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
 const char* const kUpdateHelp =
     "Usage: tallyhawk-cli update FILE INDEX\n"
     "Enables the page, checks it now (progress on standard error) and, when the\n"
@@ -287,11 +287,12 @@ int RunDefaults(const Args& args) {
                                          text.find_first_not_of("0123456789") != std::string::npos
                                      ? -1
                                      : std::strtol(text.c_str(), nullptr, 10);
-            if (seconds < CAppSettings::kMinimumTimeLimit || seconds > CAppSettings::kMaximumTimeLimit)
-                throw UsageError{FormatString(IDS_ENTER_INTEGER_BETWEEN,
-                                              {CAppSettings::kMinimumTimeLimit,
-                                               CAppSettings::kMaximumTimeLimit}) +
-                                 " (--time-limit, in seconds)"};
+            if (seconds < CAppSettings::kMinimumTimeLimit ||
+                seconds > CAppSettings::kMaximumTimeLimit)
+                throw UsageError{
+                    FormatString(IDS_ENTER_INTEGER_BETWEEN, {CAppSettings::kMinimumTimeLimit,
+                                                             CAppSettings::kMaximumTimeLimit}) +
+                    " (--time-limit, in seconds)"};
             timeLimit = static_cast<std::int32_t>(seconds);
         }
         FrontEnd front;
@@ -310,15 +311,17 @@ int RunDefaults(const Args& args) {
         if (parsed.json) {
             std::string page = SettingsJson(settings);
             page.pop_back();
-            std::printf("%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d, \"timeLimit\": %d}\n",
-                        page.c_str(), JsonString(front.app.GetLogFile()).c_str(),
-                        front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines(),
-                        front.app.GetTimeLimit());
+            std::printf(
+                "%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d, \"timeLimit\": %d}\n",
+                page.c_str(), JsonString(front.app.GetLogFile()).c_str(),
+                front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines(),
+                front.app.GetTimeLimit());
         } else {
             PrintSettings(settings);
             std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\ntime limit: %d seconds\n",
-                        front.app.GetLogFile().c_str(), front.app.GetLoggingEnabled() ? "on" : "off",
-                        front.app.GetMaximumLines(), front.app.GetTimeLimit());
+                        front.app.GetLogFile().c_str(),
+                        front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines(),
+                        front.app.GetTimeLimit());
         }
         return 0;
     });

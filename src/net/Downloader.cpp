@@ -89,7 +89,7 @@ std::string AddressText(const sockaddr* address) {
 struct CDownloader::Transfer {
     CURL* easy = nullptr;
     CTimeLimits limits;
-    bool http = false;  // http: or https:, where every answer has a status line
+    bool http = false;   // http: or https:, where every answer has a status line
     CResponseHead head;  // the response being received
     // Set when a callback refused the response: the code, and the text
     // when it has a more precise one than the code's.
@@ -166,9 +166,9 @@ std::string CDownloader::GetContentType() const {
 std::string CDownloader::GetErrorMessage() const {
     std::lock_guard lock(fieldsLock);
     if (error == kErrorHttpStatus && httpStatus >= 400) {
-        const std::string answer =
-            httpReason.empty() ? std::to_string(httpStatus)
-                               : std::to_string(httpStatus) + " " + httpReason;
+        const std::string answer = httpReason.empty()
+                                       ? std::to_string(httpStatus)
+                                       : std::to_string(httpStatus) + " " + httpReason;
         return FormatString(httpStatus == 401 ? IDS_HTTP_UNAUTHORIZED : IDS_HTTP_STATUS, {answer});
     }
     if (!errorText.empty()) return errorText;
@@ -346,9 +346,9 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
             result = CURLE_OPERATION_TIMEDOUT;
             break;
         }
-        auto wait = std::min({std::chrono::ceil<std::chrono::milliseconds>(stallLeft),
-                              std::chrono::ceil<std::chrono::milliseconds>(totalLeft),
-                              kLongestPoll});
+        auto wait =
+            std::min({std::chrono::ceil<std::chrono::milliseconds>(stallLeft),
+                      std::chrono::ceil<std::chrono::milliseconds>(totalLeft), kLongestPoll});
         if (Curl().multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr) !=
             CURLM_OK) {
             result = CURLE_UNRECOVERABLE_POLL;
@@ -473,8 +473,9 @@ std::size_t CDownloader::HeaderCallback(char* data, std::size_t size, std::size_
     const std::size_t length = size * count;
     if (!current.head.Add({data, length})) {
         current.refused = kErrorInvalidServerResponse;
-        current.refusedText = FormatString(IDS_RESPONSE_HEAD_TOO_LARGE,
-                                           {CResponseHead::kMaxLines, CResponseHead::kMaxBytes / 1024});
+        current.refusedText =
+            FormatString(IDS_RESPONSE_HEAD_TOO_LARGE,
+                         {CResponseHead::kMaxLines, CResponseHead::kMaxBytes / 1024});
         return 0;
     }
     return length;

@@ -145,7 +145,8 @@ TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
     EXPECT_NE(defaults.out.find("\"timeLimit\": 120}"), std::string::npos) << defaults.out;
     for (const char* bad : {"9", "3601", "1.5", "-20", ""}) {
         EXPECT_EQ(Cli({"defaults", "--retry", "2", "--time-limit", bad}).status, 2) << bad;
-        EXPECT_NE(last.find("Please enter an integer between 10 and 3600."), std::string::npos) << last;
+        EXPECT_NE(last.find("Please enter an integer between 10 and 3600."), std::string::npos)
+            << last;
     }
     ASSERT_EQ(Cli({"defaults", "--time-limit", "45"}).status, 0) << last;
     EXPECT_NE(Cli({"defaults"}).out.find("time limit: 45 seconds\n"), std::string::npos);

@@ -89,9 +89,7 @@ TEST_F(ProductListCommandTest, ShowRefusesWhatIsNoListFileWithoutHangingOrAborti
     const std::string fifo = folder.Path() + "/pipe.fin";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string huge = folder.Path() + "/huge.fin";
-    {
-        std::ofstream(huge) << "x";
-    }
+    { std::ofstream(huge) << "x"; }
     std::filesystem::resize_file(huge, 16 * 1024 * 1024 + 1);
     const struct {
         std::string path;

@@ -269,7 +269,8 @@ TEST_F(UpgradeWizardTest, ServersErrorPageIsNeitherReadAsTheListNorSavedAsTheSet
                   return true;
               }),
               wxID_CANCEL);
-    EXPECT_EQ(prompter.errors, std::vector<std::string>{"The server answered 500 Internal Server Error."});
+    EXPECT_EQ(prompter.errors,
+              std::vector<std::string>{"The server answered 500 Internal Server Error."});
     EXPECT_EQ(Status(), "");
     EXPECT_FALSE(Download()->IsEnabled());
 

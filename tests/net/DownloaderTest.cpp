@@ -185,7 +185,8 @@ TEST_F(DownloaderTest, ErrorPagesAreHandedOnButFailTheDownload) {
     EXPECT_EQ(downloader.GetHttpStatus(), 200);
     EXPECT_EQ(downloader.GetHttpReason(), "OK");
     EXPECT_EQ(downloader.GetRetryAfter(), -1);
-    EXPECT_FALSE(downloader.Download("http://127.0.0.1:" + std::to_string(test::ClosedPort()), &sink));
+    EXPECT_FALSE(
+        downloader.Download("http://127.0.0.1:" + std::to_string(test::ClosedPort()), &sink));
     EXPECT_EQ(downloader.GetHttpStatus(), 0);
     EXPECT_EQ(downloader.GetHttpReason(), "");
     EXPECT_EQ(downloader.GetContentType(), "");
@@ -206,16 +207,15 @@ TEST_F(DownloaderTest, StatusLineReasonAndRetryAfterAreTakenAsSent) {
          "Content-Length: 0\r\n\r\n",
          404, "Gone Fishing", -1, "text/html; charset=utf-8"},
         {"HTTP/1.1 499 \x01Odd\x7f\r\nContent-Length: 0\r\n\r\n", 499, "Odd", -1, ""},
-        {"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n",
-         429, "Too Many Requests", 120, ""},
+        {"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 429,
+         "Too Many Requests", 120, ""},
         {"HTTP/1.1 503 Busy\r\nRetry-After: Fri, 31 Dec 1999 23:59:59 GMT\r\n"
          "Content-Length: 0\r\n\r\n",
          503, "Busy", 0, ""},
         {"HTTP/1.1 503 Busy\r\nRetry-After: soon\r\nContent-Length: 0\r\n\r\n", 503, "Busy", -1,
          ""},
         // Retry-After counts only where it means "come back later".
-        {"HTTP/1.1 500 Oops\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 500, "Oops", -1,
-         ""},
+        {"HTTP/1.1 500 Oops\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 500, "Oops", -1, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply);

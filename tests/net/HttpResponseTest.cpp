@@ -1,10 +1,9 @@
-#include "net/HttpResponse.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <string>
 
+#include "net/HttpResponse.h"
 #include "net/Session.h"
 
 namespace tallyhawk {
