@@ -1,5 +1,7 @@
 #include "app/AppSettings.h"
 
+#include <algorithm>
+
 #include "app/MessageLog.h"
 #include "base/Archive.h"
 #include "platform/Paths.h"
@@ -8,18 +10,36 @@ namespace tallyhawk {
 
 CAppSettings::CAppSettings() : logFile(DefaultLogFile()) {}
 
+void CAppSettings::SetTimeLimit(std::int32_t seconds) {
+    timeLimit = std::clamp(seconds, kMinimumTimeLimit, kMaximumTimeLimit);
+}
+
+CTimeLimits CAppSettings::GetTimeLimits() const {
+    CTimeLimits limits;
+    limits.total = std::chrono::seconds(timeLimit);
+    limits.connect = std::min(limits.connect, limits.total);
+    limits.stall = std::min(limits.stall, limits.total);
+    return limits;
+}
+
 void CAppSettings::Serialize(CArchive& archive) {
     if (archive.IsStoring()) {
-        archive.WriteWord(kVersion);
+        const bool withTimeLimit = timeLimit != kDefaultTimeLimit;
+        archive.WriteWord(withTimeLimit ? kVersionWithTimeLimit : kVersion);
         archive.WriteString(logFile);
         archive.WriteBool(loggingEnabled);
         archive.WriteLong(maximumLines);
+        if (withTimeLimit) archive.WriteLong(timeLimit);
         return;
     }
-    archive.ReadWord();
+    const std::uint16_t version = archive.ReadWord();
     logFile = archive.ReadString();
     loggingEnabled = archive.ReadBool();
     maximumLines = archive.ReadLong();
+    timeLimit = kDefaultTimeLimit;
+    // Earlier versions, and any later one cut before the field, have none.
+    if (version >= kVersionWithTimeLimit && archive.Remaining() != 0)
+        SetTimeLimit(archive.ReadLong());
 }
 
 void CAppSettings::ApplyTo(CMessageLog& log) const {

@@ -1,9 +1,12 @@
-// CAppSettings: the application-wide log settings that every new document's
-// message log takes over. Used on the user-interface thread only.
+// CAppSettings: the application-wide settings: the log settings that every
+// new document's message log takes over, and the time limit of a download.
+// Used on the user-interface thread only.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "net/Downloader.h"
 
 namespace tallyhawk {
 
@@ -12,7 +15,14 @@ class CMessageLog;
 
 class CAppSettings {
 public:
+    // The record's versions: 1 without the time limit, 2 with it.
     static constexpr std::uint16_t kVersion = 1;
+    static constexpr std::uint16_t kVersionWithTimeLimit = 2;
+    // The longest a whole download may take, in seconds: the default and
+    // the range the settings accept.
+    static constexpr std::int32_t kDefaultTimeLimit = 120;
+    static constexpr std::int32_t kMinimumTimeLimit = 10;
+    static constexpr std::int32_t kMaximumTimeLimit = 3600;
     static constexpr const char* kDefaultKeyPath = "Software\\Brindlecote\\Tallyhawk";
     static constexpr const char* kDefaultValueName = "AppSettings";
 
@@ -20,9 +30,16 @@ public:
     // logging on; 500 lines. Key path and value name empty until set.
     CAppSettings();
 
-    // Record layout: WORD version (written 1, ignored on reading), STRING log
-    // file, BYTE logging enabled (0/1, non-zero reads true), DWORD maximum
-    // lines. The key path and value name are not stored.
+    // Record layout:
+    //   WORD    version: 1, or 2 when the time limit is not the default
+    //   STRING  log file
+    //   BYTE    logging enabled (0/1, non-zero reads true)
+    //   DWORD   maximum lines (-1: no bound)
+    //   DWORD   version 2 only: the time limit in seconds
+    // So a record with the default time limit is the version 1 record, byte
+    // for byte. Reading takes the time limit from any version from 2 on that
+    // has bytes left for it, brought into the accepted range; otherwise it
+    // is the default. The key path and value name are not stored.
     void Serialize(CArchive& archive);
 
     // Log-to-file switch, log file and maximum lines (which trims at once).
@@ -38,6 +55,13 @@ public:
     void SetLoggingEnabled(bool value) { loggingEnabled = value; }
     std::int32_t GetMaximumLines() const { return maximumLines; }
     void SetMaximumLines(std::int32_t value) { maximumLines = value; }
+    // Seconds; the setter brings the value into the accepted range.
+    std::int32_t GetTimeLimit() const { return timeLimit; }
+    void SetTimeLimit(std::int32_t seconds);
+    // The limits every download of a document keeps to: the whole download
+    // within the time limit, connecting and stalls within the defaults (or
+    // the time limit, when that is shorter).
+    CTimeLimits GetTimeLimits() const;
 
 private:
     std::string keyPath;
@@ -45,6 +69,7 @@ private:
     std::string logFile;
     bool loggingEnabled = true;
     std::int32_t maximumLines = 500;  // -1: no bound
+    std::int32_t timeLimit = kDefaultTimeLimit;
 };
 
 }  // namespace tallyhawk

@@ -50,6 +50,9 @@ struct CInventoryItem {
 class CServerInventory {
 public:
     static constexpr std::uint16_t kSchema = 1;
+    // A product list is a few hundred bytes a product; anything beyond this
+    // is not one, and is not held in memory.
+    static constexpr std::size_t kLargestList = 16 * 1024 * 1024;
 
     // The lookup key of a product name: white space trimmed at both ends,
     // ASCII letters in lower case.

@@ -1,5 +1,7 @@
 #include "app/TallyhawkDoc.h"
 
+#include <algorithm>
+
 #include "app/AppSettings.h"
 #include "app/PageCheck.h"
 #include "base/Archive.h"
@@ -9,11 +11,20 @@ namespace tallyhawk {
 CTallyhawkDoc::CTallyhawkDoc(const CAppSettings* appSettings, CSiteServices* services,
                              const IClock* clock, std::chrono::milliseconds timeout)
     : appSettings(appSettings),
+      timeout(timeout),
       messageLog(clock),
       logWriter(messageLog),
       pages(&logWriter, services, timeout),
       downloader(timeout) {
     pages.Subscribe(this, &CTallyhawkDoc::OnPageListEvent);
+    ApplyTimeLimits();
+}
+
+void CTallyhawkDoc::ApplyTimeLimits() {
+    CTimeLimits limits = appSettings ? appSettings->GetTimeLimits() : CTimeLimits();
+    limits.connect = limits.stall = std::min(timeout, limits.total);
+    pages.GetDownloader().SetTimeLimits(limits);
+    downloader.SetTimeLimits(limits);
 }
 
 CTallyhawkDoc::~CTallyhawkDoc() {

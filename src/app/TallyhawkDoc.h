@@ -45,10 +45,12 @@ private:
 
 class CTallyhawkDoc : public CDocument, public CEventSink {
 public:
-    // `appSettings` (may be null: the log keeps its defaults) is applied to
-    // the message log by New. `services` (null: the default ones) go to the
-    // pages the document loads; `clock` (null: the system's) stamps log
-    // entries. All must outlive the document.
+    // `appSettings` (may be null: the log and the time limit keep their
+    // defaults) is applied to the message log by New, and its time limit to
+    // the downloaders at once (ApplyTimeLimits). `services` (null: the
+    // default ones) go to the pages the document loads; `clock` (null: the
+    // system's) stamps log entries. All must outlive the document. `timeout`
+    // is the downloaders' connect and stall limit.
     explicit CTallyhawkDoc(const CAppSettings* appSettings = nullptr,
                            CSiteServices* services = nullptr, const IClock* clock = nullptr,
                            std::chrono::milliseconds timeout = CDownloader::kDefaultTimeout);
@@ -88,10 +90,18 @@ public:
     // The page list's ViewChanges; its exceptions leave.
     void ViewChanges(std::int32_t index);
 
+    // Gives the page list's downloader and the one of MakePageCheck the
+    // application settings' time limit for a whole download (connect and
+    // stall limits as made, never longer than it). Called when the document
+    // is made and by whoever changes the settings; a download that runs
+    // keeps the limits it began with.
+    void ApplyTimeLimits();
+
 private:
     bool OnPageListEvent(SiteListEvent* event);
 
     const CAppSettings* appSettings;
+    const std::chrono::milliseconds timeout;
     CMessageLog messageLog;
     CMessageLogWriter logWriter;
     CWatchSiteList pages;

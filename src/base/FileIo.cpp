@@ -8,10 +8,12 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
 #include "base/Exception.h"
+#include "base/StringTable.h"
 
 namespace tallyhawk {
 
@@ -49,6 +51,58 @@ std::string ReadAll(int fd) {
                         static_cast<unsigned>(wanted < 0x40000000 ? wanted : 0x40000000));
 #else
         ssize_t n = ::read(fd, bytes.data() + used, wanted);
+#endif
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw COsException();
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+std::string ReadRegularFile(const std::string& path, std::size_t limit) {
+    int flags = O_RDONLY;
+#ifdef O_CLOEXEC
+    flags |= O_CLOEXEC;
+#endif
+#ifdef O_NONBLOCK
+    flags |= O_NONBLOCK;  // a pipe with no writer must not hold the open
+#endif
+#ifdef O_NOCTTY
+    flags |= O_NOCTTY;
+#endif
+#ifdef O_BINARY
+    flags |= O_BINARY;
+#endif
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0) throw COsException();
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0) throw COsException();
+    if (!S_ISREG(info.st_mode))
+        throw CFileRefusedException(FormatString(IDS_NOT_A_REGULAR_FILE, {path}));
+    if (static_cast<std::uint64_t>(info.st_size) > limit)
+        throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
+    // At most one byte past the limit: a file that grows meanwhile is
+    // refused as well, and never read whole.
+    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (used > limit)
+                throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
+            bytes.resize(std::min(limit + 1, 2 * bytes.size()));
+        }
+#ifdef _WIN32
+        int n = ::_read(fd, bytes.data() + used, static_cast<unsigned>(bytes.size() - used));
+#else
+        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
 #endif
         if (n == 0) break;
         if (n < 0) {

@@ -305,6 +305,15 @@ constexpr CStringEntry kStrings[] = {
     {IDS_INSTANCE_NOT_LISTENING,
      "tallyhawk: cannot listen on %s; later starts open a program of their own.\n"},
     {IDS_REPLACE_FILE, "%s already exists.\nDo you want to replace it?"},
+    {IDS_HTTP_STATUS, "The server answered %s."},
+    {IDS_HTTP_UNAUTHORIZED, "The server did not accept the user name or password (%s)."},
+    {IDS_TLS_OVER_HTTP,
+     "The server answered in TLS, as a secure server does: its address has to begin with "
+     "https:// instead of http://."},
+    {IDS_RESPONSE_HEAD_TOO_LARGE,
+     "The server's response could not be read: its header has more than %lu lines or %lu KB."},
+    {IDS_NOT_A_REGULAR_FILE, "%s is not a regular file."},
+    {IDS_FILE_TOO_LARGE, "%s is larger than %lu bytes; it was not read."},
 };
 
 constexpr bool IsSortedAndUnique() {

@@ -157,6 +157,13 @@ enum StringId : unsigned {
     IDS_INSTANCE_SILENT = 61783,
     IDS_INSTANCE_NOT_LISTENING = 61784,  // %s: the socket's path
     IDS_REPLACE_FILE = 61785,          // %s: the file's path
+    // Downloads that fail for what the server sent, and files refused.
+    IDS_HTTP_STATUS = 61790,              // %s: status and reason, "404 Not Found"
+    IDS_HTTP_UNAUTHORIZED = 61791,        // %s: status and reason
+    IDS_TLS_OVER_HTTP = 61792,
+    IDS_RESPONSE_HEAD_TOO_LARGE = 61793,  // %lu, %lu: the most lines, the most KB
+    IDS_NOT_A_REGULAR_FILE = 61794,       // %s: the path
+    IDS_FILE_TOO_LARGE = 61795,           // %s, %lu: the path, the most bytes
 };
 
 // The text of `id`, or an empty string when there is none.

@@ -59,9 +59,12 @@ const char* const kRemoveHelp = "Usage: tallyhawk-cli remove FILE INDEX\nRemoves
 const char* const kDefaultsHelp =
     "Usage: tallyhawk-cli defaults [--json] [PAGE OPTIONS] [--log-file PATH]\n"
     "                              [--logging on|off] [--max-lines N]\n"
-    "Shows or changes the settings new pages start with and the log settings\n"
-    "(--max-lines -1: no bound). --url, --name, --enable and --disable do not\n"
-    "apply here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+    "                              [--time-limit SECONDS]\n"
+    "Shows or changes the settings new pages start with, the log settings\n"
+    "(--max-lines -1: no bound) and the time limit of a whole download (10 to\n"
+    "3600 seconds, 120 at first; connecting and any stall may take at most 30\n"
+    "seconds of it). --url, --name, --enable and --disable do not apply "
+    "here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
 const char* const kUpdateHelp =
     "Usage: tallyhawk-cli update FILE INDEX\n"
     "Enables the page, checks it now (progress on standard error) and, when the\n"
@@ -258,7 +261,8 @@ int RunRemove(const Args& args) {
 
 int RunDefaults(const Args& args) {
     return Run("defaults", [&] {
-        Parsed parsed = Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines"});
+        Parsed parsed =
+            Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines", "--time-limit"});
         RequirePositional(parsed, 0, "");
         if (parsed.page.url || parsed.page.name || parsed.page.enable)
             throw UsageError{"--url, --name, --enable and --disable belong to pages, not to the defaults"};
@@ -276,28 +280,48 @@ int RunDefaults(const Args& args) {
                 throw UsageError{"Please enter an integer."};
             maxLines = static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10));
         }
+        std::optional<std::int32_t> timeLimit;
+        if (parsed.timeLimit) {
+            const std::string& text = *parsed.timeLimit;
+            const long seconds = text.empty() || text.size() > 9 ||
+                                         text.find_first_not_of("0123456789") != std::string::npos
+                                     ? -1
+                                     : std::strtol(text.c_str(), nullptr, 10);
+            if (seconds < CAppSettings::kMinimumTimeLimit ||
+                seconds > CAppSettings::kMaximumTimeLimit)
+                throw UsageError{
+                    FormatString(IDS_ENTER_INTEGER_BETWEEN, {CAppSettings::kMinimumTimeLimit,
+                                                             CAppSettings::kMaximumTimeLimit}) +
+                    " (--time-limit, in seconds)"};
+            timeLimit = static_cast<std::int32_t>(seconds);
+        }
         FrontEnd front;
         if (parsed.anyPageOption) {
             ApplyPageOptions(parsed.page, front.defaultPage, false);
             SaveDefaultPage(front.store, front.defaultPage);
         }
-        if (parsed.logFile || parsed.logging || maxLines) {
+        if (parsed.logFile || parsed.logging || maxLines || timeLimit) {
             if (parsed.logFile) front.app.SetLogFile(*parsed.logFile);
             if (parsed.logging) front.app.SetLoggingEnabled(*parsed.logging == "on");
             if (maxLines) front.app.SetMaximumLines(*maxLines);
+            if (timeLimit) front.app.SetTimeLimit(*timeLimit);
             SaveAppSettings(front.store, front.app);
         }
         const CWatcherSettings settings = front.defaultPage.GetSettings();
         if (parsed.json) {
             std::string page = SettingsJson(settings);
             page.pop_back();
-            std::printf("%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d}\n", page.c_str(),
-                        JsonString(front.app.GetLogFile()).c_str(),
-                        front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines());
+            std::printf(
+                "%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d, \"timeLimit\": %d}\n",
+                page.c_str(), JsonString(front.app.GetLogFile()).c_str(),
+                front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines(),
+                front.app.GetTimeLimit());
         } else {
             PrintSettings(settings);
-            std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\n", front.app.GetLogFile().c_str(),
-                        front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines());
+            std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\ntime limit: %d seconds\n",
+                        front.app.GetLogFile().c_str(),
+                        front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines(),
+                        front.app.GetTimeLimit());
         }
         return 0;
     });

@@ -68,6 +68,8 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.logging = value();
         } else if (arg == "--max-lines" && allowed("--max-lines")) {
             parsed.maxLines = value();
+        } else if (arg == "--time-limit" && allowed("--time-limit")) {
+            parsed.timeLimit = value();
         } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             bool taken = false;
             if (pageOptions) {

@@ -56,7 +56,7 @@ struct Parsed {
     std::optional<std::string> match;
     PageOptions page;
     bool anyPageOption = false;
-    std::optional<std::string> logFile, logging, maxLines;
+    std::optional<std::string> logFile, logging, maxLines, timeLimit;
 };
 
 // `flags`: the options besides the page options (taken only when

@@ -19,7 +19,9 @@
 #include <csignal>
 #endif
 
+#include "app/AppSettings.h"
 #include "app/PageCheck.h"
+#include "app/SettingsStore.h"
 #include "base/Exception.h"
 #include "base/FileIo.h"
 #include "cli/Commands.h"
@@ -32,10 +34,13 @@ const char* const kFetchHelp =
     "Usage: tallyhawk-cli fetch URL [--user NAME --password PASS]\n"
     "Downloads URL the way a watched page is checked and writes the body to\n"
     "standard output unchanged; the progress goes to standard error, one line\n"
-    "per step. A URL without \"://\" is taken as http://URL.\n\n"
+    "per step. A URL without \"://\" is taken as http://URL. An answer with an\n"
+    "HTTP status of 400 or more is printed too, but fails. The download keeps to\n"
+    "the time limit of tallyhawk-cli defaults --time-limit.\n\n"
     "  --user NAME       user name for the server's authentication\n"
     "  --password PASS   password for the server's authentication\n\n"
-    "Exit status: 0 downloaded, 1 failed (the reason is printed), 2 usage error,\n"
+    "Exit status: 0 downloaded, 1 failed (the reason, such as \"The server answered\n"
+    "404 Not Found.\", is printed), 2 usage error,\n"
     "130 interrupted (Ctrl-C).\n";
 
 namespace {
@@ -205,6 +210,11 @@ int RunFetch(const Args& args) {
 #endif
     CSession::StartLibrary();  // before any thread starts
     CDownloader downloader;
+    {
+        CAppSettings settings;
+        LoadAppSettings(CFileSettingsStore(), settings);
+        downloader.SetTimeLimits(settings.GetTimeLimits());
+    }
     ProgressPrinter printer;
     downloader.Subscribe(&printer, &ProgressPrinter::OnProgress);
     if (!user.empty() || !password.empty()) downloader.SetCredentials(user, password);
@@ -224,7 +234,7 @@ int RunFetch(const Args& args) {
             }
         } detach;
         succeeded = downloader.Download(url, &sink);
-        if (!succeeded && !downloader.IsCanceled()) ThrowDownloadError(downloader.GetError());
+        if (!succeeded && !downloader.IsCanceled()) ThrowDownloadError(downloader);
     } catch (const CException& e) {
         printer.EndReceiving();
         char message[1024];

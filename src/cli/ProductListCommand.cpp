@@ -35,7 +35,8 @@ const char* const kProductListHelp =
     "replaces an earlier one. write replaces FILE (readable by everyone, as a\n"
     "published file must be); show prints every product in the list.\n\n"
     "Exit status: 0 done, 1 the file could not be read or written (or is\n"
-    "damaged; the reason is printed), 2 usage error.\n";
+    "damaged; the reason is printed), 2 usage error, or FILE to show is no\n"
+    "regular file or larger than 16 MiB.\n";
 
 namespace {
 
@@ -109,17 +110,8 @@ void Write(const std::string& path, const CServerInventory& list) {
 }
 
 CServerInventory Read(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw COsException();
-    std::string bytes;
-    try {
-        bytes = ReadAll(fd);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
-    return CServerInventory::FromBytes(bytes);
+    // No product list is larger than the wizard would read.
+    return CServerInventory::FromBytes(ReadRegularFile(path, CServerInventory::kLargestList));
 }
 
 void Show(const CServerInventory& list) {
@@ -160,6 +152,10 @@ int RunProductList(const Args& args) {
     } catch (const Usage& usage) {
         std::fprintf(stderr, "tallyhawk-cli product-list: %s\n%s", usage.problem.c_str(),
                      kProductListHelp);
+        return kExitUsage;
+    } catch (const CFileRefusedException& refused) {
+        // Not a file a list can be: like bad use, nothing to retry.
+        std::fprintf(stderr, "tallyhawk-cli product-list: %s\n", refused.Message().c_str());
         return kExitUsage;
     } catch (const CException& error) {
         std::fprintf(stderr, "tallyhawk-cli product-list: %s: %s\n",

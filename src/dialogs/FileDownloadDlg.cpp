@@ -138,7 +138,7 @@ std::uint32_t CFileDownloadDlg::Run() {
             if (downloader.Download(url, sink)) {
                 succeeded = true;
             } else if (!downloader.IsCanceled()) {
-                ThrowDownloadError(downloader.GetError());
+                ThrowDownloadError(downloader);  // an HTTP status included
             }
         }
     } catch (const CException& exception) {

@@ -6,7 +6,8 @@
 // (the dialog closes once it has ended) or close an ended dialog.
 //
 // ShowModal returns wxID_OK when the download succeeded and wxID_CANCEL
-// otherwise. A failure (not a cancellation) is shown in one message box,
+// otherwise; an answer with an HTTP status of 400 or more (the server's error
+// page) is a failure. A failure (not a cancellation) is shown in one message box,
 // through the prompter, before the dialog closes or turns to "Finished".
 // What the sink received before a failure stays in it; the caller decides.
 //

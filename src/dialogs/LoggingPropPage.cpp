@@ -25,6 +25,7 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
     fileButton = new wxButton(this, ID_LOG_FILE_CHOOSE, "...", wxDefaultPosition,
                               wxSize(GetTextExtent("...").x + FromDIP(24), -1));
     linesEdit = new CSpinEdit(this, ID_MAXIMUM_LINES, 5);
+    timeLimitEdit = new CSpinEdit(this, ID_TIME_LIMIT, 4);
 
     auto* fields = new wxFlexGridSizer(2, Gap(), 2 * Gap());
     fields->AddGrowableCol(1);
@@ -35,6 +36,8 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
     fields->Add(fileRow, wxSizerFlags().Expand());
     fields->Add(Label("Maximum Lines in Log"), wxSizerFlags().CenterVertical());
     fields->Add(linesEdit->MakeSizer(), wxSizerFlags().CenterVertical());
+    fields->Add(Label("Download &Time Limit (seconds)"), wxSizerFlags().CenterVertical());
+    fields->Add(timeLimitEdit->MakeSizer(), wxSizerFlags().CenterVertical());
 
     AddToColumn(disableRadio);
     AddToColumn(enableRadio);
@@ -44,6 +47,7 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
         radio->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });
     for (wxTextCtrl* edit : {fileEdit, static_cast<wxTextCtrl*>(linesEdit)})
         edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { ApplyEnableRule(); });
+    timeLimitEdit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { SetModified(); });
     fileButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseLogFile(); });
 }
 
@@ -53,6 +57,8 @@ void CLoggingPropPage::OnInitPage() {
     linesEdit->SetRange(1, 1000);
     fileEdit->ChangeValue(wxString::FromUTF8(settings.GetLogFile()));
     linesEdit->ChangeValue(wxString::Format("%d", settings.GetMaximumLines()));
+    timeLimitEdit->SetRange(CAppSettings::kMinimumTimeLimit, CAppSettings::kMaximumTimeLimit);
+    timeLimitEdit->ChangeValue(wxString::Format("%d", settings.GetTimeLimit()));
 }
 
 void CLoggingPropPage::ApplyEnableRule() {
@@ -70,7 +76,9 @@ void CLoggingPropPage::ChooseLogFile() {
 
 bool CLoggingPropPage::ReadControls() {
     // Any whole number: the arrows offer 1 to 1000, typing may go beyond.
-    return linesEdit->ReadInteger(maximumLines);
+    return linesEdit->ReadInteger(maximumLines) &&
+           timeLimitEdit->ReadInteger(timeLimit, CIntRange{CAppSettings::kMinimumTimeLimit,
+                                                           CAppSettings::kMaximumTimeLimit});
 }
 
 bool CLoggingPropPage::Apply() {
@@ -78,6 +86,7 @@ bool CLoggingPropPage::Apply() {
     settings.SetLoggingEnabled(enableRadio->GetValue());
     settings.SetLogFile(fileEdit->GetValue().utf8_string());
     settings.SetMaximumLines(maximumLines);
+    settings.SetTimeLimit(timeLimit);
     // The open document's log follows at once.
     if (log) settings.ApplyTo(*log);
     SendApplied();

@@ -200,7 +200,9 @@ private:
     wxTextCtrl* passwordEdit;
 };
 
-// "Logging Properties" (defaults sheet only): the program's log file.
+// "Logging Properties" (defaults sheet only): the program's log file, and the
+// time limit of a whole download (seconds, 10 to 3600), which applies to
+// every page of the open document once the sheet is confirmed.
 class CLoggingPropPage : public CSettingsPage {
 public:
     static constexpr int ID_DISABLE = 1005;
@@ -208,6 +210,7 @@ public:
     static constexpr int ID_LOG_FILE = 1009;
     static constexpr int ID_LOG_FILE_CHOOSE = 1010;
     static constexpr int ID_MAXIMUM_LINES = 1036;
+    static constexpr int ID_TIME_LIMIT = 1037;
 
     // `settings` are the running program's; `log` the open document's
     // message log (null: none), which takes the values at once on Apply.
@@ -225,11 +228,13 @@ private:
     CAppSettings& settings;
     CMessageLog* log;
     int maximumLines = 0;
+    int timeLimit = 0;
     wxRadioButton* disableRadio;
     wxRadioButton* enableRadio;
     wxTextCtrl* fileEdit;
     wxButton* fileButton;
     CSpinEdit* linesEdit;
+    CSpinEdit* timeLimitEdit;
 };
 
 }  // namespace tallyhawk

@@ -26,9 +26,7 @@ namespace {
 
 const CUpgradeOptions* installedOptions = nullptr;
 
-// A product list is a few hundred bytes a product; anything beyond this is
-// not one, and is not held in memory.
-constexpr std::size_t kLargestProductList = 16 * 1024 * 1024;
+constexpr std::size_t kLargestProductList = CServerInventory::kLargestList;
 
 class CProductListSink : public CMemorySink {
 public:
@@ -114,9 +112,12 @@ CUpgradeWizardDlg::CUpgradeWizardDlg(wxWindow* parent, const CUpgradeOptions& op
 void CUpgradeWizardDlg::OnTimer(wxTimerEvent&) { CheckForUpgrade(); }
 
 bool CUpgradeWizardDlg::Fetch(const std::string& url, CDownloadSink& sink,
-                              const std::string& caption) {
+                              const std::string& caption, std::chrono::milliseconds timeLimit) {
     CFileDownloadDlg dialog(this, url, &sink, caption, true);
     dialog.GetDownloader().SetSecurity({true, options.caFile});
+    CTimeLimits limits;
+    limits.total = timeLimit;
+    dialog.GetDownloader().SetTimeLimits(limits);
     return dialog.ShowModal() == wxID_OK;
 }
 
@@ -172,7 +173,7 @@ bool CUpgradeWizardDlg::SaveSetup(const std::string& path) {
     }
     bool whole = false;
     try {
-        whole = Fetch(finding.item.setupUrl, *file, std::string());
+        whole = Fetch(finding.item.setupUrl, *file, std::string(), kSetupTimeLimit);
         file->Close();
     } catch (const CException& error) {
         GetPrompter().Tell(this, error.Message(), true);

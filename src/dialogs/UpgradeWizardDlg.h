@@ -18,9 +18,11 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
+#include <chrono>
 #include <string>
 
 #include "app/UpgradeRules.h"
+#include "net/Downloader.h"
 
 class wxButton;
 class wxTextCtrl;
@@ -61,6 +63,9 @@ public:
     static constexpr const char* kStatusLabel = "Status";
     static constexpr const char* kDownload = "&Download";
     static constexpr const char* kCancel = "Cancel";
+    // A setup program may be large and the line slow; the user sees the
+    // download and can cancel it.
+    static constexpr std::chrono::seconds kSetupTimeLimit{60 * 60};
 
     explicit CUpgradeWizardDlg(wxWindow* parent, const CUpgradeOptions& options = GetUpgradeOptions());
 
@@ -75,8 +80,10 @@ private:
     // it did not arrive whole.
     bool SaveSetup(const std::string& path);
     // Downloads `url` into `sink` in the File Download dialog, over https
-    // only; true when it arrived whole.
-    bool Fetch(const std::string& url, CDownloadSink& sink, const std::string& caption);
+    // only, within `timeLimit`; true when it arrived whole with a status
+    // below 400 (a server's error page is neither read nor saved).
+    bool Fetch(const std::string& url, CDownloadSink& sink, const std::string& caption,
+               std::chrono::milliseconds timeLimit = CTimeLimits().total);
 
     const CUpgradeOptions options;
     wxTimer timer;

@@ -34,6 +34,7 @@ void Load(Loaded& loaded) {
         &::curl_url_cleanup,
         &::curl_url_set,
         &::curl_url_get,
+        &::curl_getdate,
     };
     loaded.ok = true;
 }
@@ -62,7 +63,8 @@ void Load(Loaded& loaded) {
                 library.Find("curl_multi_info_read", f.multi_info_read) &&
                 library.Find("curl_url", f.url) &&
                 library.Find("curl_url_cleanup", f.url_cleanup) &&
-                library.Find("curl_url_set", f.url_set) && library.Find("curl_url_get", f.url_get);
+                library.Find("curl_url_set", f.url_set) &&
+                library.Find("curl_url_get", f.url_get) && library.Find("curl_getdate", f.getdate);
     if (!loaded.ok) loaded.error = library.Error();
 }
 

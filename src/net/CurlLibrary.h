@@ -39,6 +39,7 @@ struct CCurlFunctions {
     decltype(&::curl_url_cleanup) url_cleanup;
     decltype(&::curl_url_set) url_set;
     decltype(&::curl_url_get) url_get;
+    decltype(&::curl_getdate) getdate;
 };
 
 // The functions, loading libcurl on the first call; nullptr when the library

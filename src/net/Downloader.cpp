@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -12,6 +13,7 @@
 #include <sys/socket.h>
 #endif
 
+#include "base/StringTable.h"
 #include "net/CurlLibrary.h"
 #include "net/InternetError.h"
 
@@ -53,6 +55,22 @@ bool IsInvalidName(std::string host) {
            (host.size() > suffix.size() && host.ends_with(suffix));
 }
 
+bool IsHttpUrl(const std::string& url) {
+    const auto startsWith = [&url](std::string_view scheme) {
+        return url.size() >= scheme.size() &&
+               std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
+                   return a == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+
+// A TLS record begins with its type (20 to 23) and the major version 3: a
+// server that answers a plain request so speaks only https.
+bool LooksLikeTls(const char* data, std::size_t length) {
+    return length >= 2 && data[0] >= 20 && data[0] <= 23 && data[1] == 3;
+}
+
 std::string AddressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "";
     if (address->sa_family == AF_INET) {
@@ -70,6 +88,14 @@ std::string AddressText(const sockaddr* address) {
 // What one download's callbacks share with the transfer loop.
 struct CDownloader::Transfer {
     CURL* easy = nullptr;
+    CTimeLimits limits;
+    bool http = false;   // http: or https:, where every answer has a status line
+    CResponseHead head;  // the response being received
+    // Set when a callback refused the response: the code, and the text
+    // when it has a more precise one than the code's.
+    std::uint32_t refused = 0;
+    std::string refusedText;
+    Clock::time_point start;
     std::uint64_t* bytesOut = nullptr;
     std::exception_ptr pending;       // thrown by the sink or a subscriber
     Clock::time_point lastActivity;   // last time bytes moved or the connection advanced
@@ -80,7 +106,10 @@ struct CDownloader::Transfer {
     bool receiving = false;   // the body has begun
 };
 
-CDownloader::CDownloader(std::chrono::milliseconds timeout) : timeout(timeout) {}
+CDownloader::CDownloader(std::chrono::milliseconds timeout) {
+    limits.connect = timeout;
+    limits.stall = timeout;
+}
 
 CDownloader::~CDownloader() {
     Close();
@@ -99,9 +128,51 @@ void CDownloader::SetSecurity(const CTransportSecurity& value) {
     security = value;
 }
 
+void CDownloader::SetTimeLimits(const CTimeLimits& value) {
+    std::lock_guard lock(fieldsLock);
+    limits = value;
+}
+
+CTimeLimits CDownloader::GetTimeLimits() const {
+    std::lock_guard lock(fieldsLock);
+    return limits;
+}
+
 std::uint32_t CDownloader::GetError() const {
     std::lock_guard lock(fieldsLock);
     return error;
+}
+
+std::int32_t CDownloader::GetHttpStatus() const {
+    std::lock_guard lock(fieldsLock);
+    return httpStatus;
+}
+
+std::string CDownloader::GetHttpReason() const {
+    std::lock_guard lock(fieldsLock);
+    return httpReason;
+}
+
+std::int64_t CDownloader::GetRetryAfter() const {
+    std::lock_guard lock(fieldsLock);
+    return retryAfter;
+}
+
+std::string CDownloader::GetContentType() const {
+    std::lock_guard lock(fieldsLock);
+    return contentType;
+}
+
+std::string CDownloader::GetErrorMessage() const {
+    std::lock_guard lock(fieldsLock);
+    if (error == kErrorHttpStatus && httpStatus >= 400) {
+        const std::string answer = httpReason.empty()
+                                       ? std::to_string(httpStatus)
+                                       : std::to_string(httpStatus) + " " + httpReason;
+        return FormatString(httpStatus == 401 ? IDS_HTTP_UNAUTHORIZED : IDS_HTTP_STATUS, {answer});
+    }
+    if (!errorText.empty()) return errorText;
+    return InternetErrorText(error);
 }
 
 void CDownloader::SetError(std::uint32_t code) {
@@ -129,7 +200,17 @@ std::string CDownloader::NormalizeUrl(const std::string& url) {
 bool CDownloader::Download(const std::string& url, CDownloadSink* target,
                            std::uint64_t* bytesOut) {
     std::lock_guard running(downloading);
-    SetError(0);
+    Transfer current;
+    {
+        std::lock_guard lock(fieldsLock);
+        error = 0;
+        errorText.clear();
+        httpStatus = 0;
+        httpReason.clear();
+        retryAfter = -1;
+        contentType.clear();
+        current.limits = limits;
+    }
     sink = target;
     if (sink) sink->Truncate();
     std::uint64_t count = 0;
@@ -142,12 +223,13 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
     progress.state = Connecting;
     progress.url = url;
 
-    Transfer current;
     current.bytesOut = bytesOut;
     current.easy = session.Handle();
+    const std::string address = NormalizeUrl(url);
+    current.http = IsHttpUrl(address);
     transfer = &current;
     CURLcode result = CURLE_FAILED_INIT;
-    if (current.easy && !IsCanceled()) result = Perform(NormalizeUrl(url), current);
+    if (current.easy && !IsCanceled()) result = Perform(address, current);
 
     long verifyResult = 0;
     if (current.easy) Curl().easy_getinfo(current.easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
@@ -155,6 +237,12 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
     transfer = nullptr;
     if (current.pending) std::rethrow_exception(current.pending);
 
+    KeepResponse(current);
+    if (result == CURLE_OK && current.head.Status() >= 400) {
+        // The server's own error page: the sink has it, but it is no page.
+        SetError(kErrorHttpStatus);
+        return false;
+    }
     if (result == CURLE_OK) {
         // The final, empty read: the body is complete.
         if (!current.receiving) BeginReceiving(nullptr);
@@ -164,15 +252,47 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
         Announce(&progress);
         return true;
     }
+    return Fail(result, verifyResult, current);
+}
+
+void CDownloader::KeepResponse(const Transfer& current) {
+    const std::int32_t status = current.head.Status();
+    std::int64_t wait = -1;
+    if (status == 429 || status == 503) {
+        wait = ParseRetryAfter(current.head.RetryAfter(),
+                               static_cast<std::int64_t>(std::time(nullptr)));
+    }
+    std::lock_guard lock(fieldsLock);
+    httpStatus = status;
+    httpReason = status ? current.head.Reason() : std::string();
+    contentType = current.head.ContentType();
+    retryAfter = wait;
+}
+
+bool CDownloader::Fail(CURLcode result, long verifyResult, const Transfer& current) {
     if (IsCanceled()) {
         SetError(kErrorOperationCanceled);
         progress.state = Canceled;
         Announce(&progress);
-    } else if (!CSession::StartLibrary() || !current.easy) {
-        SetError(kErrorNotInitialized);
-    } else {
-        SetError(InternetErrorFromCurl(result, verifyResult));
+        return false;
     }
+    std::uint32_t code = 0;
+    std::string text;
+    if (!CSession::StartLibrary() || !current.easy) {
+        code = kErrorNotInitialized;
+    } else if (current.refused) {
+        code = current.refused;
+        text = current.refusedText;
+    } else if (result == CURLE_UNSUPPORTED_PROTOCOL && current.head.Status() >= 300 &&
+               current.head.Status() < 400) {
+        // The address was fine; the redirect led to a scheme not followed.
+        code = kErrorRedirectSchemeChange;
+    } else {
+        code = InternetErrorFromCurl(result, verifyResult);
+    }
+    std::lock_guard lock(fieldsLock);
+    error = code;
+    errorText = std::move(text);
     return false;
 }
 
@@ -191,11 +311,11 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
     } cleanup{this};
     if (!multi) return CURLE_FAILED_INIT;
 
-    Configure(current.easy, target);
+    Configure(current.easy, target, current.limits);
     if (Curl().multi_add_handle(multi, current.easy) != CURLM_OK) return CURLE_FAILED_INIT;
 
     CURLcode result = CURLE_OK;
-    current.lastActivity = Clock::now();
+    current.start = current.lastActivity = Clock::now();
     for (;;) {
         int stillRunning = 0;
         if (Curl().multi_perform(multi, &stillRunning) != CURLM_OK) {
@@ -217,15 +337,18 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
                                                              : CURLE_GOT_NOTHING;
             break;
         }
-        // A stall longer than the time-out fails the transfer; libcurl's own
-        // connect time-out covers the connection phase.
-        auto idle = Clock::now() - current.lastActivity;
-        if (idle >= timeout) {
+        // A stall or a whole download longer than its limit fails the
+        // transfer; libcurl's own connect time-out covers the connection.
+        const auto now = Clock::now();
+        const auto stallLeft = current.limits.stall - (now - current.lastActivity);
+        const auto totalLeft = current.limits.total - (now - current.start);
+        if (stallLeft <= Clock::duration::zero() || totalLeft <= Clock::duration::zero()) {
             result = CURLE_OPERATION_TIMEDOUT;
             break;
         }
-        auto wait = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(timeout - idle),
-                             kLongestPoll);
+        auto wait =
+            std::min({std::chrono::ceil<std::chrono::milliseconds>(stallLeft),
+                      std::chrono::ceil<std::chrono::milliseconds>(totalLeft), kLongestPoll});
         if (Curl().multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr) !=
             CURLM_OK) {
             result = CURLE_UNRECOVERABLE_POLL;
@@ -236,7 +359,7 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
     return result;
 }
 
-void CDownloader::Configure(CURL* easy, const std::string& target) {
+void CDownloader::Configure(CURL* easy, const std::string& target, const CTimeLimits& limits) {
     Curl().easy_setopt(easy, CURLOPT_URL, target.c_str());
     Curl().easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CDownloader::WriteCallback);
     Curl().easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -253,7 +376,10 @@ void CDownloader::Configure(CURL* easy, const std::string& target) {
     Curl().easy_setopt(easy, CURLOPT_PREREQDATA, this);
     Curl().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     Curl().easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    Curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    Curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect.count()));
+    // A reply without a status line is let through to the write callback,
+    // which refuses it with the reason it can tell from the first bytes.
+    Curl().easy_setopt(easy, CURLOPT_HTTP09_ALLOWED, 1L);
     Curl().easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     // A cancel must not wait for a name lookup that is still running.
     Curl().easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
@@ -322,6 +448,12 @@ std::size_t CDownloader::WriteCallback(char* data, std::size_t size, std::size_t
     const std::size_t length = size * count;
     if (self->IsCanceled() || current.pending) return CURL_WRITEFUNC_ERROR;
     current.lastActivity = Clock::now();
+    if (current.http && current.head.Status() == 0) {
+        // No status line: whatever this is, it is no web page.
+        current.refused = kErrorInvalidServerResponse;
+        if (LooksLikeTls(data, length)) current.refusedText = LoadString(IDS_TLS_OVER_HTTP);
+        return CURL_WRITEFUNC_ERROR;
+    }
     try {
         if (!current.receiving) self->BeginReceiving(current.easy);
         self->Deliver(data, length, current);
@@ -332,11 +464,21 @@ std::size_t CDownloader::WriteCallback(char* data, std::size_t size, std::size_t
     return self->IsCanceled() ? CURL_WRITEFUNC_ERROR : length;
 }
 
-std::size_t CDownloader::HeaderCallback(char*, std::size_t size, std::size_t count, void* user) {
+std::size_t CDownloader::HeaderCallback(char* data, std::size_t size, std::size_t count,
+                                        void* user) {
     auto* self = static_cast<CDownloader*>(user);
     if (self->IsCanceled()) return 0;
-    self->transfer->lastActivity = Clock::now();
-    return size * count;
+    Transfer& current = *self->transfer;
+    current.lastActivity = Clock::now();
+    const std::size_t length = size * count;
+    if (!current.head.Add({data, length})) {
+        current.refused = kErrorInvalidServerResponse;
+        current.refusedText =
+            FormatString(IDS_RESPONSE_HEAD_TOO_LARGE,
+                         {CResponseHead::kMaxLines, CResponseHead::kMaxBytes / 1024});
+        return 0;
+    }
+    return length;
 }
 
 int CDownloader::ProgressCallback(void* user, curl_off_t, curl_off_t dlNow, curl_off_t,
@@ -392,6 +534,9 @@ int CDownloader::PrereqCallback(void* user, char* primaryIp, char*, int, int) {
     if (self->IsCanceled()) return CURL_PREREQFUNC_ABORT;
     Transfer& current = *self->transfer;
     current.lastActivity = Clock::now();
+    // Called before every request, redirects included: the answer to come
+    // has yet to show its status line.
+    current.head.ExpectNewResponse();
     if (current.connecting) {
         current.connecting = false;
         self->Status(Connected, primaryIp ? primaryIp : "");

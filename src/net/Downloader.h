@@ -15,9 +15,19 @@
 // announced. A failure announces nothing more; a cancellation ends with
 // Canceled. Status steps are not announced once the download is canceled.
 //
-// Threads: Download, SetCredentials, ClearCredentials, GetError and Close
-// belong to the thread that downloads; Cancel and IsCanceled may be called
-// from any thread (Cancel takes a lock: not from a signal handler).
+// A final HTTP status of 400 or more fails the download: the body (the
+// server's error page) still reaches the sink, but Download returns false
+// with kErrorHttpStatus, and GetHttpStatus, GetHttpReason and
+// GetErrorMessage say what the server answered.
+//
+// Every download is bounded in time (CTimeLimits); a limit that runs out
+// fails it with kErrorTimeout.
+//
+// Threads: Download and Close belong to the thread that downloads. The
+// setters and the getters of the last download's outcome take a lock and may
+// be called from any thread (a setting applies to later downloads). Cancel
+// and IsCanceled may be called from any thread (Cancel takes a lock: not from
+// a signal handler).
 #pragma once
 
 #include <atomic>
@@ -29,6 +39,7 @@
 #include <string>
 
 #include "base/EventSource.h"
+#include "net/HttpResponse.h"
 #include "net/Session.h"
 
 namespace tallyhawk {
@@ -84,12 +95,26 @@ struct CTransportSecurity {
     std::string caFile;
 };
 
+// How long a download may take; a limit that runs out fails the download
+// with kErrorTimeout. `connect`: setting up a connection (TLS included);
+// `stall`: any stretch in which not a byte moves either way; `total`: the
+// whole download, from its start to its last byte, redirects included.
+struct CTimeLimits {
+    std::chrono::milliseconds connect{30000};
+    std::chrono::milliseconds stall{30000};
+    std::chrono::milliseconds total{120000};
+
+    bool operator==(const CTimeLimits&) const = default;
+};
+
 class CDownloader : public CEventSource {
 public:
     static constexpr std::size_t kChunkSize = 10240;
-    // Connecting, and any stall while sending or receiving, may last this long.
-    static constexpr std::chrono::milliseconds kDefaultTimeout{15 * 60 * 1000};
+    // The default connect and stall limits.
+    static constexpr std::chrono::milliseconds kDefaultTimeout = CTimeLimits().connect;
 
+    // `timeout` is the connect and the stall limit; the whole download may
+    // take CTimeLimits().total.
     explicit CDownloader(std::chrono::milliseconds timeout = kDefaultTimeout);
     CDownloader(const CDownloader&) = delete;
     CDownloader& operator=(const CDownloader&) = delete;
@@ -104,17 +129,47 @@ public:
     // the system's certificate authorities.
     void SetSecurity(const CTransportSecurity& security);
 
+    // Apply to every later download, not to one that runs.
+    void SetTimeLimits(const CTimeLimits& limits);
+    CTimeLimits GetTimeLimits() const;
+
     // Downloads `url` ("http://" is put in front when it contains no "://")
     // into `sink` (null: the body is dropped), which is truncated first.
     // *bytesOut ends as the number of body bytes handed to the sink. Returns
-    // true when the whole body was read; the HTTP status is not looked at, so
-    // an error page is a successful download. On false, GetError gives the
-    // code (12001-12174) and IsCanceled tells a cancellation. Clears an
-    // earlier cancellation first. Exceptions from the sink or from a Receiving
-    // subscriber leave this function after the transfer is closed.
+    // true when the whole body was read and its HTTP status (if any) is below
+    // 400. On false, GetError gives the code (12001-12174) and IsCanceled
+    // tells a cancellation; an HTTP status of 400 or more gives
+    // kErrorHttpStatus after the whole body has been handed to the sink, and
+    // announces neither the final empty read nor Done. A reply that is not
+    // HTTP at all (no status line) fails with kErrorInvalidServerResponse
+    // before any of it reaches the sink. Clears an earlier cancellation
+    // first. Exceptions from the sink or from a Receiving subscriber leave
+    // this function after the transfer is closed.
     bool Download(const std::string& url, CDownloadSink* sink, std::uint64_t* bytesOut = nullptr);
 
     std::uint32_t GetError() const;
+
+    // The final response of the last download, after redirects; reset when
+    // a download starts.
+    // The status code; 0 when no HTTP status was received.
+    std::int32_t GetHttpStatus() const;
+    // The reason phrase as the server sent it (at most
+    // CResponseHead::kMaxReason bytes, control characters dropped), or the
+    // standard phrase when it sent none (HTTP/2 has none).
+    std::string GetHttpReason() const;
+    // Seconds from a Retry-After header of a 429 or 503 answer, taken when it
+    // arrived and never below 0; -1 when there is none or it cannot be read.
+    std::int64_t GetRetryAfter() const;
+    // The Content-Type header's value, trimmed; empty when absent.
+    std::string GetContentType() const;
+
+    // The message of the last failed download: for kErrorHttpStatus "The
+    // server answered 404 Not Found." (a 401 says the user name or password
+    // was not accepted); for a failure that has a more precise text than its
+    // code (a TLS server met over plain http, an oversized response head)
+    // that text; otherwise InternetErrorText(GetError()).
+    std::string GetErrorMessage() const;
+
     bool IsCanceled() const { return canceled.load(std::memory_order_acquire); }
 
     // Ends a download in progress at once, from any thread; the download
@@ -141,7 +196,9 @@ private:
     struct Transfer;
 
     CURLcode Perform(const std::string& target, Transfer& transfer);
-    void Configure(CURL* easy, const std::string& target);
+    void Configure(CURL* easy, const std::string& target, const CTimeLimits& limits);
+    void KeepResponse(const Transfer& transfer);
+    bool Fail(CURLcode result, long verifyResult, const Transfer& transfer);
     void BeginReceiving(CURL* easy);
     void Deliver(const char* data, std::size_t length, Transfer& transfer);
     void Status(DownloadState state, const std::string& information) noexcept;
@@ -157,7 +214,6 @@ private:
     static int PrereqCallback(void* user, char* primaryIp, char* localIp, int primaryPort,
                               int localPort);
 
-    const std::chrono::milliseconds timeout;
     std::atomic<bool> canceled{false};
     std::mutex downloading;  // held by a running Download
 
@@ -177,6 +233,14 @@ private:
     std::string userName;     // guarded by fieldsLock
     std::string password;     // guarded by fieldsLock
     CTransportSecurity security;  // guarded by fieldsLock
+    CTimeLimits limits;           // guarded by fieldsLock
+    // The last download's final response, and the precise text of its
+    // failure when it has one; all guarded by fieldsLock.
+    std::int32_t httpStatus = 0;
+    std::string httpReason;
+    std::int64_t retryAfter = -1;
+    std::string contentType;
+    std::string errorText;
 };
 
 }  // namespace tallyhawk

@@ -1,8 +1,8 @@
 #include "net/InternetError.h"
 
-
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "net/Downloader.h"
 
 namespace tallyhawk {
 
@@ -154,6 +154,13 @@ void ThrowDownloadError(std::uint32_t code) {
     if (code >= kInternetErrorFirst && code <= kInternetErrorLast)
         throw CGenericException(InternetErrorText(code));
     throw COsException(code);
+}
+
+void ThrowDownloadError(const CDownloader& downloader) {
+    const std::uint32_t code = downloader.GetError();
+    if (code >= kInternetErrorFirst && code <= kInternetErrorLast)
+        throw CGenericException(downloader.GetErrorMessage());
+    ThrowDownloadError(code);
 }
 
 }  // namespace tallyhawk

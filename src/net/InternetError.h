@@ -37,6 +37,7 @@ inline constexpr std::uint32_t kErrorCertDateInvalid = 12037;
 inline constexpr std::uint32_t kErrorCertNameInvalid = 12038;
 inline constexpr std::uint32_t kErrorClientAuthCertNeeded = 12044;
 inline constexpr std::uint32_t kErrorInvalidCa = 12045;
+inline constexpr std::uint32_t kErrorRedirectSchemeChange = 12048;
 inline constexpr std::uint32_t kErrorClientAuthNotSetUp = 12046;
 inline constexpr std::uint32_t kErrorNoPassiveMode = 12112;
 inline constexpr std::uint32_t kErrorInvalidServerResponse = 12152;
@@ -46,6 +47,13 @@ inline constexpr std::uint32_t kErrorProxyUnreachable = 12165;
 inline constexpr std::uint32_t kErrorInvalidCertificate = 12169;
 inline constexpr std::uint32_t kErrorCertificateRevoked = 12170;
 inline constexpr std::uint32_t kErrorNotInitialized = 12172;
+
+// The program's code for "the server answered with an HTTP status of 400 or
+// more": the server sent an error of its own instead of the page, which
+// CDownloader::GetErrorMessage words with the status and its reason.
+inline constexpr std::uint32_t kErrorHttpStatus = kErrorExtendedError;
+
+class CDownloader;
 
 // The program's code for a libcurl result (0 for CURLE_OK). For
 // CURLE_PEER_FAILED_VERIFICATION, `certificateVerifyResult` (the handle's
@@ -62,5 +70,11 @@ std::string InternetErrorText(std::uint32_t code);
 // a cancellation: throws CGenericException with InternetErrorText for codes in
 // 12001-12174, otherwise COsException with the code.
 [[noreturn]] void ThrowDownloadError(std::uint32_t code);
+
+// The same for the last download of `downloader`, with its own message
+// (CDownloader::GetErrorMessage): CGenericException for an HTTP status, a
+// code in 12001-12174 or a failure with a text of its own; otherwise as
+// ThrowDownloadError(GetError()).
+[[noreturn]] void ThrowDownloadError(const CDownloader& downloader);
 
 }  // namespace tallyhawk

@@ -29,8 +29,9 @@ void CSession::Open() {
     // Worker threads must not get signals from libcurl's own time-outs.
     Curl().easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     Curl().easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
-    // A server must not be able to send us to a local file.
-    Curl().easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    // A server may send us on to another web address only: never to a
+    // local file, nor to a protocol the page's address did not name.
+    Curl().easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     // libcurl takes the proxy from http_proxy, https_proxy and no_proxy by
     // itself when CURLOPT_PROXY is left unset: those are the user's settings.
 }

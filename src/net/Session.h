@@ -1,7 +1,8 @@
 // CSession: one internet session, a libcurl easy handle configured the way
 // every download of the program goes out: user agent "CSession::CSession()",
 // the proxy settings from the user's environment (http_proxy, https_proxy,
-// no_proxy), the schemes http, https, ftp and file only.
+// no_proxy), the schemes http, https, ftp and file only, and redirects to
+// http and https only.
 //
 // Not thread-safe: a session belongs to the thread that downloads with it.
 #pragma once

@@ -632,6 +632,7 @@ void CMainFrame::SaveLogMessages() {
 void CMainFrame::EditDefaults() {
     if (!EditDefaultSettings(this, front.defaultPage, front.appSettings, &doc.GetMessageLog()))
         return;
+    doc.ApplyTimeLimits();
     try {
         SaveDefaultPage(front.store, front.defaultPage);
         SaveAppSettings(front.store, front.appSettings);

@@ -41,6 +41,54 @@ TEST(AppSettingsTest, DefaultsAndRecordBytes) {
     EXPECT_EQ(loaded.GetMaximumLines(), -1);
 }
 
+TEST(AppSettingsTest, TimeLimitIsVersionTwoOnlyWhenItIsNotTheDefault) {
+    CScratchFolder scratch;
+    CScopedEnv state("XDG_STATE_HOME", scratch.path.c_str());
+    auto store = [](CAppSettings& settings) {
+        std::string bytes;
+        {
+            CArchive out(bytes);
+            settings.Serialize(out);
+        }
+        return bytes;
+    };
+    auto load = [](const std::string& bytes) {
+        CAppSettings loaded;
+        loaded.SetTimeLimit(999);
+        CArchive in(std::string_view{bytes});
+        loaded.Serialize(in);
+        return loaded;
+    };
+    CAppSettings settings;
+    settings.SetLogFile("/l");
+    EXPECT_EQ(settings.GetTimeLimit(), 120);
+    const std::string versionOne("\x01\x00\x02/l\x01\xF4\x01\x00\x00", 10);
+    EXPECT_EQ(store(settings), versionOne);
+    EXPECT_EQ(load(versionOne).GetTimeLimit(), 120);
+
+    settings.SetTimeLimit(45);
+    const std::string versionTwo = store(settings);
+    EXPECT_EQ(versionTwo, std::string("\x02\x00\x02/l\x01\xF4\x01\x00\x00\x2D\x00\x00\x00", 14));
+    EXPECT_EQ(load(versionTwo).GetTimeLimit(), 45);
+    EXPECT_EQ(load(versionTwo).GetMaximumLines(), 500);
+    settings.SetTimeLimit(120);
+    EXPECT_EQ(store(settings), versionOne);  // back to the default: back to version 1
+
+    // Out of range, from a hand-made record, is brought into range.
+    std::string hostile = versionTwo;
+    hostile.replace(10, 4, "\xFF\xFF\xFF\xFF", 4);
+    EXPECT_EQ(load(hostile).GetTimeLimit(), CAppSettings::kMinimumTimeLimit);
+    hostile.replace(10, 4, "\x00\x00\x00\x7F", 4);
+    EXPECT_EQ(load(hostile).GetTimeLimit(), CAppSettings::kMaximumTimeLimit);
+    // A version 2 record cut inside the field fails as any cut record does.
+    EXPECT_THROW(load(versionTwo.substr(0, 12)), CArchiveException);
+
+    settings.SetTimeLimit(20);
+    EXPECT_EQ(settings.GetTimeLimits().total, std::chrono::seconds(20));
+    EXPECT_EQ(settings.GetTimeLimits().stall, std::chrono::seconds(20));
+    EXPECT_EQ(settings.GetTimeLimits().connect, std::chrono::seconds(20));
+}
+
 TEST(AppSettingsTest, ApplyToSetsTheLogAndTrims) {
     CScratchFolder scratch;
     CScopedEnv state("XDG_STATE_HOME", scratch.path.c_str());

@@ -71,6 +71,18 @@ TEST_F(TallyhawkDocTest, NewDocumentTakesTheApplicationLogSettings) {
     EXPECT_FALSE(doc.CanStartWatching()) << "an empty list cannot be watched";
 }
 
+TEST_F(TallyhawkDocTest, BothDownloadersKeepToTheApplicationsTimeLimit) {
+    const CTimeLimits made{10s, 10s, 120s};
+    EXPECT_EQ(doc.GetDownloader().GetTimeLimits(), made);
+    EXPECT_EQ(doc.GetPageList().GetDownloader().GetTimeLimits(), made);
+    appSettings.SetTimeLimit(45);
+    doc.ApplyTimeLimits();
+    EXPECT_EQ(doc.GetDownloader().GetTimeLimits(), (CTimeLimits{10s, 10s, 45s}));
+    EXPECT_EQ(doc.GetPageList().GetDownloader().GetTimeLimits(), (CTimeLimits{10s, 10s, 45s}));
+    CTallyhawkDoc made45(&appSettings, &fake.services, &fake.clock);
+    EXPECT_EQ(made45.GetPageList().GetDownloader().GetTimeLimits(), (CTimeLimits{30s, 30s, 45s}));
+}
+
 TEST_F(TallyhawkDocTest, EmptyDocumentIsSixBytes) {
     doc.OnSaveDocument(Path("empty.wat"));
     EXPECT_EQ(ReadFile(Path("empty.wat")), std::string("\x01\x00\x00\x00\x00\x00", 6));

@@ -36,10 +36,13 @@ TEST_F(FetchCommandTest, WritesTheBodyByteForByteWithProgressOnStderr) {
     EXPECT_NE(r.err.find("Downloaded "), std::string::npos) << r.err;
     EXPECT_EQ(r.err.substr(r.err.size() - 5), "Done\n");
 
-    // The status is not examined: a 404 page is a page.
+    // A 404 page is printed, but it is no page.
     CliResult missing = RunCli({"fetch", server.Url("/missing")});
-    EXPECT_EQ(missing.status, 0);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "no such page");
+    EXPECT_EQ(missing.err.substr(missing.err.rfind('\n', missing.err.size() - 2) + 1),
+              "The server answered 404 Not Found.\n");
+    EXPECT_EQ(missing.err.find("Done"), std::string::npos) << missing.err;
 }
 
 TEST_F(FetchCommandTest, CredentialsAndFailures) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -82,6 +83,29 @@ TEST_F(ProductListCommandTest, DamagedOrMissingListIsReported) {
     EXPECT_NE(result.err.find("The product list could not be read. It names 5 products"),
               std::string::npos) << result.err;
     EXPECT_EQ(RunCli({"product-list", "show", folder.Path() + "/none.fin"}).status, 1);
+}
+
+TEST_F(ProductListCommandTest, ShowRefusesWhatIsNoListFileWithoutHangingOrAborting) {
+    const std::string fifo = folder.Path() + "/pipe.fin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = folder.Path() + "/huge.fin";
+    { std::ofstream(huge) << "x"; }
+    std::filesystem::resize_file(huge, 16 * 1024 * 1024 + 1);
+    const struct {
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {"/dev/zero", "/dev/zero is not a regular file."},
+        {fifo, fifo + " is not a regular file."},
+        {folder.Path(), folder.Path() + " is not a regular file."},
+        {huge, huge + " is larger than 16777216 bytes; it was not read."},
+    };
+    for (const auto& c : cases) {
+        CliResult result = RunCli({"product-list", "show", c.path});
+        EXPECT_EQ(result.status, 2) << c.path;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tallyhawk-cli product-list: " + c.message + "\n");
+    }
 }
 
 }  // namespace

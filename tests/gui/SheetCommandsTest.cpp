@@ -165,5 +165,24 @@ TEST_F(SheetCommandsTest, LoggingPageChangesTheOpenDocumentsLogAtOnce) {
     EXPECT_EQ(read.GetMaximumLines(), 3);
 }
 
+TEST_F(SheetCommandsTest, TimeLimitReachesBothDownloadersOfTheOpenDocument) {
+    Run(ID_TOOLS_OPTIONS, [&](CWatcherSettingsDlg& sheet) {
+        auto& logging = ShowTab<CLoggingPropPage>(sheet);
+        auto* limit = Find<wxTextCtrl>(&logging, CLoggingPropPage::ID_TIME_LIMIT);
+        EXPECT_EQ(limit->GetValue(), "120");
+        limit->SetValue("5");  // below the range: refused, nothing changes
+        Click(sheet.FindWindow(wxID_OK));
+        EXPECT_EQ(sheetPrompter.errors.back(), "Please enter an integer between 10 and 3600.");
+        limit->SetValue("45");
+        Click(sheet.FindWindow(wxID_OK));
+    });
+    EXPECT_EQ(appSettings.GetTimeLimit(), 45);
+    EXPECT_EQ(doc.GetPageList().GetDownloader().GetTimeLimits().total, std::chrono::seconds(45));
+    EXPECT_EQ(doc.GetDownloader().GetTimeLimits().total, std::chrono::seconds(45));
+    CAppSettings read;
+    EXPECT_TRUE(LoadAppSettings(store, read));
+    EXPECT_EQ(read.GetTimeLimit(), 45);
+}
+
 }  // namespace
 }  // namespace tallyhawk::test

@@ -56,12 +56,17 @@ protected:
         server.Get("/brindlecote.fin", [this](const httplib::Request&, httplib::Response& response) {
             ++listRequests;
             std::lock_guard guard(listLock);
+            response.status = listStatus;
             response.set_content(list, "application/octet-stream");
         });
         server.Get("/get/tallyhawk_1.2_amd64.deb",
                    [](const httplib::Request&, httplib::Response& response) {
                        response.set_content(kSetupBody, "application/vnd.debian.binary-package");
                    });
+        server.Get("/get/missing.deb", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content("<html>Not here</html>", "text/html");
+        });
         server.Get("/get/slow.deb", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content_provider(
                 kSetupBody.size(), "application/octet-stream",
@@ -145,6 +150,7 @@ protected:
     tallyhawk::testing::CLocalHttpServer plain;
     std::mutex listLock;
     std::string list;  // guarded by listLock
+    int listStatus = 200;  // guarded by listLock
     std::atomic<int> listRequests{0};
     std::atomic<int> plainRequests{0};
     std::atomic<bool> released{false};
@@ -249,6 +255,48 @@ TEST_F(UpgradeWizardTest, DamagedListOrUntrustedServerIsReportedAndNothingOffere
               "The server's certificate was issued by an authority that is not trusted.");
     EXPECT_EQ(listRequests.load(), 1);  // the refused connection never asked for the list
     EXPECT_EQ(Status(), "");
+}
+
+TEST_F(UpgradeWizardTest, ServersErrorPageIsNeitherReadAsTheListNorSavedAsTheSetup) {
+    Serve({Product("Tallyhawk", 1.2, 1.0)});
+    {
+        std::lock_guard guard(listLock);
+        listStatus = 500;  // with a list that would read well
+    }
+    EXPECT_EQ(Run([&] {
+                  if (prompter.errors.empty()) return false;
+                  CancelLater();
+                  return true;
+              }),
+              wxID_CANCEL);
+    EXPECT_EQ(prompter.errors,
+              std::vector<std::string>{"The server answered 500 Internal Server Error."});
+    EXPECT_EQ(Status(), "");
+    EXPECT_FALSE(Download()->IsEnabled());
+
+    {
+        std::lock_guard guard(listLock);
+        listStatus = 200;
+    }
+    Serve({Product("Tallyhawk", 1.2, 1.0, https.Url("/get/missing.deb"))});
+    const std::string chosen = scratch / "missing.deb";
+    prompter.paths.push_back(chosen);
+    bool pressed = false;
+    EXPECT_EQ(Run([&] {
+                  if (Status().empty()) return false;
+                  if (!pressed) {
+                      PressLater(Download());
+                      pressed = true;
+                      return false;
+                  }
+                  if (prompter.errors.size() < 2) return false;
+                  CancelLater();
+                  return true;
+              }),
+              wxID_CANCEL);
+    EXPECT_EQ(prompter.errors.back(), "The server answered 404 Not Found.");
+    EXPECT_FALSE(std::filesystem::exists(chosen));
+    EXPECT_TRUE(launcher.Launched().empty());
 }
 
 TEST_F(UpgradeWizardTest, HttpSetupAddressIsRefusedBeforeAnythingIsAsked) {

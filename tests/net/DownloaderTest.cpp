@@ -152,11 +152,113 @@ TEST_F(DownloaderTest, EmptyBodyIsOneEmptyReadThenDone) {
     EXPECT_EQ(recorder.Events().back().state, Done);
 }
 
-TEST_F(DownloaderTest, ErrorPagesAndDeniedPagesAreDownloadedLikeAnyOther) {
-    ASSERT_TRUE(downloader.Download(server.Url("/missing"), &sink, &bytes));
-    EXPECT_EQ(sink.Data(), "no such page");
-    ASSERT_TRUE(downloader.Download(server.Url("/secret"), &sink, &bytes));
+// The message ThrowDownloadError(downloader) throws.
+std::string Thrown(const CDownloader& downloader) {
+    try {
+        ThrowDownloadError(downloader);
+    } catch (const CException& e) {
+        return e.Message();
+    }
+    return {};
+}
+
+TEST_F(DownloaderTest, ErrorPagesAreHandedOnButFailTheDownload) {
+    EXPECT_FALSE(downloader.Download(server.Url("/missing"), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), "no such page");  // fetch still prints it
+    EXPECT_EQ(bytes, 12u);
+    EXPECT_EQ(downloader.GetError(), kErrorHttpStatus);
+    EXPECT_FALSE(downloader.IsCanceled());
+    EXPECT_EQ(downloader.GetHttpStatus(), 404);
+    EXPECT_EQ(downloader.GetHttpReason(), "Not Found");
+    EXPECT_EQ(downloader.GetContentType(), "text/plain");
+    EXPECT_EQ(downloader.GetErrorMessage(), "The server answered 404 Not Found.");
+    EXPECT_EQ(Thrown(downloader), "The server answered 404 Not Found.");
+    for (const auto& event : recorder.Events()) EXPECT_NE(event.state, Done);
+
+    EXPECT_FALSE(downloader.Download(server.Url("/secret"), &sink, &bytes));
     EXPECT_EQ(sink.Data(), "denied");
+    EXPECT_EQ(downloader.GetErrorMessage(),
+              "The server did not accept the user name or password (401 Unauthorized).");
+
+    // The next download starts with nothing of the last one's answer.
+    ASSERT_TRUE(downloader.Download(server.Url("/hop/1"), &sink, &bytes));
+    EXPECT_EQ(downloader.GetHttpStatus(), 200);
+    EXPECT_EQ(downloader.GetHttpReason(), "OK");
+    EXPECT_EQ(downloader.GetRetryAfter(), -1);
+    EXPECT_FALSE(
+        downloader.Download("http://127.0.0.1:" + std::to_string(test::ClosedPort()), &sink));
+    EXPECT_EQ(downloader.GetHttpStatus(), 0);
+    EXPECT_EQ(downloader.GetHttpReason(), "");
+    EXPECT_EQ(downloader.GetContentType(), "");
+    EXPECT_EQ(downloader.GetErrorMessage(), "The attempt to connect to the server failed.");
+}
+
+TEST_F(DownloaderTest, StatusLineReasonAndRetryAfterAreTakenAsSent) {
+    struct Case {
+        std::string reply;
+        std::int32_t status;
+        std::string reason;
+        std::int64_t retryAfter;  // -1: none; -2: about an hour
+        std::string contentType;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 500\r\nContent-Length: 0\r\n\r\n", 500, "Internal Server Error", -1, ""},
+        {"HTTP/1.1 404 Gone Fishing\r\ncontent-type:  text/html; charset=utf-8 \r\n"
+         "Content-Length: 0\r\n\r\n",
+         404, "Gone Fishing", -1, "text/html; charset=utf-8"},
+        {"HTTP/1.1 499 \x01Odd\x7f\r\nContent-Length: 0\r\n\r\n", 499, "Odd", -1, ""},
+        {"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 429,
+         "Too Many Requests", 120, ""},
+        {"HTTP/1.1 503 Busy\r\nRetry-After: Fri, 31 Dec 1999 23:59:59 GMT\r\n"
+         "Content-Length: 0\r\n\r\n",
+         503, "Busy", 0, ""},
+        {"HTTP/1.1 503 Busy\r\nRetry-After: soon\r\nContent-Length: 0\r\n\r\n", 503, "Busy", -1,
+         ""},
+        // Retry-After counts only where it means "come back later".
+        {"HTTP/1.1 500 Oops\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 500, "Oops", -1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        test::RawServer raw(c.reply);
+        EXPECT_FALSE(downloader.Download(raw.Url(), &sink));
+        EXPECT_EQ(downloader.GetError(), kErrorHttpStatus);
+        EXPECT_EQ(downloader.GetHttpStatus(), c.status);
+        EXPECT_EQ(downloader.GetHttpReason(), c.reason);
+        EXPECT_EQ(downloader.GetRetryAfter(), c.retryAfter);
+        EXPECT_EQ(downloader.GetContentType(), c.contentType);
+        EXPECT_EQ(downloader.GetErrorMessage(),
+                  "The server answered " + std::to_string(c.status) + " " + c.reason + ".");
+    }
+}
+
+TEST_F(DownloaderTest, RepliesThatAreNoHttpSayWhatTheyAre) {
+    std::string manyHeaders = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 5000; ++i) manyHeaders += "X-Header-" + std::to_string(i) + ": v\r\n";
+    const std::string parsed = "The server response could not be parsed.";
+    struct Case {
+        std::string reply;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"Content-Type: text/html\r\n\r\n<html>no status line</html>", parsed},
+        {"<html>an HTTP/0.9 body</html>", parsed},
+        {std::string("\x15\x03\x01\x00\x02\x02\x46", 7),
+         "The server answered in TLS, as a secure server does: its address has to begin with "
+         "https:// instead of http://."},
+        {manyHeaders + "\r\n",
+         "The server's response could not be read: its header has more than 1000 lines or 100 KB."},
+        {"HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1/file\r\nContent-Length: 0\r\n\r\n",
+         "A redirect changed the scheme of the URL and could not be followed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply.substr(0, 60));
+        test::RawServer raw(c.reply);
+        EXPECT_FALSE(downloader.Download(raw.Url(), &sink, &bytes));
+        EXPECT_EQ(downloader.GetErrorMessage(), c.message);
+        EXPECT_EQ(Thrown(downloader), c.message);
+        EXPECT_EQ(sink.Data(), "");  // nothing of it reaches the page
+        EXPECT_FALSE(downloader.IsCanceled());
+    }
 }
 
 TEST_F(DownloaderTest, CredentialsAnswerTheServersChallenge) {
@@ -164,9 +266,11 @@ TEST_F(DownloaderTest, CredentialsAnswerTheServersChallenge) {
     ASSERT_TRUE(downloader.Download(server.Url("/secret"), &sink, &bytes));
     EXPECT_EQ(sink.Data(), "welcome");
     EXPECT_EQ(bytes, 7u);  // the body of the challenge is not counted
+    EXPECT_EQ(downloader.GetHttpStatus(), 200);
     downloader.ClearCredentials();
-    ASSERT_TRUE(downloader.Download(server.Url("/secret"), &sink, &bytes));
+    EXPECT_FALSE(downloader.Download(server.Url("/secret"), &sink, &bytes));
     EXPECT_EQ(sink.Data(), "denied");
+    EXPECT_EQ(downloader.GetHttpStatus(), 401);
 }
 
 TEST_F(DownloaderTest, RedirectsAreFollowedWithinLimits) {
@@ -179,7 +283,7 @@ TEST_F(DownloaderTest, RedirectsAreFollowedWithinLimits) {
     EXPECT_FALSE(downloader.IsCanceled());
     // A server cannot send the download to a local file.
     EXPECT_FALSE(downloader.Download(server.Url("/to-file"), &sink, &bytes));
-    EXPECT_EQ(downloader.GetError(), kErrorUnrecognizedScheme);
+    EXPECT_EQ(downloader.GetError(), kErrorRedirectSchemeChange);
     EXPECT_EQ(sink.Data(), "");
 }
 
@@ -323,6 +427,36 @@ TEST_F(CancelTest, WhileWaitingForAnAnswer) {
                               });
     ExpectCanceled();
     EXPECT_LT(latency, 1s);
+}
+
+TEST_F(DownloaderTest, EveryTimeLimitEndsTheDownload) {
+    struct Case {
+        const char* what;
+        test::RawServer::After after;
+        CTimeLimits limits;
+    };
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nstart";
+    const Case cases[] = {
+        {"stalls after its headers", test::RawServer::After::Hold, {10s, 200ms, 60s}},
+        {"sends a byte now and then", test::RawServer::After::Trickle, {10s, 10s, 400ms}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::RawServer raw(head, c.after);
+        downloader.SetTimeLimits(c.limits);
+        EXPECT_EQ(downloader.GetTimeLimits(), c.limits);
+        auto start = Clock::now();
+        EXPECT_FALSE(downloader.Download(raw.Url(), &sink, &bytes));
+        auto elapsed = Clock::now() - start;
+        EXPECT_EQ(downloader.GetError(), kErrorTimeout);
+        EXPECT_FALSE(downloader.IsCanceled());
+        EXPECT_GE(elapsed, std::min(c.limits.stall, c.limits.total));
+        EXPECT_LT(elapsed, 5s);
+        EXPECT_EQ(sink.Data().substr(0, 5), "start");
+    }
+    // The defaults, and the constructor's time-out as connect and stall limit.
+    EXPECT_EQ(CDownloader().GetTimeLimits(), (CTimeLimits{30s, 30s, 120s}));
+    EXPECT_EQ(CDownloader(150ms).GetTimeLimits(), (CTimeLimits{150ms, 150ms, 120s}));
 }
 
 TEST_F(DownloaderTest, ServerThatNeverAnswersTimesOut) {

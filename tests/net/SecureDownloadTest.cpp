@@ -71,6 +71,7 @@ TEST_F(SecureDownloadTest, HttpsOnlyRefusesHttpAndRedirectsToIt) {
     EXPECT_FALSE(Fetch(http.Url("/page"), {true, trusted}));
     EXPECT_EQ(downloader.GetError(), kErrorUnrecognizedScheme);
     EXPECT_FALSE(Fetch(https.Url("/away"), {true, trusted}));
+    EXPECT_EQ(downloader.GetError(), kErrorRedirectSchemeChange);
     EXPECT_EQ(sink.Data(), "");
     EXPECT_EQ(plainRequests.load(), 0);
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -124,6 +125,57 @@ int ClosedPort() {
     int port = 0;
     ::close(BindLoopback(port));
     return port;
+}
+
+namespace {
+
+// Waits up to 20 ms for `fd` to become readable.
+bool Readable(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 20) > 0;
+}
+
+}  // namespace
+
+RawServer::RawServer(std::string bytes, After then) : reply(std::move(bytes)), after(then) {
+    listener = BindLoopback(port);
+    if (::listen(listener, 16) != 0) throw std::runtime_error("listen");
+    thread = std::thread([this] { Serve(); });
+}
+
+RawServer::~RawServer() {
+    stopping = true;
+    thread.join();
+    ::close(listener);
+}
+
+void RawServer::Serve() {
+    while (!stopping) {
+        if (!Readable(listener)) continue;
+        const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) continue;
+        Answer(connection);
+        ::close(connection);
+    }
+}
+
+void RawServer::Answer(int connection) {
+    std::string request;
+    char buffer[4096];
+    while (!stopping && request.find("\r\n\r\n") == std::string::npos) {
+        if (!Readable(connection)) continue;
+        const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        request.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) return;
+    while (!stopping && after != After::Close) {
+        if (Readable(connection)) {
+            // The client closed, or sent something no answer waits for.
+            if (::recv(connection, buffer, sizeof buffer, 0) <= 0) return;
+        }
+        if (after == After::Trickle && ::send(connection, "x", 1, MSG_NOSIGNAL) < 0) return;
+    }
 }
 
 }  // namespace tallyhawk::test

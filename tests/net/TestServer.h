@@ -53,4 +53,32 @@ private:
 // A port on 127.0.0.1 on which nothing listens.
 int ClosedPort();
 
+// A server on 127.0.0.1 that answers every request, one connection at a
+// time, with the same bytes, whatever they are; then closes the connection,
+// holds it open without a word, or sends one more byte every 20 ms, until
+// the client goes away or the server is destroyed.
+class RawServer {
+public:
+    enum class After { Close, Hold, Trickle };
+    explicit RawServer(std::string reply, After after = After::Close);
+    ~RawServer();
+    RawServer(const RawServer&) = delete;
+    RawServer& operator=(const RawServer&) = delete;
+
+    std::string Url(const std::string& path = "/") const {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
+
+private:
+    void Serve();
+    void Answer(int connection);
+
+    const std::string reply;
+    const After after;
+    int listener = -1;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    std::thread thread;
+};
+
 }  // namespace tallyhawk::test
