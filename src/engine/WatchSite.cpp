@@ -298,10 +298,12 @@ bool CWatchSite::Check(CDownloader& downloader) {
         SetStatus(Outdated);
         return false;
     }
+    // A server's error answer (404, 500, a refused password) is a failed
+    // check too: the versions the page holds stay as they were.
     try {
-        ThrowDownloadError(downloader.GetError());
+        ThrowDownloadError(downloader);
     } catch (const CException& error) {
-        RecordFailure(error.Message());
+        RecordFailure(error.Message(), downloader.GetRetryAfter());
         throw;
     }
 }

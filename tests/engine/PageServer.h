@@ -29,6 +29,16 @@ public:
                     response.set_content("denied", "text/plain");
                 }
             });
+        // Busy: 503, come back in an hour; and a plain 404.
+        http.Server().Get("/busy", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 503;
+            response.set_header("Retry-After", "3600");
+            response.set_content("<p>try later</p>", "text/html");
+        });
+        http.Server().Get("/gone", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content("<p>no such page</p>", "text/html");
+        });
         // Sends one chunk, then waits (bounded) until the test lets it go on.
         http.Server().Get("/trickle", [this](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider(

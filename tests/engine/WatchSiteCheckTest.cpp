@@ -123,11 +123,15 @@ TEST_F(WatchSiteCheckTest, CredentialsAreSentOnlyForThePageThatHasThem) {
     EXPECT_EQ(site.GetLatestContent(), "members only");
 
     // A page without credentials through the same downloader: none are sent,
-    // and the server's refusal page is what was downloaded.
+    // and the server's refusal is a failed check, not the page's content.
     CWatchSite other(&fake.services);
     other.SetUrl(server.Url("/secure"));
-    ASSERT_TRUE(other.Check(downloader));
-    EXPECT_EQ(other.GetLatestContent(), "denied");
+    other.SetLatestContent("kept");
+    EXPECT_THROW(other.Check(downloader), CException);
+    EXPECT_EQ(other.GetLatestContent(), "kept");
+    EXPECT_EQ(other.GetStatus(), Outdated);
+    EXPECT_EQ(other.GetFailures(), 1);
+    EXPECT_NE(other.GetLastError().find("401"), std::string::npos) << other.GetLastError();
 }
 
 TEST_F(WatchSiteCheckTest, FailuresWaitOutGrowingPausesAndTheFourthWithRetryCountThreeDisables) {
@@ -168,6 +172,23 @@ TEST_F(WatchSiteCheckTest, FailuresWaitOutGrowingPausesAndTheFourthWithRetryCoun
     EXPECT_TRUE(site.Check(downloader));
     EXPECT_EQ(site.GetRetryTime(), 0);
     EXPECT_EQ(site.GetLastError(), "");
+}
+
+TEST_F(WatchSiteCheckTest, AnErrorAnswerIsAFailedCheckThatKeepsBothVersions) {
+    server.SetContent("<p>real</p>\n");
+    ASSERT_TRUE(site.Check(downloader));
+    fake.clock.Set(1700000000);
+    site.SetUrl(server.Url("/gone"));
+    EXPECT_EQ(FailingCheck(), "The server answered 404 Not Found.");
+    EXPECT_EQ(site.GetPreviousContent(), "<p>real</p>\n");
+    EXPECT_EQ(site.GetLatestContent(), "<p>real</p>\n");
+    EXPECT_EQ(site.GetStatus(), Outdated);
+    EXPECT_EQ(site.GetRetryTime(), 1700000000 + CWatchSite::kFirstRetryPause);
+    // A server that asks for an hour's rest gets it, longer than the interval.
+    site.SetUrl(server.Url("/busy"));
+    EXPECT_NE(FailingCheck().find("503"), std::string::npos);
+    EXPECT_EQ(site.GetRetryTime(), 1700000000 + 3600);
+    EXPECT_EQ(site.GetFailures(), 2);
 }
 
 TEST_F(WatchSiteCheckTest, RetryCountZeroNeverDisables) {
