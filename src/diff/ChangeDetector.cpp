@@ -1,6 +1,8 @@
 #include "diff/ChangeDetector.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace tallyhawk {
 
@@ -13,6 +15,14 @@ std::string StartTag(std::uint32_t color) {
     return tag;
 }
 
+std::string RemovedTag(std::uint32_t color) {
+    char tag[96];
+    std::snprintf(tag, sizeof tag,
+                  "<del style=\"background:#%2.2X%2.2X%2.2X;text-decoration:line-through\">",
+                  color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    return tag;
+}
+
 }  // namespace
 
 CChangeDetector::CChangeDetector() {
@@ -22,6 +32,7 @@ CChangeDetector::CChangeDetector() {
 void CChangeDetector::SetColors(std::uint32_t addedColor, std::uint32_t deletedColor) {
     addedStartTag = StartTag(addedColor);
     deletedStartTag = StartTag(deletedColor);
+    removedStartTag = RemovedTag(deletedColor);
 }
 
 bool CChangeDetector::IsIgnored(std::int64_t position, std::int64_t total) const {
@@ -89,16 +100,21 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
             write(output);
         }
     };
+    // The page's base and character set go into the highlighted page first.
+    std::vector<CInsertion> insertions;
+    if (context && wanted(OutputMode::HighlightedHtml)) {
+        const CPageHead head = ScanPageHead(current);
+        std::string block = HeadBlock(head, *context);
+        if (!block.empty()) insertions.push_back({head.insertAt, std::move(block)});
+    }
     if (previous == current) {
         // Equal versions pair every line: nothing is added or deleted and the
         // highlighted page is the page itself. The usual check of an unchanged
         // page ends here, without splitting either version.
         if (wanted(OutputMode::HighlightedHtml)) {
-            if (sink) {
-                if (!current.empty()) sink->Write(current.data(), current.size());
-            } else {
-                highlightedHtml.assign(current);
-            }
+            compose(highlightedHtml, [&](auto& out) {
+                WriteHighlighted(current, TextRangeArray(), insertions, out);
+            });
         }
         return NoChange;
     }
@@ -111,33 +127,53 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
     std::uint32_t flags = 0;
     if (HasChangedLines(newLines, paired)) flags |= AddedHtmlFlag;
     if (HasChangedLines(oldLines, paired)) flags |= DeletedHtmlFlag;
-    if (wanted(OutputMode::AddedHtml))
-        compose(addedHtml, [&](auto& out) { WriteChangedLines(newLines, paired, out); });
-    if (wanted(OutputMode::DeletedHtml))
-        compose(deletedHtml, [&](auto& out) { WriteChangedLines(oldLines, paired, out); });
+    // With a context, lines that are there go into a document of their own.
+    auto composeLines = [&](std::string& output, const CLineArray& lines, bool added,
+                            std::string_view page) {
+        const bool document = context && HasChangedLines(lines, paired);
+        const std::string start = document ? LinesDocumentStart(added, page, *context) : "";
+        const std::string end = document ? LinesDocumentEnd() : "";
+        compose(output, [&](auto& out) { WriteChangedLines(lines, paired, out, start, end); });
+    };
+    if (wanted(OutputMode::AddedHtml)) composeLines(addedHtml, newLines, true, current);
+    if (wanted(OutputMode::DeletedHtml)) composeLines(deletedHtml, oldLines, false, previous);
+    std::vector<std::size_t> removalPlaces;
+    if (wanted(OutputMode::HighlightedHtml))
+        removalPlaces = RemovalPlaces(oldLines, newLines, current);
     // The text outputs need only the spans: let the lines go first, so that
     // they and the text outputs are never held at the same time.
     matcher.FreeLines();
 
+    TextRangeArray deletions;
+    const bool needDeletions =
+        wanted(OutputMode::DeletedText) || wanted(OutputMode::HighlightedHtml);
+    if (needDeletions) ChangedRanges(previous, deletedSpans, deletions);
     if (wanted(OutputMode::HighlightedHtml) || wanted(OutputMode::AddedText)) {
         TextRangeArray additions;
         ChangedRanges(current, addedSpans, additions);
-        if (wanted(OutputMode::HighlightedHtml))
-            compose(highlightedHtml, [&](auto& out) { WriteHighlighted(current, additions, out); });
+        if (wanted(OutputMode::HighlightedHtml)) {
+            CInsertionPlaces places(current);
+            std::vector<CInsertion> removals =
+                Removals(previous, deletedSpans, deletions, removalPlaces, places);
+            // The head block stays first at its place.
+            insertions.insert(insertions.end(), std::make_move_iterator(removals.begin()),
+                              std::make_move_iterator(removals.end()));
+            std::stable_sort(insertions.begin(), insertions.end(),
+                             [](const CInsertion& a, const CInsertion& b) { return a.at < b.at; });
+            compose(highlightedHtml,
+                    [&](auto& out) { WriteHighlighted(current, additions, insertions, out); });
+        }
         if (wanted(OutputMode::AddedText))
             compose(addedText, [&](auto& out) { WriteChangedText(current, additions, out); });
         if (HasChangedText(current, additions)) flags |= AddedTextFlag;
     } else if (HasChangedText(current, addedSpans)) {
         flags |= AddedTextFlag;
     }
-    if (wanted(OutputMode::DeletedText)) {
-        TextRangeArray deletions;
-        ChangedRanges(previous, deletedSpans, deletions);
+    if (wanted(OutputMode::DeletedText))
         compose(deletedText, [&](auto& out) { WriteChangedText(previous, deletions, out); });
-        if (HasChangedText(previous, deletions)) flags |= DeletedTextFlag;
-    } else if (HasChangedText(previous, deletedSpans)) {
+    if (needDeletions ? HasChangedText(previous, deletions)
+                      : HasChangedText(previous, deletedSpans))
         flags |= DeletedTextFlag;
-    }
 
     if (flags == 0 || previous.empty()) flags = NoChange;
     return flags;
