@@ -152,6 +152,7 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
         TextRangeArray additions;
         ChangedRanges(current, addedSpans, additions);
         if (wanted(OutputMode::HighlightedHtml)) {
+            MoveBesideAdditions(removalPlaces, addedSpans, additions, current);
             CInsertionPlaces places(current);
             std::vector<CInsertion> removals =
                 Removals(previous, deletedSpans, deletions, removalPlaces, places);

@@ -162,9 +162,16 @@ public:
     static std::vector<std::size_t> RemovalPlaces(const CLineArray& oldLines,
                                                   const CLineArray& newLines,
                                                   std::string_view current);
+    // A run of removed lines replaced by added ones is shown beside the
+    // added text: its place moves to the first added text range that holds
+    // more than white space, when the added lines begin at the place.
+    static void MoveBesideAdditions(std::vector<std::size_t>& places,
+                                    const std::vector<TextRange>& addedSpans,
+                                    const TextRangeArray& additions, std::string_view current);
     // The removed text to show in the highlighted page: for each run of
     // removed lines, its changed text ranges (`deletions`) that are not
-    // ignored and hold more than white space, escaped, wrapped in
+    // ignored, hold more than white space and stood in no script or other
+    // raw-text element, escaped, wrapped in
     // RemovedStartTag()/RemovedEndTag(), at the first place at or after the
     // run's place where text may stand (CInsertionPlaces).
     std::vector<CInsertion> Removals(std::string_view previous,

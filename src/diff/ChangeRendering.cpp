@@ -319,6 +319,28 @@ std::vector<std::size_t> CChangeDetector::RemovalPlaces(const CLineArray& oldLin
     return places;
 }
 
+void CChangeDetector::MoveBesideAdditions(std::vector<std::size_t>& places,
+                                          const std::vector<TextRange>& addedSpans,
+                                          const TextRangeArray& additions,
+                                          std::string_view current) {
+    // Places, spans and ranges all ascend: one walk over each.
+    std::size_t span = 0;
+    std::int32_t range = 0;
+    for (std::size_t& place : places) {
+        while (span < addedSpans.size() && std::size_t(addedSpans[span].start) < place) ++span;
+        if (span == addedSpans.size()) break;
+        if (std::size_t(addedSpans[span].start) != place) continue;
+        const std::int32_t end = addedSpans[span].End();
+        while (range < additions.Count() && additions[range].start < std::int32_t(place)) ++range;
+        for (std::int32_t r = range; r < additions.Count() && additions[r].start <= end; ++r) {
+            if (HasNonSpace(current.data() + additions[r].start, std::size_t(additions[r].length))) {
+                place = std::size_t(additions[r].start);
+                break;
+            }
+        }
+    }
+}
+
 std::vector<CInsertion> CChangeDetector::Removals(std::string_view previous,
                                                   const std::vector<TextRange>& deletedSpans,
                                                   const TextRangeArray& deletions,
@@ -335,15 +357,20 @@ std::vector<CInsertion> CChangeDetector::Removals(std::string_view previous,
         removals.push_back({placesInPage.Next(places[span]), std::move(bytes)});
         text.clear();
     };
+    // What stood in a script or the like was never text on the page.
+    const std::vector<TextRange> raw = RawTextElements(previous);
+    std::size_t nextRaw = 0;
     const std::int32_t n = deletions.Count();
     for (std::int32_t i = 0; i < n; ++i) {
         const TextRange& range = deletions[i];
+        while (nextRaw < raw.size() && raw[nextRaw].End() <= range.start) ++nextRaw;
+        const bool inRaw = nextRaw < raw.size() && raw[nextRaw].start < range.End();
         // Ranges lie inside the spans, both ascending; spans never touch.
         while (span + 1 < deletedSpans.size() && deletedSpans[span].End() < range.start) {
             finishRun();
             ++span;
         }
-        if (IsIgnored(i, n) ||
+        if (inRaw || IsIgnored(i, n) ||
             !HasNonSpace(previous.data() + range.start, std::size_t(range.length)))
             continue;
         // Pieces that stood between tags are kept apart by a blank.

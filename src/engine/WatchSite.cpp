@@ -102,6 +102,7 @@ void CWatchSite::Assign(const CWatchSite& other) {
     status = other.status;
     settings.Assign(other.settings);
     failures = other.failures;
+    latestContentType = other.latestContentType;
     tempFiles.insert(tempFiles.end(), other.tempFiles.begin(), other.tempFiles.end());
 }
 
@@ -163,6 +164,16 @@ std::string CWatchSite::GetPreviousContent() const {
 void CWatchSite::SetPreviousContent(const std::string& value) {
     Guard guard(lock);
     previousContent = value;
+}
+
+std::string CWatchSite::GetLatestContentType() const {
+    Guard guard(lock);
+    return latestContentType;
+}
+
+void CWatchSite::SetLatestContentType(const std::string& value) {
+    Guard guard(lock);
+    latestContentType = value;
 }
 
 std::string CWatchSite::GetLatestContent() const {
