@@ -111,7 +111,10 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
         // Equal versions pair every line: nothing is added or deleted and the
         // highlighted page is the page itself. The usual check of an unchanged
         // page ends here, without splitting either version.
-        if (wanted(OutputMode::HighlightedHtml)) {
+        if (!wanted(OutputMode::HighlightedHtml)) return NoChange;
+        if (insertions.empty() && !sink) {
+            highlightedHtml.assign(current);
+        } else {
             compose(highlightedHtml, [&](auto& out) {
                 WriteHighlighted(current, TextRangeArray(), insertions, out);
             });
