@@ -38,8 +38,9 @@ std::string_view Trim(std::string_view text) {
 bool IsCharsetName(std::string_view name) {
     if (name.empty() || name.size() > 40) return false;
     for (char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '-' || c == '_' || c == '.' || c == ':' || c == '+';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':' ||
+                        c == '+';
         if (!ok) return false;
     }
     return true;
@@ -50,11 +51,13 @@ bool IsCharsetName(std::string_view name) {
 std::string_view Attribute(std::string_view tag, std::string_view name, bool& found) {
     found = false;
     std::size_t p = 1;
-    while (p < tag.size() && !IsSpace(tag[p]) && tag[p] != '>' && tag[p] != '/') ++p;  // the tag's name
+    while (p < tag.size() && !IsSpace(tag[p]) && tag[p] != '>' && tag[p] != '/')
+        ++p;  // the tag's name
     while (p < tag.size()) {
         while (p < tag.size() && (IsSpace(tag[p]) || tag[p] == '/')) ++p;
         const std::size_t nameStart = p;
-        while (p < tag.size() && !IsSpace(tag[p]) && tag[p] != '=' && tag[p] != '>' && tag[p] != '/')
+        while (p < tag.size() && !IsSpace(tag[p]) && tag[p] != '=' && tag[p] != '>' &&
+               tag[p] != '/')
             ++p;
         if (p == nameStart) break;  // the ">"
         const std::string_view attribute = tag.substr(nameStart, p - nameStart);
@@ -144,11 +147,21 @@ void AppendOwnText(std::string& out, std::string_view text) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
             switch (c) {
-                case '&': out += "&amp;"; break;
-                case '<': out += "&lt;"; break;
-                case '>': out += "&gt;"; break;
-                case '"': out += "&quot;"; break;
-                default: out += char(c); break;
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
+                default:
+                    out += char(c);
+                    break;
             }
             ++i;
             continue;
@@ -217,10 +230,12 @@ std::string CharsetFromContentType(std::string_view contentType) {
     while (semicolon != std::string_view::npos) {
         const std::size_t next = contentType.find(';', semicolon + 1);
         const std::string_view parameter = contentType.substr(
-            semicolon + 1, next == std::string_view::npos ? std::string_view::npos : next - semicolon - 1);
+            semicolon + 1,
+            next == std::string_view::npos ? std::string_view::npos : next - semicolon - 1);
         semicolon = next;
         const std::size_t equals = parameter.find('=');
-        if (equals == std::string_view::npos || !EqualNoCase(Trim(parameter.substr(0, equals)), "charset"))
+        if (equals == std::string_view::npos ||
+            !EqualNoCase(Trim(parameter.substr(0, equals)), "charset"))
             continue;
         std::string_view value = Trim(parameter.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -304,8 +319,9 @@ std::string LinesDocumentStart(bool added, std::string_view page, const CChangeC
     out += "<title>";
     AppendOwnText(out, title);
     out += "</title>\n</head>\n<body>\n";
-    out += "<div style=\"font:small sans-serif;border-bottom:1px solid #888;"
-           "padding-bottom:4px;margin-bottom:8px\"><strong>";
+    out +=
+        "<div style=\"font:small sans-serif;border-bottom:1px solid #888;"
+        "padding-bottom:4px;margin-bottom:8px\"><strong>";
     AppendOwnText(out, title);
     out += "</strong>";
     if (!context.url.empty()) {

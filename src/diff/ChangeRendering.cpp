@@ -177,8 +177,8 @@ void ComposeText(std::string_view text, const TextRangeArray& ranges,
 
 template <typename Out>
 void ComposeLines(const CLineArray& lines, std::int32_t pairedCount,
-                  const CChangeDetector& detector, std::string_view before,
-                  std::string_view after, Out& out) {
+                  const CChangeDetector& detector, std::string_view before, std::string_view after,
+                  Out& out) {
     Append(out, before.data(), before.size());
     const std::int64_t unpaired = std::int64_t(lines.Count()) - pairedCount;
     std::int64_t position = 0;
@@ -202,8 +202,8 @@ bool HasPrintable(const char* p, std::size_t n) {
 template <typename Out>
 void ComposeHighlighted(std::string_view text, const TextRangeArray& ranges,
                         const std::vector<CInsertion>& insertions,
-                        const std::vector<TextRange>& rawElements,
-                        const CChangeDetector& detector, Out& out) {
+                        const std::vector<TextRange>& rawElements, const CChangeDetector& detector,
+                        Out& out) {
     const std::int32_t n = ranges.Count();
     const std::string& startTag = detector.AddedStartTag();
     const std::string& endTag = detector.EndTag();
@@ -227,8 +227,8 @@ void ComposeHighlighted(std::string_view text, const TextRangeArray& ranges,
                           length = std::size_t(ranges[i].length);
         writeTo(start, start + std::max<std::size_t>(length, 1));
         while (raw < rawElements.size() && std::size_t(rawElements[raw].End()) <= start) ++raw;
-        const bool inRaw = raw < rawElements.size() &&
-                           std::size_t(rawElements[raw].start) < start + length;
+        const bool inRaw =
+            raw < rawElements.size() && std::size_t(rawElements[raw].start) < start + length;
         if (!inRaw && !detector.IsIgnored(i, n) && HasPrintable(text.data() + start, length)) {
             Append(out, startTag.data(), startTag.size());
             Append(out, text.data() + start, length);
@@ -278,9 +278,8 @@ void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArr
                                        const std::vector<CInsertion>& insertions,
                                        std::string& out) const {
     const std::vector<TextRange> raw = RawTextElements(text);
-    ComposeString(out, [&](auto& to) {
-        ComposeHighlighted(text, ranges, insertions, raw, *this, to);
-    });
+    ComposeString(out,
+                  [&](auto& to) { ComposeHighlighted(text, ranges, insertions, raw, *this, to); });
 }
 
 void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArray& ranges,
@@ -333,7 +332,8 @@ void CChangeDetector::MoveBesideAdditions(std::vector<std::size_t>& places,
         const std::int32_t end = addedSpans[span].End();
         while (range < additions.Count() && additions[range].start < std::int32_t(place)) ++range;
         for (std::int32_t r = range; r < additions.Count() && additions[r].start <= end; ++r) {
-            if (HasNonSpace(current.data() + additions[r].start, std::size_t(additions[r].length))) {
+            if (HasNonSpace(current.data() + additions[r].start,
+                            std::size_t(additions[r].length))) {
                 place = std::size_t(additions[r].start);
                 break;
             }
@@ -378,7 +378,8 @@ std::vector<CInsertion> CChangeDetector::Removals(std::string_view previous,
         if (!text.empty() && text.back() != ' ' && text.back() != '\n' && first != ' ' &&
             first != '\n')
             text += ' ';
-        AppendEscapedText(text, previous.substr(std::size_t(range.start), std::size_t(range.length)));
+        AppendEscapedText(text,
+                          previous.substr(std::size_t(range.start), std::size_t(range.length)));
     }
     if (span < places.size()) finishRun();
     return removals;

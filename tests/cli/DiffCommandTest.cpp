@@ -22,10 +22,9 @@ protected:
 TEST_F(DiffCommandTest, WritesTheChosenOutputAndExitsOneOnChanges) {
     CliResult r = RunCli({"diff", oldPage, newPage});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(
-        r.out,
-        "<title>T</title>\n<p><del style=\"background:#FF6464;text-decoration:line-through\">"
-        "Price: 10</del><b style=\"background:#FFFF64\">Price: 12</b></p>\n<p>Same</p>\n");
+    EXPECT_EQ(r.out,
+              "<title>T</title>\n<p><del style=\"background:#FF6464;text-decoration:line-through\">"
+              "Price: 10</del><b style=\"background:#FFFF64\">Price: 12</b></p>\n<p>Same</p>\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(RunCli({"diff", "--output", "added-text", oldPage, newPage}).out, "Price: 12\r\n");
     EXPECT_EQ(RunCli({"diff", "--output", "deleted-text", oldPage, newPage}).out, "Price: 10\r\n");
@@ -41,8 +40,8 @@ TEST_F(DiffCommandTest, WritesTheChosenOutputAndExitsOneOnChanges) {
               std::string::npos)
         << deleted;
     EXPECT_EQ(deleted.substr(deleted.size() - 34), "<p>Price: 10</p>\n\n</body>\n</html>\n");
-    EXPECT_EQ(RunCli({"diff", "--base", "http://example.com/p", oldPage, newPage}).out.rfind(
-                  "<base href=\"http://example.com/p\">\n<title>T</title>", 0),
+    EXPECT_EQ(RunCli({"diff", "--base", "http://example.com/p", oldPage, newPage})
+                  .out.rfind("<base href=\"http://example.com/p\">\n<title>T</title>", 0),
               0u);
     EXPECT_EQ(RunCli({"diff", "--flags", oldPage, newPage}).out, "30\n");
     EXPECT_NE(RunCli({"diff", "--colors", "0x00123456,0x0", oldPage, newPage}).out.find("#563412"),

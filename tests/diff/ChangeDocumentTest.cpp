@@ -41,8 +41,8 @@ TEST(ChangeDocumentTest, RemovedTextStandsEscapedWhereItWasAndOnlyWhereTextMaySt
     // added script is shown as text or wrapped in tags.
     EXPECT_EQ(Highlighted("<script>\nvar a;\n<p>gone</p>\nvar b;\n</script>\n<p>Old</p>\n",
                           "<script>\nvar a;\nvar b = '<p>';\n</script>\n<p>New</p>\n"),
-              "<script>\nvar a;\nvar b = '<p>';\n</script>\n<p>" + kRemoved + "Old</del>" +
-                  kAdded + "New</b></p>\n");
+              "<script>\nvar a;\nvar b = '<p>';\n</script>\n<p>" + kRemoved + "Old</del>" + kAdded +
+                  "New</b></p>\n");
 }
 
 TEST(ChangeDocumentTest, IgnoredChangesAppearInNoOutput) {
@@ -78,7 +78,8 @@ TEST(ChangeDocumentTest, HighlightedPageGetsItsAddressAndCharacterSet) {
         return detector.HighlightedHtml();
     };
     const std::string head =
-        "<meta charset=\"ISO-8859-1\">\n<base href=\"http://example.com/a?b=1&amp;c=&quot;2&quot;\">\n";
+        "<meta charset=\"ISO-8859-1\">\n<base "
+        "href=\"http://example.com/a?b=1&amp;c=&quot;2&quot;\">\n";
     EXPECT_EQ(compose("<html><head><title>T</title></head><body>a</body></html>",
                       "<html><head><title>T</title></head><body>b</body></html>"),
               "<html><head>" + head + "<title>T</title></head><body>" + kRemoved + "a</del>" +
@@ -105,16 +106,19 @@ TEST(ChangeDocumentTest, AddedAndDeletedLinesBecomeADocumentThatNamesThePage) {
     detector.SetContext({"http://example.com/caf\xC3\xA9", "Tom & <Jerry> \xC3\xA9t\xE9", "",
                          "Mon 2 Jun 2025 10:00"});
     const std::string previous =
-        "<head><meta http-equiv=Content-Type content='text/html; charset=koi8-r'></head>\n<p>a</p>\n";
+        "<head><meta http-equiv=Content-Type content='text/html; "
+        "charset=koi8-r'></head>\n<p>a</p>\n";
     detector.Compare(previous, "<head></head>\n<p>b</p>\n");
     const std::string& added = detector.AddedHtml();
-    EXPECT_EQ(added.rfind("<!DOCTYPE html>\n<html>\n<head>\n<base href=\"http://example.com/caf%C3%A9\">\n"
-                          "<title>Added to Tom &amp; &lt;Jerry&gt; &#233;t&#233;</title>\n",
-                          0),
+    EXPECT_EQ(added.rfind(
+                  "<!DOCTYPE html>\n<html>\n<head>\n<base href=\"http://example.com/caf%C3%A9\">\n"
+                  "<title>Added to Tom &amp; &lt;Jerry&gt; &#233;t&#233;</title>\n",
+                  0),
               0u)
         << added;
-    EXPECT_NE(added.find("<a href=\"http://example.com/caf%C3%A9\">http://example.com/caf&#233;</a>"),
-              std::string::npos);
+    EXPECT_NE(
+        added.find("<a href=\"http://example.com/caf%C3%A9\">http://example.com/caf&#233;</a>"),
+        std::string::npos);
     EXPECT_NE(added.find("Changes found Mon 2 Jun 2025 10:00</div>\n<head></head>\n<p>b</p>\n\n"
                          "</body>\n</html>\n"),
               std::string::npos)

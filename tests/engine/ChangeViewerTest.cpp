@@ -98,14 +98,16 @@ TEST_F(ChangeViewerTest, ChangeFilesCarryThePagesAddressCharacterSetAndTime) {
         site.ShowChanges();
         return ReadFile(site.GetTempFiles().at(0));
     };
-    EXPECT_EQ(view(HighlightedHtml).rfind("<html><head><meta charset=\"windows-1252\">\n"
-                                          "<base href=\"http://example.com/shop\">\n<title>T",
-                                          0),
+    EXPECT_EQ(view(HighlightedHtml)
+                  .rfind("<html><head><meta charset=\"windows-1252\">\n"
+                         "<base href=\"http://example.com/shop\">\n<title>T",
+                         0),
               0u);
     const std::string added = view(AdditionsAsHtml);
-    EXPECT_NE(added.find("<meta charset=\"windows-1252\">\n<base href=\"http://example.com/shop\">\n"
-                         "<title>Added to Shop</title>"),
-              std::string::npos)
+    EXPECT_NE(
+        added.find("<meta charset=\"windows-1252\">\n<base href=\"http://example.com/shop\">\n"
+                   "<title>Added to Shop</title>"),
+        std::string::npos)
         << added;
     EXPECT_NE(added.find("Changes found " + LastUpdatedText(1700000000)), std::string::npos);
     EXPECT_NE(added.find("<p>2</p>\n<p>four</p>\n"), std::string::npos);
