@@ -25,7 +25,7 @@ _tallyhawk_cli() {
         --sound|--log-file)
             _filedir
             return ;;
-        --user|--password|--name|--url|--interval|--periodic|--days|--retry|--ignore-first|--ignore-last|--notify|--highlight|--colors|--for|--max-lines|--time-limit|--match)
+        --user|--password|--name|--url|--interval|--periodic|--days|--retry|--ignore-first|--ignore-last|--notify|--highlight|--colors|--for|--max-lines|--base|--time-limit|--match)
             return ;;
     esac
 

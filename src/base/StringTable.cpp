@@ -113,6 +113,20 @@ constexpr CStringEntry kStrings[] = {
     {IDS_PROGRAM_FILTER, "All Files (*)|*"},
 #endif
     {IDS_LOG_FILE_FILTER, "Log Files (*.txt)|*.txt|All Files (*)|*"},
+    {IDS_CHANGES_ADDED_TO, "Added to %s"},
+    {IDS_CHANGES_DELETED_FROM, "Deleted from %s"},
+    {IDS_CHANGES_FOUND_AT, "Changes found %s"},
+    {IDS_IGNORE_BEGINNING_HELP,
+     "How many changes at the top of the page to disregard. Additions and removals are "
+     "counted separately, in page order: a changed line is one removal plus one addition, "
+     "and 1 disregards the first of each. Every piece of changed text between two tags is "
+     "a change, even the line break that leads into a changed line, so a counter on a line "
+     "of its own usually takes 2."},
+    {IDS_IGNORE_ENDING_HELP,
+     "How many changes at the bottom of the page to disregard, counted back from the end. "
+     "Additions and removals are counted separately: 1 disregards the last addition and the "
+     "last removal. Every piece of changed text between two tags is a change, even the line "
+     "break after a changed line, so a counter on a line of its own usually takes 2."},
 
     // The download error codes, in WinInet's own words.
     {12001, "No more internet handles can be created at the moment."},

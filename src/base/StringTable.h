@@ -109,6 +109,12 @@ enum StringId : unsigned {
     IDS_SOUND_FILTER = 387,
     IDS_PROGRAM_FILTER = 388,
     IDS_LOG_FILE_FILTER = 389,
+    // The change files, and what the Page page says about changes to ignore.
+    IDS_CHANGES_ADDED_TO = 395,       // %s: the page's name
+    IDS_CHANGES_DELETED_FROM = 396,   // %s: the page's name
+    IDS_CHANGES_FOUND_AT = 397,       // %s: the time
+    IDS_IGNORE_BEGINNING_HELP = 398,
+    IDS_IGNORE_ENDING_HELP = 399,
     // The desktop program.
     IDS_COLUMN_NAME = 129,
     IDS_COLUMN_URL = 130,

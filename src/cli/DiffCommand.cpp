@@ -25,13 +25,18 @@ const char* const kDiffHelp =
     "                        added-html    lines added, as HTML\n"
     "                        deleted-html  lines deleted, as HTML\n"
     "                        highlighted   the new page with added text highlighted\n"
+    "                                      and removed text struck through\n"
     "  --flags             print the comparison flags as a number instead:\n"
     "                        1 no change, 2 added text, 4 deleted text,\n"
     "                        8 added HTML, 16 deleted HTML\n"
     "  --ignore-first N    leave out the first N changes\n"
     "  --ignore-last N     leave out the last N changes\n"
     "  --colors ADD,DEL    highlight colours as 0x00BBGGRR values\n"
-    "                        (default 0x0064FFFF,0x006464FF)\n\n"
+    "                        (default 0x0064FFFF,0x006464FF)\n"
+    "  --base URL          the page's address: the HTML outputs take it as their\n"
+    "                        base, so that the page's styles, images and links\n"
+    "                        work, and name it\n"
+    "The added and deleted HTML are documents of their own that name NEW.\n\n"
     "Exit status: 0 when there is no change, 1 when there are changes,\n"
     "2 on trouble.\n";
 
@@ -44,6 +49,7 @@ struct DiffOptions {
     std::int32_t ignoreLast = 0;
     std::uint32_t addedColor = CChangeDetector::kDefaultAddedColor;
     std::uint32_t deletedColor = CChangeDetector::kDefaultDeletedColor;
+    std::string base;
     std::string oldPath;
     std::string newPath;
 };
@@ -80,10 +86,12 @@ std::string ParseDiffArgs(const Args& args, DiffOptions& options) {
         if (arg == "--flags") {
             options.flagsOnly = true;
         } else if (arg == "--output" || arg == "--ignore-first" || arg == "--ignore-last" ||
-                   arg == "--colors") {
+                   arg == "--colors" || arg == "--base") {
             const std::string* v = value();
             if (!v) return "option " + arg + " needs a value";
-            if (arg == "--output") {
+            if (arg == "--base") {
+                options.base = *v;
+            } else if (arg == "--output") {
                 auto mode = OutputModeFromName(*v);
                 if (!mode) return "unknown output mode '" + *v + "'";
                 options.mode = *mode;
@@ -136,6 +144,8 @@ int RunDiff(const Args& args) {
     detector.SetColors(options.addedColor, options.deletedColor);
     detector.SetIgnoreFirst(options.ignoreFirst);
     detector.SetIgnoreLast(options.ignoreLast);
+    // Neither the time of the change nor the character set is known here.
+    detector.SetContext({options.base, options.newPath, "", ""});
     // The output goes to standard output as it is composed, never held whole.
     StdoutSink sink;
     try {

@@ -50,12 +50,20 @@ CPagePropPage::CPagePropPage(wxWindow* parent, CWatchSite& site)
     wxStaticBox* box = ignore->GetStaticBox();
     beginningEdit = new CSpinEdit(box, ID_BEGINNING, 3);
     endingEdit = new CSpinEdit(box, ID_ENDING, 3);
-    ignore->Add(new wxStaticText(box, wxID_ANY, "&Begining"),
-                wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
+    // What counts as one change is not what a reader expects (the manual's
+    // Page tab explains it at length); the fields say it in short.
+    const wxString beginningHelp = wxString::FromUTF8(LoadString(IDS_IGNORE_BEGINNING_HELP));
+    const wxString endingHelp = wxString::FromUTF8(LoadString(IDS_IGNORE_ENDING_HELP));
+    auto* beginningLabel = new wxStaticText(box, wxID_ANY, "&Begining");
+    auto* endingLabel = new wxStaticText(box, wxID_ANY, "&Ending");
+    beginningLabel->SetToolTip(beginningHelp);
+    beginningEdit->SetToolTip(beginningHelp);
+    endingLabel->SetToolTip(endingHelp);
+    endingEdit->SetToolTip(endingHelp);
+    ignore->Add(beginningLabel, wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
     ignore->Add(beginningEdit->MakeSizer(), wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
     ignore->AddSpacer(2 * Indent());
-    ignore->Add(new wxStaticText(box, wxID_ANY, "&Ending"),
-                wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
+    ignore->Add(endingLabel, wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
     ignore->Add(endingEdit->MakeSizer(), wxSizerFlags().CenterVertical().Border(wxALL, Gap()));
 
     AddToColumn(fields, false, true);

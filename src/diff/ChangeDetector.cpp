@@ -1,6 +1,8 @@
 #include "diff/ChangeDetector.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace tallyhawk {
 
@@ -75,6 +77,14 @@ void ForKeptLines(std::string_view text, const CLineMarks& paired, std::int64_t 
     if (chunk.Count() > 0) write(chunk);
 }
 
+std::string RemovedTag(std::uint32_t color) {
+    char tag[96];
+    std::snprintf(tag, sizeof tag,
+                  "<del style=\"background:#%2.2X%2.2X%2.2X;text-decoration:line-through\">",
+                  color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    return tag;
+}
+
 }  // namespace
 
 CChangeDetector::CChangeDetector() {
@@ -84,6 +94,7 @@ CChangeDetector::CChangeDetector() {
 void CChangeDetector::SetColors(std::uint32_t addedColor, std::uint32_t deletedColor) {
     addedStartTag = StartTag(addedColor);
     deletedStartTag = StartTag(deletedColor);
+    removedStartTag = RemovedTag(deletedColor);
 }
 
 bool CChangeDetector::HasChangedLines(std::int64_t unpaired) const {
@@ -95,24 +106,28 @@ bool CChangeDetector::HasChangedLines(std::int64_t unpaired) const {
 }
 
 void CChangeDetector::WriteUnpairedLines(std::string_view text, const CLineMarks& paired,
-                                         std::int64_t unpaired, COutputSink& out) const {
+                                         std::int64_t unpaired, COutputSink& out,
+                                         std::string_view before, std::string_view after) const {
     // The renderer writes what it is given; which lines are left out is
     // decided here, so it gets a detector that leaves out nothing.
     CChangeDetector plain;
+    if (!before.empty()) out.Write(before.data(), before.size());
     ForKeptLines(text, paired, unpaired, *this,
                  [&](const CLineArray& lines) { plain.WriteChangedLines(lines, 0, out); });
+    if (!after.empty()) out.Write(after.data(), after.size());
 }
 
 void CChangeDetector::WriteUnpairedLines(std::string_view text, const CLineMarks& paired,
-                                         std::int64_t unpaired, std::string& out) const {
-    std::size_t size = 0;
+                                         std::int64_t unpaired, std::string& out,
+                                         std::string_view before, std::string_view after) const {
+    std::size_t size = before.size() + after.size();
     ForKeptLines(text, paired, unpaired, *this, [&](const CLineArray& lines) {
         for (const CLine& line : lines) size += std::size_t(line.length);
     });
     out.clear();
     out.reserve(size);
     StringSink sink(out);
-    WriteUnpairedLines(text, paired, unpaired, sink);
+    WriteUnpairedLines(text, paired, unpaired, sink, before, after);
 }
 
 bool CChangeDetector::IsIgnored(std::int64_t position, std::int64_t total) const {
@@ -180,16 +195,24 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
             write(output);
         }
     };
+    // The page's base and character set go into the highlighted page first.
+    std::vector<CInsertion> insertions;
+    if (context && wanted(OutputMode::HighlightedHtml)) {
+        const CPageHead head = ScanPageHead(current);
+        std::string block = HeadBlock(head, *context);
+        if (!block.empty()) insertions.push_back({head.insertAt, std::move(block)});
+    }
     if (previous == current) {
         // Equal versions pair every line: nothing is added or deleted and the
         // highlighted page is the page itself. The usual check of an unchanged
         // page ends here, without splitting either version.
-        if (wanted(OutputMode::HighlightedHtml)) {
-            if (sink) {
-                if (!current.empty()) sink->Write(current.data(), current.size());
-            } else {
-                highlightedHtml.assign(current);
-            }
+        if (!wanted(OutputMode::HighlightedHtml)) return NoChange;
+        if (insertions.empty() && !sink) {
+            highlightedHtml.assign(current);
+        } else {
+            compose(highlightedHtml, [&](auto& out) {
+                WriteHighlighted(current, TextRangeArray(), insertions, out);
+            });
         }
         return NoChange;
     }
@@ -204,32 +227,54 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
     std::uint32_t flags = 0;
     if (HasChangedLines(added)) flags |= AddedHtmlFlag;
     if (HasChangedLines(deleted)) flags |= DeletedHtmlFlag;
-    if (wanted(OutputMode::AddedHtml))
-        compose(addedHtml, [&](auto& out) { WriteUnpairedLines(current, newPaired, added, out); });
+    // With a context, lines that are there go into a document of their own.
+    auto composeLines = [&](std::string& output, std::string_view text, const CLineMarks& marks,
+                            std::int64_t unpaired, bool isAdded) {
+        const bool document = context && HasChangedLines(unpaired);
+        const std::string start = document ? LinesDocumentStart(isAdded, text, *context) : "";
+        const std::string end = document ? LinesDocumentEnd() : "";
+        compose(output,
+                [&](auto& out) { WriteUnpairedLines(text, marks, unpaired, out, start, end); });
+    };
+    if (wanted(OutputMode::AddedHtml)) composeLines(addedHtml, current, newPaired, added, true);
     if (wanted(OutputMode::DeletedHtml))
-        compose(deletedHtml,
-                [&](auto& out) { WriteUnpairedLines(previous, oldPaired, deleted, out); });
+        composeLines(deletedHtml, previous, oldPaired, deleted, false);
+    std::vector<std::size_t> removalPlaces;
+    if (wanted(OutputMode::HighlightedHtml))
+        removalPlaces = RemovalPlaces(oldPaired, current, newPaired);
     matcher.FreeLines();
 
+    TextRangeArray deletions;
+    const bool needDeletions =
+        wanted(OutputMode::DeletedText) || wanted(OutputMode::HighlightedHtml);
+    if (needDeletions) ChangedRanges(previous, deletedSpans, deletions);
     if (wanted(OutputMode::HighlightedHtml) || wanted(OutputMode::AddedText)) {
         TextRangeArray additions;
         ChangedRanges(current, addedSpans, additions);
-        if (wanted(OutputMode::HighlightedHtml))
-            compose(highlightedHtml, [&](auto& out) { WriteHighlighted(current, additions, out); });
+        if (wanted(OutputMode::HighlightedHtml)) {
+            MoveBesideAdditions(removalPlaces, addedSpans, additions, current);
+            CInsertionPlaces places(current);
+            std::vector<CInsertion> removals =
+                Removals(previous, deletedSpans, deletions, removalPlaces, places);
+            // The head block stays first at its place.
+            insertions.insert(insertions.end(), std::make_move_iterator(removals.begin()),
+                              std::make_move_iterator(removals.end()));
+            std::stable_sort(insertions.begin(), insertions.end(),
+                             [](const CInsertion& a, const CInsertion& b) { return a.at < b.at; });
+            compose(highlightedHtml,
+                    [&](auto& out) { WriteHighlighted(current, additions, insertions, out); });
+        }
         if (wanted(OutputMode::AddedText))
             compose(addedText, [&](auto& out) { WriteChangedText(current, additions, out); });
         if (HasChangedText(current, additions)) flags |= AddedTextFlag;
     } else if (HasChangedText(current, addedSpans)) {
         flags |= AddedTextFlag;
     }
-    if (wanted(OutputMode::DeletedText)) {
-        TextRangeArray deletions;
-        ChangedRanges(previous, deletedSpans, deletions);
+    if (wanted(OutputMode::DeletedText))
         compose(deletedText, [&](auto& out) { WriteChangedText(previous, deletions, out); });
-        if (HasChangedText(previous, deletions)) flags |= DeletedTextFlag;
-    } else if (HasChangedText(previous, deletedSpans)) {
+    if (needDeletions ? HasChangedText(previous, deletions)
+                      : HasChangedText(previous, deletedSpans))
         flags |= DeletedTextFlag;
-    }
 
     if (flags == 0 || previous.empty()) flags = NoChange;
     return flags;

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "diff/ChangeDocument.h"
 #include "diff/LineMatcher.h"
 #include "diff/PageContent.h"
 
@@ -43,6 +45,12 @@ protected:
     ~COutputSink() = default;
 };
 
+// Bytes put into the highlighted page at offset `at` of the new version.
+struct CInsertion {
+    std::size_t at = 0;
+    std::string bytes;
+};
+
 class CChangeDetector {
 public:
     static constexpr std::uint32_t kDefaultAddedColor = 0x0064FFFF;
@@ -56,6 +64,12 @@ public:
     void SetColors(std::uint32_t addedColor, std::uint32_t deletedColor);
     void SetIgnoreFirst(std::int32_t count) { ignoreFirst = count; }
     void SetIgnoreLast(std::int32_t count) { ignoreLast = count; }
+    // The page the outputs are about, for a browser to show them as the page
+    // looks: the highlighted page gets the page's base and character set
+    // (HeadBlock), and the added and deleted HTML, when not empty, become
+    // documents of their own (LinesDocumentStart). Without it the HTML
+    // outputs are the page's bytes and the tags of the changes alone.
+    void SetContext(const CChangeContext& value) { context = value; }
 
     // Which outputs Compare composes, as a set of OutputBit values: all five
     // unless told otherwise. A caller that reads one output, or only the
@@ -85,6 +99,10 @@ public:
     const std::string& Output(OutputMode mode) const;
     const std::string& AddedStartTag() const { return addedStartTag; }
     const std::string& DeletedStartTag() const { return deletedStartTag; }
+    // What wraps removed text shown in the highlighted page: the second
+    // colour, struck through, then RemovedEndTag().
+    const std::string& RemovedStartTag() const { return removedStartTag; }
+    static constexpr std::string_view RemovedEndTag() { return "</del>"; }
     const std::string& EndTag() const { return endTag; }
 
     // The line matcher, for tuning its search.
@@ -118,10 +136,13 @@ public:
     // stored, found through the pairing marks (`unpaired` of them are not
     // marked); composed by WriteChangedLines a few thousand lines at a time,
     // so that no record of every line is needed.
+    // `before` and `after` (a document's start and end) enclose the lines.
     void WriteUnpairedLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
-                            std::string& out) const;
+                            std::string& out, std::string_view before = {},
+                            std::string_view after = {}) const;
     void WriteUnpairedLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
-                            COutputSink& out) const;
+                            COutputSink& out, std::string_view before = {},
+                            std::string_view after = {}) const;
 
     // The composers of the five outputs; each replaces `out`, or writes to
     // it piece by piece.
@@ -131,17 +152,48 @@ public:
                           std::string& out) const;
     void WriteChangedText(std::string_view text, const TextRangeArray& ranges,
                           COutputSink& out) const;
-    // The unpaired lines, exactly as stored.
-    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
-                           std::string& out) const;
-    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
-                           COutputSink& out) const;
+    // The unpaired lines, exactly as stored, with `before` and `after`
+    // around them.
+    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount, std::string& out,
+                           std::string_view before = {}, std::string_view after = {}) const;
+    void WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount, COutputSink& out,
+                           std::string_view before = {}, std::string_view after = {}) const;
     // The whole text, every changed range that holds a printable byte (space
-    // and above; bytes 0x80-0xFF count) wrapped in AddedStartTag()/EndTag().
+    // and above; bytes 0x80-0xFF count) wrapped in AddedStartTag()/EndTag(),
+    // except inside script, style and other raw-text elements, where a tag
+    // would change what the element holds. `insertions`, in ascending order
+    // of `at`, go in before the text at their offset (before a range that
+    // would contain one).
     void WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
-                          std::string& out) const;
+                          const std::vector<CInsertion>& insertions, std::string& out) const;
     void WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
-                          COutputSink& out) const;
+                          const std::vector<CInsertion>& insertions, COutputSink& out) const;
+
+    // Where each run of removed lines (UnpairedSpans of the previous
+    // version) was, as an offset into the new version: the end of the new
+    // line paired with the last paired line before the run, or 0.
+    // Pairs keep their order, so the k-th paired old line's partner is the
+    // k-th paired new line.
+    static std::vector<std::size_t> RemovalPlaces(const CLineMarks& oldPaired,
+                                                  std::string_view current,
+                                                  const CLineMarks& newPaired);
+    // A run of removed lines replaced by added ones is shown beside the
+    // added text: its place moves to the first added text range that holds
+    // more than white space, when the added lines begin at the place.
+    static void MoveBesideAdditions(std::vector<std::size_t>& places,
+                                    const std::vector<TextRange>& addedSpans,
+                                    const TextRangeArray& additions, std::string_view current);
+    // The removed text to show in the highlighted page: for each run of
+    // removed lines, its changed text ranges (`deletions`) that are not
+    // ignored, hold more than white space and stood in no script or other
+    // raw-text element, escaped, wrapped in
+    // RemovedStartTag()/RemovedEndTag(), at the first place at or after the
+    // run's place where text may stand (CInsertionPlaces).
+    std::vector<CInsertion> Removals(std::string_view previous,
+                                     const std::vector<TextRange>& deletedSpans,
+                                     const TextRangeArray& deletions,
+                                     const std::vector<std::size_t>& places,
+                                     CInsertionPlaces& placesInPage) const;
 
     // Writes `output` to `path`, created or emptied, without a terminator.
     // Throws COsException when the file cannot be created or written.
@@ -159,10 +211,12 @@ private:
     std::string highlightedHtml;
     std::string addedStartTag;
     std::string deletedStartTag;
+    std::string removedStartTag;
     std::string endTag = "</b>";
     std::int32_t ignoreFirst = 0;
     std::int32_t ignoreLast = 0;
     std::uint32_t composed = kAllOutputs;
+    std::optional<CChangeContext> context;
     CLineMatcher matcher;
 };
 

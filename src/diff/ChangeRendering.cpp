@@ -1,5 +1,6 @@
 // Composing the five change outputs of a comparison.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 #include "base/FileIo.h"
@@ -176,7 +177,9 @@ void ComposeText(std::string_view text, const TextRangeArray& ranges,
 
 template <typename Out>
 void ComposeLines(const CLineArray& lines, std::int32_t pairedCount,
-                  const CChangeDetector& detector, Out& out) {
+                  const CChangeDetector& detector, std::string_view before, std::string_view after,
+                  Out& out) {
+    Append(out, before.data(), before.size());
     const std::int64_t unpaired = std::int64_t(lines.Count()) - pairedCount;
     std::int64_t position = 0;
     for (const CLine& line : lines) {
@@ -185,6 +188,7 @@ void ComposeLines(const CLineArray& lines, std::int32_t pairedCount,
             Append(out, line.bytes, std::size_t(line.length));
         ++position;
     }
+    Append(out, after.data(), after.size());
 }
 
 bool HasPrintable(const char* p, std::size_t n) {
@@ -197,16 +201,35 @@ bool HasPrintable(const char* p, std::size_t n) {
 
 template <typename Out>
 void ComposeHighlighted(std::string_view text, const TextRangeArray& ranges,
-                        const CChangeDetector& detector, Out& out) {
+                        const std::vector<CInsertion>& insertions,
+                        const std::vector<TextRange>& rawElements, const CChangeDetector& detector,
+                        Out& out) {
     const std::int32_t n = ranges.Count();
     const std::string& startTag = detector.AddedStartTag();
     const std::string& endTag = detector.EndTag();
     std::size_t copied = 0;
+    std::size_t next = 0;  // the insertion to come
+    std::size_t raw = 0;   // the raw-text element to come
+    // Writes the text up to `to`, with the insertions before `before` that
+    // fall there (those inside a range go in at its start).
+    auto writeTo = [&](std::size_t to, std::size_t before) {
+        for (; next < insertions.size() && insertions[next].at < before; ++next) {
+            const std::size_t at = std::min(std::max(insertions[next].at, copied), to);
+            Append(out, text.data() + copied, at - copied);
+            copied = at;
+            Append(out, insertions[next].bytes.data(), insertions[next].bytes.size());
+        }
+        Append(out, text.data() + copied, to - copied);
+        copied = to;
+    };
     for (std::int32_t i = 0; i < n; ++i) {
         const std::size_t start = std::size_t(ranges[i].start),
                           length = std::size_t(ranges[i].length);
-        Append(out, text.data() + copied, start - copied);
-        if (!detector.IsIgnored(i, n) && HasPrintable(text.data() + start, length)) {
+        writeTo(start, start + std::max<std::size_t>(length, 1));
+        while (raw < rawElements.size() && std::size_t(rawElements[raw].End()) <= start) ++raw;
+        const bool inRaw =
+            raw < rawElements.size() && std::size_t(rawElements[raw].start) < start + length;
+        if (!inRaw && !detector.IsIgnored(i, n) && HasPrintable(text.data() + start, length)) {
             Append(out, startTag.data(), startTag.size());
             Append(out, text.data() + start, length);
             Append(out, endTag.data(), endTag.size());
@@ -215,8 +238,16 @@ void ComposeHighlighted(std::string_view text, const TextRangeArray& ranges,
         }
         copied = start + length;
     }
-    // The rest of the page, however short, so that no byte is lost.
-    Append(out, text.data() + copied, text.size() - copied);
+    // The rest of the page, however short, so that no byte is lost, with the
+    // insertions at its end.
+    writeTo(text.size(), SIZE_MAX);
+}
+
+bool HasNonSpace(const char* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != ' ' && p[i] != '\t' && p[i] != '\n' && p[i] != '\r' && p[i] != '\f')
+            return true;
+    return false;
 }
 
 // Composes into a string sized beforehand, so that it never grows by copying.
@@ -237,13 +268,18 @@ void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArr
 }
 
 void CChangeDetector::WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
-                                        std::string& out) const {
-    ComposeString(out, [&](auto& to) { ComposeLines(lines, pairedCount, *this, to); });
+                                        std::string& out, std::string_view before,
+                                        std::string_view after) const {
+    ComposeString(out,
+                  [&](auto& to) { ComposeLines(lines, pairedCount, *this, before, after, to); });
 }
 
 void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
+                                       const std::vector<CInsertion>& insertions,
                                        std::string& out) const {
-    ComposeString(out, [&](auto& to) { ComposeHighlighted(text, ranges, *this, to); });
+    const std::vector<TextRange> raw = RawTextElements(text);
+    ComposeString(out,
+                  [&](auto& to) { ComposeHighlighted(text, ranges, insertions, raw, *this, to); });
 }
 
 void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArray& ranges,
@@ -252,13 +288,109 @@ void CChangeDetector::WriteChangedText(std::string_view text, const TextRangeArr
 }
 
 void CChangeDetector::WriteChangedLines(const CLineArray& lines, std::int32_t pairedCount,
-                                        COutputSink& out) const {
-    ComposeLines(lines, pairedCount, *this, out);
+                                        COutputSink& out, std::string_view before,
+                                        std::string_view after) const {
+    ComposeLines(lines, pairedCount, *this, before, after, out);
 }
 
 void CChangeDetector::WriteHighlighted(std::string_view text, const TextRangeArray& ranges,
+                                       const std::vector<CInsertion>& insertions,
                                        COutputSink& out) const {
-    ComposeHighlighted(text, ranges, *this, out);
+    ComposeHighlighted(text, ranges, insertions, RawTextElements(text), *this, out);
+}
+
+std::vector<std::size_t> CChangeDetector::RemovalPlaces(const CLineMarks& oldPaired,
+                                                        std::string_view current,
+                                                        const CLineMarks& newPaired) {
+    std::vector<std::size_t> places;
+    std::size_t afterPartner = 0;  // the end of the partner of the last paired old line
+    bool inRun = false;
+    CLineWalker walker(current, '\n');
+    std::string_view line;
+    std::int32_t next = 0;  // the next new line to walk
+    for (std::int32_t i = 0; i < oldPaired.Count(); ++i) {
+        if (!oldPaired.IsMarked(i)) {
+            if (!inRun) places.push_back(afterPartner);
+            inRun = true;
+            continue;
+        }
+        inRun = false;
+        // The partner: the next paired new line.
+        while (walker.Next(line)) {
+            if (newPaired.IsMarked(next++)) {
+                afterPartner = std::size_t(line.data() - current.data()) + line.size();
+                break;
+            }
+        }
+    }
+    return places;
+}
+
+void CChangeDetector::MoveBesideAdditions(std::vector<std::size_t>& places,
+                                          const std::vector<TextRange>& addedSpans,
+                                          const TextRangeArray& additions,
+                                          std::string_view current) {
+    // Places, spans and ranges all ascend: one walk over each.
+    std::size_t span = 0;
+    std::int32_t range = 0;
+    for (std::size_t& place : places) {
+        while (span < addedSpans.size() && std::size_t(addedSpans[span].start) < place) ++span;
+        if (span == addedSpans.size()) break;
+        if (std::size_t(addedSpans[span].start) != place) continue;
+        const std::int32_t end = addedSpans[span].End();
+        while (range < additions.Count() && additions[range].start < std::int32_t(place)) ++range;
+        for (std::int32_t r = range; r < additions.Count() && additions[r].start <= end; ++r) {
+            if (HasNonSpace(current.data() + additions[r].start,
+                            std::size_t(additions[r].length))) {
+                place = std::size_t(additions[r].start);
+                break;
+            }
+        }
+    }
+}
+
+std::vector<CInsertion> CChangeDetector::Removals(std::string_view previous,
+                                                  const std::vector<TextRange>& deletedSpans,
+                                                  const TextRangeArray& deletions,
+                                                  const std::vector<std::size_t>& places,
+                                                  CInsertionPlaces& placesInPage) const {
+    std::vector<CInsertion> removals;
+    std::string text;  // the escaped text of the current run
+    std::size_t span = 0;
+    auto finishRun = [&] {
+        if (text.empty()) return;
+        std::string bytes = removedStartTag;
+        bytes += text;
+        bytes += RemovedEndTag();
+        removals.push_back({placesInPage.Next(places[span]), std::move(bytes)});
+        text.clear();
+    };
+    // What stood in a script or the like was never text on the page.
+    const std::vector<TextRange> raw = RawTextElements(previous);
+    std::size_t nextRaw = 0;
+    const std::int32_t n = deletions.Count();
+    for (std::int32_t i = 0; i < n; ++i) {
+        const TextRange& range = deletions[i];
+        while (nextRaw < raw.size() && raw[nextRaw].End() <= range.start) ++nextRaw;
+        const bool inRaw = nextRaw < raw.size() && raw[nextRaw].start < range.End();
+        // Ranges lie inside the spans, both ascending; spans never touch.
+        while (span + 1 < deletedSpans.size() && deletedSpans[span].End() < range.start) {
+            finishRun();
+            ++span;
+        }
+        if (inRaw || IsIgnored(i, n) ||
+            !HasNonSpace(previous.data() + range.start, std::size_t(range.length)))
+            continue;
+        // Pieces that stood between tags are kept apart by a blank.
+        const char first = previous[std::size_t(range.start)];
+        if (!text.empty() && text.back() != ' ' && text.back() != '\n' && first != ' ' &&
+            first != '\n')
+            text += ' ';
+        AppendEscapedText(text,
+                          previous.substr(std::size_t(range.start), std::size_t(range.length)));
+    }
+    if (span < places.size()) finishRun();
+    return removals;
 }
 
 void CChangeDetector::SaveOutput(const std::string& output, const std::string& path) {

@@ -5,6 +5,7 @@
 #include "engine/BrowserLauncher.h"
 #include "engine/SiteServices.h"
 #include "engine/WatchSite.h"
+#include "net/Downloader.h"
 #include "platform/TempDirectory.h"
 
 namespace tallyhawk {
@@ -25,6 +26,15 @@ constexpr CModeOutput kModeOutputs[] = {
 
 }  // namespace
 
+CChangeContext CWatchSite::ChangeContextLocked() const {
+    CChangeContext context;
+    if (!url.empty()) context.url = CDownloader::NormalizeUrl(url);
+    context.name = name;
+    context.charset = CharsetFromContentType(latestContentType);
+    if (lastUpdated != 0) context.changedAt = LastUpdatedText(lastUpdated);
+    return context;
+}
+
 std::optional<std::string> CWatchSite::ChangeOutput(std::string* fileType) const {
     std::lock_guard<std::recursive_mutex> guard(lock);
     std::int32_t mode = settings.GetOutputMode();
@@ -33,6 +43,7 @@ std::optional<std::string> CWatchSite::ChangeOutput(std::string* fileType) const
     CChangeDetector detector;
     detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
     detector.SetOutputs(CChangeDetector::OutputBit(choice.output));
+    detector.SetContext(ChangeContextLocked());
     std::uint32_t flags = CompareLocked(detector);  // an empty baseline shows nothing
     if (!CChangeDetector::HasChanges(flags, choice.output)) return std::nullopt;
     if (fileType) *fileType = choice.fileType;

@@ -104,6 +104,7 @@ void CWatchSite::Assign(const CWatchSite& other) {
     failures = other.failures;
     retryTime = other.retryTime;
     lastError = other.lastError;
+    latestContentType = other.latestContentType;
     tempFiles.insert(tempFiles.end(), other.tempFiles.begin(), other.tempFiles.end());
 }
 
@@ -165,6 +166,16 @@ std::string CWatchSite::GetPreviousContent() const {
 void CWatchSite::SetPreviousContent(const std::string& value) {
     Guard guard(lock);
     previousContent = value;
+}
+
+std::string CWatchSite::GetLatestContentType() const {
+    Guard guard(lock);
+    return latestContentType;
+}
+
+void CWatchSite::SetLatestContentType(const std::string& value) {
+    Guard guard(lock);
+    latestContentType = value;
 }
 
 std::string CWatchSite::GetLatestContent() const {
@@ -280,6 +291,7 @@ bool CWatchSite::Check(CDownloader& downloader) {
         {
             Guard guard(lock);
             latestContent = std::move(body);
+            latestContentType = downloader.GetContentType();
             // A page that has no accepted version takes its first download as
             // that version; otherwise it could never report a change.
             if (previousContent.empty()) previousContent = latestContent;

@@ -28,6 +28,7 @@ namespace tallyhawk {
 
 class CArchive;
 class CChangeDetector;
+struct CChangeContext;
 class CDownloader;
 class CSiteServices;
 
@@ -87,6 +88,12 @@ public:
     void SetPreviousContent(const std::string& value);
     std::string GetLatestContent() const;
     void SetLatestContent(const std::string& value);
+    // The Content-Type header value of the download that gave latestContent,
+    // as the server sent it; empty when unknown (a page loaded from a
+    // document). Kept in memory only, never stored; the change viewer takes
+    // the page's character set from it.
+    std::string GetLatestContentType() const;
+    void SetLatestContentType(const std::string& value);
     std::vector<std::string> GetTempFiles() const;
     CSiteServices& GetServices() const { return services; }
 
@@ -153,7 +160,10 @@ public:
     // The output that the page's mode selects, with its colours and changes
     // to ignore, when that output has changes to show; nothing otherwise
     // (no baseline yet, no changes, or an unknown mode). `fileType` receives
-    // "txt" or "html".
+    // "txt" or "html". The HTML outputs are what the change file holds: the
+    // highlighted page with the page's base and character set (from
+    // GetLatestContentType), the added or deleted lines as a document that
+    // names the page, links its address and gives the time of the change.
     std::optional<std::string> ChangeOutput(std::string* fileType = nullptr) const;
 
     // The change viewer (user-interface thread). Writes the output that the
@@ -207,6 +217,8 @@ private:
     // the ignore settings; NoChange, without comparing, when the baseline is
     // empty. Returns the comparison flags. The lock must be held.
     std::uint32_t CompareLocked(CChangeDetector& detector) const;
+    // What the change files say about the page. The lock must be held.
+    CChangeContext ChangeContextLocked() const;
 
     CSiteServices& services;
     mutable std::recursive_mutex lock;
@@ -221,6 +233,7 @@ private:
     std::int32_t failures = 0;           // guarded by lock
     std::int64_t retryTime = 0;          // guarded by lock; not stored
     std::string lastError;               // guarded by lock; not stored
+    std::string latestContentType;       // guarded by lock; not stored
 };
 
 }  // namespace tallyhawk

@@ -22,16 +22,27 @@ protected:
 TEST_F(DiffCommandTest, WritesTheChosenOutputAndExitsOneOnChanges) {
     CliResult r = RunCli({"diff", oldPage, newPage});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(
-        r.out,
-        "<title>T</title>\n<p><b style=\"background:#FFFF64\">Price: 12</b></p>\n<p>Same</p>\n");
+    EXPECT_EQ(r.out,
+              "<title>T</title>\n<p><del style=\"background:#FF6464;text-decoration:line-through\">"
+              "Price: 10</del><b style=\"background:#FFFF64\">Price: 12</b></p>\n<p>Same</p>\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(RunCli({"diff", "--output", "added-text", oldPage, newPage}).out, "Price: 12\r\n");
     EXPECT_EQ(RunCli({"diff", "--output", "deleted-text", oldPage, newPage}).out, "Price: 10\r\n");
-    EXPECT_EQ(RunCli({"diff", "--output", "added-html", oldPage, newPage}).out,
-              "<p>Price: 12</p>\n");
-    EXPECT_EQ(RunCli({"diff", "--output", "deleted-html", oldPage, newPage}).out,
-              "<p>Price: 10</p>\n");
+    // The lines as a document of their own, which names NEW and, given one,
+    // takes the page's address as its base.
+    const std::string added = RunCli({"diff", "--output", "added-html", oldPage, newPage}).out;
+    EXPECT_NE(added.find("<title>Added to " + newPage + "</title>"), std::string::npos) << added;
+    EXPECT_EQ(added.substr(added.size() - 34), "<p>Price: 12</p>\n\n</body>\n</html>\n");
+    const std::string deleted = RunCli({"diff", "--output", "deleted-html", "--base",
+                                        "http://example.com/p", oldPage, newPage})
+                                    .out;
+    EXPECT_NE(deleted.find("<base href=\"http://example.com/p\">\n<title>Deleted from"),
+              std::string::npos)
+        << deleted;
+    EXPECT_EQ(deleted.substr(deleted.size() - 34), "<p>Price: 10</p>\n\n</body>\n</html>\n");
+    EXPECT_EQ(RunCli({"diff", "--base", "http://example.com/p", oldPage, newPage})
+                  .out.rfind("<base href=\"http://example.com/p\">\n<title>T</title>", 0),
+              0u);
     EXPECT_EQ(RunCli({"diff", "--flags", oldPage, newPage}).out, "30\n");
     EXPECT_NE(RunCli({"diff", "--colors", "0x00123456,0x0", oldPage, newPage}).out.find("#563412"),
               std::string::npos);

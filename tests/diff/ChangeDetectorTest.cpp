@@ -7,6 +7,8 @@
 namespace tallyhawk {
 namespace {
 
+const std::string kRemoved = "<del style=\"background:#FF6464;text-decoration:line-through\">";
+
 class ChangeDetectorTest : public ::testing::Test {
 protected:
     std::uint32_t Compare(const std::string& previous, const std::string& current) {
@@ -28,7 +30,8 @@ TEST_F(ChangeDetectorTest, EmptyVersions) {
     EXPECT_EQ(Compare(page, ""), DeletedTextFlag | DeletedHtmlFlag);
     EXPECT_EQ(detector.DeletedHtml(), page);
     EXPECT_EQ(detector.DeletedText(), "Body\r\n");
-    EXPECT_EQ(detector.HighlightedHtml(), "");
+    // An emptied page still shows what it lost.
+    EXPECT_EQ(detector.HighlightedHtml(), kRemoved + "Body</del>");
 
     // The first check of a page: outputs describe all of it, yet no change.
     EXPECT_EQ(Compare("", page), NoChange);
@@ -66,7 +69,8 @@ TEST_F(ChangeDetectorTest, ZeroLengthRangeCountsForIgnoreRule) {
     detector.SetIgnoreFirst(1);
     Compare(previous, current);
     EXPECT_EQ(detector.AddedText(), "y\r\n");
-    EXPECT_EQ(detector.HighlightedHtml(), "Hello\n<b><b style=\"background:#FFFF64\">y</b></b>\n");
+    EXPECT_EQ(detector.HighlightedHtml(),
+              "Hello\n<b>" + kRemoved + "x</del><b style=\"background:#FFFF64\">y</b></b>\n");
 }
 
 TEST_F(ChangeDetectorTest, IgnoreFirstAndLast) {
@@ -100,7 +104,7 @@ TEST_F(ChangeDetectorTest, HighlightingNeedsAPrintableByte) {
 TEST_F(ChangeDetectorTest, LastByteAfterFinalRangeIsKept) {
     Compare("<p>a</p>\nend\n<p>\nx", "<p>b</p>\nend\n<p>\nx");
     EXPECT_EQ(detector.HighlightedHtml(),
-              "<p><b style=\"background:#FFFF64\">b</b></p>\nend\n<p>\nx");
+              "<p>" + kRemoved + "a</del><b style=\"background:#FFFF64\">b</b></p>\nend\n<p>\nx");
 }
 
 TEST_F(ChangeDetectorTest, ColorsFormatRedGreenBlue) {

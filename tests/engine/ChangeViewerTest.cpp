@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "base/Archive.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
 #include "diff/ChangeDetector.h"
@@ -39,10 +40,12 @@ protected:
         site.SetSettings(settings);
     }
 
-    // What the detector gives for the page in `mode`, with the page's colours.
+    // What the detector gives for the page in `mode`, with the page's colours
+    // and address.
     std::string ExpectedOutput(std::int32_t mode) {
         CChangeDetector detector;
         detector.SetColors(0x123456, 0xABCDEF);
+        detector.SetContext({site.GetUrl(), "", "", ""});
         detector.Compare(site.GetPreviousContent(), site.GetLatestContent());
         return detector.Output(static_cast<OutputMode>(mode));
     }
@@ -80,6 +83,47 @@ TEST_F(ChangeViewerTest, EachModeWritesItsOutputForBrowserAndViewer) {
         EXPECT_EQ(st.st_mode & 0777, 0600u);
     }
     EXPECT_EQ(FilesInTemp(), 2u) << "each viewing deletes the files of the one before";
+}
+
+TEST_F(ChangeViewerTest, ChangeFilesCarryThePagesAddressCharacterSetAndTime) {
+    const std::string head = "<html><head><title>T</title></head>\n";
+    site.SetUrl("example.com/shop");
+    site.SetName("Shop");
+    site.SetLastUpdated(1700000000);
+    site.SetPreviousContent(head + kBefore);
+    site.SetLatestContent(head + kAfter);
+    site.SetLatestContentType("text/html; charset=windows-1252");
+    auto view = [&](std::int32_t mode) {
+        Configure(mode, NotifyLaunchBrowser);
+        site.ShowChanges();
+        return ReadFile(site.GetTempFiles().at(0));
+    };
+    EXPECT_EQ(view(HighlightedHtml)
+                  .rfind("<html><head><meta charset=\"windows-1252\">\n"
+                         "<base href=\"http://example.com/shop\">\n<title>T",
+                         0),
+              0u);
+    const std::string added = view(AdditionsAsHtml);
+    EXPECT_NE(
+        added.find("<meta charset=\"windows-1252\">\n<base href=\"http://example.com/shop\">\n"
+                   "<title>Added to Shop</title>"),
+        std::string::npos)
+        << added;
+    EXPECT_NE(added.find("Changes found " + LastUpdatedText(1700000000)), std::string::npos);
+    EXPECT_NE(added.find("<p>2</p>\n<p>four</p>\n"), std::string::npos);
+    EXPECT_EQ(view(AdditionsAsText), "2\r\nfour\r\n") << "text stays text";
+
+    // Copied with the page; never stored, so a page read from a document
+    // has none and keeps its own <meta>.
+    CWatchSite copy(site);
+    EXPECT_EQ(copy.GetLatestContentType(), "text/html; charset=windows-1252");
+    std::string stored;
+    CArchive writer(stored);
+    site.Serialize(writer);
+    CWatchSite loaded(&fake.services);
+    CArchive reader{std::string_view(stored)};
+    loaded.Serialize(reader);
+    EXPECT_EQ(loaded.GetLatestContentType(), "");
 }
 
 TEST_F(ChangeViewerTest, NothingWrittenWhenNothingIsToBeShown) {

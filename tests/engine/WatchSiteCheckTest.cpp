@@ -77,6 +77,7 @@ TEST_F(WatchSiteCheckTest, FirstDownloadBecomesTheAcceptedVersionSoTheNextChange
         ASSERT_TRUE(page.Check(downloader));
         EXPECT_EQ(page.GetStatus(), Current) << mode;
         EXPECT_EQ(page.GetPreviousContent(), "<p>hello</p>\n") << mode;
+        EXPECT_EQ(page.GetLatestContentType(), "text/html") << "for the change files' character set";
         EXPECT_EQ(page.GetLastUpdated(), 1700000000);
         // No Update by hand in between: the next check already compares.
         server.SetContent("<p>hello</p>\n<p>and more</p>\n");

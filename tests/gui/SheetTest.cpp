@@ -215,6 +215,9 @@ TEST_F(SheetTest, PagePageNameRuleVerifyAndItsChecks) {
     url->GetEventHandler()->ProcessEvent(left);
     EXPECT_EQ(Text(page2, CPagePropPage::ID_NAME), "Tallyhawk");
 
+    // The fields say what one change is.
+    EXPECT_EQ(page2->FindWindow(CPagePropPage::ID_ENDING)->GetToolTipText().utf8_string(),
+              LoadString(IDS_IGNORE_ENDING_HELP));
     Type(page2, CPagePropPage::ID_BEGINNING, "101");
     Press(wxID_APPLY);
     EXPECT_EQ(prompter.errors.back(), "Please enter an integer between 0 and 100.");
