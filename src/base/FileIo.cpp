@@ -33,18 +33,22 @@ void WriteAll(int fd, const void* data, std::size_t size) {
     }
 }
 
-std::string ReadAll(int fd) {
-    // Straight into the string, with no buffer in between. A regular file's
-    // size is known: room for it and one byte more, so that the read that
-    // finds its end needs no growth.
-    std::size_t room = 64 * 1024;
-    struct stat info;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        room = static_cast<std::size_t>(info.st_size) + 1;
+namespace {
+
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+// Reads `fd` to its end straight into a string of `room` bytes to begin
+// with, growing it by doubling. More than `limit` bytes throw `tooLarge`'s
+// exception once the limit is passed: at most one byte past it is read.
+template <typename TooLarge>
+std::string ReadToEnd(int fd, std::size_t room, std::size_t limit, TooLarge&& tooLarge) {
     std::string bytes(room, '\0');
     std::size_t used = 0;
     for (;;) {
-        if (used == bytes.size()) bytes.resize(2 * bytes.size());
+        if (used == bytes.size()) {
+            if (used > limit) tooLarge();
+            bytes.resize(limit == kNoLimit ? 2 * bytes.size() : std::min(limit + 1, 2 * bytes.size()));
+        }
         const std::size_t wanted = bytes.size() - used;
 #ifdef _WIN32
         int n = ::_read(fd, bytes.data() + used,
@@ -61,6 +65,19 @@ std::string ReadAll(int fd) {
     }
     bytes.resize(used);
     return bytes;
+}
+
+}  // namespace
+
+std::string ReadAll(int fd) {
+    // Straight into the string, with no buffer in between. A regular file's
+    // size is known: room for it and one byte more, so that the read that
+    // finds its end needs no growth.
+    std::size_t room = 64 * 1024;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        room = static_cast<std::size_t>(info.st_size) + 1;
+    return ReadToEnd(fd, room, kNoLimit, [] {});
 }
 
 std::string ReadRegularFile(const std::string& path, std::size_t limit) {
@@ -91,28 +108,9 @@ std::string ReadRegularFile(const std::string& path, std::size_t limit) {
         throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
     // At most one byte past the limit: a file that grows meanwhile is
     // refused as well, and never read whole.
-    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) {
-            if (used > limit)
-                throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
-            bytes.resize(std::min(limit + 1, 2 * bytes.size()));
-        }
-#ifdef _WIN32
-        int n = ::_read(fd, bytes.data() + used, static_cast<unsigned>(bytes.size() - used));
-#else
-        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-#endif
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw COsException();
-        }
-        used += static_cast<std::size_t>(n);
-    }
-    bytes.resize(used);
-    return bytes;
+    return ReadToEnd(fd, static_cast<std::size_t>(info.st_size) + 1, limit, [&] {
+        throw CFileRefusedException(FormatString(IDS_FILE_TOO_LARGE, {path, limit}));
+    });
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {

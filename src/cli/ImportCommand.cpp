@@ -10,6 +10,7 @@
 #include "base/StringTable.h"
 #include "cli/Commands.h"
 #include "cli/DocumentFrontEnd.h"
+#include "cli/PageOptions.h"
 #include "import/BookmarkCollector.h"
 
 namespace tallyhawk::cli {
@@ -41,33 +42,6 @@ std::vector<CBookmarkItem> FindLinks(const Parsed& parsed) {
     return SelectLinks(collector.GetItems(), kind, parsed.match.value_or(""));
 }
 
-// The length of the UTF-8 sequence at text[at] when it is a whole, valid
-// one (no overlong form, no surrogate, nothing above U+10FFFF), else 0.
-std::size_t Utf8Length(const std::string& text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() - at < length) return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-    return length;
-}
-
 // A name or address from a bookmark file on one line of a terminal: tabs
 // and line breaks (which a bookmark file's names keep) become blanks; other
 // control characters (C0, DEL and the C1 controls U+0080-U+009F, which some
@@ -92,7 +66,7 @@ std::string OneLine(const std::string& text) {
         } else if (c < 0x80) {
             out += char(c);
             ++at;
-        } else if (const std::size_t length = Utf8Length(text, at); length == 0) {
+        } else if (const std::size_t length = Utf8SequenceLength(text, at); length == 0) {
             escape(c);
             ++at;
         } else if (c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0) {

@@ -197,12 +197,10 @@ std::string StatusName(std::int32_t status) {
     return text.empty() ? "Unknown (" + std::to_string(status) + ")" : text;
 }
 
-namespace {
-
 // The length of the well-formed UTF-8 sequence of two bytes or more at `at`
 // (no overlong forms, no surrogates, nothing above U+10FFFF), or 0; 0 for
 // an ASCII byte too.
-std::size_t Utf8Length(const std::string& text, std::size_t at) {
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
     const unsigned char lead = byte(0);
     std::size_t length;
@@ -227,8 +225,6 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
     return length;
 }
 
-}  // namespace
-
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -242,7 +238,7 @@ std::string JsonString(const std::string& text) {
             default:
                 if (c >= 0x20 && c < 0x80) {
                     out += static_cast<char>(c);
-                } else if (const std::size_t length = Utf8Length(text, i)) {
+                } else if (const std::size_t length = Utf8SequenceLength(text, i)) {
                     out.append(text, i, length);
                     i += length - 1;
                 } else {

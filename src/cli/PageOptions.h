@@ -49,6 +49,10 @@ std::string StatusName(std::int32_t status);
 // above 0x7F (a page in another character set) is written as \u00XX, the
 // character of that number, so that the result is always valid JSON.
 std::string JsonString(const std::string& text);
+// The length of the well-formed UTF-8 sequence of two bytes or more at
+// `at` (no overlong forms, no surrogates, nothing above U+10FFFF), or 0; 0
+// for an ASCII byte too.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at);
 std::string FormatTimeOfDay(std::int64_t seconds);  // "HH:MM:SS", local
 
 }  // namespace tallyhawk::cli
