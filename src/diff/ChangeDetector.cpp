@@ -197,10 +197,11 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
     };
     // The page's base and character set go into the highlighted page first.
     std::vector<CInsertion> insertions;
+    std::string headBlock;
     if (context && wanted(OutputMode::HighlightedHtml)) {
         const CPageHead head = ScanPageHead(current);
-        std::string block = HeadBlock(head, *context);
-        if (!block.empty()) insertions.push_back({head.insertAt, std::move(block)});
+        headBlock = HeadBlock(head, *context);
+        if (!headBlock.empty()) insertions.push_back({head.insertAt, headBlock});
     }
     if (previous == current) {
         // Equal versions pair every line: nothing is added or deleted and the
@@ -254,8 +255,9 @@ std::uint32_t CChangeDetector::Run(std::string_view previous, std::string_view c
         if (wanted(OutputMode::HighlightedHtml)) {
             MoveBesideAdditions(removalPlaces, addedSpans, additions, current);
             CInsertionPlaces places(current);
+            std::string removedBytes;
             std::vector<CInsertion> removals =
-                Removals(previous, deletedSpans, deletions, removalPlaces, places);
+                Removals(previous, deletedSpans, deletions, removalPlaces, places, removedBytes);
             // The head block stays first at its place.
             insertions.insert(insertions.end(), std::make_move_iterator(removals.begin()),
                               std::make_move_iterator(removals.end()));

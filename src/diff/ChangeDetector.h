@@ -48,7 +48,7 @@ protected:
 // Bytes put into the highlighted page at offset `at` of the new version.
 struct CInsertion {
     std::size_t at = 0;
-    std::string bytes;
+    std::string_view bytes;  // held by whoever made the insertion
 };
 
 class CChangeDetector {
@@ -188,12 +188,15 @@ public:
     // ignored, hold more than white space and stood in no script or other
     // raw-text element, escaped, wrapped in
     // RemovedStartTag()/RemovedEndTag(), at the first place at or after the
-    // run's place where text may stand (CInsertionPlaces).
+    // run's place where text may stand (CInsertionPlaces). The insertions'
+    // bytes are kept one after another in `held`, which must outlive them:
+    // one string for all, however many removals a page has.
     std::vector<CInsertion> Removals(std::string_view previous,
                                      const std::vector<TextRange>& deletedSpans,
                                      const TextRangeArray& deletions,
                                      const std::vector<std::size_t>& places,
-                                     CInsertionPlaces& placesInPage) const;
+                                     CInsertionPlaces& placesInPage,
+                                     std::string& held) const;
 
     // Writes `output` to `path`, created or emptied, without a terminator.
     // Throws COsException when the file cannot be created or written.

@@ -353,16 +353,23 @@ std::vector<CInsertion> CChangeDetector::Removals(std::string_view previous,
                                                   const std::vector<TextRange>& deletedSpans,
                                                   const TextRangeArray& deletions,
                                                   const std::vector<std::size_t>& places,
-                                                  CInsertionPlaces& placesInPage) const {
-    std::vector<CInsertion> removals;
+                                                  CInsertionPlaces& placesInPage,
+                                                  std::string& held) const {
+    // Offsets into `held` while it grows; views once it is complete.
+    struct Removal {
+        std::size_t at, offset, length;
+    };
+    std::vector<Removal> found;
+    held.clear();
     std::string text;  // the escaped text of the current run
     std::size_t span = 0;
     auto finishRun = [&] {
         if (text.empty()) return;
-        std::string bytes = removedStartTag;
-        bytes += text;
-        bytes += RemovedEndTag();
-        removals.push_back({placesInPage.Next(places[span]), std::move(bytes)});
+        const std::size_t offset = held.size();
+        held += removedStartTag;
+        held += text;
+        held += RemovedEndTag();
+        found.push_back({placesInPage.Next(places[span]), offset, held.size() - offset});
         text.clear();
     };
     // What stood in a script or the like was never text on the page.
@@ -390,6 +397,10 @@ std::vector<CInsertion> CChangeDetector::Removals(std::string_view previous,
                           previous.substr(std::size_t(range.start), std::size_t(range.length)));
     }
     if (span < places.size()) finishRun();
+    std::vector<CInsertion> removals;
+    removals.reserve(found.size());
+    for (const Removal& removal : found)
+        removals.push_back({removal.at, std::string_view(held).substr(removal.offset, removal.length)});
     return removals;
 }
 

@@ -12,7 +12,7 @@ namespace tallyhawk {
 namespace {
 
 const std::string kAdded = "<b style=\"background:#FFFF64\">";
-const std::string kRemoved = "<del style=\"background:#FF6464;text-decoration:line-through\">";
+const std::string kRemovedStart = "<del style=\"background:#FF6464;text-decoration:line-through\">";
 
 std::string Highlighted(const std::string& previous, const std::string& current,
                         std::uint32_t* flags = nullptr) {
@@ -27,21 +27,21 @@ TEST(ChangeDocumentTest, RemovedTextStandsEscapedWhereItWasAndOnlyWhereTextMaySt
     std::uint32_t flags = 0;
     EXPECT_EQ(Highlighted("<p>a</p>\n<p>Gone &amp; <i>lost</i></p>\n<p>c</p>\n",
                           "<p>a</p>\n<p>c</p>\n", &flags),
-              "<p>a</p>\n" + kRemoved + "Gone &amp; lost</del><p>c</p>\n");
+              "<p>a</p>\n" + kRemovedStart + "Gone &amp; lost</del><p>c</p>\n");
     EXPECT_TRUE(CChangeDetector::HasChanges(flags, OutputMode::HighlightedHtml));
     // A removal beside an addition goes first; an unclosed comment in the
     // removed text cannot swallow the page.
     EXPECT_EQ(Highlighted("<p>a</p>\nx & <!-- y", "<p>a</p>\nnew"),
-              "<p>a</p>\n" + kRemoved + "x &amp; &lt;!-- y</del>" + kAdded + "new</b>");
+              "<p>a</p>\n" + kRemovedStart + "x &amp; &lt;!-- y</del>" + kAdded + "new</b>");
     // Where the removal was is inside a tag in the new version: the text
     // goes in after the tag.
     EXPECT_EQ(Highlighted("a\nOld\nb\n", "<i\na\nb\n>c\n"),
-              "<i\na\nb\n>" + kRemoved + "Old\n</del>" + kAdded + "c\n</b>");
+              "<i\na\nb\n>" + kRemovedStart + "Old\n</del>" + kAdded + "c\n</b>");
     // Inside a script the place moves past it, and neither removed nor
     // added script is shown as text or wrapped in tags.
     EXPECT_EQ(Highlighted("<script>\nvar a;\n<p>gone</p>\nvar b;\n</script>\n<p>Old</p>\n",
                           "<script>\nvar a;\nvar b = '<p>';\n</script>\n<p>New</p>\n"),
-              "<script>\nvar a;\nvar b = '<p>';\n</script>\n<p>" + kRemoved + "Old</del>" + kAdded +
+              "<script>\nvar a;\nvar b = '<p>';\n</script>\n<p>" + kRemovedStart + "Old</del>" + kAdded +
                   "New</b></p>\n");
 }
 
@@ -54,7 +54,7 @@ TEST(ChangeDocumentTest, IgnoredChangesAppearInNoOutput) {
     CChangeDetector one;
     one.SetIgnoreFirst(1);
     EXPECT_EQ(one.Compare(previous, current), AddedTextFlag | DeletedTextFlag);
-    EXPECT_EQ(one.HighlightedHtml(), "<p>Hi</p>\n<span>" + kRemoved + "Visitors: 41</del>" +
+    EXPECT_EQ(one.HighlightedHtml(), "<p>Hi</p>\n<span>" + kRemovedStart + "Visitors: 41</del>" +
                                          kAdded + "Visitors: 42</b></span>\n<p>News</p>\n");
     for (int begin : {0, 2}) {
         const int end = 2 - begin;
@@ -82,18 +82,18 @@ TEST(ChangeDocumentTest, HighlightedPageGetsItsAddressAndCharacterSet) {
         "href=\"http://example.com/a?b=1&amp;c=&quot;2&quot;\">\n";
     EXPECT_EQ(compose("<html><head><title>T</title></head><body>a</body></html>",
                       "<html><head><title>T</title></head><body>b</body></html>"),
-              "<html><head>" + head + "<title>T</title></head><body>" + kRemoved + "a</del>" +
+              "<html><head>" + head + "<title>T</title></head><body>" + kRemovedStart + "a</del>" +
                   kAdded + "b</b></body></html>");
     // A base of its own is kept alone; without a head the block follows <html>.
     EXPECT_EQ(compose("<HTML><base href=\"/x/\">\n<p>a</p>", "<HTML><base href=\"/x/\">\n<p>b</p>"),
-              "<HTML><meta charset=\"ISO-8859-1\">\n<base href=\"/x/\">\n<p>" + kRemoved +
+              "<HTML><meta charset=\"ISO-8859-1\">\n<base href=\"/x/\">\n<p>" + kRemovedStart +
                   "a</del>" + kAdded + "b</b></p>");
     // A bare fragment gets it after its doctype, or at the start; an
     // unchanged page too. A <head> in a comment or a script is no head.
     EXPECT_EQ(compose("<!DOCTYPE html>\n<!-- <head> -->x", "<!DOCTYPE html>\n<!-- <head> -->x"),
               "<!DOCTYPE html>" + head + "\n<!-- <head> -->x");
     EXPECT_EQ(compose("a", "<script>'<head>'</script>"),
-              head + "<script>'<head>'</script>" + kRemoved + "a</del>");
+              head + "<script>'<head>'</script>" + kRemovedStart + "a</del>");
 
     EXPECT_EQ(CharsetFromContentType("text/html; Charset=\"utf-8\""), "utf-8");
     EXPECT_EQ(CharsetFromContentType("text/html;charset=windows-1252 ; q=1"), "windows-1252");
