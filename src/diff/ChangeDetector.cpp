@@ -49,8 +49,9 @@ template <typename Write>
 void ForKeptLines(std::string_view text, const CLineMarks& paired, std::int64_t unpaired,
                   const CChangeDetector& detector, Write&& write) {
     constexpr std::int32_t kChunk = 4096;
-    CLineArray chunk(kChunk);
-    chunk.Reserve(kChunk);
+    // No more room than the unpaired lines need: most pages change a few.
+    CLineArray chunk;
+    chunk.Reserve(std::int32_t(std::min<std::int64_t>(kChunk, unpaired)));
     CLineWalker walker(text, '\n');
     std::string_view line;
     std::int64_t position = 0;

@@ -89,7 +89,8 @@ void CChangeDetector::ChangedRanges(std::string_view text, const std::vector<Tex
     ChangedRangeReader reader(text, spans);
     TextRange range;
     while (reader.Next(range)) {
-        if (out.Count() == out.Capacity()) out.Reserve(std::max(16, 2 * out.Count()));
+        // Doubling: adding into the last free slot would grow by growBy alone.
+        if (out.Count() + 1 >= out.Capacity()) out.Reserve(std::max(16, 2 * out.Count()));
         out.Add(range);
     }
 }

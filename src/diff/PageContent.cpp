@@ -392,7 +392,9 @@ void CHtmlTextScanner::Scan(std::string_view page) {
     CTextRangeReader reader(page);
     TextRange range;
     while (reader.Next(range)) {
-        if (ranges.Count() == ranges.Capacity()) ranges.Reserve(std::max(64, 2 * ranges.Count()));
+        // Doubling: adding into the last free slot would grow by growBy alone.
+        if (ranges.Count() + 1 >= ranges.Capacity())
+            ranges.Reserve(std::max(64, 2 * ranges.Count()));
         ranges.Add(range);
     }
 }
