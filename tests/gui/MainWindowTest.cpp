@@ -362,7 +362,6 @@ TEST_F(MainWindowTest, WatchingKeepsANamedDocumentSavedWithoutAsking) {
     const std::string file = scratch / "kept.wat";
     AddPage("Kept");
     doc.OnSaveDocument(file);
-    pageBody = "<p>first</p>\n";
     StartWatching();
     // Within a few ticks of the check, the file on disk has its result.
     auto saved = [&] {
@@ -370,7 +369,7 @@ TEST_F(MainWindowTest, WatchingKeepsANamedDocumentSavedWithoutAsking) {
         disk.OnOpenDocument(file);
         return disk.GetPageList().GetAt(0)->GetPreviousContent();
     };
-    EXPECT_TRUE(PumpUntil([&] { return saved() == "<p>first</p>\n"; }, std::chrono::seconds(20)));
+    EXPECT_TRUE(PumpUntil([&] { return saved() == pageBody; }, std::chrono::seconds(20)));
     EXPECT_TRUE(prompter.questions.empty());
     // An untitled document is never saved behind the user's back.
     frame->RunCommand(ID_WATCH_STOP);
