@@ -115,6 +115,10 @@ void CTallyhawkApp::OnEndSession(wxCloseEvent& event) {
 int CTallyhawkApp::OnExit() {
     handOverRetry.Stop();
     instance.reset();
+    // A window destroyed without an event loop after it (a start whose
+    // document could not be opened) is still waiting to be deleted, and it
+    // uses the document's message log: it goes first.
+    DeletePendingObjects();
     doc.reset();
     return wxApp::OnExit();
 }

@@ -322,6 +322,15 @@ TEST_F(EndToEndTest, PagesPassBetweenTwoRunningProgramsThroughTheClipboard) {
     EXPECT_EQ(saved.GetPageList().GetAt(1)->GetUrl(), server.Url("/two"));
 }
 
+// A start whose document cannot be opened says so and ends with status 1,
+// its window gone before the document it shows (checked in the sanitizer
+// builds, where a use after free ends the program otherwise).
+TEST_F(EndToEndTest, AStartWithAMissingDocumentEndsCleanly) {
+    CProcess program({TALLYHAWK_PROGRAM, scratch / "missing.wat"}, env, scratch / "missing.err");
+    EXPECT_TRUE(AnswerMessageBox());
+    EXPECT_EQ(program.Wait(20s), 1);
+}
+
 TEST_F(EndToEndTest, WithoutADisplayItNamesTheHeadlessProgram) {
     std::vector<std::string> noDisplay(env.begin() + 1, env.end());  // all but DISPLAY
     CProcess program({TALLYHAWK_PROGRAM}, noDisplay, scratch / "err");
