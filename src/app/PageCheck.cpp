@@ -59,6 +59,12 @@ void CPageCheck::Cancel() {
     downloader.Cancel();
 }
 
+void CPageCheck::EndSound() {
+    // The page's check ends its sound when its downloader is canceled; the
+    // download itself is over by then.
+    downloader.Cancel();
+}
+
 std::string CPageCheck::GetStatus() const {
     std::lock_guard<std::mutex> guard(lock);
     return status;

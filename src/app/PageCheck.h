@@ -47,6 +47,10 @@ public:
     int Run(const ProgressFunction& progress = {});
     // Stops the check: the running download ends at once. Any thread.
     void Cancel();
+    // Ends the notification sound the check plays (or will play) at once,
+    // without canceling the check: once the page is downloaded, only the
+    // comparison and the sound are left, and OK must not wait for the sound.
+    void EndSound();
 
     bool Succeeded() const { return succeeded.load(); }
     bool Canceled() const { return canceled.load(); }

@@ -122,6 +122,9 @@ void CUpdatePageDlg::OnCheckEnded(int result) {
 
 void CUpdatePageDlg::OnButton(wxCommandEvent&) {
     if (buttonIsOk) {
+        // The page is downloaded: what is left (the comparison, the sound)
+        // is not worth waiting for, and the sound may last half a minute.
+        check.EndSound();
         if (IsModal()) EndModal(wxID_OK);  // ShowModal answers with the check's result
         return;
     }

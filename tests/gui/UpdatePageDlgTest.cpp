@@ -31,14 +31,21 @@ namespace {
 using namespace std::chrono_literals;
 
 // Plays instantly while open; while closed, Play waits (at most 5 s) for it
-// to open, so a test can hold the check inside its last step.
+// to open or for its stop, so a test can hold the check inside its last step.
 class CGatedSoundPlayer : public ISoundPlayer {
 public:
-    void Play(const std::string&, const StopTest& = {}) override {
-        for (int i = 0; i < 1000 && !open.load(); ++i) std::this_thread::sleep_for(5ms);
+    void Play(const std::string&, const StopTest& stopped = {}) override {
+        for (int i = 0; i < 1000 && !open.load(); ++i) {
+            if (stopped && stopped()) {
+                cutShort = true;
+                break;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
         ++played;
     }
     std::atomic<bool> open{true};
+    std::atomic<bool> cutShort{false};
     std::atomic<int> played{0};
 };
 
@@ -151,25 +158,21 @@ TEST_F(UpdatePageDlgTest, SuccessfulCheckClosesByItselfWithOk) {
     EXPECT_EQ(log.GetCount(), 0);
 }
 
-TEST_F(UpdatePageDlgTest, OkPressedWhileTheCheckStillRunsReturnsOnceItHasEnded) {
+TEST_F(UpdatePageDlgTest, OkPressedWhileTheSoundPlaysEndsItAndReturnsOk) {
     page->SetPreviousContent("<p>old</p>\n");  // a change: the check ends by playing the sound
-    sound.open = false;
-    std::thread opener;
+    sound.open = false;                         // a sound that would play on (for 5 s here)
     EXPECT_EQ(Run(http.Url("/page"),
                   [&] {
                       if (Button()->GetLabel() != "OK") return false;
-                      opener = std::thread([&] {
-                          std::this_thread::sleep_for(200ms);
-                          sound.open = true;
-                      });
                       Press();
                       return true;
                   }),
               wxID_OK);
-    // The caller may view the changes now: the check is over, not racing it.
+    // The caller may view the changes now: the check is over, not racing it,
+    // and OK did not wait for the sound: it ended it.
     EXPECT_EQ(sound.played.load(), 1);
+    EXPECT_TRUE(sound.cutShort.load());
     EXPECT_EQ(page->GetStatus(), Modified);
-    if (opener.joinable()) opener.join();
 }
 
 TEST_F(UpdatePageDlgTest, CancelWhileConnectingClosesWithCancel) {
