@@ -88,11 +88,7 @@ void CChangeDetector::ChangedRanges(std::string_view text, const std::vector<Tex
     out.Free();
     ChangedRangeReader reader(text, spans);
     TextRange range;
-    while (reader.Next(range)) {
-        // Doubling: adding into the last free slot would grow by growBy alone.
-        if (out.Count() + 1 >= out.Capacity()) out.Reserve(std::max(16, 2 * out.Count()));
-        out.Add(range);
-    }
+    while (reader.Next(range)) AppendRange(out, range, 16);
 }
 
 bool CChangeDetector::HasChangedText(std::string_view text,

@@ -391,12 +391,14 @@ void CHtmlTextScanner::Scan(std::string_view page) {
     ranges.Free();
     CTextRangeReader reader(page);
     TextRange range;
-    while (reader.Next(range)) {
-        // Doubling: adding into the last free slot would grow by growBy alone.
-        if (ranges.Count() + 1 >= ranges.Capacity())
-            ranges.Reserve(std::max(64, 2 * ranges.Count()));
-        ranges.Add(range);
-    }
+    while (reader.Next(range)) AppendRange(ranges, range);
+}
+
+void AppendRange(TextRangeArray& ranges, const TextRange& range, std::int32_t least) {
+    // Adding into the last free slot grows by the fixed step: reserve first.
+    if (ranges.Count() + 1 >= ranges.Capacity())
+        ranges.Reserve(std::max(least, 2 * ranges.Count()));
+    ranges.Add(range);
 }
 
 }  // namespace tallyhawk

@@ -146,6 +146,11 @@ struct TextRange {
 
 using TextRangeArray = CXpArray<TextRange>;
 
+// Appends `range`, doubling the array's room (at least `least` slots) when
+// it is full: the array's own fixed step would copy the whole array again
+// every few ranges, and a page has hundreds of thousands.
+void AppendRange(TextRangeArray& ranges, const TextRange& range, std::int32_t least = 64);
+
 // Reads a version's text ranges one at a time, in ascending order: the
 // non-empty runs of bytes between tags, leaving out the text of the title
 // element up to its next tag. Nothing of HTML is interpreted beyond tags,

@@ -142,6 +142,23 @@ protected:
         });
     }
     void CancelLater() const { PressLater(wizard->FindWindow(wxID_CANCEL)); }
+    // Runs the wizard, presses Download once the product is listed, and
+    // cancels once `errors` messages were shown; the wizard's result.
+    int RunDownloadUntilErrors(std::size_t errors) {
+        bool pressed = false;
+        return Run([&] {
+            if (Status().empty()) return false;
+            if (!pressed) {
+                PressLater(Download());
+                pressed = true;
+                return false;
+            }
+            if (prompter.errors.size() < errors) return false;
+            EXPECT_TRUE(wizard->IsModal());  // the wizard stays open
+            CancelLater();
+            return true;
+        });
+    }
 
     CFakePrompter prompter;
     tallyhawk::testing::CRecordingLauncher launcher;
@@ -281,19 +298,7 @@ TEST_F(UpgradeWizardTest, ServersErrorPageIsNeitherReadAsTheListNorSavedAsTheSet
     Serve({Product("Tallyhawk", 1.2, 1.0, https.Url("/get/missing.deb"))});
     const std::string chosen = scratch / "missing.deb";
     prompter.paths.push_back(chosen);
-    bool pressed = false;
-    EXPECT_EQ(Run([&] {
-                  if (Status().empty()) return false;
-                  if (!pressed) {
-                      PressLater(Download());
-                      pressed = true;
-                      return false;
-                  }
-                  if (prompter.errors.size() < 2) return false;
-                  CancelLater();
-                  return true;
-              }),
-              wxID_CANCEL);
+    EXPECT_EQ(RunDownloadUntilErrors(2), wxID_CANCEL);
     EXPECT_EQ(prompter.errors.back(), "The server answered 404 Not Found.");
     EXPECT_FALSE(std::filesystem::exists(chosen));
     EXPECT_TRUE(launcher.Launched().empty());
@@ -301,20 +306,7 @@ TEST_F(UpgradeWizardTest, ServersErrorPageIsNeitherReadAsTheListNorSavedAsTheSet
 
 TEST_F(UpgradeWizardTest, HttpSetupAddressIsRefusedBeforeAnythingIsAsked) {
     Serve({Product("Tallyhawk", 1.2, 1.0, plain.Url("/get/setup.deb"))});
-    bool pressed = false;
-    EXPECT_EQ(Run([&] {
-                  if (Status().empty()) return false;
-                  if (!pressed) {
-                      PressLater(Download());
-                      pressed = true;
-                      return false;
-                  }
-                  if (prompter.errors.empty()) return false;
-                  EXPECT_TRUE(wizard->IsModal());  // the wizard stays open
-                  CancelLater();
-                  return true;
-              }),
-              wxID_CANCEL);
+    EXPECT_EQ(RunDownloadUntilErrors(1), wxID_CANCEL);
     ASSERT_EQ(prompter.errors.size(), 1u);
     EXPECT_NE(prompter.errors[0].find("\"" + plain.Url("/get/setup.deb") +
                                       "\" is not a secure https:// address"),
@@ -362,19 +354,7 @@ TEST_F(UpgradeWizardTest, SetupThatCannotBeOpenedIsReportedAndTheWizardStays) {
     Serve({Product("Tallyhawk", 1.2, 1.0, https.Url("/get/tallyhawk_1.2_amd64.deb"))});
     launcher.FailFor("xdg-open");
     prompter.paths.push_back(scratch / "setup.deb");
-    bool pressed = false;
-    EXPECT_EQ(Run([&] {
-                  if (Status().empty()) return false;
-                  if (!pressed) {
-                      PressLater(Download());
-                      pressed = true;
-                      return false;
-                  }
-                  if (prompter.errors.empty()) return false;
-                  CancelLater();
-                  return true;
-              }),
-              wxID_CANCEL);
+    EXPECT_EQ(RunDownloadUntilErrors(1), wxID_CANCEL);
     EXPECT_EQ(prompter.errors, std::vector<std::string>{"Failed to launch setup program."});
     // The file arrived whole: it stays for the user to open.
     EXPECT_EQ(std::filesystem::file_size(scratch / "setup.deb"), kSetupBody.size());

@@ -198,7 +198,7 @@ TEST_F(DownloaderTest, StatusLineReasonAndRetryAfterAreTakenAsSent) {
         std::string reply;
         std::int32_t status;
         std::string reason;
-        std::int64_t retryAfter;  // -1: none; -2: about an hour
+        std::int64_t retryAfter;  // -1: none
         std::string contentType;
     };
     const Case cases[] = {
@@ -209,11 +209,8 @@ TEST_F(DownloaderTest, StatusLineReasonAndRetryAfterAreTakenAsSent) {
         {"HTTP/1.1 499 \x01Odd\x7f\r\nContent-Length: 0\r\n\r\n", 499, "Odd", -1, ""},
         {"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 429,
          "Too Many Requests", 120, ""},
-        {"HTTP/1.1 503 Busy\r\nRetry-After: Fri, 31 Dec 1999 23:59:59 GMT\r\n"
-         "Content-Length: 0\r\n\r\n",
-         503, "Busy", 0, ""},
-        {"HTTP/1.1 503 Busy\r\nRetry-After: soon\r\nContent-Length: 0\r\n\r\n", 503, "Busy", -1,
-         ""},
+        // The header's forms are HttpResponseTest's: here only where it is read.
+        {"HTTP/1.1 503 Busy\r\nRetry-After: 60\r\nContent-Length: 0\r\n\r\n", 503, "Busy", 60, ""},
         // Retry-After counts only where it means "come back later".
         {"HTTP/1.1 500 Oops\r\nRetry-After: 120\r\nContent-Length: 0\r\n\r\n", 500, "Oops", -1, ""},
     };
