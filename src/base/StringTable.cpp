@@ -284,6 +284,8 @@ constexpr CStringEntry kStrings[] = {
     {IDS_AUTOSAVE_FAILED,
      "Cannot save %s while watching: %s. Watching goes on; the document is saved again at "
      "its next change."},
+    {IDS_TRAY_ONE_CHANGED, "Tallyhawk: 1 page changed"},
+    {IDS_TRAY_CHANGED, "Tallyhawk: %lu pages changed"},
     {IDS_IMPORT_TITLE, "Bookmarks & Favorites"},
     {IDS_IMPORT_BOOKMARKS, "&Bookmarks"},
     {IDS_IMPORT_FAVORITES, "&Favorites"},

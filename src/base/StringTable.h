@@ -146,6 +146,8 @@ enum StringId : unsigned {
     IDS_ERRORS_REASON = 61720,     // %s: the page's name, %s: why its checks failed
     IDS_ERRORS_ENABLE_AGAIN = 61721,
     IDS_AUTOSAVE_FAILED = 61722,   // %s: path, %s: reason
+    IDS_TRAY_ONE_CHANGED = 61723,
+    IDS_TRAY_CHANGED = 61724,      // %lu: how many pages changed
     // The Bookmarks & Favorites dialog and tallyhawk-cli import.
     IDS_IMPORT_TITLE = 61740,
     IDS_IMPORT_BOOKMARKS = 61741,

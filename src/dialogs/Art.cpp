@@ -17,8 +17,9 @@ namespace {
 constexpr const char* kArtFiles[] = {
     "program", "program",        "document",      "add",           "remove", "properties",
     "update",  "start-watching", "stop-watching", "tray-minimize", "help",   "clock-drag",
+    "changed",
 };
-static_assert(std::size(kArtFiles) == static_cast<std::size_t>(ArtId::ClockDrag) + 1);
+static_assert(std::size(kArtFiles) == static_cast<std::size_t>(ArtId::Changed) + 1);
 
 const char* FileName(ArtId id) {
     return kArtFiles[static_cast<std::size_t>(id)];

@@ -25,6 +25,7 @@ enum class ArtId {
     TrayMinimize,
     Help,
     ClockDrag,  // the Time dialog's pointer over a clock hand
+    Changed,    // the change mark alone, beside a page that waits to be seen
 };
 
 // The image `id` with `size` (in logical pixels) as its default size; the

@@ -1,9 +1,11 @@
 #include "ui/MainFrame.h"
 
 #include <wx/accel.h>
+#include <wx/dialog.h>
 #include <wx/dnd.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
+#include <wx/modalhook.h>
 #include <wx/notifmsg.h>
 #include <wx/sizer.h>
 #include <wx/toolbar.h>
@@ -97,15 +99,34 @@ private:
 
 }  // namespace
 
+// Counts the modal dialogs and message boxes open now, of every kind.
+class CModalDialogCount : public wxModalDialogHook {
+public:
+    CModalDialogCount() { Register(); }
+    ~CModalDialogCount() override { Unregister(); }
+    bool Any() const { return open > 0; }
+
+protected:
+    int Enter(wxDialog*) override {
+        ++open;
+        return wxID_NONE;  // shown as usual
+    }
+    void Exit(wxDialog*) override { --open; }
+
+private:
+    int open = 0;
+};
+
 // The first size is wide enough for the last column, a fifth of the list,
-// to hold a date and time.
+// to hold a date and time, in bold on a changed page's row.
 CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
-    : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(960, 600)),
+    : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(1000, 600)),
       doc(doc),
       front(front),
       timer(this),
       batchTimer(this),
-      notifier(nullptr) {
+      notifier(nullptr),
+      modalDialogs(std::make_unique<CModalDialogCount>()) {
     // Update-UI rounds run after every event the window handles; while the
     // activity indicator is redrawn many times a second, ten rounds a second
     // are plenty for the menus and the toolbar.
@@ -342,7 +363,7 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_PAGE_PROPERTIES: view->Properties(); break;
     case ID_TOOLS_OPTIONS: EditDefaults(); break;
     case ID_PAGE_REMOVE: view->Remove(); break;
-    case ID_PAGE_UPDATE: view->UpdatePage(); break;
+    case ID_PAGE_UPDATE: UpdatePageInFront(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:
@@ -366,12 +387,28 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
 }
 
 void CMainFrame::DoGiveHelp(const wxString& text, bool show) {
-    bar->SetStatusText(show && !text.empty() ? text.utf8_string() : LoadString(IDS_READY));
+    bar->SetStatusText(show && !text.empty() ? text.utf8_string() : RestingStatus());
 }
 
 void CMainFrame::OnMenuClose(wxMenuEvent& event) {
     event.Skip();
-    bar->SetStatusText(LoadString(IDS_READY));
+    bar->SetStatusText(RestingStatus());
+}
+
+std::string CMainFrame::RestingStatus() {
+    if (!watching) return LoadString(IDS_READY);
+    std::lock_guard guard(statusLock);
+    return lastStatus.empty() ? LoadString(IDS_MONITORING) : lastStatus;
+}
+
+void CMainFrame::UpdatePageInFront() {
+    const std::shared_ptr<CWatchSite> page = doc.GetPageList().GetShared(view->GetSelectedPage());
+    checkedInFront = page;
+    view->UpdatePage();
+    checkedInFront.reset();
+    // A change the user saw found in the dialog and left unviewed is not
+    // announced again when its post arrives.
+    if (page && page->IsModified()) notified.insert(page);
 }
 
 void CMainFrame::Report(const std::string& message) { GetPrompter().Tell(this, message, true); }
@@ -545,6 +582,12 @@ void CMainFrame::EndAfterUpgrade() {
 }
 
 void CMainFrame::OnClose(wxCloseEvent& event) {
+    // What a modal dialog works on must outlive it: the window closes once
+    // the dialog has closed, if it is asked again then.
+    if (event.CanVeto() && IsUnderModalDialog()) {
+        event.Veto();
+        return;
+    }
     if (!exitConfirmed && event.CanVeto()) {
         if (HasTray()) {
             ShowWindow(false);
@@ -684,14 +727,39 @@ void CMainFrame::ViewPageChanges(std::int32_t index) {
 }
 
 void CMainFrame::OnTrayCommand(int id, std::int32_t page) {
-    if (id == ID_TRAY_MINIMIZE) {
-        TrayMinimize();
-    } else if (id == ID_TRAY_RESTORE) {
+    if (id == ID_TRAY_RESTORE) {
         ShowWindow(true);
-    } else if (page >= 0) {
-        if (page < doc.GetPageList().GetCount()) ViewPageChanges(page);
-    } else {
-        RunCommand(id);
+        return;
+    }
+    // A page item stands for the page it named when the menu opened, even
+    // when its choice has to wait.
+    std::weak_ptr<CWatchSite> chosen = doc.GetPageList().GetShared(page);
+    RunWhenFree([this, id, page, chosen] {
+        if (id == ID_TRAY_MINIMIZE) {
+            TrayMinimize();
+        } else if (page >= 0) {
+            const std::shared_ptr<CWatchSite> alive = chosen.lock();
+            const std::int32_t index = alive ? doc.GetPageList().IndexOf(alive.get()) : -1;
+            if (index >= 0) ViewPageChanges(index);
+        } else {
+            RunCommand(id);
+        }
+    });
+}
+
+bool CMainFrame::IsUnderModalDialog() const { return modalDialogs->Any(); }
+
+void CMainFrame::RunWhenFree(std::function<void()> command) {
+    waitingCommands.push_back(std::move(command));
+    RunWaitingCommands();
+}
+
+void CMainFrame::RunWaitingCommands() {
+    // One at a time: a command may open a dialog of its own, or close the window.
+    while (!waitingCommands.empty() && !IsUnderModalDialog()) {
+        std::function<void()> command = std::move(waitingCommands.front());
+        waitingCommands.pop_front();
+        command();
     }
 }
 
@@ -719,12 +787,16 @@ void CMainFrame::OnTimer(wxTimerEvent&) { Tick(); }
 
 void CMainFrame::Tick() {
     if (IsShown() && IsIconized() && HasTray()) ShowWindow(false);
+    const std::size_t changed = static_cast<std::size_t>(doc.GetPageList().CountModified());
     if (watching) {
-        bool waiting = HasErrors() || doc.GetPageList().CountModified() != 0;
-        tray->ShowIcon(waiting && !tray->IsAlertShown());
+        bool waiting = HasErrors() || changed != 0;
+        tray->ShowIcon(waiting && !tray->IsAlertShown(), changed);
         if (std::chrono::steady_clock::now() - lastAutoSave >= kAutoSavePause) AutoSave();
+    } else if (tray) {
+        tray->ShowIcon(tray->IsAlertShown(), changed);
     }
     SetWatching(doc.GetPageList().IsWatching());
+    RunWaitingCommands();
 }
 
 bool CMainFrame::AutoSave() {
@@ -753,6 +825,16 @@ void CMainFrame::EndSession() {
     // Whatever could not be saved is not asked about: there is nobody to ask.
     exitConfirmed = true;
     doc.SetModifiedFlag(false);
+    if (IsUnderModalDialog()) {
+        // The open dialogs end as canceled first; the window goes once
+        // their loops have returned.
+        for (wxWindow* window : wxTopLevelWindows) {
+            auto* dialog = dynamic_cast<wxDialog*>(window);
+            if (dialog && dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+        }
+        RunWhenFree([this] { Close(true); });
+        return;
+    }
     Close(true);
 }
 
@@ -819,14 +901,21 @@ void CMainFrame::NotifyIfChanged(std::int32_t index) {
     }
     // Updating, Outdated and Disabled keep a change that was not viewed.
     if (status != Modified) return;
+    // The Update Page dialog shows its own result.
+    if (checkedInFront.lock() == page) return;
     if (!notified.insert(page).second) return;  // this change was announced
     if (IsShown() && IsActive()) return;        // the user is looking at it
+    // The page's "Flash Tray Icon" notification covers the desktop's too.
+    if ((page->GetSettings().GetNotifyFlags() & NotifyFlashTrayIcon) == 0) return;
     const std::string text = FormatString(IDS_PAGE_HAS_CHANGED, {page->GetName()});
     notifier->Notify(text, [this, announced = std::weak_ptr<CWatchSite>(page)] {
-        // A page removed since is gone, not one that took its place.
-        const std::shared_ptr<CWatchSite> alive = announced.lock();
-        const std::int32_t current = alive ? doc.GetPageList().IndexOf(alive.get()) : -1;
-        if (current >= 0) ViewPageChanges(current);
+        RunWhenFree([this, announced] {
+            // A page removed since is gone, not one that took its place;
+            // a change viewed since has nothing more to show.
+            const std::shared_ptr<CWatchSite> alive = announced.lock();
+            const std::int32_t current = alive ? doc.GetPageList().IndexOf(alive.get()) : -1;
+            if (current >= 0 && alive->IsModified()) ViewPageChanges(current);
+        });
     });
 }
 

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -106,7 +107,19 @@ public:
     bool HasErrors() const { return ErrorCount() != 0; }
     // How many names of disabled pages wait for View Errors.
     std::size_t ErrorCount() const;
+    // A tray menu's choice. While a modal dialog is open, every choice but
+    // Restore waits until it closes, like a click on a notification.
     void OnTrayCommand(int id, std::int32_t page);
+
+    // A modal dialog or message box is open (the window is not to change
+    // under it). Counted through the toolkit's modal-dialog hook.
+    bool IsUnderModalDialog() const;
+    // Runs `command` now, or once no modal dialog is open any more (the
+    // timer's tick looks), after those that wait already.
+    void RunWhenFree(std::function<void()> command);
+    // The status line's text when no menu prompt shows: "Ready", or while
+    // watching the last status the watch thread gave ("Monitoring").
+    std::string RestingStatus();
 
     // One tick of the 500 ms timer. Tests stop the timer and step it.
     // While watching it also keeps a named document saved.
@@ -173,6 +186,8 @@ private:
     void OnStatusTexts();
     void PostStatus(std::string text);
     void NotifyIfChanged(std::int32_t index);
+    void UpdatePageInFront();
+    void RunWaitingCommands();
 
     CTallyhawkDoc& doc;
     CFrontEnd& front;
@@ -203,6 +218,13 @@ private:
 
     IChangeNotifier* notifier;
     std::unique_ptr<IChangeNotifier> desktopNotifier;
+    // Commands that wait for a modal dialog to close, in their order.
+    std::deque<std::function<void()>> waitingCommands;
+    std::unique_ptr<class CModalDialogCount> modalDialogs;
+    // The page the Update Page dialog checks in front of the user: its
+    // change is not announced on the desktop.
+    std::weak_ptr<CWatchSite> checkedInFront;
+
     // Modified pages already announced, held weakly: a removed page is
     // never mistaken for one made later at the same address.
     std::set<std::weak_ptr<CWatchSite>, std::owner_less<>> notified;

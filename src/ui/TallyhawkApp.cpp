@@ -86,8 +86,8 @@ void CTallyhawkApp::HandOver(const CCommandLine& line) {
 
 void CTallyhawkApp::OpenWaiting() {
     // A modal dialog (the Update Page dialog checking a page, a message box)
-    // disables the main window; the document under it stays until it closes.
-    while (frame && !waiting.empty() && frame->IsEnabled()) {
+    // works on the document: it stays until the dialog closes.
+    while (frame && !waiting.empty() && !frame->IsUnderModalDialog()) {
         const CCommandLine line = waiting.front();
         waiting.pop_front();
         if (line.file) frame->OpenDocument(*line.file);

@@ -6,6 +6,7 @@
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "dialogs/Art.h"
 #include "dialogs/Prompter.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
@@ -33,6 +34,12 @@ CTallyhawkView::CTallyhawkView(wxWindow* parent, CTallyhawkDoc& doc, ICommandHos
                                  IDS_COLUMN_UPDATED};
     for (int column = 0; column < kColumnCount; ++column)
         AppendColumn(wxString::FromUTF8(LoadString(headings[column])), wxLIST_FORMAT_LEFT);
+    // A row's height follows the font: the mark takes the height of a line.
+    const int line = GetCharHeight();
+    wxVector<wxBitmapBundle> images;
+    images.push_back(GetArt(ArtId::Changed, wxSize(line, line)));
+    SetSmallImages(images);
+    markedRow.SetFont(GetFont().Bold());
     Bind(wxEVT_SIZE, &CTallyhawkView::OnSize, this);
     Bind(wxEVT_LIST_ITEM_ACTIVATED, &CTallyhawkView::OnActivated, this);
     Bind(wxEVT_LIST_KEY_DOWN, &CTallyhawkView::OnKeyDown, this);
@@ -84,6 +91,19 @@ wxString CTallyhawkView::OnGetItemText(long item, long column) const {
     CWatchSite* page = doc.GetPageList().GetAt(static_cast<std::int32_t>(item));
     if (!page) return wxString();
     return wxString::FromUTF8(RowText(*page, static_cast<int>(column)));
+}
+
+bool CTallyhawkView::IsRowMarked(long row) const {
+    CWatchSite* page = doc.GetPageList().GetAt(static_cast<std::int32_t>(row));
+    return page && page->IsModified();
+}
+
+wxItemAttr* CTallyhawkView::OnGetItemAttr(long item) const {
+    return IsRowMarked(item) ? &markedRow : nullptr;
+}
+
+int CTallyhawkView::OnGetItemColumnImage(long item, long column) const {
+    return column == 0 && IsRowMarked(item) ? 0 : -1;
 }
 
 std::string CTallyhawkView::GetCellText(long row, int column) const {

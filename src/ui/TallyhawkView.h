@@ -68,8 +68,16 @@ public:
     void Cut();
     void Paste();
 
+    // Whether row `row` stands out as a change that waits to be seen (a
+    // Modified page: bold, with the change mark before its name).
+    bool IsRowMarked(long row) const;
+    // The font of a marked row.
+    wxFont GetMarkedFont() const { return markedRow.GetFont(); }
+
 protected:
     wxString OnGetItemText(long item, long column) const override;
+    wxItemAttr* OnGetItemAttr(long item) const override;
+    int OnGetItemColumnImage(long item, long column) const override;
 
 private:
     bool OnPageListEvent(SiteListEvent* event);
@@ -90,6 +98,7 @@ private:
     ICommandHost& host;
     CPostedBatch<std::int32_t> changed;
     wxTimer batchTimer;
+    mutable wxItemAttr markedRow;
     bool pasteAvailable = false;
     std::chrono::steady_clock::time_point pasteCheckedAt{};
 };

@@ -1,6 +1,7 @@
 #include "ui/TrayIcon.h"
 
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/windowid.h>
 
 #include "base/StringTable.h"
@@ -11,13 +12,22 @@
 
 namespace tallyhawk {
 
-CTrayIcon::CTrayIcon(CMainFrame& frame) : frame(frame) {
+namespace {
+
+// Where the desktop does not say how long a double click may take.
+constexpr int kDoubleClickFallback = 400;
+
+}  // namespace
+
+CTrayIcon::CTrayIcon(CMainFrame& frame) : frame(frame), clickTimer(this) {
     Bind(wxEVT_TASKBAR_LEFT_DOWN, &CTrayIcon::OnLeftDown, this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenMenu(); }, clickTimer.GetId());
     Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CTrayIcon::OnLeftDoubleClick, this);
     Bind(wxEVT_MENU, &CTrayIcon::OnMenu, this);
 }
 
 CTrayIcon::~CTrayIcon() {
+    clickTimer.Stop();
     ReleaseIds();
     if (iconSet) RemoveIcon();
 }
@@ -29,10 +39,16 @@ void CTrayIcon::ReleaseIds() {
     pageIds.clear();
 }
 
-void CTrayIcon::ShowIcon(bool alert) {
-    if (iconSet && alert == alertShown) return;
+void CTrayIcon::ShowIcon(bool alert, std::size_t changed) {
+    std::string text = TrayTooltip(changed);
+    if (iconSet && alert == alertShown && text == tooltip) return;
     alertShown = alert;
-    iconSet = SetIcon(TrayArt(alert), wxString::FromUTF8(LoadString(IDS_APP_TITLE)));
+    tooltip = std::move(text);
+    Apply();
+}
+
+void CTrayIcon::Apply() {
+    iconSet = SetIcon(TrayArt(alertShown), menuOpen ? wxString() : wxString::FromUTF8(tooltip));
 }
 
 std::unique_ptr<wxMenu> CTrayIcon::BuildMenu() {
@@ -58,14 +74,43 @@ std::int32_t CTrayIcon::PageForId(int id) const {
     return it == pageIds.end() ? -1 : it->second;
 }
 
-wxMenu* CTrayIcon::CreatePopupMenu() { return BuildMenu().release(); }
-
-void CTrayIcon::OnLeftDown(wxTaskBarIconEvent&) {
-    std::unique_ptr<wxMenu> menu = BuildMenu();
-    PopupMenu(menu.get());
+wxMenu* CTrayIcon::CreatePopupMenu() {
+    // The right button's menu: the toolkit shows it at once.
+    clickTimer.Stop();
+    return BuildMenu().release();
 }
 
-void CTrayIcon::OnLeftDoubleClick(wxTaskBarIconEvent&) { frame.ShowWindow(!frame.IsShown()); }
+void CTrayIcon::OnLeftDown(wxTaskBarIconEvent&) {
+    // The desktop's tray reports each click of a double click as a click of
+    // its own: a second one within the double-click time makes it one.
+    if (clickTimer.IsRunning()) {
+        ToggleWindow();
+        return;
+    }
+    // A menu opened at the first click would take the second one.
+    const int pause = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    clickTimer.StartOnce(pause > 0 ? pause : kDoubleClickFallback);
+}
+
+void CTrayIcon::OnLeftDoubleClick(wxTaskBarIconEvent&) {
+    // Where the tray reports double clicks itself, its first click came too.
+    if (clickTimer.IsRunning()) ToggleWindow();
+}
+
+void CTrayIcon::ToggleWindow() {
+    clickTimer.Stop();
+    frame.ShowWindow(!frame.IsShown());
+}
+
+void CTrayIcon::OpenMenu() {
+    if (menuOpen) return;
+    std::unique_ptr<wxMenu> menu = BuildMenu();
+    menuOpen = true;
+    Apply();
+    PopupMenu(menu.get());
+    menuOpen = false;
+    Apply();
+}
 
 void CTrayIcon::OnMenu(wxCommandEvent& event) {
     const int id = event.GetId();

@@ -30,6 +30,12 @@ std::vector<CTrayMenuItem> TrayMenuItems(const std::vector<CModifiedPage>& modif
     return items;
 }
 
+std::string TrayTooltip(std::size_t changed) {
+    if (changed == 0) return LoadString(IDS_APP_TITLE);
+    if (changed == 1) return LoadString(IDS_TRAY_ONE_CHANGED);
+    return FormatString(IDS_TRAY_CHANGED, {static_cast<unsigned long>(changed)});
+}
+
 std::string ErrorsMessage(const std::vector<std::string>& names) {
     std::string joined;
     for (const std::string& name : names) {

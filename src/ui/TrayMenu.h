@@ -1,6 +1,7 @@
 // The tray menu's contents, without a window. Any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,6 +29,10 @@ std::optional<int> TrayPageItemId(std::int32_t index);
 // Page items past the numbered range carry id -1 for the caller to fill.
 std::vector<CTrayMenuItem> TrayMenuItems(const std::vector<CModifiedPage>& modified,
                                          bool hasErrors);
+
+// The tray icon's tooltip: "Tallyhawk", or with `changed` pages waiting to
+// be seen "Tallyhawk: 1 page changed", "Tallyhawk: 2 pages changed".
+std::string TrayTooltip(std::size_t changed);
 
 // The View Errors message: string 59154, then "[" the names joined by single
 // spaces "]".

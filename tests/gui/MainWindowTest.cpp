@@ -15,6 +15,7 @@
 #include "base/StringTable.h"
 #include "dialogs/ActivityIndicator.h"
 #include "gui/FrameFixture.h"
+#include "gui/ModalProbe.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogCommands.h"
 #include "ui/PageClipboard.h"
@@ -71,6 +72,19 @@ protected:
         ASSERT_TRUE(WaitForChecks());
         Pages().GetAt(0)->SetPreviousContent("older text");
         Pages().GetAt(0)->SetStatus(Modified);
+    }
+    // Turns the page's "Flash Tray Icon" notification on, which desktop
+    // notifications follow.
+    void FlashTrayIcon(std::int32_t index) {
+        CWatcherSettings settings = Pages().GetAt(index)->GetSettings();
+        settings.SetNotifyFlags(settings.GetNotifyFlags() | NotifyFlashTrayIcon);
+        Pages().GetAt(index)->SetSettings(settings);
+    }
+    // Page `index` becomes Modified on another thread, as a check makes it.
+    void ChangeOnWatchThread(std::int32_t index) {
+        Pages().GetAt(index)->SetPreviousContent("old");
+        Pages().GetAt(index)->SetLatestContent("new");
+        std::thread([this, index] { Pages().GetAt(index)->SetStatus(Modified); }).join();
     }
 };
 
@@ -500,13 +514,23 @@ TEST_F(MainWindowTest, PasteTakesARecordFromAnotherInstanceAndRefusesADamagedOne
     ASSERT_EQ(prompter.errors.size(), 1u);
 }
 
-TEST_F(MainWindowTest, MenuPromptsShowInTheStatusLine) {
+TEST_F(MainWindowTest, MenuPromptsShowInTheStatusLineWhichThenSaysWhatItSaidBefore) {
     wxMenuEvent highlight(wxEVT_MENU_HIGHLIGHT, ToolkitId(ID_WATCH_START));
     frame->ProcessWindowEvent(highlight);
     EXPECT_EQ(Bar().GetStatusText(), "Start web watching");
     wxMenuEvent close(wxEVT_MENU_CLOSE, 0);
     frame->ProcessWindowEvent(close);
     EXPECT_EQ(Bar().GetStatusText(), "Ready");
+    // While watching, a menu's prompt gives way to "Monitoring" again, not
+    // to "Ready" until the next download.
+    AddPage("A");
+    StartWatching();
+    ASSERT_TRUE(PumpUntil([this] { return Bar().GetStatusText() == "Monitoring"; }));
+    wxMenuEvent stop(wxEVT_MENU_HIGHLIGHT, ToolkitId(ID_WATCH_STOP));
+    frame->ProcessWindowEvent(stop);
+    EXPECT_NE(Bar().GetStatusText(), "Monitoring");
+    frame->ProcessWindowEvent(close);
+    EXPECT_EQ(Bar().GetStatusText(), "Monitoring");
     EXPECT_EQ(frame->GetToolBar()->GetToolShortHelp(ToolkitId(ID_WATCH_START)).utf8_string(),
               "Start watching");
 }
@@ -554,6 +578,7 @@ TEST_F(MainWindowTest, LogListFollowsTheLogAndItsBound) {
 
 TEST_F(MainWindowTest, ChangedPageIsAnnouncedOnceAndActivationViewsIt) {
     AddPage("News");
+    FlashTrayIcon(0);
     frame->ShowWindow(false);
     Pages().GetAt(0)->SetPreviousContent("old");
     Pages().GetAt(0)->SetLatestContent("new");
@@ -575,6 +600,7 @@ TEST_F(MainWindowTest, ChangedPageIsAnnouncedOnceAndActivationViewsIt) {
 
 TEST_F(MainWindowTest, ANotificationOfARemovedPageViewsNothing) {
     AddPage("Gone");
+    FlashTrayIcon(0);
     frame->ShowWindow(false);
     Pages().GetAt(0)->SetPreviousContent("old");
     Pages().GetAt(0)->SetLatestContent("new");
@@ -589,6 +615,110 @@ TEST_F(MainWindowTest, ANotificationOfARemovedPageViewsNothing) {
     notifier.activations[0]();
     EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
     EXPECT_TRUE(fakes.launcher.Launched().empty());
+}
+
+TEST_F(MainWindowTest, NotificationsFollowTheFlashSettingAndNeverComeForWhatTheUserSeesNow) {
+    AddPage("Quiet");
+    AddPage("Loud");
+    FlashTrayIcon(1);
+    frame->ShowWindow(false);
+    ChangeOnWatchThread(0);
+    ChangeOnWatchThread(1);
+    ASSERT_TRUE(PumpUntil([this] { return !notifier.texts.empty(); }));
+    PumpEvents();
+    EXPECT_EQ(notifier.texts, (std::vector<std::string>{"Loud has changed"}));
+    // Viewed from the list first: the notification's click has nothing to open.
+    frame->GetView().SelectRow(1);
+    frame->RunCommand(ID_PAGE_VIEW_CHANGES);
+    ASSERT_EQ(fakes.launcher.Launched().size(), 1u);
+    notifier.activations[0]();
+    EXPECT_EQ(fakes.launcher.Launched().size(), 1u);
+
+    // The Update Page dialog's check finds a change in front of the user:
+    // its result shows there, not on the desktop.
+    Pages().GetAt(1)->SetPreviousContent("older text");
+    frame->GetView().SelectRow(1);
+    frame->RunCommand(ID_PAGE_UPDATE);
+    EXPECT_EQ(Pages().GetAt(1)->GetStatus(), Current);
+    PumpEvents();
+    EXPECT_EQ(notifier.texts.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TrayChoicesAndNotificationClicksWaitWhileAModalDialogIsOpen) {
+    AddPage("News");
+    FlashTrayIcon(0);
+    frame->ShowWindow(false);
+    ChangeOnWatchThread(0);
+    ASSERT_TRUE(PumpUntil([this] { return notifier.texts.size() == 1; }));
+    frame->StopTimer();
+    wxDialog dialog(nullptr, wxID_ANY, "Properties");
+    bool done = false;
+    bool refused = false;
+    RunModal(dialog, [&] {
+        frame->OnTrayCommand(ID_WATCH_START, -1);
+        notifier.activations[0]();
+        refused = !frame->Close();
+        frame->Tick();
+        EXPECT_FALSE(doc.GetPageList().IsWatching());
+        EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Modified);
+        dialog.EndModal(wxID_CANCEL);
+        return true;
+    }, done);
+    ASSERT_TRUE(done);
+    EXPECT_TRUE(refused);
+    // The window is still there; what waited runs in its order now.
+    frame->Tick();
+    EXPECT_TRUE(doc.GetPageList().IsWatching());
+    EXPECT_EQ(fakes.launcher.Launched().size(), 1u);
+}
+
+TEST_F(MainWindowTest, ChangedPagesStandOutInTheListAndTheTrayTooltipCountsThem) {
+    AddPage("One");
+    AddPage("Two");
+    AddPage("Three");
+    frame->Tick();
+    EXPECT_EQ(frame->GetTrayIcon().GetTooltip(), "Tallyhawk");
+    Pages().GetAt(0)->SetStatus(Modified);
+    frame->Tick();
+    EXPECT_EQ(frame->GetTrayIcon().GetTooltip(), "Tallyhawk: 1 page changed");
+    Pages().GetAt(2)->SetStatus(Modified);
+    frame->Tick();
+    EXPECT_EQ(frame->GetTrayIcon().GetTooltip(), "Tallyhawk: 2 pages changed");
+    EXPECT_TRUE(View().IsRowMarked(0));
+    EXPECT_FALSE(View().IsRowMarked(1));
+}
+
+TEST_F(MainWindowTest, TrayIconDoubleClickShowsAndHidesTheWindowAndAClickOpensTheMenu) {
+    // The icon sits at the right end of the tray host, at the bottom right.
+    const wxSize screen = wxGetDisplaySize();
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(screen.x - 20, screen.y - 14);
+    PumpEvents();
+    ASSERT_TRUE(frame->IsShown());
+    mouse.MouseDblClick();
+    EXPECT_TRUE(PumpUntil([this] { return !frame->IsShown(); }));
+
+    PumpEvents(std::chrono::milliseconds(600));
+    EXPECT_FALSE(frame->GetTrayIcon().IsMenuOpen());
+    mouse.MouseDblClick();
+    EXPECT_TRUE(PumpUntil([this] { return frame->IsShown(); }));
+
+    // One click: the menu opens once the double-click time has passed, and
+    // the tooltip is gone while it is open.
+    bool opened = false;
+    wxTimer probe;
+    probe.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (!frame->GetTrayIcon().IsMenuOpen()) return;
+        opened = true;
+        probe.Stop();
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+    });
+    probe.Start(20);
+    PumpEvents(std::chrono::milliseconds(600));  // no double click from the last click
+    mouse.MouseClick();
+    EXPECT_TRUE(PumpUntil([&] { return opened; }));
+    probe.Stop();
+    EXPECT_TRUE(PumpUntil([this] { return !frame->GetTrayIcon().IsMenuOpen(); }));
 }
 
 TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
@@ -720,17 +850,27 @@ TEST_F(MainWindowTest, ScreenshotsOfTheWindowWhileWatchingAndOfTheTrayMenu) {
         EXPECT_EQ(View().GetCellText(status, 2), StatusText(status));
     // The times are not cut short (a cell keeps a few pixels of margin).
     EXPECT_LE(View().GetTextExtent(View().GetCellText(0, 3)).x + 8, View().GetColumnWidth(3));
+    const wxFont bold = View().GetMarkedFont();
+    EXPECT_TRUE(View().IsRowMarked(Modified));
+    int boldWidth = 0;
+    View().GetTextExtent(wxString::FromUTF8(View().GetCellText(Modified, 3)), &boldWidth, nullptr,
+                         nullptr, nullptr, &bold);
+    EXPECT_LE(boldWidth + 8, View().GetColumnWidth(3));
     Screenshot(frame, "main-window-watching");
 
-    // The tray menu, opened where the pointer is (over the tray icon at the
-    // bottom right of the display), photographed while it is open.
+    // The tray menu, opened by a click on the tray icon at the bottom right
+    // of the display, photographed while it is open: the pointer rests on
+    // the icon, and its tooltip must not cover the menu.
     wxUIActionSimulator mouse;
     const wxSize screen = wxGetDisplaySize();
     mouse.MouseMove(screen.x - 20, screen.y - 14);
-    PumpEvents();
+    PumpEvents(std::chrono::milliseconds(1500));  // long enough for the tooltip to show
     bool taken = false;
     wxTimer shot;
     shot.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (!frame->GetTrayIcon().IsMenuOpen()) return;
+        shot.Stop();
+        wxMilliSleep(800);
         const std::string path = std::string(TALLYHAWK_SCREENSHOTS) + "/tray-menu.png";
         const std::string command = "import -window root -crop 420x360+" +
                                     std::to_string(screen.x - 420) + "+" +
@@ -738,9 +878,8 @@ TEST_F(MainWindowTest, ScreenshotsOfTheWindowWhileWatchingAndOfTheTrayMenu) {
         taken = std::system(command.c_str()) == 0;
         wxUIActionSimulator().Char(WXK_ESCAPE);
     });
-    shot.StartOnce(800);
-    std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
-    frame->GetTrayIcon().PopupMenu(menu.get());
+    shot.Start(50);
+    mouse.MouseClick();
     EXPECT_TRUE(PumpUntil([&] { return taken; }));
     PumpEvents(std::chrono::milliseconds(200));
 }
