@@ -36,45 +36,61 @@ CChangeContext CWatchSite::ChangeContextLocked() const {
 }
 
 std::optional<std::string> CWatchSite::ChangeOutput(std::string* fileType) const {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    return ChangeOutput(Snapshot(), fileType);
+}
+
+std::optional<std::string> CWatchSite::ChangeOutput(const CSnapshot& snapshot,
+                                                    std::string* fileType) const {
+    const CWatcherSettings& settings = snapshot.settings;
     std::int32_t mode = settings.GetOutputMode();
     if (mode < AdditionsAsText || mode > HighlightedHtml) return std::nullopt;
     const CModeOutput& choice = kModeOutputs[mode];
     CChangeDetector detector;
     detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
     detector.SetOutputs(CChangeDetector::OutputBit(choice.output));
-    detector.SetContext(ChangeContextLocked());
-    std::uint32_t flags = CompareLocked(detector);  // an empty baseline shows nothing
+    detector.SetContext(snapshot.context);
+    std::uint32_t flags = CompareVersions(detector, snapshot);  // an empty baseline shows nothing
     if (!CChangeDetector::HasChanges(flags, choice.output)) return std::nullopt;
     if (fileType) *fileType = choice.fileType;
     return detector.Output(choice.output);
 }
 
-void CWatchSite::ShowChanges() {
+void CWatchSite::ShowChanges() { ShowChanges(Snapshot()); }
+
+void CWatchSite::ShowAndAcceptChanges() {
+    CSnapshot shown = Snapshot();
+    ShowChanges(shown);
+    AcceptVersion(std::move(shown.latest));
+}
+
+void CWatchSite::ShowChanges(const CSnapshot& snapshot) {
     DeleteTempFiles();
-    std::lock_guard<std::recursive_mutex> guard(lock);
-    std::uint32_t notify = settings.GetNotifyFlags();
+    std::uint32_t notify = snapshot.settings.GetNotifyFlags();
     bool toBrowser = (notify & NotifyLaunchBrowser) != 0;
     bool toViewer = (notify & NotifyLaunchApplication) != 0;
     if (!toBrowser && !toViewer) return;
     std::string fileType;
-    const std::optional<std::string> text = ChangeOutput(&fileType);
+    const std::optional<std::string> text = ChangeOutput(snapshot, &fileType);
     if (!text) return;
 
     // Each file is listed as soon as it exists, so a failed write still
-    // leaves it for DeleteTempFiles.
+    // leaves it for DeleteTempFiles. The lock is taken for the list alone:
+    // the output of a large page takes a while to write.
+    auto listed = [this](std::string path) {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        tempFiles.push_back(path);
+        return path;
+    };
     if (toBrowser) {
         // The browser always gets an ".html" file, the text modes included.
-        std::string path = MakeTempFileName("html");
-        tempFiles.push_back(path);
+        const std::string path = listed(MakeTempFileName("html"));
         CChangeDetector::SaveOutput(*text, path);
         OpenInBrowser("file://" + path);
     }
     if (toViewer) {
-        std::string path = MakeTempFileName(fileType);
-        tempFiles.push_back(path);
+        const std::string path = listed(MakeTempFileName(fileType));
         CChangeDetector::SaveOutput(*text, path);
-        RunProgram(settings.GetViewer(), path);
+        RunProgram(snapshot.settings.GetViewer(), path);
     }
 }
 

@@ -158,14 +158,25 @@ void CWatchSite::SetSettings(const CWatcherSettings& value) {
     settings.Assign(value);
 }
 
+CWatchSite::CContent CWatchSite::EmptyContent() {
+    static const CContent empty = std::make_shared<const std::string>();
+    return empty;
+}
+
 std::string CWatchSite::GetPreviousContent() const {
-    Guard guard(lock);
-    return previousContent;
+    CContent content;
+    {
+        Guard guard(lock);
+        content = previousContent;
+    }
+    return *content;
 }
 
 void CWatchSite::SetPreviousContent(const std::string& value) {
+    // Copied before, and the replaced version freed after, the lock.
+    CContent content = std::make_shared<const std::string>(value);
     Guard guard(lock);
-    previousContent = value;
+    previousContent.swap(content);
 }
 
 std::string CWatchSite::GetLatestContentType() const {
@@ -179,13 +190,18 @@ void CWatchSite::SetLatestContentType(const std::string& value) {
 }
 
 std::string CWatchSite::GetLatestContent() const {
-    Guard guard(lock);
-    return latestContent;
+    CContent content;
+    {
+        Guard guard(lock);
+        content = latestContent;
+    }
+    return *content;
 }
 
 void CWatchSite::SetLatestContent(const std::string& value) {
+    CContent content = std::make_shared<const std::string>(value);
     Guard guard(lock);
-    latestContent = value;
+    latestContent.swap(content);
 }
 
 std::vector<std::string> CWatchSite::GetTempFiles() const {
@@ -288,19 +304,21 @@ bool CWatchSite::Check(CDownloader& downloader) {
         // A page is a zero-terminated text: anything after a zero byte is cut.
         std::size_t zero = body.find('\0');
         if (zero != std::string::npos) body.resize(zero);
+        CContent content = std::make_shared<const std::string>(std::move(body));
         {
             Guard guard(lock);
-            latestContent = std::move(body);
+            latestContent.swap(content);
             latestContentType = downloader.GetContentType();
             // A page that has no accepted version takes its first download as
             // that version; otherwise it could never report a change.
-            if (previousContent.empty()) previousContent = latestContent;
+            if (previousContent->empty()) previousContent = latestContent;
             lastUpdated = services.Clock().Now();
             failures = 0;
             retryTime = 0;
             lastError.clear();
         }
-        SetStatus(HasChanges() ? Modified : Current);
+        content.reset();  // the replaced version, freed without the lock
+        SettleStatus();
         // The downloader's cancel mark is the stop signal of whoever runs the
         // check: it must end the sound as it ends the download.
         PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
@@ -340,33 +358,71 @@ void CWatchSite::RecordFailure(const std::string& message, std::int64_t retryAft
     SetStatus(disable ? Disabled : Outdated);
 }
 
-bool CWatchSite::HasChanges() const {
+CWatchSite::CSnapshot CWatchSite::Snapshot() const {
     Guard guard(lock);
-    return HasChangesLocked();
+    return {previousContent, latestContent, settings, ChangeContextLocked()};
 }
 
-bool CWatchSite::HasChangesLocked() const {
-    std::int32_t mode = settings.GetOutputMode();
+bool CWatchSite::HasChanges() const { return HasChanges(Snapshot()); }
+
+bool CWatchSite::HasChanges(const CSnapshot& snapshot) const {
+    std::int32_t mode = snapshot.settings.GetOutputMode();
     if (mode < AdditionsAsText || mode > HighlightedHtml) return false;
     CChangeDetector detector;
     detector.SetOutputs(0);  // the flags alone answer
-    return CChangeDetector::HasChanges(CompareLocked(detector), static_cast<OutputMode>(mode));
+    return CChangeDetector::HasChanges(CompareVersions(detector, snapshot),
+                                       static_cast<OutputMode>(mode));
 }
 
-std::uint32_t CWatchSite::CompareLocked(CChangeDetector& detector) const {
-    // An empty baseline compares as "no change" in every mode.
-    if (previousContent.empty()) return NoChange;
-    detector.SetIgnoreFirst(settings.GetIgnoreBeginning());
-    detector.SetIgnoreLast(settings.GetIgnoreEnding());
-    return detector.Compare(previousContent, latestContent);
+std::uint32_t CWatchSite::CompareVersions(CChangeDetector& detector,
+                                          const CSnapshot& snapshot) const {
+    // An empty baseline compares as "no change" in every mode, and so does
+    // a version with itself (just accepted), without reading it.
+    if (snapshot.previous->empty() || snapshot.previous == snapshot.latest) return NoChange;
+    detector.SetIgnoreFirst(snapshot.settings.GetIgnoreBeginning());
+    detector.SetIgnoreLast(snapshot.settings.GetIgnoreEnding());
+    return Compare(detector, *snapshot.previous, *snapshot.latest);
+}
+
+std::uint32_t CWatchSite::Compare(CChangeDetector& detector, std::string_view previous,
+                                  std::string_view latest) const {
+    return detector.Compare(previous, latest);
+}
+
+void CWatchSite::SettleStatus() {
+    for (;;) {
+        const CSnapshot snapshot = Snapshot();
+        const bool changed = HasChanges(snapshot);
+        {
+            Guard guard(lock);
+            // Replaced while the comparison ran: the answer is about versions
+            // the page no longer holds, and the status must be that of the
+            // ones it holds. Each round compares newer versions, so this
+            // ends once the page is left alone for one comparison.
+            if (previousContent != snapshot.previous || latestContent != snapshot.latest) continue;
+            status = changed ? Modified : Current;
+        }
+        Announce(this);
+        return;
+    }
 }
 
 void CWatchSite::AcceptChanges() {
+    CContent latest;
     {
         Guard guard(lock);
-        previousContent = latestContent;
+        latest = latestContent;
     }
-    SetStatus(Current);
+    AcceptVersion(std::move(latest));
+}
+
+void CWatchSite::AcceptVersion(CContent shown) {
+    {
+        Guard guard(lock);
+        previousContent = std::move(shown);
+    }
+    // Current at once when the accepted version is still the latest one.
+    SettleStatus();
 }
 
 void CWatchSite::PlayNotificationSound(const std::function<bool()>& stopped) {
@@ -394,23 +450,42 @@ void CWatchSite::DeleteTempFiles() {
 }
 
 void CWatchSite::Serialize(CArchive& archive) {
-    Guard guard(lock);
-    settings.Serialize(archive);
     if (archive.IsStoring()) {
+        // The record is taken at one moment and written without the lock:
+        // writing two large versions to a file takes a while.
+        CWatcherSettings storedSettings;
+        CContent previous, latest;
+        std::string storedUrl, storedName;
+        std::int64_t storedLastUpdated;
+        std::int32_t storedStatus, storedFailures;
+        {
+            Guard guard(lock);
+            storedSettings = settings;
+            previous = previousContent;
+            latest = latestContent;
+            storedUrl = url;
+            storedName = name;
+            storedLastUpdated = lastUpdated;
+            storedStatus = status;
+            storedFailures = failures;
+        }
+        storedSettings.Serialize(archive);
         archive.WriteWord(kVersion);
-        archive.WriteString(url);
-        archive.WriteString(previousContent);
-        archive.WriteString(latestContent);
-        archive.WriteTime(lastUpdated);
-        archive.WriteByte(static_cast<std::uint8_t>(status));
-        archive.WriteString(name);
-        archive.WriteLong(failures);
+        archive.WriteString(storedUrl);
+        archive.WriteString(*previous);
+        archive.WriteString(*latest);
+        archive.WriteTime(storedLastUpdated);
+        archive.WriteByte(static_cast<std::uint8_t>(storedStatus));
+        archive.WriteString(storedName);
+        archive.WriteLong(storedFailures);
         return;
     }
+    Guard guard(lock);
+    settings.Serialize(archive);
     std::uint16_t version = archive.ReadWord();
     url = archive.ReadString();
-    previousContent = archive.ReadString();
-    latestContent = archive.ReadString();
+    previousContent = std::make_shared<const std::string>(archive.ReadString());
+    latestContent = std::make_shared<const std::string>(archive.ReadString());
     lastUpdated = archive.ReadTime();
     if (version == 1) archive.ReadByte();
     status = archive.ReadByte();

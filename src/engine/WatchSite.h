@@ -7,7 +7,15 @@
 // it wrote. Pages are used at once by the user-interface thread, the watch
 // thread and the Update Page worker, so every operation takes the page's own
 // re-entrant lock; getters return copies. The lock is never held during a
-// download, and it is released before the page announces.
+// download or a comparison, and it is released before the page announces.
+//
+// The two versions are immutable buffers shared by pointer: a comparison
+// takes both under the lock (no text is copied) and compares them without
+// it, so a window reading the page never waits for a comparison, however
+// large the page. A comparison's answer is applied only to the versions it
+// was computed for: when either version was replaced meanwhile (the user
+// accepted, another check stored a newer download), the versions now held
+// are compared again before the status is set.
 //
 // Announcements (CEventSource) carry a pointer to the page itself, one for
 // every status change (SetStatus), on the thread that made the change.
@@ -16,19 +24,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/EventSource.h"
+#include "diff/ChangeDocument.h"
 #include "engine/WatcherSettings.h"
 
 namespace tallyhawk {
 
 class CArchive;
 class CChangeDetector;
-struct CChangeContext;
 class CDownloader;
 class CSiteServices;
 
@@ -70,8 +80,9 @@ public:
     ~CWatchSite() override;
 
     // Deletes this page's change files, then copies every field of `other`
-    // (read under its lock too; the two locks are taken in address order) and
-    // appends the other's change files to this page's list. Announces nothing.
+    // (read under its lock too; the two locks are taken in address order; the
+    // versions are shared, not copied) and appends the other's change files
+    // to this page's list. Announces nothing.
     void Assign(const CWatchSite& other);
 
     std::string GetUrl() const;
@@ -84,6 +95,7 @@ public:
     std::int32_t GetFailures() const;
     CWatcherSettings GetSettings() const;
     void SetSettings(const CWatcherSettings& value);
+    // The versions' getters and setters copy the text outside the lock.
     std::string GetPreviousContent() const;
     void SetPreviousContent(const std::string& value);
     std::string GetLatestContent() const;
@@ -130,8 +142,9 @@ public:
     // One check, on a worker thread. Returns false when the page is disabled
     // (nothing happens) or the download was canceled (status Outdated).
     // Otherwise downloads the page into memory, keeps it (cut at its first
-    // zero byte) as latestContent, sets Modified or Current, plays the sound
-    // (cut off when the downloader is canceled meanwhile) and returns true. A failed download, or a body over kMaximumPageSize,
+    // zero byte) as latestContent, compares it without the lock, sets
+    // Modified or Current for the versions it compared (see above), plays
+    // the sound (cut off when the downloader is canceled meanwhile) and returns true. A failed download, or a body over kMaximumPageSize,
     // counts a failure, leaves the page Outdated, or Disabled once failures
     // exceed a non-zero retry count, starts the retry pause, and throws CGenericException or
     // COsException with the error's message (IDS_PAGE_TOO_LARGE for a body
@@ -140,10 +153,12 @@ public:
     // download of a page that has no accepted version yet becomes that
     // version (Current), so that the next check can report a change.
     bool Check(CDownloader& downloader);
-    // Whether previousContent and latestContent differ in the way the output
-    // mode shows; never when previousContent is empty.
+    // Whether previousContent and latestContent, as they stand when it is
+    // called, differ in the way the output mode shows; never when
+    // previousContent is empty. Compares without the lock.
     bool HasChanges() const;
-    // latestContent becomes the baseline; status Current.
+    // latestContent becomes the baseline; status Current (or, when a check
+    // stored a newer version at that moment, the status of that one).
     void AcceptChanges();
     // Plays the sound file (synchronously) when the sound is switched on and
     // the page is Modified. The sound is cut off as soon as `stopped` (when
@@ -171,7 +186,13 @@ public:
     // opens it in the default browser and/or the viewer program, as the
     // notification flags say. Writes and starts nothing when there is nothing
     // to show. Throws CException on failure (the page is left as it was).
+    // Compares without the lock.
     void ShowChanges();
+    // ShowChanges, then accepts the very version whose changes it showed: a
+    // newer one that a check stored meanwhile is not accepted unseen; it
+    // stays the latest version, compared with the new baseline for the
+    // status. Throws as ShowChanges, accepting nothing.
+    void ShowAndAcceptChanges();
     // Opens `target` (a URL or a "file://" URL) in the default browser,
     // falling back to the desktop's "open" when that fails. The overload
     // without a target opens the page's address. Throws COsException, or
@@ -197,26 +218,54 @@ public:
     //   BYTE   status, taken as stored
     //   STRING name       (version >= 3)
     //   DWORD  failures   (version >= 4)
-    // Fields an older record lacks keep their values. Loading announces
-    // nothing and leaves the change files alone. Throws CArchiveException
-    // when the stream ends inside the record.
+    // Storing takes the record at one moment under the lock and writes it
+    // without the lock. Fields an older record lacks keep their values.
+    // Loading announces nothing and leaves the change files alone. Throws
+    // CArchiveException when the stream ends inside the record.
     virtual void Serialize(CArchive& archive);
 
 protected:
     // The body size Check accepts: kMaximumPageSize. Tests lower it.
     virtual std::size_t MaximumPageSize() const { return kMaximumPageSize; }
+    // Every comparison of the two versions goes through here, on the
+    // caller's thread and without the page's lock. Tests act from it while
+    // a comparison runs.
+    virtual std::uint32_t Compare(CChangeDetector& detector, std::string_view previous,
+                                  std::string_view latest) const;
 
 private:
+    // A version of the page: never null, never changed once shared.
+    using CContent = std::shared_ptr<const std::string>;
+    // What a comparison reads of the page, taken at one moment under the
+    // lock; the versions are shared, so taking it copies no page text.
+    struct CSnapshot {
+        CContent previous;
+        CContent latest;
+        CWatcherSettings settings;
+        CChangeContext context;
+    };
+    static CContent EmptyContent();
+    CSnapshot Snapshot() const;
+    // Compares the versions held now (without the lock) and sets Modified or
+    // Current, provided they are still held when the answer is there;
+    // otherwise compares again. Announces the status.
+    void SettleStatus();
+    // `shown` becomes the baseline, then SettleStatus.
+    void AcceptVersion(CContent shown);
+    void ShowChanges(const CSnapshot& snapshot);
+    // ChangeOutput for a snapshot.
+    std::optional<std::string> ChangeOutput(const CSnapshot& snapshot, std::string* fileType) const;
+
     // Counts a real failure with its message, starts the retry pause
     // (`retryAfter`: the server's wish in seconds, -1 for none) and sets
     // Outdated or Disabled.
     void RecordFailure(const std::string& message, std::int64_t retryAfter = -1);
-    // The HasChanges answer with the lock held.
-    bool HasChangesLocked() const;
-    // Compares previousContent with latestContent through `detector` with
-    // the ignore settings; NoChange, without comparing, when the baseline is
-    // empty. Returns the comparison flags. The lock must be held.
-    std::uint32_t CompareLocked(CChangeDetector& detector) const;
+    // The HasChanges answer for a snapshot.
+    bool HasChanges(const CSnapshot& snapshot) const;
+    // Compares the snapshot's versions through `detector` with its ignore
+    // settings; NoChange, without comparing, when the baseline is empty or
+    // both are the same buffer. Returns the comparison flags.
+    std::uint32_t CompareVersions(CChangeDetector& detector, const CSnapshot& snapshot) const;
     // What the change files say about the page. The lock must be held.
     CChangeContext ChangeContextLocked() const;
 
@@ -224,8 +273,8 @@ private:
     mutable std::recursive_mutex lock;
     std::string url;                     // guarded by lock
     std::string name;                    // guarded by lock
-    std::string previousContent;         // guarded by lock
-    std::string latestContent;           // guarded by lock
+    CContent previousContent = EmptyContent();  // guarded by lock (the pointer)
+    CContent latestContent = EmptyContent();    // guarded by lock (the pointer)
     std::int64_t lastUpdated = 0;        // guarded by lock
     CWatcherSettings settings;           // guarded by lock
     std::vector<std::string> tempFiles;  // guarded by lock; not stored

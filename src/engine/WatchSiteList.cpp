@@ -118,8 +118,7 @@ void CWatchSiteList::ViewChanges(std::int32_t index) {
     PagePointer page = PageAt(index);
     if (!page) return;
     try {
-        page->ShowChanges();
-        page->AcceptChanges();
+        page->ShowAndAcceptChanges();
     } catch (const CException& exception) {
         if (log) log->Add(exception, page->GetUrl());
         throw;

@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <future>
+#include <utility>
 
 #include "base/Exception.h"
+#include "diff/ChangeDetector.h"
 #include "engine/EngineTestUtil.h"
 #include "engine/PageServer.h"
 #include "engine/PageSink.h"
@@ -259,6 +263,61 @@ TEST_F(WatchSiteCheckTest, BodyOverTheLimitIsAFailedDownload) {
     EXPECT_EQ(page.GetStatus(), Outdated);
     EXPECT_EQ(page.GetFailures(), 1);
     EXPECT_EQ(page.GetLatestContent(), "kept");
+}
+
+// A page that, once, lets another thread act on it while a comparison runs.
+// The other thread uses the page's locked operations: if the comparing
+// thread held the lock, they could not finish before the comparison, which
+// waits for them, so the wait ends in its time limit and the act is not done.
+class CProbedSite : public CWatchSite {
+public:
+    using CWatchSite::CWatchSite;
+    mutable std::function<void()> during;  // run once, on another thread
+    mutable bool done = false;             // it finished while the comparison waited
+
+protected:
+    std::uint32_t Compare(CChangeDetector& detector, std::string_view previous,
+                          std::string_view latest) const override {
+        if (during) {
+            other = std::async(std::launch::async, std::exchange(during, nullptr));
+            done = other.wait_for(10s) == std::future_status::ready;
+        }
+        return CWatchSite::Compare(detector, previous, latest);
+    }
+
+private:
+    mutable std::future<void> other;  // outlives a blocked act until the page goes
+};
+
+TEST_F(WatchSiteCheckTest, ComparisonsRunWithoutTheLockAndAnswerForTheVersionsHeld) {
+    CProbedSite page(&fake.services);
+    page.SetUrl(server.Url("/page"));
+    page.SetPreviousContent("<p>one</p>\n");
+    server.SetContent("<p>two</p>\n");
+    // The user accepts the new download while the check compares it: the
+    // check's answer (Modified) is about a baseline the page no longer has.
+    page.during = [&] {
+        EXPECT_EQ(page.GetStatus(), Updating);
+        page.AcceptChanges();
+    };
+    ASSERT_TRUE(page.Check(downloader));
+    EXPECT_TRUE(page.done);
+    EXPECT_EQ(page.GetPreviousContent(), "<p>two</p>\n");
+    EXPECT_EQ(page.GetStatus(), Current);
+
+    // A check stores a newer download while the user's changes are composed:
+    // the version shown becomes the baseline, not the one nobody has seen.
+    page.SetLatestContent("<p>three</p>\n");
+    CWatcherSettings settings = page.GetSettings();
+    settings.SetNotifyFlags(NotifyLaunchBrowser);
+    page.SetSettings(settings);
+    page.during = [&] { page.SetLatestContent("<p>four</p>\n"); };
+    page.ShowAndAcceptChanges();
+    EXPECT_TRUE(page.done);
+    ASSERT_EQ(page.GetTempFiles().size(), 1u);
+    EXPECT_NE(testing::ReadFile(page.GetTempFiles()[0]).find("three"), std::string::npos);
+    EXPECT_EQ(page.GetPreviousContent(), "<p>three</p>\n");
+    EXPECT_EQ(page.GetStatus(), Modified);
 }
 
 TEST(PageSinkTest, AnnouncedLengthTakesAModestAmountAndTheBodyGrowsAsItArrives) {
