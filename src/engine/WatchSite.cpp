@@ -318,7 +318,7 @@ bool CWatchSite::Check(CDownloader& downloader) {
             lastError.clear();
         }
         content.reset();  // the replaced version, freed without the lock
-        SettleStatus();
+        SettleStatus(true);
         // The downloader's cancel mark is the stop signal of whoever runs the
         // check: it must end the sound as it ends the download.
         PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
@@ -389,7 +389,7 @@ std::uint32_t CWatchSite::Compare(CChangeDetector& detector, std::string_view pr
     return detector.Compare(previous, latest);
 }
 
-void CWatchSite::SettleStatus() {
+void CWatchSite::SettleStatus(bool keepDisabled) {
     for (;;) {
         const CSnapshot snapshot = Snapshot();
         const bool changed = HasChanges(snapshot);
@@ -400,6 +400,8 @@ void CWatchSite::SettleStatus() {
             // ones it holds. Each round compares newer versions, so this
             // ends once the page is left alone for one comparison.
             if (previousContent != snapshot.previous || latestContent != snapshot.latest) continue;
+            // The user disabled the page while it was checked: it stays so.
+            if (keepDisabled && status == Disabled) return;
             status = changed ? Modified : Current;
         }
         Announce(this);
@@ -422,7 +424,7 @@ void CWatchSite::AcceptVersion(CContent shown) {
         previousContent = std::move(shown);
     }
     // Current at once when the accepted version is still the latest one.
-    SettleStatus();
+    SettleStatus(false);
 }
 
 void CWatchSite::PlayNotificationSound(const std::function<bool()>& stopped) {

@@ -248,8 +248,9 @@ private:
     CSnapshot Snapshot() const;
     // Compares the versions held now (without the lock) and sets Modified or
     // Current, provided they are still held when the answer is there;
-    // otherwise compares again. Announces the status.
-    void SettleStatus();
+    // otherwise compares again. Announces the status. With `keepDisabled`
+    // (a check's end) a page the user disabled meanwhile stays Disabled.
+    void SettleStatus(bool keepDisabled);
     // `shown` becomes the baseline, then SettleStatus.
     void AcceptVersion(CContent shown);
     void ShowChanges(const CSnapshot& snapshot);

@@ -304,6 +304,12 @@ TEST_F(WatchSiteCheckTest, ComparisonsRunWithoutTheLockAndAnswerForTheVersionsHe
     EXPECT_TRUE(page.done);
     EXPECT_EQ(page.GetPreviousContent(), "<p>two</p>\n");
     EXPECT_EQ(page.GetStatus(), Current);
+    // The user disables the page while a check compares: it stays disabled.
+    server.SetContent("<p>five</p>\n");
+    page.during = [&] { page.Enable(false); };
+    ASSERT_TRUE(page.Check(downloader));
+    EXPECT_EQ(page.GetStatus(), Disabled);
+    page.Enable(true);
 
     // A check stores a newer download while the user's changes are composed:
     // the version shown becomes the baseline, not the one nobody has seen.
