@@ -294,6 +294,7 @@ constexpr CStringEntry kStrings[] = {
     {IDS_IMPORT_NO_BOOKMARKS, "No bookmarks were found."},
     {IDS_IMPORT_NO_FAVORITES, "No favorites were found."},
     {IDS_IMPORT_NO_MATCH, "No link's name or address contains \"%s\"."},
+    {IDS_IMPORT_COLLECTING, "Looking for links... %lu found, %lu files and folders looked at"},
     {IDS_PRODUCT_LIST_TOO_LARGE,
      "The product list is larger than %lu bytes, more than any product list holds; it was not "
      "read."},

@@ -157,6 +157,7 @@ enum StringId : unsigned {
     IDS_IMPORT_NO_BOOKMARKS = 61745,
     IDS_IMPORT_NO_FAVORITES = 61746,
     IDS_IMPORT_NO_MATCH = 61747,   // %s: the text looked for
+    IDS_IMPORT_COLLECTING = 61748, // %lu, %lu: links found, folder entries looked at
     IDS_PRODUCT_LIST_TOO_LARGE = 61760,  // %lu: the most bytes a product list may have
     // The desktop program's command line and start-up.
     IDS_USAGE = 61780,

@@ -64,7 +64,10 @@ CBookmarkPlaces CBookmarkPlaces::FromEnvironment() {
     return {HomeDirectory(), Env("WINEPREFIX"), Env("XDG_CONFIG_HOME")};
 }
 
-CBookmarkCollector::CBookmarkCollector(CBookmarkPlaces places) : places(std::move(places)) {}
+CBookmarkCollector::CBookmarkCollector(CBookmarkPlaces places, CCollectProgress* progress)
+    : places(std::move(places)), progress(progress) {
+    links.ReportTo(progress);
+}
 
 bool CBookmarkCollector::CollectAll() {
     CollectFavorites();
@@ -76,7 +79,7 @@ std::vector<std::string> CBookmarkCollector::FavoriteFolders() const {
     for (const std::string& prefix : {Join(places.home, ".wine"), places.winePrefix}) {
         if (prefix.empty()) continue;
         const std::string users = Join(prefix, "drive_c/users");
-        for (const std::string& user : ListFolders(users))
+        for (const std::string& user : ListFolders(users, kMaxListedFolders, progress))
             candidates.push_back(Join(Join(users, user), "Favorites"));
     }
     // $WINEPREFIX is often ~/.wine itself: each folder once.
@@ -103,9 +106,9 @@ bool CBookmarkCollector::CollectFavorites() {
     for (const std::string& folder : FavoriteFolders()) {
         std::vector<std::string> files;
         FindFiles(folder, [](std::string_view name) { return EndsWithNoCase(name, kShortcutSuffix); },
-                  files);
+                  files, {}, progress);
         for (const std::string& path : files) {
-            if (links.IsFull()) return links.Count() > before;
+            if (links.ShouldStop()) return links.Count() > before;
             std::string text;
             if (!ReadFileStart(path, kMaxShortcutFileSize, text)) continue;
             const std::string url = ReadProfileString(text, "InternetShortcut", "URL");
@@ -123,7 +126,7 @@ bool CBookmarkCollector::CollectFavorites() {
 
 template <typename Parse>
 void CBookmarkCollector::ReadWith(const std::string& path, std::size_t limit, Parse parse) {
-    if (links.IsFull()) return;
+    if (links.ShouldStop()) return;
     std::string text;
     if (!ReadFileStart(path, limit, text)) return;
     if (parse(text) > 0) sourceFiles.push_back(path);
@@ -140,7 +143,7 @@ bool CBookmarkCollector::CollectBookmarks() {
 void CBookmarkCollector::CollectNetscapeFiles() {
     for (const std::string& folder : NetscapeFolders()) {
         std::vector<std::string> files;
-        FindFiles(folder, IsBookmarkFileName, files);
+        FindFiles(folder, IsBookmarkFileName, files, {}, progress);
         for (const std::string& path : files) {
             ReadWith(path, kMaxBookmarkFileSize,
                      [this](const std::string& text) { return ParseBookmarkFile(text, links); });
@@ -151,9 +154,9 @@ void CBookmarkCollector::CollectNetscapeFiles() {
 void CBookmarkCollector::CollectFirefoxProfiles() {
     for (const char* root : kFirefoxFolders) {
         const std::string folder = Join(places.home, root);
-        for (const std::string& profile : ListFolders(folder)) {
+        for (const std::string& profile : ListFolders(folder, kMaxListedFolders, progress)) {
             const std::string path = Join(Join(folder, profile), "places.sqlite");
-            if (links.IsFull()) return;
+            if (links.ShouldStop()) return;
             if (IsRegularFile(path) && ReadFirefoxPlaces(path, links) > 0) sourceFiles.push_back(path);
         }
     }
@@ -167,7 +170,7 @@ void CBookmarkCollector::CollectChromiumProfiles() {
     for (const char* name : kChromiumConfigFolders) browsers.push_back(Join(config, name));
     for (const char* name : kChromiumSandboxFolders) browsers.push_back(Join(places.home, name));
     for (const std::string& browser : browsers) {
-        for (const std::string& profile : ListFolders(browser)) {
+        for (const std::string& profile : ListFolders(browser, kMaxListedFolders, progress)) {
             ReadWith(Join(Join(browser, profile), "Bookmarks"), kMaxBookmarkFileSize,
                      [this](const std::string& text) { return ParseChromiumBookmarks(text, links); });
         }

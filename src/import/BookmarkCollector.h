@@ -15,7 +15,9 @@
 // $XDG_CONFIG_HOME (~/.config) and their flatpak and snap homes.
 //
 // Every failure (a missing folder, an unreadable or damaged file) only means
-// fewer links; nothing is thrown and nothing is shown. One thread at a time.
+// fewer links; nothing is thrown and nothing is shown. One thread at a time;
+// a collection may be watched and canceled from another through its
+// CCollectProgress.
 #pragma once
 
 #include <string>
@@ -43,7 +45,12 @@ inline constexpr std::size_t kMaxShortcutFileSize = 64u << 10;
 
 class CBookmarkCollector {
 public:
-    explicit CBookmarkCollector(CBookmarkPlaces places = CBookmarkPlaces::FromEnvironment());
+    // With a `progress` (which must outlive the collector), the collection
+    // counts there what it has done, and ends soon after it is canceled.
+    explicit CBookmarkCollector(CBookmarkPlaces places = CBookmarkPlaces::FromEnvironment(),
+                                CCollectProgress* progress = nullptr);
+    CBookmarkCollector(const CBookmarkCollector&) = delete;
+    CBookmarkCollector& operator=(const CBookmarkCollector&) = delete;
 
     // Favourites, then bookmarks. True when the bookmarks added at least one
     // link.
@@ -72,6 +79,7 @@ private:
     void ReadWith(const std::string& path, std::size_t limit, Parse parse);
 
     CBookmarkPlaces places;
+    CCollectProgress* progress;
     CBookmarkList links;
     std::vector<std::string> sourceFiles;
 };

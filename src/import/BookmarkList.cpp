@@ -49,6 +49,11 @@ bool CBookmarkList::IsFull() const {
     return items.size() >= kMaxBookmarks || bytes >= kMaxBookmarkBytes;
 }
 
+void CBookmarkList::ReportTo(CCollectProgress* to) {
+    progress = to;
+    if (progress) progress->SetLinks(items.size());
+}
+
 bool CBookmarkList::Add(std::string_view name, std::string_view url, int kind) {
     if (IsFull()) return false;
     url = url.substr(0, url.find('\0'));
@@ -60,6 +65,7 @@ bool CBookmarkList::Add(std::string_view name, std::string_view url, int kind) {
     }
     items.emplace_back(std::string(name), std::string(url), kind);
     bytes += name.size() + url.size();
+    if (progress) progress->SetLinks(items.size());
     return !IsFull();
 }
 

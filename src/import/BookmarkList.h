@@ -1,6 +1,7 @@
 // CBookmarkList: the links found so far, with the bounds that keep hostile
 // or damaged browser files from taking the program's memory: a number of
-// links, a total of bytes, a longest name and a longest address.
+// links, a total of bytes, a longest name and a longest address. A list may
+// report to a CCollectProgress, whose cancel its readers obey.
 //
 // One thread at a time.
 #pragma once
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "import/BookmarkItem.h"
+#include "import/CollectProgress.h"
 
 namespace tallyhawk {
 
@@ -32,12 +34,21 @@ public:
     bool Add(std::string_view name, std::string_view url, int kind);
     bool IsFull() const;
 
+    // From now on the number of links is reported to `progress` (null: to
+    // none), which must outlive the list or the next ReportTo.
+    void ReportTo(CCollectProgress* progress);
+    // The collection this list reports to was canceled.
+    bool IsCanceled() const { return progress && progress->IsCanceled(); }
+    // Full or canceled: a reader stops.
+    bool ShouldStop() const { return IsFull() || IsCanceled(); }
+
     const std::vector<CBookmarkItem>& Items() const { return items; }
     std::size_t Count() const { return items.size(); }
 
 private:
     std::vector<CBookmarkItem> items;
     std::size_t bytes = 0;  // of every name and address in items
+    CCollectProgress* progress = nullptr;
 };
 
 // `text` ended at its first zero byte, then cut to at most `limit` bytes

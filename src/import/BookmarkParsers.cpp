@@ -17,6 +17,9 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+// How often a long text's reader looks whether it should stop.
+constexpr std::size_t kCancelCheckBytes = 64u << 10;
+
 }  // namespace
 
 std::size_t ParseBookmarkFile(std::string_view text, CBookmarkList& list) {
@@ -27,6 +30,7 @@ std::size_t ParseBookmarkFile(std::string_view text, CBookmarkList& list) {
     std::size_t addressStart = 0;  // just after the address's opening quote
     std::string_view address;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i % kCancelCheckBytes == 0 && list.ShouldStop()) break;
         const char c = text[i];
         switch (c) {
         case '<':
@@ -107,6 +111,7 @@ public:
     bool number_float(number_float_t, const string_t&) override { return true; }
     bool binary(binary_t&) override { return true; }
     bool string(string_t& value) override {
+        if (list.IsCanceled()) return false;
         if (CFrame* frame = Current(); frame && frame->isObject) {
             if (frame->key == "type") frame->type = value == "url" ? Type::Url : Type::Other;
             else if (frame->key == "name") frame->name = CutText(value, kMaxBookmarkNameLength);
@@ -116,7 +121,7 @@ public:
     }
     bool key(string_t& value) override {
         if (CFrame* frame = Current()) frame->key = std::move(value);
-        return true;
+        return !list.IsCanceled();
     }
     bool start_object(std::size_t) override { return Open(true); }
     bool start_array(std::size_t) override { return Open(false); }
@@ -145,6 +150,7 @@ private:
         return depth > 0 && depth == frames.size() ? &frames.back() : nullptr;
     }
     bool Open(bool isObject) {
+        if (list.IsCanceled()) return false;
         ++depth;
         if (depth <= kMaxJsonDepth) {
             frames.emplace_back();

@@ -1,7 +1,8 @@
 // The readers of the three text formats that hold links. Each takes the
 // file's bytes as they are and appends what it finds to a CBookmarkList;
 // damaged or hostile text only yields fewer links. Each runs in time linear
-// in its input and allocates no more than the list allows.
+// in its input, allocates no more than the list allows, and stops soon
+// after the list's collection is canceled (CBookmarkList::ShouldStop).
 #pragma once
 
 #include <string>

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <memory>
 
+#include "import/CollectProgress.h"
+
 namespace tallyhawk {
 
 namespace {
@@ -27,10 +29,11 @@ struct CEntry {
 class CSearch {
 public:
     CSearch(const std::function<bool(std::string_view)>& matches, std::vector<std::string>& files,
-            const CSearchLimits& limits)
-        : matches(matches), files(files), limits(limits), filesLeft(limits.files) {}
+            const CSearchLimits& limits, CCollectProgress* progress)
+        : matches(matches), files(files), limits(limits), filesLeft(limits.files), progress(progress) {}
 
     void Walk(std::string folder, int depth) {
+        if (Canceled()) return;
         struct stat info {};
         if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
         if (!visited.emplace(info.st_dev, info.st_ino).second) return;
@@ -55,12 +58,13 @@ private:
         std::vector<CEntry> entries;
         CDir dir(::opendir(folder.c_str()));
         if (!dir) return entries;
-        while (entriesLeft > 0) {
+        while (entriesLeft > 0 && !Canceled()) {
             const dirent* entry = ::readdir(dir.get());
             if (!entry) break;
             const std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
             --entriesLeft;
+            if (progress) progress->CountEntry();
             std::string path = folder + std::string(name);
             struct stat info {};
             if (::stat(path.c_str(), &info) != 0) continue;
@@ -70,31 +74,38 @@ private:
         return entries;
     }
 
+    bool Canceled() const { return progress && progress->IsCanceled(); }
+
     const std::function<bool(std::string_view)>& matches;
     std::vector<std::string>& files;
     const CSearchLimits& limits;
     std::size_t entriesLeft = limits.entries;
     std::size_t filesLeft;
     std::set<std::pair<dev_t, ino_t>> visited;
+    CCollectProgress* progress;
 };
 
 }  // namespace
 
 void FindFiles(const std::string& folder, const std::function<bool(std::string_view)>& matches,
-               std::vector<std::string>& files, const CSearchLimits& limits) {
+               std::vector<std::string>& files, const CSearchLimits& limits,
+               CCollectProgress* progress) {
     if (folder.empty()) return;
-    CSearch(matches, files, limits).Walk(folder, 0);
+    CSearch(matches, files, limits, progress).Walk(folder, 0);
 }
 
-std::vector<std::string> ListFolders(const std::string& folder, std::size_t limit) {
+std::vector<std::string> ListFolders(const std::string& folder, std::size_t limit,
+                                     CCollectProgress* progress) {
     std::vector<std::string> names;
     CDir dir(::opendir(folder.c_str()));
     if (!dir) return names;
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     // Entries looked at, not folders found, bound the time a huge folder takes.
     for (std::size_t seen = 0; seen < limit * 100 && names.size() < limit; ++seen) {
+        if (progress && progress->IsCanceled()) return {};
         const dirent* entry = ::readdir(dir.get());
         if (!entry) break;
+        if (progress) progress->CountEntry();
         const std::string name = entry->d_name;
         if (name != "." && name != ".." && IsFolder(prefix + name)) names.push_back(name);
     }

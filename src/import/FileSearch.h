@@ -15,6 +15,8 @@
 
 namespace tallyhawk {
 
+class CCollectProgress;
+
 // How far one search may go: folders below the first, entries looked at,
 // files found.
 struct CSearchLimits {
@@ -28,13 +30,19 @@ struct CSearchLimits {
 // in the order the file system lists them, then the folder's own files, so
 // files in subfolders come before the folder's own. Symbolic links are
 // followed, but no folder is entered twice in one search (which also ends
-// loops). A folder that cannot be read contributes nothing.
+// loops). A folder that cannot be read contributes nothing. With a
+// `progress`, each entry looked at is counted there, and a cancel ends the
+// search before the next entry.
 void FindFiles(const std::string& folder, const std::function<bool(std::string_view)>& matches,
-               std::vector<std::string>& files, const CSearchLimits& limits = {});
+               std::vector<std::string>& files, const CSearchLimits& limits = {},
+               CCollectProgress* progress = nullptr);
 
 // The names of the folders directly in `folder` (symbolic links followed),
-// sorted, at most `limit`.
-std::vector<std::string> ListFolders(const std::string& folder, std::size_t limit = 1000);
+// sorted, at most `limit`; entries counted in `progress` as above, and none
+// after a cancel.
+inline constexpr std::size_t kMaxListedFolders = 1000;
+std::vector<std::string> ListFolders(const std::string& folder, std::size_t limit = kMaxListedFolders,
+                                     CCollectProgress* progress = nullptr);
 
 // True when `path` names a regular file (symbolic links followed).
 bool IsRegularFile(const std::string& path);

@@ -29,9 +29,14 @@ constexpr const char* kQuery =
 
 constexpr int kStepsPerCall = 1000;
 
-int CountSteps(void* steps) {
-    long& left = *static_cast<long*>(steps);
-    return --left <= 0 ? 1 : 0;  // non-zero interrupts the statement
+struct CStepBudget {
+    long left;
+    const CBookmarkList& list;  // whose collection may be canceled
+};
+
+int CountSteps(void* budget) {
+    auto& steps = *static_cast<CStepBudget*>(budget);
+    return --steps.left <= 0 || steps.list.IsCanceled() ? 1 : 0;  // non-zero interrupts
 }
 
 std::string_view Column(sqlite3_stmt* statement, int column) {
@@ -80,7 +85,7 @@ std::size_t ReadFirefoxPlaces(const std::string& path, CBookmarkList& list) {
     std::unique_ptr<sqlite3, CCloseDatabase> db(raw);
     if (opened != SQLITE_OK) return 0;
     Harden(db.get());
-    long steps = kMaxPlacesSteps;
+    CStepBudget steps{kMaxPlacesSteps, list};
     Sqlite().progress_handler(db.get(), kStepsPerCall, &CountSteps, &steps);
 
     sqlite3_stmt* prepared = nullptr;
@@ -90,7 +95,7 @@ std::size_t ReadFirefoxPlaces(const std::string& path, CBookmarkList& list) {
     }
     std::unique_ptr<sqlite3_stmt, CFinalize> statement(prepared);
     const std::size_t before = list.Count();
-    while (Sqlite().step(statement.get()) == SQLITE_ROW) {
+    while (!list.ShouldStop() && Sqlite().step(statement.get()) == SQLITE_ROW) {
         const std::string_view title = Column(statement.get(), 0);
         const std::string_view url = Column(statement.get(), 1);
         if (url.substr(0, 6) == "place:") continue;

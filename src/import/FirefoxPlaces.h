@@ -18,8 +18,9 @@ inline constexpr long kMaxPlacesSteps = 200000;
 // has none. The database is opened read-only and immutable, so Firefox's
 // lock is neither taken nor waited for while Firefox runs; bookmarks that
 // Firefox has not yet moved from its write-ahead log into the database are
-// not seen. A file that is no such database yields nothing. Returns the
-// number of links appended.
+// not seen. A file that is no such database yields nothing; a canceled
+// collection stops the query within a thousand steps. Returns the number of
+// links appended.
 std::size_t ReadFirefoxPlaces(const std::string& path, CBookmarkList& list);
 
 // The URI that opens `path` (absolute) immutable and read-only.

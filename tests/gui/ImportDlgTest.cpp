@@ -1,14 +1,21 @@
 // The Bookmarks & Favorites dialog in real windows, over a home folder of
-// the test's own: the two kinds of links, sorted by name; the selection
-// kept across a switch; OK with and without a selection; a double click;
-// and the main window's Import Link(s) command that turns the chosen links
-// into pages made from the default page.
+// the test's own: the two kinds of links, sorted by name, names that are not
+// UTF-8 shown readably and returned as found; the selection kept across a
+// switch; OK with and without a selection; a double click; the main
+// window's Import Link(s) command that turns the chosen links into pages
+// made from the default page; and a long collection that leaves the window
+// answering and ends at once on Cancel.
 #include <wx/listctrl.h>
 #include <wx/radiobut.h>
+#include <wx/stattext.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 
+#include <gmock/gmock.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -22,10 +29,17 @@ namespace {
 using namespace std::chrono_literals;
 using tallyhawk::testing::CBrowserHome;
 
+// A Latin-1 bookmark, as an old bookmark file holds it, and as it shows.
+const std::string kLatin1Name = "Caf\xe9 du march\xe9";
+const std::string kLatin1Url = "https://cafe.example.fr/carte?plat=cr\xeape";
+const std::string kLatin1NameShown = "Caf\xc3\xa9 du march\xc3\xa9";
+const std::string kLatin1UrlShown = "https://cafe.example.fr/carte?plat=cr\xc3\xaape";
+
 // A home folder with bookmarks of every origin and favourites.
 void FillHome(const CBrowserHome& home) {
     home.NetscapeFile(".mozilla/default/x7f3.slt/bookmarks.html",
                       {{"Release notes", "https://www.debian.org/releases/stable/releasenotes"},
+                       {kLatin1Name, kLatin1Url},
                        {"Weather &amp; warnings", "https://weather.example.org/warnings"}});
     home.FirefoxPlaces(".mozilla/firefox/k2j4.default-release/places.sqlite",
                        {{"curl changelog", "https://curl.se/changes.html"},
@@ -50,7 +64,7 @@ protected:
     void Open(const CBookmarkPlaces& places) {
         dialog = new CBookmarksDlg(nullptr, places);
         dialog->Show();
-        PumpUntil([this] { return dialog->IsShownOnScreen(); });
+        PumpUntil([this] { return dialog->IsShownOnScreen() && !dialog->IsCollecting(); });
     }
     wxListCtrl* List() const { return static_cast<wxListCtrl*>(dialog->FindWindow(CBookmarksDlg::ID_LIST)); }
     std::vector<std::string> Column(int column) const {
@@ -99,10 +113,11 @@ TEST_F(ImportDlgTest, ListsEachKindSortedByName) {
     List()->GetColumn(1, heading);
     EXPECT_EQ(heading.GetText(), "URL");
     // Found in the order Netscape file, Firefox, Chromium; shown by name.
-    EXPECT_EQ(Column(0), (std::vector<std::string>{"apt news", "Bus timetable", "curl changelog",
-                                                   "Kernel releases", "Release notes",
-                                                   "Weather &amp; warnings"}));
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"apt news", "Bus timetable", kLatin1NameShown,
+                                                   "curl changelog", "Kernel releases",
+                                                   "Release notes", "Weather &amp; warnings"}));
     EXPECT_EQ(Column(1)[1], "https://transit.example.org/line/42");
+    EXPECT_EQ(Column(1)[2], kLatin1UrlShown);
     EXPECT_EQ(Selected(), std::vector<long>{0});
     const int name = List()->GetColumnWidth(0), url = List()->GetColumnWidth(1);
     EXPECT_NEAR(name, 0.3 * (name + url), 1.0) << "three tenths to the name";
@@ -129,13 +144,15 @@ TEST_F(ImportDlgTest, ListsEachKindSortedByName) {
     EXPECT_TRUE(dialog->IsShown()) << "nothing selected: the dialog stays open";
     EXPECT_TRUE(dialog->GetSelection().empty());
 
-    Select({3, 0});
+    Select({4, 2, 0});
     PressOk();
     EXPECT_FALSE(dialog->IsShown());
     EXPECT_EQ(dialog->GetReturnCode(), wxID_OK);
     EXPECT_EQ(dialog->GetSelection(),
               (std::vector<CBookmarkItem>{{"apt news", "https://apt.example.net/news", 1},
-                                          {"Kernel releases", "https://www.kernel.org/", 1}}));
+                                          {kLatin1Name, kLatin1Url, 1},
+                                          {"Kernel releases", "https://www.kernel.org/", 1}}))
+        << "the links as found, not as shown";
 }
 
 TEST_F(ImportDlgTest, NoFavoritesShowsAnEmptyListWithNothingSelected) {
@@ -155,7 +172,7 @@ TEST_F(ImportDlgTest, DoubleClickOnARowActsAsOk) {
     wxTimer timer;
     int ticks = 0;
     timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        if (!dialog->IsModal() || !dialog->IsShownOnScreen()) return;
+        if (!dialog->IsModal() || !dialog->IsShownOnScreen() || dialog->IsCollecting()) return;
         if (++ticks == 5) {
             // The second row, clicked twice by the pointer.
             wxRect rect;
@@ -181,8 +198,9 @@ protected:
         FillHome(home);
     }
 
-    // Runs Import Link(s); `act` runs on the dialog once it is shown modally.
-    void Import(const std::function<void(CBookmarksDlg&)>& act) {
+    // Runs Import Link(s); `act` runs on the dialog while it is shown
+    // modally, every 10 ms until it answers true.
+    void Import(const std::function<bool(CBookmarksDlg&)>& act) {
         wxTimer timer;
         bool acted = false;
         int ticks = 0;
@@ -194,8 +212,7 @@ protected:
             }
             if (++ticks > 1000 && shown) shown->EndModal(-1);
             if (acted || !shown || !shown->IsModal()) return;
-            acted = true;
-            act(*shown);
+            acted = act(*shown);
         });
         timer.Start(10);
         frame->RunCommand(ID_PAGE_IMPORT);
@@ -216,27 +233,78 @@ TEST_F(ImportCommandTest, ChosenLinksBecomePagesFromTheDefaultPage) {
     ASSERT_TRUE(MenuEnabled(ID_PAGE_IMPORT));
 
     Import([](CBookmarksDlg& dialog) {
+        if (dialog.IsCollecting()) return false;
         auto* list = static_cast<wxListCtrl*>(dialog.FindWindow(CBookmarksDlg::ID_LIST));
         list->SetItemState(0, 0, wxLIST_STATE_SELECTED);
-        for (long row : {1, 5}) list->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        for (long row : {1, 2, 6}) list->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
         wxCommandEvent press(wxEVT_BUTTON, wxID_OK);
         dialog.FindWindow(wxID_OK)->GetEventHandler()->ProcessEvent(press);
+        return true;
     });
-    ASSERT_EQ(Pages().GetCount(), 3);
+    ASSERT_EQ(Pages().GetCount(), 4);
     EXPECT_EQ(Pages().GetAt(1)->GetName(), "Bus timetable");
     EXPECT_EQ(Pages().GetAt(1)->GetUrl(), "https://transit.example.org/line/42");
-    EXPECT_EQ(Pages().GetAt(2)->GetName(), "Weather &amp; warnings");
-    EXPECT_EQ(Pages().GetAt(2)->GetSettings().GetRetryCount(), 7);
-    EXPECT_EQ(Pages().GetAt(2)->GetStatus(), New);
+    EXPECT_EQ(Pages().GetAt(2)->GetName(), kLatin1Name) << "the bytes as the bookmark file has them";
+    EXPECT_EQ(Pages().GetAt(2)->GetUrl(), kLatin1Url);
+    EXPECT_EQ(Pages().GetAt(3)->GetName(), "Weather &amp; warnings");
+    EXPECT_EQ(Pages().GetAt(3)->GetSettings().GetRetryCount(), 7);
+    EXPECT_EQ(Pages().GetAt(3)->GetStatus(), New);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(View().GetItemCount(), 3);
-    EXPECT_EQ(View().GetSelectedPage(), 2);
+    EXPECT_EQ(View().GetItemCount(), 4);
+    EXPECT_EQ(View().GetSelectedPage(), 3);
     EXPECT_EQ(View().GetCellText(1, 0), "Bus timetable");
 }
 
 TEST_F(ImportCommandTest, CancelAddsNothing) {
     doc.SetModifiedFlag(false);
-    Import([](CBookmarksDlg& dialog) { dialog.EndModal(wxID_CANCEL); });
+    Import([](CBookmarksDlg& dialog) {
+        dialog.EndModal(wxID_CANCEL);
+        return true;
+    });
+    EXPECT_EQ(Pages().GetCount(), 0);
+    EXPECT_FALSE(doc.IsModified());
+}
+
+// Chromium profiles whose "Bookmarks" files are as large as are read and
+// hold little but empty folders: reading them all takes minutes.
+void FillSlowProfiles(const CBrowserHome& home, int profiles) {
+    std::string json = R"({"roots": {"bookmark_bar": {"type": "folder", "children": [)";
+    const std::string folder = R"({"type": "folder", "name": "Empty", "children": []},)";
+    while (json.size() + folder.size() + 100 < kMaxBookmarkFileSize) json += folder;
+    json += R"({"type": "url", "name": "Last", "url": "https://last.example/"}]}}})";
+    const std::string first = home.Write(".config/chromium/Profile 0/Bookmarks", json);
+    for (int i = 1; i < profiles; ++i) {
+        const std::string profile = home / (".config/chromium/Profile " + std::to_string(i));
+        std::filesystem::create_directory(profile);
+        std::filesystem::create_hard_link(first, profile + "/Bookmarks");
+    }
+}
+
+TEST_F(ImportCommandTest, ALongCollectionShowsProgressAndCancelEndsItAtOnce) {
+    FillSlowProfiles(home, 200);
+    doc.SetModifiedFlag(false);
+    int ticksWhileCollecting = 0;
+    std::string progressText;
+    std::chrono::steady_clock::time_point canceled;
+    Import([&](CBookmarksDlg& dialog) {
+        if (!dialog.IsCollecting()) return true;  // too soon: no progress was seen
+        // This timer's ticks arrive while the dialog collects: the window
+        // answers all along.
+        if (++ticksWhileCollecting < 30 || dialog.GetProgress().Links() == 0) return false;
+        Screenshot(&dialog, "import-dialog-collecting");
+        progressText = static_cast<wxStaticText*>(dialog.FindWindow(CBookmarksDlg::ID_STATUS))
+                           ->GetLabel()
+                           .utf8_string();
+        canceled = std::chrono::steady_clock::now();
+        wxCommandEvent press(wxEVT_BUTTON, wxID_CANCEL);
+        dialog.FindWindow(wxID_CANCEL)->GetEventHandler()->ProcessEvent(press);
+        return true;
+    });
+    // Measured to the end of the command: the dialog closed, and its worker ended.
+    EXPECT_LT(std::chrono::steady_clock::now() - canceled, 2s);
+    EXPECT_THAT(progressText, ::testing::MatchesRegex(
+                                  "Looking for links\\.\\.\\. [1-9][0-9]* found, [1-9][0-9]* files and "
+                                  "folders looked at"));
     EXPECT_EQ(Pages().GetCount(), 0);
     EXPECT_FALSE(doc.IsModified());
 }

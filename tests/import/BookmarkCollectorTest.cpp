@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "import/BookmarkCollector.h"
+#include "import/BookmarkParsers.h"
 #include "import/FileSearch.h"
 #include "import/FirefoxPlaces.h"
 #include "import/BrowserFiles.h"
@@ -164,6 +165,26 @@ TEST_F(BookmarkCollectorTest, LoopsPipesAndUnreadableFilesCostNothing) {
     std::vector<std::string> names = Names(collector.GetItems(), 2);
     EXPECT_EQ(std::count(names.begin(), names.end(), "Real"), 1) << "each folder is entered once";
     EXPECT_EQ(std::count(names.begin(), names.end(), "Locked"), root ? 1 : 0);
+}
+
+TEST_F(BookmarkCollectorTest, ACancelStopsTheWalkAndEveryReader) {
+    for (int i = 0; i < 20; ++i) home.Shortcut("Favorites/F" + std::to_string(i) + "/A.url", "http://a.example/");
+    // Canceled as the walk meets its first favourite: no further folder is entered.
+    CCollectProgress progress;
+    std::vector<std::string> files;
+    const auto cancel = [&](std::string_view) { progress.Cancel(); return true; };
+    FindFiles(home / "Favorites", cancel, files, {}, &progress);
+    EXPECT_EQ(files.size(), 1u);
+    EXPECT_EQ(progress.Entries(), 21u) << "the twenty folders, and the first one's file";
+
+    // Each reader stops before its first link.
+    CBookmarkList list;
+    list.ReportTo(&progress);
+    EXPECT_EQ(ParseBookmarkFile(R"(<DT><A HREF="http://a.example/">A</A>)", list), 0u);
+    EXPECT_EQ(ParseChromiumBookmarks(
+                  R"({"roots": {"bar": {"type": "url", "name": "A", "url": "http://a.example/"}}})", list),
+              0u);
+    EXPECT_EQ(ReadFirefoxPlaces(home.FirefoxPlaces("places.sqlite", {{"A", "http://a.example/"}}), list), 0u);
 }
 
 TEST(FileSearchTest, ReadsOnlyTheStartOfRegularFiles) {
