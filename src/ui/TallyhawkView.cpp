@@ -6,6 +6,7 @@
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Prompter.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
@@ -83,7 +84,7 @@ void CTallyhawkView::Fill() {
 wxString CTallyhawkView::OnGetItemText(long item, long column) const {
     CWatchSite* page = doc.GetPageList().GetAt(static_cast<std::int32_t>(item));
     if (!page) return wxString();
-    return wxString::FromUTF8(RowText(*page, static_cast<int>(column)));
+    return TextFromBytes(RowText(*page, static_cast<int>(column)));
 }
 
 std::string CTallyhawkView::GetCellText(long row, int column) const {

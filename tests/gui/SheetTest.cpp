@@ -210,9 +210,7 @@ TEST_F(SheetTest, PagePageNameRuleVerifyAndItsChecks) {
 
     auto* url = Find<wxTextCtrl>(page2, CPagePropPage::ID_URL);
     url->SetValue("HTTP://WWW.tallyhawk.example/x");
-    wxFocusEvent left(wxEVT_KILL_FOCUS, url->GetId());
-    left.SetEventObject(url);
-    url->GetEventHandler()->ProcessEvent(left);
+    Leave(url, page2->FindWindow(CPagePropPage::ID_NAME));
     EXPECT_EQ(Text(page2, CPagePropPage::ID_NAME), "Tallyhawk");
 
     // The fields say what one change is.
@@ -327,6 +325,51 @@ TEST_F(SheetTest, NotificationsOutputAndSecurePages) {
     EXPECT_EQ(stored.GetNotifyFlags(), std::uint32_t{NotifyLaunchBrowser});
     EXPECT_EQ(stored.GetHighlightColor(), 0x123456u);
     EXPECT_EQ(stored.GetOutputMode(), AdditionsAsHtml);
+}
+
+TEST_F(SheetTest, WindowsCodePageTextShowsReadablyAndOkKeepsItsBytesUnlessEdited) {
+    // "Café", "René" and a log path as the Windows build stores them.
+    site.SetName("Caf\xe9");
+    site.SetUrl("http://caf\xe9.example/");
+    CWatcherSettings stored = Settings();
+    stored.SetSoundFile("C:\\Caf\xe9.wav");
+    stored.SetViewer("C:\\Caf\xe9.exe");
+    stored.SetUserName("Ren\xe9");
+    stored.SetPassword("Ren\xe9!");
+    site.SetSettings(stored);
+    appSettings.SetLogFile("/tmp/caf\xe9.txt");
+    Open();
+    EXPECT_EQ(sheet->GetTitle().utf8_string(), "Properties for Café");
+    auto* page = sheet->FindPage<CPagePropPage>();
+    EXPECT_EQ(Text(page, CPagePropPage::ID_NAME), "Café");
+    EXPECT_EQ(Text(page, CPagePropPage::ID_URL), "http://café.example/");
+    Screenshot(sheet, "sheet-page-windows-code-page");
+    EXPECT_EQ(Text(&Show<CNotifyPropPage>(), CNotifyPropPage::ID_PROGRAM), "C:\\Café.exe");
+    auto& secure = Show<CSecurePropPage>();
+    EXPECT_EQ(Text(&secure, CSecurePropPage::ID_PASSWORD), "René!");
+    Press(wxID_OK);
+    EXPECT_EQ(site.GetName(), "Caf\xe9");
+    EXPECT_EQ(site.GetUrl(), "http://caf\xe9.example/");
+    const CWatcherSettings kept = Settings();
+    EXPECT_EQ(kept.GetSoundFile(), stored.GetSoundFile());
+    EXPECT_EQ(kept.GetViewer(), stored.GetViewer());
+    EXPECT_EQ(kept.GetUserName(), stored.GetUserName());
+    EXPECT_EQ(kept.GetPassword(), stored.GetPassword());
+
+    // An edited field is written as UTF-8; the fields beside it keep their bytes.
+    Open();
+    Type(sheet->FindPage<CPagePropPage>(), CPagePropPage::ID_NAME, "Café noir");
+    Type(&Show<CSecurePropPage>(), CSecurePropPage::ID_USER, "René M");
+    Press(wxID_OK);
+    EXPECT_EQ(site.GetName(), "Café noir");
+    EXPECT_EQ(site.GetUrl(), "http://caf\xe9.example/");
+    EXPECT_EQ(Settings().GetUserName(), "René M");
+    EXPECT_EQ(Settings().GetPassword(), "Ren\xe9!");
+
+    Open(true);
+    EXPECT_EQ(Text(&Show<CLoggingPropPage>(), CLoggingPropPage::ID_LOG_FILE), "/tmp/café.txt");
+    Press(wxID_OK);
+    EXPECT_EQ(appSettings.GetLogFile(), "/tmp/caf\xe9.txt");
 }
 
 TEST_F(SheetTest, LoggingPageTakesAnyWholeNumberAndALeftPageChecksItsFields) {
