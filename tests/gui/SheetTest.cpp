@@ -271,10 +271,20 @@ TEST_F(SheetTest, UpdatePageRetrySpinIntervalAndTimeDialog) {
               });
     EXPECT_EQ(Text(&update, CUpdatePropPage::ID_BEGIN), "10:10PM");
 
+    // A field cleared to be typed again is no problem until it is left;
+    // pressing OK leaves it and tells of it once, and the sheet stays.
     CIntervalCtrl& interval = update.GetInterval();
-    interval.SetTime({25, 0, 0});
+    wxTextCtrl* hours = interval.GetField(IntervalField::Hours);
+    hours->SetValue("");
+    hours->SetValue("25");
+    EXPECT_TRUE(prompter.errors.empty());
+    Leave(hours, sheet->FindWindow(wxID_OK));
     Press(wxID_OK);
-    EXPECT_EQ(prompter.errors.back(), "Please enter an integer between 0 and 24.");
+    PumpEvents();
+    EXPECT_EQ(prompter.errors,
+              (std::vector<std::string>{"Please enter an integer between 0 and 24."}));
+    EXPECT_TRUE(sheet->IsShown());
+    EXPECT_EQ(wxWindow::FindFocus(), hours);
     EXPECT_EQ(Settings().GetInterval(), 120);  // the page did not apply
     interval.SetTime({24, 59, 59});
     Press(wxID_OK);
