@@ -60,8 +60,8 @@ std::string CompletedSavePath(wxWindow* parent, const std::string& chosen,
 class CDesktopNotifier : public IChangeNotifier {
 public:
     void Notify(const std::string& text, std::function<void()> activate) override {
-        auto message = std::make_unique<wxNotificationMessage>(Text(IDS_APP_TITLE),
-                                                               TextFromBytes(text));
+        auto message =
+            std::make_unique<wxNotificationMessage>(Text(IDS_APP_TITLE), TextFromBytes(text));
         message->Bind(wxEVT_NOTIFICATION_MESSAGE_CLICK,
                       [activate](wxCommandEvent&) { activate(); });
         if (!message->Show()) return;
