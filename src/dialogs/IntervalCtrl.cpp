@@ -87,6 +87,7 @@ bool CIntervalCtrl::ReadTime(CHms& time) {
         reporting = true;
         ReportFieldProblem(GetField(problem->field), problem->message);
         reporting = false;
+        told = true;
     }
     return false;
 }
@@ -106,8 +107,9 @@ void CIntervalCtrl::Step(int step) {
 }
 
 void CIntervalCtrl::OnFieldChanged(wxCommandEvent&) {
-    if (reporting) return;
-    GetTime();
+    // Not checked here: a field is empty, or holds a part of its number,
+    // on the way to the next value. Leaving it and applying check it.
+    told = false;
     wxCommandEvent changed(EVT_INTERVAL_CHANGED, GetId());
     changed.SetEventObject(this);
     ProcessWindowEvent(changed);
@@ -121,13 +123,18 @@ void CIntervalCtrl::OnFieldFocus(IntervalField field, wxFocusEvent& event) {
 void CIntervalCtrl::OnFieldLeft(wxFocusEvent& event) {
     event.Skip();
     // Only a move to another control of the same window is a leaving to
-    // check: not a switch to another program, nor the window closing.
+    // check: not a switch to another program, nor the window closing, nor
+    // a press on the arrows, which put a number into the field, nor on
+    // Cancel, which drops what was typed anyway. A problem the user has
+    // been told about and not touched since is not told again (OK and
+    // Apply still refuse it).
     wxWindow* next = event.GetWindow();
     wxWindow* top = wxGetTopLevelParent(this);
-    if (reporting || !next || !top || top->IsBeingDeleted() || wxGetTopLevelParent(next) != top)
+    if (reporting || told || !next || !top || top->IsBeingDeleted() ||
+        wxGetTopLevelParent(next) != top || next == spin || next->GetId() == wxID_CANCEL)
         return;
     CallAfter([this] {
-        if (!reporting) GetTime();
+        if (!reporting && !told) GetTime();
     });
 }
 

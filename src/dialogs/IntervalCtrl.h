@@ -4,11 +4,13 @@
 // field that last had the focus (its "buddy"), wrapping from the top of the
 // field's range to 0 and back.
 //
-// Every change of a field's text checks all three fields at once (an
-// emptied or out-of-range field is reported immediately, "Please enter an
-// integer." or "Please enter an integer between 0 and 24.", and the focus
-// returns to it) and then sends EVT_INTERVAL_CHANGED, a command event that
-// rises to the page; leaving a field checks them again.
+// Every change of a field's text sends EVT_INTERVAL_CHANGED, a command event
+// that rises to the page. The fields are checked when one of them is left
+// for another control of the window, and by ReadTime (the page's Apply): a
+// field that is empty or out of range is reported ("Please enter an
+// integer." or "Please enter an integer between 0 and 24.") and the focus
+// returns to it. Typing is never interrupted: a field is empty on the way
+// to its next number.
 //
 // User-interface thread only.
 #pragma once
@@ -68,6 +70,7 @@ private:
     CHms value;
     IntervalField buddy = IntervalField::Hours;
     bool reporting = false;  // a problem is being shown: no second report
+    bool told = false;       // a problem was reported, no field changed since
 };
 
 }  // namespace tallyhawk

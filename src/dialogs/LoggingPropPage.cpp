@@ -55,7 +55,8 @@ void CLoggingPropPage::OnInitPage() {
     (settings.GetLoggingEnabled() ? enableRadio : disableRadio)->SetValue(true);
     ApplyEnableRule();
     linesEdit->SetRange(1, 1000);
-    fileEdit->ChangeValue(wxString::FromUTF8(settings.GetLogFile()));
+    logFile = CStoredText(settings.GetLogFile());
+    logFile.Show(*fileEdit);
     linesEdit->ChangeValue(wxString::Format("%d", settings.GetMaximumLines()));
     timeLimitEdit->SetRange(CAppSettings::kMinimumTimeLimit, CAppSettings::kMaximumTimeLimit);
     timeLimitEdit->ChangeValue(wxString::Format("%d", settings.GetTimeLimit()));
@@ -84,7 +85,7 @@ bool CLoggingPropPage::ReadControls() {
 bool CLoggingPropPage::Apply() {
     if (!ReadControls()) return false;
     settings.SetLoggingEnabled(enableRadio->GetValue());
-    settings.SetLogFile(fileEdit->GetValue().utf8_string());
+    settings.SetLogFile(logFile.Read());
     settings.SetMaximumLines(maximumLines);
     settings.SetTimeLimit(timeLimit);
     // The open document's log follows at once.

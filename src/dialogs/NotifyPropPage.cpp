@@ -22,8 +22,8 @@ CNotifyPropPage::CNotifyPropPage(wxWindow* parent, CWatchSite& site)
     : CSettingsPage(parent, "Notifications Properties", "tab-notifications.html"), site(site) {
     const CWatcherSettings settings = site.GetSettings();
     flags = settings.GetNotifyFlags();
-    soundFile = settings.GetSoundFile();
-    viewer = settings.GetViewer();
+    soundFile = CStoredText(settings.GetSoundFile());
+    viewer = CStoredText(settings.GetViewer());
 
     playSound = new wxCheckBox(this, ID_PLAY_SOUND, "&Play Sound");
     soundEdit = new wxTextCtrl(this, ID_SOUND_FILE, wxEmptyString, wxDefaultPosition,
@@ -65,8 +65,8 @@ void CNotifyPropPage::OnInitPage() {
     launchApplication->SetValue((flags & NotifyLaunchApplication) != 0);
     flashTray->SetValue((flags & NotifyFlashTrayIcon) != 0);
     launchBrowser->SetValue((flags & NotifyLaunchBrowser) != 0);
-    soundEdit->ChangeValue(wxString::FromUTF8(soundFile));
-    programEdit->ChangeValue(wxString::FromUTF8(viewer));
+    soundFile.Show(*soundEdit);
+    viewer.Show(*programEdit);
     ApplyEnableRule();
 }
 
@@ -96,14 +96,12 @@ void CNotifyPropPage::ChooseProgram() {
 }
 
 bool CNotifyPropPage::Apply() {
-    soundFile = soundEdit->GetValue().utf8_string();
-    viewer = programEdit->GetValue().utf8_string();
     flags = NotifyFlagsFromChecks(playSound->GetValue(), launchApplication->GetValue(),
                                   flashTray->GetValue(), launchBrowser->GetValue());
     CWatcherSettings settings = site.GetSettings();
-    settings.SetSoundFile(soundFile);
+    settings.SetSoundFile(soundFile.Read());
     settings.SetNotifyFlags(flags);
-    settings.SetViewer(viewer);
+    settings.SetViewer(viewer.Read());
     site.SetSettings(settings);
     SendApplied();
     return true;

@@ -6,6 +6,7 @@
 
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Prompter.h"
 #include "dialogs/SettingsPages.h"
 #include "dialogs/SheetRules.h"
@@ -24,8 +25,10 @@ constexpr CIntRange kIgnoreRange{0, 100};
 CPagePropPage::CPagePropPage(wxWindow* parent, CWatchSite& site)
     : CSettingsPage(parent, "Page Properties", "tab-page.html"),
       site(site),
-      url(site.GetUrl()),
-      name(site.GetName()),
+      storedUrl(site.GetUrl()),
+      storedName(site.GetName()),
+      url(storedUrl.Read()),
+      name(storedName.Read()),
       enabled(site.IsEnabled()) {
     const CWatcherSettings settings = site.GetSettings();
     ignoreBeginning = settings.GetIgnoreBeginning();
@@ -84,8 +87,8 @@ CPagePropPage::CPagePropPage(wxWindow* parent, CWatchSite& site)
 
 void CPagePropPage::OnInitPage() {
     enableCheck->SetValue(enabled);
-    urlEdit->ChangeValue(wxString::FromUTF8(url));
-    nameEdit->ChangeValue(wxString::FromUTF8(name));
+    storedUrl.Show(*urlEdit);
+    storedName.Show(*nameEdit);
     beginningEdit->ChangeValue(wxString::Format("%d", ignoreBeginning));
     endingEdit->ChangeValue(wxString::Format("%d", ignoreEnding));
     for (CSpinEdit* edit : {beginningEdit, endingEdit}) {
@@ -96,24 +99,24 @@ void CPagePropPage::OnInitPage() {
 }
 
 void CPagePropPage::FillNameFromUrl() {
-    const std::string typed = urlEdit->GetValue().utf8_string();
+    const std::string typed = storedUrl.Read();
     if (typed.empty() || !nameEdit->GetValue().empty()) return;
     const std::string word = PageNameFromUrl(typed);
-    if (!word.empty()) nameEdit->SetValue(wxString::FromUTF8(word));
+    if (!word.empty()) nameEdit->SetValue(TextFromBytes(word));
 }
 
 bool CPagePropPage::ReadControls() {
     enabled = enableCheck->GetValue();
     if (!endingEdit->ReadInteger(ignoreEnding, kIgnoreRange)) return false;
     if (!beginningEdit->ReadInteger(ignoreBeginning, kIgnoreRange)) return false;
-    url = urlEdit->GetValue().utf8_string();
-    name = nameEdit->GetValue().utf8_string();
+    url = storedUrl.Read();
+    name = storedName.Read();
     return true;
 }
 
 void CPagePropPage::OnVerify(wxCommandEvent&) {
     // The address as it stands, whatever the other fields hold.
-    const std::string target = urlEdit->GetValue().utf8_string();
+    const std::string target = storedUrl.Read();
     try {
         if (target.empty()) throw CGenericException(LoadString(IDS_BROWSER_LAUNCH_FAILED));
         site.OpenInBrowser(target);

@@ -6,6 +6,7 @@
 #include <wx/textctrl.h>
 
 #include "base/StringTable.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/SheetRules.h"
 
 namespace tallyhawk {
@@ -29,7 +30,7 @@ PromptAnswer CWxPrompter::Ask(wxWindow* parent, const std::string& text, PromptB
     case PromptButtons::YesNoCancel: style |= wxYES_NO | wxCANCEL; break;
     case PromptButtons::YesNo: style |= wxYES_NO; break;
     }
-    wxMessageDialog dialog(parent, wxString::FromUTF8(text), Caption(), style);
+    wxMessageDialog dialog(parent, TextFromBytes(text), Caption(), style);
     switch (dialog.ShowModal()) {
     case wxID_OK: return PromptAnswer::Ok;
     case wxID_YES: return PromptAnswer::Yes;
@@ -39,7 +40,7 @@ PromptAnswer CWxPrompter::Ask(wxWindow* parent, const std::string& text, PromptB
 }
 
 void CWxPrompter::Tell(wxWindow* parent, const std::string& text, bool isError) {
-    wxMessageDialog dialog(parent, wxString::FromUTF8(text), Caption(),
+    wxMessageDialog dialog(parent, TextFromBytes(text), Caption(),
                            wxOK | (isError ? wxICON_ERROR : wxICON_INFORMATION));
     dialog.ShowModal();
 }

@@ -10,8 +10,8 @@ namespace tallyhawk {
 CSecurePropPage::CSecurePropPage(wxWindow* parent, CWatchSite& site)
     : CSettingsPage(parent, "Secure Connection Properties", "tab-secure.html"), site(site) {
     const CWatcherSettings settings = site.GetSettings();
-    userName = settings.GetUserName();
-    password = settings.GetPassword();
+    userName = CStoredText(settings.GetUserName());
+    password = CStoredText(settings.GetPassword());
 
     userEdit =
         new wxTextCtrl(this, ID_USER, wxEmptyString, wxDefaultPosition, wxSize(FromDIP(260), -1));
@@ -32,8 +32,6 @@ CSecurePropPage::CSecurePropPage(wxWindow* parent, CWatchSite& site)
     for (wxTextCtrl* edit : {userEdit, passwordEdit})
         edit->Bind(wxEVT_TEXT, &CSecurePropPage::MarkModified, this);
     clear->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
-        userName.clear();
-        password.clear();
         userEdit->SetValue(wxEmptyString);
         passwordEdit->SetValue(wxEmptyString);
         SetModified();
@@ -41,16 +39,14 @@ CSecurePropPage::CSecurePropPage(wxWindow* parent, CWatchSite& site)
 }
 
 void CSecurePropPage::OnInitPage() {
-    userEdit->ChangeValue(wxString::FromUTF8(userName));
-    passwordEdit->ChangeValue(wxString::FromUTF8(password));
+    userName.Show(*userEdit);
+    password.Show(*passwordEdit);
 }
 
 bool CSecurePropPage::Apply() {
-    userName = userEdit->GetValue().utf8_string();
-    password = passwordEdit->GetValue().utf8_string();
     CWatcherSettings settings = site.GetSettings();
-    settings.SetUserName(userName);
-    settings.SetPassword(password);
+    settings.SetUserName(userName.Read());
+    settings.SetPassword(password.Read());
     site.SetSettings(settings);
     SetModified(false);
     SendApplied();

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "dialogs/SettingsPage.h"
+#include "dialogs/StoredText.h"
 
 class wxButton;
 class wxCheckBox;
@@ -52,6 +53,9 @@ private:
     void OnVerify(wxCommandEvent& event);
 
     CWatchSite& site;
+    // As stored, and as read from the fields by ReadControls.
+    CStoredText storedUrl;
+    CStoredText storedName;
     std::string url;
     std::string name;
     bool enabled;
@@ -138,8 +142,8 @@ private:
 
     CWatchSite& site;
     std::uint32_t flags;
-    std::string soundFile;
-    std::string viewer;
+    CStoredText soundFile;
+    CStoredText viewer;
     wxCheckBox* playSound;
     wxCheckBox* launchApplication;
     wxCheckBox* flashTray;
@@ -194,8 +198,8 @@ private:
     void OnInitPage() override;
 
     CWatchSite& site;
-    std::string userName;
-    std::string password;
+    CStoredText userName;
+    CStoredText password;
     wxTextCtrl* userEdit;
     wxTextCtrl* passwordEdit;
 };
@@ -227,6 +231,7 @@ private:
 
     CAppSettings& settings;
     CMessageLog* log;
+    CStoredText logFile;
     int maximumLines = 0;
     int timeLimit = 0;
     wxRadioButton* disableRadio;

@@ -3,6 +3,8 @@
 #include <wx/dcbuffer.h>
 #include <wx/settings.h>
 
+#include "dialogs/DialogStrings.h"
+
 namespace tallyhawk {
 
 void DrawSunkenFrame(wxDC& dc, const wxRect& rect) {
@@ -43,7 +45,7 @@ void CStatusText::Draw(wxDC& dc, const wxSize& size) const {
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
     wxDCClipper clip(dc, inside);
-    dc.DrawText(wxString::FromUTF8(text), inside.GetTopLeft());
+    dc.DrawText(TextFromBytes(text), inside.GetTopLeft());
 }
 
 wxSize CStatusText::DoGetBestClientSize() const {

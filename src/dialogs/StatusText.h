@@ -19,8 +19,9 @@ class CStatusText : public wxWindow {
 public:
     explicit CStatusText(wxWindow* parent, wxWindowID id = wxID_ANY);
 
-    // Stores `text` (UTF-8) and repaints at once; the same text again
-    // changes nothing.
+    // Stores `text` and repaints at once; the same text again changes
+    // nothing. The text is shown as TextFromBytes shows bytes: it may carry
+    // a page's address, which need not be UTF-8.
     void SetText(const std::string& text);
     std::string GetText() const { return text; }
 

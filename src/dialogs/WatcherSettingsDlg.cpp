@@ -5,6 +5,7 @@
 #include <wx/sizer.h>
 
 #include "base/StringTable.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Help.h"
 #include "dialogs/Prompter.h"
 #include "dialogs/SettingsPages.h"
@@ -77,7 +78,9 @@ int CWatcherSettingsDlg::ShowModal() {
 }
 
 void CWatcherSettingsDlg::UpdateCaption() {
-    SetTitle(wxString::FromUTF8(SheetCaption(title, site.GetName(), defaultsMode)));
+    // The name as the Page page shows it: stored names need not be UTF-8.
+    const std::string name = TextFromBytes(site.GetName()).utf8_string();
+    SetTitle(wxString::FromUTF8(SheetCaption(title, name, defaultsMode)));
 }
 
 void CWatcherSettingsDlg::CheckViewer() {

@@ -16,6 +16,7 @@
 #include "base/Exception.h"
 #include "base/StringTable.h"
 #include "dialogs/Art.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Help.h"
 #include "dialogs/Prompter.h"
 #include "dialogs/SheetRules.h"
@@ -61,8 +62,8 @@ std::string CompletedSavePath(wxWindow* parent, const std::string& chosen,
 class CDesktopNotifier : public IChangeNotifier {
 public:
     void Notify(const std::string& text, std::function<void()> activate) override {
-        auto message = std::make_unique<wxNotificationMessage>(Text(IDS_APP_TITLE),
-                                                               wxString::FromUTF8(text));
+        auto message =
+            std::make_unique<wxNotificationMessage>(Text(IDS_APP_TITLE), TextFromBytes(text));
         message->Bind(wxEVT_NOTIFICATION_MESSAGE_CLICK,
                       [activate](wxCommandEvent&) { activate(); });
         if (!message->Show()) return;

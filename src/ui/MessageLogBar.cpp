@@ -7,6 +7,7 @@
 #include "app/MessageLog.h"
 #include "base/StringTable.h"
 #include "dialogs/ActivityIndicator.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/StatusText.h"
 
 namespace tallyhawk {
@@ -62,7 +63,7 @@ void CMessageLogBar::Sync() {
         const std::int32_t count = log->GetCount();
         lines.reserve(static_cast<std::size_t>(count));
         for (std::int32_t i = 0; i < count; ++i) {
-            if (auto entry = log->GetAt(i)) lines.push_back(wxString::FromUTF8(entry->BarLine()));
+            if (auto entry = log->GetAt(i)) lines.push_back(TextFromBytes(entry->BarLine()));
         }
     }
     // The log only appends at the end and trims at the front: find where

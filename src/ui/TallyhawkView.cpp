@@ -7,6 +7,7 @@
 #include "base/Exception.h"
 #include "base/StringTable.h"
 #include "dialogs/Art.h"
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Prompter.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
@@ -90,7 +91,7 @@ void CTallyhawkView::Fill() {
 wxString CTallyhawkView::OnGetItemText(long item, long column) const {
     CWatchSite* page = doc.GetPageList().GetAt(static_cast<std::int32_t>(item));
     if (!page) return wxString();
-    return wxString::FromUTF8(RowText(*page, static_cast<int>(column)));
+    return TextFromBytes(RowText(*page, static_cast<int>(column)));
 }
 
 bool CTallyhawkView::IsRowMarked(long row) const {

@@ -5,6 +5,7 @@
 #include <wx/windowid.h>
 
 #include "base/StringTable.h"
+#include "dialogs/DialogStrings.h"
 #include "ui/CommandIds.h"
 #include "ui/DialogCommands.h"
 #include "ui/MainFrame.h"
@@ -61,7 +62,7 @@ std::unique_ptr<wxMenu> CTrayIcon::BuildMenu() {
         }
         int id = item.id < 0 ? wxWindow::NewControlId() : ToolkitId(item.id);
         if (item.page >= 0) pageIds[id] = item.page;
-        menu->Append(id, wxString::FromUTF8(item.text));
+        menu->Append(id, TextFromBytes(item.text));
     }
     menu->Enable(ToolkitId(ID_TRAY_MINIMIZE), frame.IsShown());
     menu->Enable(ToolkitId(ID_WATCH_STOP), frame.IsWatching());

@@ -38,6 +38,14 @@ inline void Click(wxWindow* control) {
     control->GetEventHandler()->ProcessEvent(event);
 }
 
+// Sends `field` the event of the focus moving on from it to `next`.
+inline void Leave(wxWindow* field, wxWindow* next) {
+    wxFocusEvent left(wxEVT_KILL_FOCUS, field->GetId());
+    left.SetEventObject(field);
+    left.SetWindow(next);
+    field->GetEventHandler()->ProcessEvent(left);
+}
+
 // The control `id` inside `parent`, as a T (null, and a failure, when there
 // is none of that type).
 template <class T>

@@ -556,6 +556,18 @@ TEST_F(MainWindowTest, StatusBarAndToolbarCommandsHideAndShowThemWithTheirCheckM
     EXPECT_TRUE(frame->GetToolBar()->IsShown());
 }
 
+TEST_F(MainWindowTest, WindowsCodePageNamesAndAddressesShowReadably) {
+    AddPage("Caf\xe9", "/caf\xe9");  // "Café" as the Windows build stores it
+    Pages().GetAt(0)->SetStatus(Modified);
+    EXPECT_EQ(View().GetCellText(0, 0), "Café");
+    EXPECT_EQ(View().GetCellText(0, 1), server.Url("/café"));
+    std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
+    EXPECT_EQ(MenuItems(*menu)[0].label, "Café");
+    doc.GetMessageLog().Add("Not Found", Pages().GetAt(0)->GetUrl());
+    ASSERT_TRUE(PumpUntil([this] { return Bar().GetList()->GetCount() == 1; }));
+    EXPECT_EQ(ListLines(Bar().GetList())[0], "[" + server.Url("/café") + "] Not Found");
+}
+
 TEST_F(MainWindowTest, LogListFollowsTheLogAndItsBound) {
     doc.GetMessageLog().SetMaximumLines(3);
     std::thread([this] {

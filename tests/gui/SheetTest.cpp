@@ -210,9 +210,7 @@ TEST_F(SheetTest, PagePageNameRuleVerifyAndItsChecks) {
 
     auto* url = Find<wxTextCtrl>(page2, CPagePropPage::ID_URL);
     url->SetValue("HTTP://WWW.tallyhawk.example/x");
-    wxFocusEvent left(wxEVT_KILL_FOCUS, url->GetId());
-    left.SetEventObject(url);
-    url->GetEventHandler()->ProcessEvent(left);
+    Leave(url, page2->FindWindow(CPagePropPage::ID_NAME));
     EXPECT_EQ(Text(page2, CPagePropPage::ID_NAME), "Tallyhawk");
 
     // The fields say what one change is.
@@ -273,10 +271,17 @@ TEST_F(SheetTest, UpdatePageRetrySpinIntervalAndTimeDialog) {
               });
     EXPECT_EQ(Text(&update, CUpdatePropPage::ID_BEGIN), "10:10PM");
 
+    // OK takes the focus from the bad field and tells of it once; the sheet stays.
     CIntervalCtrl& interval = update.GetInterval();
-    interval.SetTime({25, 0, 0});
+    wxTextCtrl* hours = interval.GetField(IntervalField::Hours);
+    hours->SetValue("25");
+    Leave(hours, sheet->FindWindow(wxID_OK));
     Press(wxID_OK);
-    EXPECT_EQ(prompter.errors.back(), "Please enter an integer between 0 and 24.");
+    PumpEvents();
+    EXPECT_EQ(prompter.errors,
+              (std::vector<std::string>{"Please enter an integer between 0 and 24."}));
+    EXPECT_TRUE(sheet->IsShown());
+    EXPECT_EQ(wxWindow::FindFocus(), hours);
     EXPECT_EQ(Settings().GetInterval(), 120);  // the page did not apply
     interval.SetTime({24, 59, 59});
     Press(wxID_OK);
@@ -327,6 +332,36 @@ TEST_F(SheetTest, NotificationsOutputAndSecurePages) {
     EXPECT_EQ(stored.GetNotifyFlags(), std::uint32_t{NotifyLaunchBrowser});
     EXPECT_EQ(stored.GetHighlightColor(), 0x123456u);
     EXPECT_EQ(stored.GetOutputMode(), AdditionsAsHtml);
+}
+
+TEST_F(SheetTest, WindowsCodePageTextShowsReadablyAndOkKeepsItsBytesUnlessEdited) {
+    const std::string cafe = "Caf\xe9", rene = "Ren\xe9";  // as the Windows build stores them
+    site.SetName(cafe);
+    site.SetUrl("http://" + cafe);
+    CWatcherSettings stored = Settings();
+    stored.SetSoundFile(cafe);
+    stored.SetViewer(cafe);
+    stored.SetUserName(rene);
+    stored.SetPassword(rene);
+    site.SetSettings(stored);
+    Open();
+    EXPECT_EQ(sheet->GetTitle().utf8_string(), "Properties for Café");
+    EXPECT_EQ(Text(sheet->FindPage<CPagePropPage>(), CPagePropPage::ID_URL), "http://Café");
+    Screenshot(sheet, "sheet-page-windows-code-page");
+    EXPECT_EQ(Text(&Show<CNotifyPropPage>(), CNotifyPropPage::ID_PROGRAM), "Café");
+    Type(&Show<CSecurePropPage>(), CSecurePropPage::ID_USER, "René M");
+    Press(wxID_OK);
+    // Only the edited field is written again, as UTF-8.
+    const CWatcherSettings kept = Settings();
+    EXPECT_EQ((std::vector<std::string>{site.GetName(), site.GetUrl(), kept.GetSoundFile(),
+                                        kept.GetViewer(), kept.GetPassword(), kept.GetUserName()}),
+              (std::vector<std::string>{cafe, "http://" + cafe, cafe, cafe, rene, "René M"}));
+
+    appSettings.SetLogFile(cafe);
+    Open(true);
+    EXPECT_EQ(Text(&Show<CLoggingPropPage>(), CLoggingPropPage::ID_LOG_FILE), "Café");
+    Press(wxID_OK);
+    EXPECT_EQ(appSettings.GetLogFile(), cafe);
 }
 
 TEST_F(SheetTest, LoggingPageTakesAnyWholeNumberAndALeftPageChecksItsFields) {
