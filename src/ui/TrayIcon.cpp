@@ -4,6 +4,7 @@
 #include <wx/settings.h>
 #include <wx/windowid.h>
 
+#include "app/TallyhawkDoc.h"
 #include "base/StringTable.h"
 #include "dialogs/DialogStrings.h"
 #include "ui/CommandIds.h"
@@ -61,13 +62,30 @@ std::unique_ptr<wxMenu> CTrayIcon::BuildMenu() {
             continue;
         }
         int id = item.id < 0 ? wxWindow::NewControlId() : ToolkitId(item.id);
-        if (item.page >= 0) pageIds[id] = item.page;
-        menu->Append(id, TextFromBytes(item.text));
+        wxString label = TextFromBytes(item.text);
+        if (item.page >= 0) {
+            pageIds[id] = item.page;
+            label = PageLabel(label, item.page);
+        }
+        menu->Append(id, label);
     }
     menu->Enable(ToolkitId(ID_TRAY_MINIMIZE), frame.IsShown());
     menu->Enable(ToolkitId(ID_WATCH_STOP), frame.IsWatching());
     menu->Enable(ToolkitId(ID_WATCH_START), !frame.IsWatching());
     return menu;
+}
+
+wxString CTrayIcon::PageLabel(wxString name, std::int32_t index) const {
+    // A document may hold a page without a name (the toolkit refuses an
+    // empty item): its address stands in.
+    if (name.Strip(wxString::both).empty()) {
+        if (CWatchSite* page = frame.GetDocument().GetPageList().GetAt(index))
+            name = TextFromBytes(page->GetUrl());
+        if (name.Strip(wxString::both).empty()) name = "?";
+    }
+    // A name's "&" is its own, not the mark of a menu key.
+    name.Replace("&", "&&");
+    return name;
 }
 
 std::int32_t CTrayIcon::PageForId(int id) const {

@@ -49,6 +49,8 @@ private:
     void OnLeftDown(wxTaskBarIconEvent& event);
     void OnLeftDoubleClick(wxTaskBarIconEvent& event);
     void OpenMenu();
+    // The menu item's text for the page at `index` named `name`.
+    wxString PageLabel(wxString name, std::int32_t index) const;
     void ToggleWindow();
     // Sets the icon and the tooltip as they are meant to be now.
     void Apply();

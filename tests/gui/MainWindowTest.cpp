@@ -287,9 +287,15 @@ TEST_F(MainWindowTest, TrayMenuPageItemsCarryTheirIdsAndOpenTheirChanges) {
     Pages().GetAt(0)->SetLatestContent("new");
     Pages().GetAt(0)->SetStatus(Modified);
     Pages().GetAt(5)->SetStatus(Modified);
+    // Names as a document may hold them: one with "&", one blank.
+    AddPage("R&D", "/rd", Modified);
+    AddPage("  ", "/blank", Modified);
     std::unique_ptr<wxMenu> menu = frame->GetTrayIcon().BuildMenu();
-    const std::vector<Item> items = MenuItems(*menu);
-    ASSERT_EQ(items.size(), 10u);
+    std::vector<Item> items = MenuItems(*menu);
+    ASSERT_EQ(items.size(), 12u);
+    EXPECT_EQ(items[2].label, "R&D");
+    EXPECT_EQ(items[3].label, server.Url("/blank"));
+    items.erase(items.begin() + 2, items.begin() + 4);
     EXPECT_EQ(CommandId(items[0].id), 65436);
     EXPECT_EQ(items[0].label, "Page 0");
     EXPECT_EQ(CommandId(items[1].id), 65431);
@@ -303,7 +309,7 @@ TEST_F(MainWindowTest, TrayMenuPageItemsCarryTheirIdsAndOpenTheirChanges) {
     frame->OnTrayCommand(ID_TRAY_MINIMIZE, -1);
     EXPECT_FALSE(frame->IsShown());
     menu = frame->GetTrayIcon().BuildMenu();
-    EXPECT_FALSE(MenuItems(*menu)[4].enabled);
+    EXPECT_FALSE(MenuItems(*menu)[6].enabled);
 
     frame->OnTrayCommand(CommandId(items[0].id), frame->GetTrayIcon().PageForId(items[0].id));
     EXPECT_EQ(Pages().GetAt(0)->GetStatus(), Current);
