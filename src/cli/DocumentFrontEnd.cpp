@@ -54,6 +54,8 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.all = true;
         } else if (arg == "--accept" && allowed("--accept")) {
             parsed.accept = true;
+        } else if (arg == "--html" && allowed("--html")) {
+            parsed.html = true;
         } else if (arg == "--for" && allowed("--for")) {
             parsed.forSeconds = value();
         } else if (arg == "--favorites" && allowed("--favorites")) {

@@ -50,6 +50,7 @@ struct Parsed {
     bool print = false;
     bool all = false;
     bool accept = false;
+    bool html = false;
     std::optional<std::string> forSeconds;
     bool favorites = false;
     bool list = false;

@@ -50,6 +50,20 @@ std::optional<std::string> CWatchSite::ChangeOutput(std::string* fileType) const
     return detector.Output(choice.output);
 }
 
+std::optional<CWatchSite::CChangedText> CWatchSite::ChangedText() const {
+    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::int32_t mode = settings.GetOutputMode();
+    if (mode < AdditionsAsText || mode > HighlightedHtml) return std::nullopt;
+    const bool added = mode != DeletionsAsText && mode != DeletionsAsHtml;
+    const bool deleted = mode != AdditionsAsText && mode != AdditionsAsHtml;
+    CChangeDetector detector;
+    detector.SetOutputs((added ? CChangeDetector::OutputBit(OutputMode::AddedText) : 0) |
+                        (deleted ? CChangeDetector::OutputBit(OutputMode::DeletedText) : 0));
+    const std::uint32_t flags = CompareLocked(detector);
+    if (!CChangeDetector::HasChanges(flags, kModeOutputs[mode].output)) return std::nullopt;
+    return CChangedText{detector.AddedText(), detector.DeletedText()};
+}
+
 void CWatchSite::ShowChanges() {
     DeleteTempFiles();
     std::lock_guard<std::recursive_mutex> guard(lock);
