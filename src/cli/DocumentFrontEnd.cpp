@@ -116,6 +116,15 @@ std::unique_ptr<CTallyhawkDoc> OpenDocument(FrontEnd& front, const std::string& 
 
 void Save(CTallyhawkDoc& doc, const std::string& path) { doc.OnSaveDocument(path); }
 
+void NoteShownInWindow(const char* command, const std::string& path) {
+    // Standard error, so that standard output stays what scripts read.
+    if (CDocument::IsShownInWindow(path))
+        std::fprintf(stderr,
+                     "tallyhawk-cli %s: note: the desktop program has this document open; what "
+                     "its window shows may be newer than what is printed here.\n",
+                     command);
+}
+
 std::string PageJson(std::int32_t index, const CWatchSite& page) {
     return "{\"index\": " + std::to_string(index) + ", \"name\": " + JsonString(page.GetName()) +
            ", \"url\": " + JsonString(page.GetUrl()) + ", \"status\": " +
