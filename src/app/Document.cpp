@@ -30,9 +30,53 @@ public:
     int fd;
 };
 
+// The window mark's byte: beyond any file's contents, so that no reader or
+// writer of the contents ever locks it by chance.
+constexpr off_t kWindowMarkOffset = off_t(1) << 62;
+
+struct flock WindowMarkRange(short type) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = kWindowMarkOffset;
+    range.l_len = 1;
+    return range;
+}
+
+// A mark that cannot be taken (a file system without such locks) only
+// leaves the file unmarked: the lock proper is what keeps it safe.
+void TakeWindowMark(int fd) {
+#ifdef F_OFD_SETLK
+    struct flock mark = WindowMarkRange(F_RDLCK);
+    ::fcntl(fd, F_OFD_SETLK, &mark);
+#else
+    (void)fd;
+#endif
+}
+
 }  // namespace
 
 CDocument::~CDocument() { UnlockFile(); }
+
+void CDocument::MarkShownInWindow() {
+    windowMark = true;
+    if (lockFd >= 0) TakeWindowMark(lockFd);
+}
+
+bool CDocument::IsShownInWindow(const std::string& path) {
+#ifdef F_OFD_GETLK
+    CDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.fd < 0) return false;
+    struct flock probe = WindowMarkRange(F_WRLCK);
+    if (::fcntl(file.fd, F_OFD_GETLK, &probe) != 0) return false;
+    // Only the mark itself: a lock over the whole file (another program's
+    // own, or a file system's stand-in for flock) says nothing about a window.
+    return probe.l_type == F_RDLCK && probe.l_start == kWindowMarkOffset && probe.l_len == 1;
+#else
+    (void)path;
+    return false;
+#endif
+}
 
 bool CDocument::OnNewDocument() {
     DeleteContents();
@@ -86,6 +130,7 @@ void CDocument::OnSaveDocument(const std::string& path) {
             // The new file is locked through its own descriptor: keep one.
             newLock.fd = ::fcntl(file.Descriptor(), F_DUPFD_CLOEXEC, 0);
             if (newLock.fd < 0) throw COsException();
+            if (windowMark) TakeWindowMark(newLock.fd);
         }
         file.Commit();
         if (newLock.fd >= 0) {
@@ -119,6 +164,7 @@ void CDocument::LockFile(const std::string& path) {
             held.st_dev == current.st_dev && held.st_ino == current.st_ino) {
             lockFd = fd;
             lockedPath = path;
+            if (windowMark) TakeWindowMark(fd);
             return;
         }
         ::close(fd);

@@ -60,6 +60,21 @@ public:
     void UnlockFile();
     bool HoldsLock() const { return lockFd >= 0; }
 
+    // The window mark tells other processes that the document is shown in a
+    // window (the desktop program's), which may hold newer pages than the
+    // file. From this call on, every lock the document holds, takes or moves
+    // also carries the mark: an open-file-description read lock (fcntl
+    // F_OFD_SETLK) of the one byte at offset 2^62, far past any document's
+    // end, on the lock's own descriptor. It goes with that
+    // descriptor, so a program that dies leaves no stale mark. Where the
+    // system has no such locks the document is simply never marked.
+    void MarkShownInWindow();
+    // Whether another open file holds the window mark of the file at
+    // `path`. Only asks (F_OFD_GETLK): a probe never takes a lock, so it
+    // cannot make another program's LockFile fail. False when the file
+    // cannot be opened.
+    static bool IsShownInWindow(const std::string& path);
+
     virtual void Serialize(CArchive& archive) = 0;
     // Empties the document; called before New and Open and when it closes.
     virtual void DeleteContents() {}
@@ -72,6 +87,7 @@ private:
     std::string pathName;
     std::string lockedPath;
     int lockFd = -1;
+    bool windowMark = false;
     std::atomic<bool> modified{false};
 };
 

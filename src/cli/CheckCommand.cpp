@@ -16,20 +16,27 @@
 #include "cli/Commands.h"
 #include "cli/DocumentFrontEnd.h"
 #include "cli/PageOptions.h"
+#include "cli/TerminalText.h"
 #include "engine/WatchSite.h"
 #include "engine/WatchSiteList.h"
 
 namespace tallyhawk::cli {
 
 const char* const kCheckHelp =
-    "Usage: tallyhawk-cli check FILE [--all] [--accept] [--json]\n"
+    "Usage: tallyhawk-cli check FILE [--all] [--accept] [--html | --json]\n"
     "Checks once, in list order, every enabled page that is due (with --all,\n"
     "every enabled page), as watching does, and saves the document. Then prints\n"
-    "each page found Modified as a line \"[NAME] URL\" followed by its changes\n"
-    "in the page's output mode; with --json, one object for every checked page\n"
-    "instead. --accept makes the reported changes the accepted versions, as\n"
-    "viewing them would, and gives a page checked for the first time its first\n"
-    "accepted version. Log entries go to standard error.\n"
+    "each page found Modified as a line \"[NAME] URL\" followed by its changes as\n"
+    "text: \"- \" before each line of text deleted, \"+ \" before each line added\n"
+    "(as far as the page's output mode shows them: the added modes only\n"
+    "additions, the deleted modes only deletions), or a line saying that only\n"
+    "the markup changed. Control characters and bytes that are not UTF-8 are\n"
+    "printed as \\xHH. With --html, the changes are printed as the page's output\n"
+    "mode makes them instead (for the highlighted mode, the whole page as HTML),\n"
+    "byte for byte; with --json, one object for every checked page, its\n"
+    "\"changes\" as --html prints them. --accept makes the reported changes the\n"
+    "accepted versions, as viewing them would, and gives a page checked for the\n"
+    "first time its first accepted version. Log entries go to standard error.\n"
     "Exit status: 0 nothing changed, 1 a page changed, 2 bad use or trouble,\n"
     "3 every checked page failed, 128 + the signal when SIGINT or SIGTERM\n"
     "stopped the pass.\n";
@@ -87,12 +94,24 @@ struct PassTally {
     std::size_t failed = 0;
 };
 
+// How a check reports a changed page.
+enum class ReportForm { Text, Html, Json };
+
+// A changed page for a reader: its deletions, then its additions, each line
+// marked; a change of markup alone is said as such.
+std::string ReadableChanges(const CWatchSite::CChangedText& changes) {
+    std::string lines = MarkedLines(changes.deleted, '-') + MarkedLines(changes.added, '+');
+    return lines.empty() ? "  (only the page's markup or white space changed)\n" : lines;
+}
+
 // Writes the report of the checked pages to standard output. With
 // `accept`, returns the pages that viewing would accept: those whose
 // changes it showed, and those downloaded for the first time (no accepted
 // version yet).
-std::vector<CWatchSite*> PrintReport(CWatchSiteList& list, const std::vector<CCheckOutcome>& outcomes,
-                                     bool json, bool accept, PassTally& tally) {
+std::vector<CWatchSite*> PrintReport(CWatchSiteList& list,
+                                     const std::vector<CCheckOutcome>& outcomes, ReportForm form,
+                                     bool accept, PassTally& tally) {
+    const bool json = form == ReportForm::Json;
     std::vector<CWatchSite*> acceptable;
     if (json) std::fputs("[", stdout);
     for (const CCheckOutcome& outcome : outcomes) {
@@ -100,10 +119,15 @@ std::vector<CWatchSite*> PrintReport(CWatchSiteList& list, const std::vector<CCh
         if (!page) continue;
         ++tally.checked;
         if (outcome.failed) ++tally.failed;
+        const bool text = form == ReportForm::Text;
         std::optional<std::string> changes;
         if (page->IsModified()) {
             ++tally.changed;
-            changes = page->ChangeOutput();
+            if (!text) {
+                changes = page->ChangeOutput();
+            } else if (std::optional<CWatchSite::CChangedText> changed = page->ChangedText()) {
+                changes = ReadableChanges(*changed);
+            }
         }
         if (accept && (changes || (outcome.checked && page->GetPreviousContent().empty())))
             acceptable.push_back(page);
@@ -114,7 +138,10 @@ std::vector<CWatchSite*> PrintReport(CWatchSiteList& list, const std::vector<CCh
             object = (tally.checked > 1 ? ",\n " : "") + object + "}";
             std::fwrite(object.data(), 1, object.size(), stdout);
         } else if (changes) {
-            std::fprintf(stdout, "[%s] %s\n", page->GetName().c_str(), page->GetUrl().c_str());
+            // The HTML form's bytes stay as they always were.
+            const std::string name = text ? OneLine(page->GetName()) : page->GetName();
+            const std::string url = text ? OneLine(page->GetUrl()) : page->GetUrl();
+            std::fprintf(stdout, "[%s] %s\n", name.c_str(), url.c_str());
             std::fwrite(changes->data(), 1, changes->size(), stdout);
             if (!changes->empty() && changes->back() != '\n') std::fputc('\n', stdout);
         }
@@ -130,8 +157,13 @@ int RunCheck(const Args& args) {
     return Run(
         "check",
         [&] {
-            Parsed parsed = Parse(args, false, {"--all", "--accept", "--json"});
+            Parsed parsed = Parse(args, false, {"--all", "--accept", "--html", "--json"});
             RequirePositional(parsed, 1, "FILE");
+            if (parsed.html && parsed.json)
+                throw UsageError{"--html and --json do not go together"};
+            const ReportForm form = parsed.json   ? ReportForm::Json
+                                    : parsed.html ? ReportForm::Html
+                                                  : ReportForm::Text;
             CStopSignals signals;
             // A reader that goes away makes the report's writing fail, and
             // the pass is still saved, instead of ending the process.
@@ -152,7 +184,7 @@ int RunCheck(const Args& args) {
 
             PassTally tally;
             const std::vector<CWatchSite*> acceptable =
-                PrintReport(list, recorder.Outcomes(), parsed.json, parsed.accept, tally);
+                PrintReport(list, recorder.Outcomes(), form, parsed.accept, tally);
             // Changes that did not reach the reader are not accepted.
             const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
             if (written) {

@@ -1,6 +1,7 @@
 // tallyhawk-cli's document commands: keep pages in a .wat file, check them,
 // view their changes and watch them, without a window. The one-pass check
 // is in CheckCommand.cpp.
+#include <sys/stat.h>
 #include <time.h>
 
 #include <chrono>
@@ -11,7 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
+#include <vector>
 
 #include "app/PageCheck.h"
 #include "app/TallyhawkDoc.h"
@@ -21,26 +22,27 @@
 #include "cli/DocumentFrontEnd.h"
 #include "cli/OutputModes.h"
 #include "cli/PageOptions.h"
+#include "cli/TerminalText.h"
 #include "diff/ChangeDetector.h"
 #include "engine/PageName.h"
 #include "engine/WatchSite.h"
 
 namespace tallyhawk::cli {
 
-#define TALLYHAWK_PAGE_OPTIONS_HELP                                                      \
-    "Page options:\n"                                                                    \
-    "  --url U, --name N         the page's address and name\n"                          \
-    "  --enable, --disable       check the page, or leave it alone\n"                    \
-    "  --always                  check at any time of day\n"                             \
-    "  --periodic HH:MM:SS-HH:MM:SS  check only inside this daily window\n"              \
-    "  --interval HH:MM:SS       time between checks\n"                                  \
-    "  --days mon,tue,...,sun    days on which to check\n"                               \
-    "  --retry N                 failures (0-9) before the page is disabled\n"           \
-    "  --ignore-first N, --ignore-last N  changes (0-100) to disregard\n"                \
-    "  --notify LIST             of sound, app, tray, browser; or none\n"                \
-    "  --output MODE             added-text, deleted-text, added-html, deleted-html,\n"  \
-    "                            highlighted\n"                                          \
-    "  --highlight 0xBBGGRR      colour of the added text\n"                             \
+#define TALLYHAWK_PAGE_OPTIONS_HELP                                                     \
+    "Page options:\n"                                                                   \
+    "  --url U, --name N         the page's address and name\n"                         \
+    "  --enable, --disable       check the page, or leave it alone\n"                   \
+    "  --always                  check at any time of day\n"                            \
+    "  --periodic HH:MM:SS-HH:MM:SS  check only inside this daily window\n"             \
+    "  --interval HH:MM:SS       time between checks\n"                                 \
+    "  --days mon,tue,...,sun    days on which to check\n"                              \
+    "  --retry N                 failures (0-9) before the page is disabled\n"          \
+    "  --ignore-first N, --ignore-last N  changes (0-100) to disregard\n"               \
+    "  --notify LIST             of sound, app, tray, browser; or none\n"               \
+    "  --output MODE             added-text, deleted-text, added-html, deleted-html,\n" \
+    "                            highlighted\n"                                         \
+    "  --highlight #RRGGBB       colour of the added text (or 0xBBGGRR, as stored)\n"   \
     "  --viewer PATH, --sound PATH, --user NAME, --password PASS\n"
 
 const char* const kNewHelp =
@@ -49,13 +51,33 @@ const char* const kAddHelp =
     "Usage: tallyhawk-cli add FILE URL [--name NAME] [PAGE OPTIONS]\n"
     "Adds a page with the default settings; without --name it is named from\n"
     "its address.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+
+// Where a command takes one page.
+#define TALLYHAWK_PAGE_HELP                                                          \
+    "PAGE is the page's number as list prints it (from 0) or its name; when no\n"    \
+    "page has that name exactly, one that differs only in the case of its letters\n" \
+    "will do. A name that several pages share is an error that lists them.\n"
+
+// What list and show say when the desktop program has the document open.
+#define TALLYHAWK_WINDOW_NOTE_HELP                                                 \
+    "When the desktop program has FILE open, a note on standard error says that\n" \
+    "its window may show newer states than those printed.\n"
+
 const char* const kListHelp =
-    "Usage: tallyhawk-cli list FILE [--json]\nLists the pages; INDEX counts from 0.\n";
+    "Usage: tallyhawk-cli list FILE [--json]\n"
+    "Lists the pages as \"NUMBER<TAB>STATUS<TAB>NAME<TAB>URL\"; NUMBER counts\n"
+    "from 0.\n" TALLYHAWK_WINDOW_NOTE_HELP;
 const char* const kShowHelp =
-    "Usage: tallyhawk-cli show FILE INDEX [--json]\nShows one page and its settings.\n";
+    "Usage: tallyhawk-cli show FILE PAGE [--json]\n"
+    "Shows one page and its settings: notifications in words, colours as\n"
+    "#RRGGBB (the JSON keeps the stored numbers).\n" TALLYHAWK_PAGE_HELP TALLYHAWK_WINDOW_NOTE_HELP;
 const char* const kSetHelp =
-    "Usage: tallyhawk-cli set FILE INDEX [PAGE OPTIONS]\nChanges a page.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
-const char* const kRemoveHelp = "Usage: tallyhawk-cli remove FILE INDEX\nRemoves a page.\n";
+    "Usage: tallyhawk-cli set FILE PAGE [PAGE OPTIONS]\n"
+    "       tallyhawk-cli set FILE --all [PAGE OPTIONS]\n"
+    "Changes a page, or with --all every page (--url and --name excepted).\n" TALLYHAWK_PAGE_HELP
+    "\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+const char* const kRemoveHelp =
+    "Usage: tallyhawk-cli remove FILE PAGE\nRemoves a page.\n" TALLYHAWK_PAGE_HELP;
 const char* const kDefaultsHelp =
     "Usage: tallyhawk-cli defaults [--json] [PAGE OPTIONS] [--log-file PATH]\n"
     "                              [--logging on|off] [--max-lines N]\n"
@@ -66,13 +88,13 @@ const char* const kDefaultsHelp =
     "seconds of it). --url, --name, --enable and --disable do not apply "
     "here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
 const char* const kUpdateHelp =
-    "Usage: tallyhawk-cli update FILE INDEX\n"
+    "Usage: tallyhawk-cli update FILE PAGE\n"
     "Enables the page, checks it now (progress on standard error) and, when the\n"
-    "check succeeds, shows its changes and accepts them.\n";
+    "check succeeds, shows its changes and accepts them.\n" TALLYHAWK_PAGE_HELP;
 const char* const kViewHelp =
-    "Usage: tallyhawk-cli view FILE INDEX [--print]\n"
+    "Usage: tallyhawk-cli view FILE PAGE [--print]\n"
     "Shows the page's changes as its settings say and accepts them; with --print\n"
-    "the change output is written to standard output instead.\n";
+    "the change output is written to standard output instead.\n" TALLYHAWK_PAGE_HELP;
 const char* const kWatchHelp =
     "Usage: tallyhawk-cli watch FILE [--for SECONDS]\n"
     "Watches the pages until interrupted (or for SECONDS), printing each log\n"
@@ -80,15 +102,47 @@ const char* const kWatchHelp =
 
 namespace {
 
-std::int32_t ParseIndex(const std::string& text, CTallyhawkDoc& doc) {
-    const std::int32_t count = doc.GetPageList().GetCount();
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        throw UsageError{"INDEX must be a number from 0, not '" + text + "'"};
-    std::int32_t index = static_cast<std::int32_t>(std::strtol(text.c_str(), nullptr, 10));
-    if (index >= count)
-        throw UsageError{"there is no page " + text + " (the document has " + std::to_string(count) +
-                         (count == 1 ? " page)" : " pages)")};
-    return index;
+// Equal bytes, ASCII letters in either case; other bytes (a name in any
+// character set) must match exactly.
+bool SameLetters(const std::string& a, const std::string& b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// PAGE as the user gives it: digits alone are the page's number; anything
+// else its name, byte for byte, or else with ASCII letters in any case. A
+// name that several pages share is an error that lists them.
+std::int32_t FindPage(const std::string& text, CTallyhawkDoc& doc) {
+    CWatchSiteList& list = doc.GetPageList();
+    const std::int32_t count = list.GetCount();
+    if (text.empty()) throw UsageError{"PAGE must be a page's number or name, not empty"};
+    if (text.find_first_not_of("0123456789") == std::string::npos) {
+        const long index = text.size() > 9 ? count : std::strtol(text.c_str(), nullptr, 10);
+        if (index >= count)
+            throw UsageError{"there is no page " + text + " (the document has " +
+                             std::to_string(count) + (count == 1 ? " page)" : " pages)")};
+        return static_cast<std::int32_t>(index);
+    }
+    std::vector<std::int32_t> exact, anyCase;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::string name = list.GetAt(i)->GetName();
+        if (name == text)
+            exact.push_back(i);
+        else if (SameLetters(name, text))
+            anyCase.push_back(i);
+    }
+    const std::vector<std::int32_t>& found = exact.empty() ? anyCase : exact;
+    if (found.size() == 1) return found[0];
+    if (found.empty()) throw UsageError{"no page is named '" + OneLine(text) + "'"};
+    std::string message = std::to_string(found.size()) + " pages are named '" + OneLine(text) +
+                          "'; give the number of one of them:";
+    for (std::int32_t i : found)
+        message += "\n  " + std::to_string(i) + "\t" + OneLine(list.GetAt(i)->GetName());
+    throw UsageError{message};
 }
 
 std::string DaysText(std::int32_t days) {
@@ -130,9 +184,10 @@ void PrintSettings(const CWatcherSettings& s) {
     std::printf("days:      %s\n", DaysText(s.GetDays()).c_str());
     std::printf("retry:     %d\n", s.GetRetryCount());
     std::printf("ignore:    first %d, last %d\n", s.GetIgnoreBeginning(), s.GetIgnoreEnding());
-    std::printf("notify:    0x%02X\n", s.GetNotifyFlags());
+    std::printf("notify:    %s\n", NotifyWords(s.GetNotifyFlags()).c_str());
     std::printf("output:    %s\n", OutputModeName(s.GetOutputMode()));
-    std::printf("highlight: 0x%06X\n", s.GetHighlightColor());
+    std::printf("highlight: %s, removed text %s\n", ColorText(s.GetHighlightColor()).c_str(),
+                ColorText(s.GetSecondHighlightColor()).c_str());
     std::printf("viewer:    %s\n", s.GetViewer().c_str());
     std::printf("sound:     %s\n", s.GetSoundFile().c_str());
     std::printf("user:      %s\n", s.GetUserName().c_str());
@@ -196,6 +251,7 @@ int RunList(const Args& args) {
         RequirePositional(parsed, 1, "FILE");
         FrontEnd front;
         auto doc = OpenDocument(front, parsed.positional[0], false);
+        NoteShownInWindow("list", parsed.positional[0]);
         CWatchSiteList& list = doc->GetPageList();
         if (parsed.json) std::printf("[");
         for (std::int32_t i = 0; i < list.GetCount(); ++i) {
@@ -215,10 +271,11 @@ int RunList(const Args& args) {
 int RunShow(const Args& args) {
     return Run("show", [&] {
         Parsed parsed = Parse(args, false, {"--json"});
-        RequirePositional(parsed, 2, "FILE INDEX");
+        RequirePositional(parsed, 2, "FILE PAGE");
         FrontEnd front;
         auto doc = OpenDocument(front, parsed.positional[0], false);
-        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        NoteShownInWindow("show", parsed.positional[0]);
+        std::int32_t index = FindPage(parsed.positional[1], *doc);
         const CWatchSite& page = *doc->GetPageList().GetAt(index);
         if (parsed.json) {
             std::printf("%s, \"settings\": %s}\n", PageJson(index, page).c_str(),
@@ -235,12 +292,19 @@ int RunShow(const Args& args) {
 
 int RunSet(const Args& args) {
     return Run("set", [&] {
-        Parsed parsed = Parse(args, true, {});
-        RequirePositional(parsed, 2, "FILE INDEX");
+        Parsed parsed = Parse(args, true, {"--all"});
+        RequirePositional(parsed, parsed.all ? 1 : 2, parsed.all ? "FILE" : "FILE PAGE");
+        if (parsed.all && (parsed.page.url || parsed.page.name))
+            throw UsageError{"--url and --name belong to one page, not to --all"};
         FrontEnd front;
         auto doc = OpenDocument(front, parsed.positional[0], true);
-        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
-        ApplyPageOptions(parsed.page, *doc->GetPageList().GetAt(index), true);
+        CWatchSiteList& list = doc->GetPageList();
+        if (parsed.all) {
+            for (std::int32_t i = 0; i < list.GetCount(); ++i)
+                ApplyPageOptions(parsed.page, *list.GetAt(i), true);
+        } else {
+            ApplyPageOptions(parsed.page, *list.GetAt(FindPage(parsed.positional[1], *doc)), true);
+        }
         doc->SetModifiedFlag(true);
         Save(*doc, parsed.positional[0]);
         return 0;
@@ -250,10 +314,10 @@ int RunSet(const Args& args) {
 int RunRemove(const Args& args) {
     return Run("remove", [&] {
         Parsed parsed = Parse(args, false, {});
-        RequirePositional(parsed, 2, "FILE INDEX");
+        RequirePositional(parsed, 2, "FILE PAGE");
         FrontEnd front;
         auto doc = OpenDocument(front, parsed.positional[0], true);
-        doc->GetPageList().RemoveAt(ParseIndex(parsed.positional[1], *doc));
+        doc->GetPageList().RemoveAt(FindPage(parsed.positional[1], *doc));
         Save(*doc, parsed.positional[0]);
         return 0;
     });
@@ -330,11 +394,11 @@ int RunDefaults(const Args& args) {
 int RunUpdate(const Args& args) {
     return Run("update", [&] {
         Parsed parsed = Parse(args, false, {});
-        RequirePositional(parsed, 2, "FILE INDEX");
+        RequirePositional(parsed, 2, "FILE PAGE");
         FrontEnd front;
         const std::string& path = parsed.positional[0];
         auto doc = OpenDocument(front, path, true);
-        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        std::int32_t index = FindPage(parsed.positional[1], *doc);
         CWatchSite& page = *doc->GetPageList().GetAt(index);
         if (!page.IsEnabled()) page.Enable(true);
         auto check = doc->MakePageCheck(index);
@@ -368,11 +432,11 @@ int RunUpdate(const Args& args) {
 int RunView(const Args& args) {
     return Run("view", [&] {
         Parsed parsed = Parse(args, false, {"--print"});
-        RequirePositional(parsed, 2, "FILE INDEX");
+        RequirePositional(parsed, 2, "FILE PAGE");
         FrontEnd front;
         const std::string& path = parsed.positional[0];
         auto doc = OpenDocument(front, path, true);
-        std::int32_t index = ParseIndex(parsed.positional[1], *doc);
+        std::int32_t index = FindPage(parsed.positional[1], *doc);
         if (!parsed.print) {
             ViewChanges(*doc, index);
         } else {

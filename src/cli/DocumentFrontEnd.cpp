@@ -54,6 +54,8 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.all = true;
         } else if (arg == "--accept" && allowed("--accept")) {
             parsed.accept = true;
+        } else if (arg == "--html" && allowed("--html")) {
+            parsed.html = true;
         } else if (arg == "--for" && allowed("--for")) {
             parsed.forSeconds = value();
         } else if (arg == "--favorites" && allowed("--favorites")) {
@@ -113,6 +115,15 @@ std::unique_ptr<CTallyhawkDoc> OpenDocument(FrontEnd& front, const std::string& 
 }
 
 void Save(CTallyhawkDoc& doc, const std::string& path) { doc.OnSaveDocument(path); }
+
+void NoteShownInWindow(const char* command, const std::string& path) {
+    // Standard error, so that standard output stays what scripts read.
+    if (CDocument::IsShownInWindow(path))
+        std::fprintf(stderr,
+                     "tallyhawk-cli %s: note: the desktop program has this document open; what "
+                     "its window shows may be newer than what is printed here.\n",
+                     command);
+}
 
 std::string PageJson(std::int32_t index, const CWatchSite& page) {
     return "{\"index\": " + std::to_string(index) + ", \"name\": " + JsonString(page.GetName()) +

@@ -50,6 +50,7 @@ struct Parsed {
     bool print = false;
     bool all = false;
     bool accept = false;
+    bool html = false;
     std::optional<std::string> forSeconds;
     bool favorites = false;
     bool list = false;
@@ -70,6 +71,10 @@ void RequirePositional(const Parsed& parsed, std::size_t count, const char* what
 // application's log settings.
 std::unique_ptr<CTallyhawkDoc> OpenDocument(FrontEnd& front, const std::string& path, bool forWriting);
 void Save(CTallyhawkDoc& doc, const std::string& path);
+// For a command that reads FILE without its lock: when the desktop program
+// shows the document in its window, says on standard error that the window
+// may be newer than what the command prints.
+void NoteShownInWindow(const char* command, const std::string& path);
 
 // The page's fields as a JSON object without its closing brace, so that a
 // caller may add its own.

@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/DocumentFrontEnd.h"
 #include "cli/PageOptions.h"
+#include "cli/TerminalText.h"
 #include "import/BookmarkCollector.h"
 
 namespace tallyhawk::cli {
@@ -40,45 +41,6 @@ std::vector<CBookmarkItem> FindLinks(const Parsed& parsed) {
     else collector.CollectBookmarks();
     const int kind = parsed.favorites ? kBookmarkKindFavorite : kBookmarkKindBookmark;
     return SelectLinks(collector.GetItems(), kind, parsed.match.value_or(""));
-}
-
-// A name or address from a bookmark file on one line of a terminal: tabs
-// and line breaks (which a bookmark file's names keep) become blanks; other
-// control characters (C0, DEL and the C1 controls U+0080-U+009F, which some
-// terminals obey as escapes) and bytes that are not UTF-8 are shown as \xHH,
-// one per byte; everything else, UTF-8 included, passes unchanged.
-std::string OneLine(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    auto escape = [&](unsigned char byte) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-        out += hex;
-    };
-    for (std::size_t at = 0; at < text.size();) {
-        const auto c = static_cast<unsigned char>(text[at]);
-        if (c == '\t' || c == '\n' || c == '\r') {
-            out += ' ';
-            ++at;
-        } else if (c < 0x20 || c == 0x7F) {
-            escape(c);
-            ++at;
-        } else if (c < 0x80) {
-            out += char(c);
-            ++at;
-        } else if (const std::size_t length = Utf8SequenceLength(text, at); length == 0) {
-            escape(c);
-            ++at;
-        } else if (c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0) {
-            escape(c);  // a C1 control
-            escape(static_cast<unsigned char>(text[at + 1]));
-            at += 2;
-        } else {
-            out.append(text, at, length);
-            at += length;
-        }
-    }
-    return out;
 }
 
 void SayNoneFound(const Parsed& parsed) {

@@ -94,11 +94,21 @@ std::int32_t ParseOutput(const std::string& text) {
     throw CGenericException("Unknown output '" + text + "' (use " + kOutputModeChoices + ").");
 }
 
+// "#RRGGBB", as show prints a colour, or the stored value 0xBBGGRR.
 std::uint32_t ParseColor(const std::string& text) {
+    constexpr const char* kBadColor = "Please enter a colour as #RRGGBB or 0xBBGGRR.";
+    if (!text.empty() && text[0] == '#') {
+        if (text.size() != 7 ||
+            text.find_first_not_of("0123456789abcdefABCDEF", 1) != std::string::npos)
+            throw CGenericException(kBadColor);
+        const auto rgb = static_cast<std::uint32_t>(std::strtoul(text.c_str() + 1, nullptr, 16));
+        // Red comes first in the text and lowest in the stored value.
+        return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16);
+    }
     char* end = nullptr;
     unsigned long long value = std::strtoull(text.c_str(), &end, 0);
     if (text.empty() || text[0] == '-' || *end != '\0' || value > 0xFFFFFF)
-        throw CGenericException("Please enter a colour as 0xBBGGRR.");
+        throw CGenericException(kBadColor);
     return static_cast<std::uint32_t>(value);
 }
 
@@ -195,6 +205,37 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
 std::string StatusName(std::int32_t status) {
     std::string text = StatusText(status);
     return text.empty() ? "Unknown (" + std::to_string(status) + ")" : text;
+}
+
+std::string NotifyWords(std::uint32_t flags) {
+    static const struct {
+        std::uint32_t flag;
+        const char* words;
+    } kWords[] = {{NotifyPlaySound, "play sound"},
+                  {NotifyLaunchApplication, "launch application"},
+                  {NotifyLaunchBrowser, "launch browser"},
+                  {NotifyFlashTrayIcon, "flash tray icon"}};
+    std::string text;
+    auto add = [&](const std::string& words) { text += (text.empty() ? "" : ", ") + words; };
+    for (const auto& known : kWords) {
+        if (flags & known.flag) add(known.words);
+        flags &= ~known.flag;
+    }
+    for (std::uint32_t bit = 1; flags != 0; bit <<= 1) {
+        if (!(flags & bit)) continue;
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%02X", bit);
+        add(number);
+        flags &= ~bit;
+    }
+    return text.empty() ? "none" : text;
+}
+
+std::string ColorText(std::uint32_t color) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF,
+                  (color >> 16) & 0xFF);
+    return text;
 }
 
 // The length of the well-formed UTF-8 sequence of two bytes or more at `at`

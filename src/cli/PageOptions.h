@@ -45,6 +45,12 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
 
 // Names and values. A status is named by its text in the string table.
 std::string StatusName(std::int32_t status);
+// Notification flags in words, in the order of the Notify page: "play
+// sound, launch application, launch browser, flash tray icon", "none" for
+// none; a bit of no known meaning as its number ("0x08").
+std::string NotifyWords(std::uint32_t flags);
+// A stored colour (a COLORREF, 0x00BBGGRR) as "#RRGGBB".
+std::string ColorText(std::uint32_t color);
 // `text` as a JSON string literal. Well-formed UTF-8 is kept; any other byte
 // above 0x7F (a page in another character set) is written as \u00XX, the
 // character of that number, so that the result is always valid JSON.

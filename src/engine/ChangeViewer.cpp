@@ -55,6 +55,20 @@ std::optional<std::string> CWatchSite::ChangeOutput(const CSnapshot& snapshot,
     return detector.Output(choice.output);
 }
 
+std::optional<CWatchSite::CChangedText> CWatchSite::ChangedText() const {
+    const CSnapshot snapshot = Snapshot();
+    std::int32_t mode = snapshot.settings.GetOutputMode();
+    if (mode < AdditionsAsText || mode > HighlightedHtml) return std::nullopt;
+    const bool added = mode != DeletionsAsText && mode != DeletionsAsHtml;
+    const bool deleted = mode != AdditionsAsText && mode != AdditionsAsHtml;
+    CChangeDetector detector;
+    detector.SetOutputs((added ? CChangeDetector::OutputBit(OutputMode::AddedText) : 0) |
+                        (deleted ? CChangeDetector::OutputBit(OutputMode::DeletedText) : 0));
+    const std::uint32_t flags = CompareVersions(detector, snapshot);
+    if (!CChangeDetector::HasChanges(flags, kModeOutputs[mode].output)) return std::nullopt;
+    return CChangedText{detector.AddedText(), detector.DeletedText()};
+}
+
 void CWatchSite::ShowChanges() { ShowChanges(Snapshot()); }
 
 void CWatchSite::ShowAndAcceptChanges() {

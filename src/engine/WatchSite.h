@@ -180,6 +180,18 @@ public:
     // GetLatestContentType), the added or deleted lines as a document that
     // names the page, links its address and gives the time of the change.
     std::optional<std::string> ChangeOutput(std::string* fileType = nullptr) const;
+    // The changes for a reader rather than a browser: the text added and the
+    // text deleted, as the text outputs compose them (with the changes to
+    // ignore left out, CR LF line ends), each only where the output mode
+    // shows it (the additions for the added modes, the deletions for the
+    // deleted ones, both for the highlighted page). Present exactly when
+    // ChangeOutput is, though both texts may be empty when only markup
+    // changed.
+    struct CChangedText {
+        std::string added;
+        std::string deleted;
+    };
+    std::optional<CChangedText> ChangedText() const;
 
     // The change viewer (user-interface thread). Writes the output that the
     // page's mode selects to new files in the private temporary folder and

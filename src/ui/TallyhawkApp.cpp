@@ -57,6 +57,9 @@ bool CTallyhawkApp::OnInit() {
     front = std::make_unique<CFrontEnd>(CFrontEnd{store, defaultPage, appSettings});
     doc = std::make_unique<CTallyhawkDoc>(&appSettings);
     doc->OnNewDocument();
+    // tallyhawk-cli's list and show say that what they print may be older
+    // than this window.
+    doc->MarkShownInWindow();
     frame = new CMainFrame(*doc, *front);
     if (line.file && !frame->OpenDocument(*line.file)) {
         // The reason was shown; a start that cannot open its document ends.

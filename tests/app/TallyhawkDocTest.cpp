@@ -293,6 +293,32 @@ TEST_F(TallyhawkDocTest, SaveAsMovesTheLockAndNeverReplacesAHeldFile) {
     EXPECT_THROW(other.LockFile(Path("second.wat")), CGenericException) << "the lock stayed";
 }
 
+// The window mark goes wherever the shown document's lock goes, and only
+// there: another program's lock alone is no window.
+TEST_F(TallyhawkDocTest, WindowMarkFollowsTheLockOfTheShownDocument) {
+    doc.OnSaveDocument(Path("first.wat"));
+    doc.LockFile(Path("first.wat"));
+    EXPECT_FALSE(CDocument::IsShownInWindow(Path("first.wat"))) << "a lock without a window";
+    doc.UnlockFile();
+
+    CTallyhawkDoc shown(&appSettings, &fake.services, &fake.clock);
+    shown.MarkShownInWindow();
+    shown.LockFile(Path("first.wat"));
+    EXPECT_TRUE(CDocument::IsShownInWindow(Path("first.wat")));
+    // Saving replaces the file; Save As moves to another one.
+    shown.GetPageList().Add(MakePage("a", "http://a/"));
+    shown.OnSaveDocument(Path("first.wat"));
+    EXPECT_TRUE(CDocument::IsShownInWindow(Path("first.wat")));
+    shown.OnSaveDocument(Path("second.wat"));
+    EXPECT_TRUE(CDocument::IsShownInWindow(Path("second.wat")));
+    EXPECT_FALSE(CDocument::IsShownInWindow(Path("first.wat")));
+    doc.LockFile(Path("first.wat"));  // the probes took no lock
+
+    shown.OnNewDocument();
+    EXPECT_FALSE(CDocument::IsShownInWindow(Path("second.wat")));
+    EXPECT_FALSE(CDocument::IsShownInWindow(Path("missing.wat")));
+}
+
 TEST_F(TallyhawkDocTest, SavingThroughASymbolicLinkKeepsTheLink) {
     namespace fs = std::filesystem;
     fs::create_directory(Path("real"));

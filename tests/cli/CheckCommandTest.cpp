@@ -111,18 +111,53 @@ TEST_F(CheckCommandTest, ReportsAChangeUntilItIsAccepted) {
     const std::string old = folder.Write("old", "<p>one</p>\n");
     const std::string now = folder.Write("new", "<p>one</p>\n<p>two</p>\n");
     server.Set("a", "<p>one</p>\n<p>two</p>\n");
-    const std::string report = "[A] " + server.Url("a") + "\n" +
-                               RunCli({"diff", "--output", "added-text", old, now}).out;
+    const std::string header = "[A] " + server.Url("a") + "\n";
     CliResult changed = RunCli({"check", file});
     EXPECT_EQ(changed.status, 1) << changed.err;
-    EXPECT_EQ(changed.out, report);
-    changed = RunCli({"check", file, "--accept"});
+    EXPECT_EQ(changed.out, header + "+ two\n");
+    // --html: the output mode's own bytes, as the change file holds them.
+    changed = RunCli({"check", file, "--html", "--accept"});
     EXPECT_EQ(changed.status, 1);
-    EXPECT_EQ(changed.out, report) << "reported again until accepted";
+    EXPECT_EQ(changed.out, header + RunCli({"diff", "--output", "added-text", old, now}).out)
+        << "reported again until accepted";
     CliResult after = RunCli({"check", file});
     EXPECT_EQ(after.status, 0);
     EXPECT_EQ(after.out, "");
     EXPECT_EQ(Show(0)["status"], "Current");
+}
+
+// Read in a terminal: the lines of text deleted and added, as far as each
+// page's output mode shows them, with nothing a terminal would obey.
+TEST_F(CheckCommandTest, ChangesAreMarkedLinesOfTextAsTheModeShowsThem) {
+    const std::string before = "<h1>News</h1>\n<p>gone &amp; done</p>\n<p>same</p>\n";
+    const std::string after =
+        "<h1>News</h1>\n<p>same</p>\n<hr>\n"
+        "<p>caf&#233; \x1b[31mred</p>\n<p>Latin \xe9</p>\n";
+    for (const char* page : {"h", "d", "m"}) server.Set(page, before);
+    Add("Highlighted", server.Url("h"), {"--output", "highlighted"});
+    Add("Deletions", server.Url("d"), {"--output", "deleted-text"});
+    Add("Markup", server.Url("m"), {"--output", "added-html"});
+    ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 0);
+    server.Set("h", after);
+    server.Set("d", after);
+    server.Set("m", before + "<hr>\n");
+
+    CliResult changed = RunCli({"check", file});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    const std::string highlighted = "[Highlighted] " + server.Url("h") +
+                                    "\n- gone & done\n+ caf\xc3\xa9 \\x1b[31mred\n+ Latin \\xe9\n";
+    const std::string deletions = "[Deletions] " + server.Url("d") + "\n- gone & done\n";
+    const std::string markup =
+        "[Markup] " + server.Url("m") + "\n  (only the page's markup or white space changed)\n";
+    EXPECT_EQ(changed.out, highlighted + deletions + markup);
+    // The whole highlighted page, as before.
+    CliResult html = RunCli({"check", file, "--html"});
+    EXPECT_NE(
+        html.out.find(
+            "<p>same</p>\n<hr>\n<p><b style=\"background:#FFFF64\">caf&#233; \x1b[31mred</b>"),
+        std::string::npos)
+        << html.out;
+    EXPECT_EQ(RunCli({"check", file, "--html", "--json"}).status, 2);
 }
 
 TEST_F(CheckCommandTest, DeadPageFailsAcrossPassesUntilItIsDisabled) {

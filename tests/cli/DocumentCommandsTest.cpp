@@ -1,7 +1,6 @@
 // tallyhawk-cli's document commands, run as a user runs them, against a real
 // HTTP server on 127.0.0.1 and with settings in a folder of the test's own.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "app/TallyhawkDoc.h"
 #include "cli/CliRunner.h"
 #include "engine/PageServer.h"
 
@@ -171,6 +171,71 @@ TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
 
     ASSERT_EQ(Cli({"remove", file, "0"}).status, 0);
     EXPECT_EQ(ReadFile(file).size(), 6u);
+}
+
+TEST_F(DocumentCommandsTest, PagesByNameAndEveryPageAtOnce) {
+    ASSERT_EQ(Cli({"new", file}).status, 0);
+    for (const char* name : {"News", "news", "Caf\xe9", "Weather"})  // one not UTF-8
+        ASSERT_EQ(Cli({"add", file, "http://a.b/", "--name", name}).status, 0) << last;
+
+    auto named = [&](const std::string& page) {
+        CliResult show = Cli({"show", file, page});
+        return show.status == 0 ? show.out.substr(0, show.out.find('\n')) : "";
+    };
+    EXPECT_EQ(named("Weather"), "name:      Weather");
+    EXPECT_EQ(named("wEATHER"), "name:      Weather") << "any case, when none matches exactly";
+    EXPECT_EQ(named("news"), "name:      news") << "an exact match is not ambiguous";
+    EXPECT_EQ(named("CAF\xe9"), "name:      Caf\xe9");
+    EXPECT_EQ(named("3"), "name:      Weather") << "digits are the number";
+    EXPECT_EQ(Cli({"show", file, "NEWS"}).status, 2);
+    EXPECT_NE(
+        last.find(
+            "2 pages are named 'NEWS'; give the number of one of them:\n  0\tNews\n  1\tnews\n"),
+        std::string::npos)
+        << last;
+    EXPECT_EQ(Cli({"remove", file, "Rain"}).status, 2);
+    EXPECT_NE(last.find("no page is named 'Rain'"), std::string::npos) << last;
+
+    ASSERT_EQ(Cli({"remove", file, "weather"}).status, 0) << last;
+    ASSERT_EQ(
+        Cli({"set", file, "--all", "--highlight", "#336699", "--notify", "tray,sound"}).status, 0)
+        << last;
+    for (const char* page : {"0", "1", "2"}) {
+        const std::string out = Cli({"show", file, page}).out;
+        EXPECT_NE(out.find("\nnotify:    play sound, flash tray icon\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("\nhighlight: #336699, removed text #FF6464\n"), std::string::npos)
+            << out;
+        // Stored as 0x00BBGGRR, as before.
+        EXPECT_NE(Cli({"show", file, page, "--json"}).out.find("\"highlightColor\": 10053171,"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(Cli({"list", file}).out.find("Weather"), std::string::npos);
+    EXPECT_EQ(Cli({"set", file, "--all", "--name", "Same"}).status, 2) << "one name for every page";
+    EXPECT_EQ(Cli({"set", file, "0", "--all", "--retry", "1"}).status, 2);
+    EXPECT_EQ(Cli({"set", file, "0", "--highlight", "#33669"}).status, 2);
+}
+
+// The desktop program marks the document it shows (the same call as here);
+// list and show then say on standard error that its window may be newer.
+TEST_F(DocumentCommandsTest, ListAndShowNoteADocumentShownInTheDesktopProgram) {
+    ASSERT_EQ(Cli({"new", file}).status, 0);
+    ASSERT_EQ(Cli({"add", file, "http://a.b/", "--name", "A"}).status, 0);
+    const CliResult alone = Cli({"list", file});
+    EXPECT_EQ(alone.err, "");
+    const std::string note = "the desktop program has this document open";
+    {
+        CTallyhawkDoc window;
+        window.MarkShownInWindow();
+        window.LockFile(file);
+        const CliResult list = Cli({"list", file});
+        EXPECT_EQ(list.out, alone.out) << "standard output as ever";
+        EXPECT_NE(list.err.find(note), std::string::npos) << list.err;
+        const CliResult show = Cli({"show", file, "A", "--json"});
+        EXPECT_EQ(show.status, 0) << last;
+        EXPECT_NE(show.err.find(note), std::string::npos) << show.err;
+        EXPECT_EQ(Cli({"set", file, "A", "--retry", "1"}).status, 1) << "and nothing writes it";
+    }
+    EXPECT_EQ(Cli({"show", file, "A"}).err, "") << "closed: no note";
 }
 
 TEST_F(DocumentCommandsTest, BadUseAndDamagedDocuments) {

@@ -209,6 +209,7 @@ TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
     ASSERT_TRUE(WaitFor(one, 20s)) << "the first document's page was never checked";
     const unsigned long window = FindWindow("^one.wat - Tallyhawk$");
     ASSERT_NE(window, 0u);
+    EXPECT_TRUE(CDocument::IsShownInWindow(first)) << "what tallyhawk-cli list looks for";
 
     // The second start hands over and ends; the running one saves the first
     // document without a question (a watched document is kept saved), then
@@ -218,6 +219,8 @@ TEST_F(EndToEndTest, RunHandOverAndCloseOfTheRealProgram) {
     EXPECT_TRUE(WaitFor(two, 20s)) << "the handed-over document was not watched";
     EXPECT_NE(FindWindow("^two.wat - Tallyhawk$"), 0u);
     EXPECT_EQ(program.Wait(0ms), std::nullopt);
+    EXPECT_TRUE(CDocument::IsShownInWindow(second));
+    EXPECT_FALSE(CDocument::IsShownInWindow(first));
     EXPECT_GT(LastUpdatedOnDisk(first), 0);
 
     // No tray here: the close button asks the Exit question, and the program
