@@ -1,6 +1,7 @@
 // tallyhawk-cli check: one pass of the watch thread over a document's pages,
 // reported on standard output and told by the exit status, for cron and
 // scripts.
+#include <algorithm>
 #include <signal.h>
 
 #include <atomic>
@@ -60,9 +61,15 @@ public:
             outcomes.push_back(outcome);
         };
     }
+    // In list order: checks that run at once end in any order.
     std::vector<CCheckOutcome> Outcomes() {
         std::lock_guard<std::mutex> guard(lock);
-        return outcomes;
+        std::vector<CCheckOutcome> ordered = outcomes;
+        std::stable_sort(ordered.begin(), ordered.end(),
+                         [](const CCheckOutcome& a, const CCheckOutcome& b) {
+                             return a.index < b.index;
+                         });
+        return ordered;
     }
     bool Ended() const { return ended.load(); }
 

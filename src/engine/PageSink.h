@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/Exception.h"
+#include "base/EventSource.h"
 #include "base/StringTable.h"
 #include "net/Downloader.h"
 
@@ -51,6 +52,36 @@ private:
     const std::size_t limit;
     std::string data;
     bool overLimit = false;
+};
+
+// Sizes the sink from the response's Content-Length, announced with the
+// first chunk and before it is written.
+class CSizeHint : public CEventSink {
+public:
+    CSizeHint(CDownloader& downloader, CPageSink& sink) : sink(sink) {
+        downloader.Subscribe(this, &CSizeHint::OnProgress);
+    }
+    ~CSizeHint() override { UnsubscribeAll(); }
+    bool OnProgress(const CDownloadProgress* progress) {
+        if (!sized && progress->state == Receiving) {
+            sized = true;
+            if (progress->contentLength > 0) sink.Reserve(progress->contentLength);
+        }
+        return true;
+    }
+
+private:
+    CPageSink& sink;
+    bool sized = false;
+};
+
+// One page's download under way: where it goes and what it is.
+struct CCheckTransfer {
+    CCheckTransfer(CDownloader& downloader, std::size_t limit)
+        : sink(limit), hint(downloader, sink) {}
+    std::string target;  // the address downloaded
+    CPageSink sink;
+    CSizeHint hint;
 };
 
 }  // namespace tallyhawk

@@ -24,27 +24,6 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-// Sizes the sink from the response's Content-Length, announced with the
-// first chunk and before it is written.
-class CSizeHint : public CEventSink {
-public:
-    CSizeHint(CDownloader& downloader, CPageSink& sink) : sink(sink) {
-        downloader.Subscribe(this, &CSizeHint::OnProgress);
-    }
-    ~CSizeHint() override { UnsubscribeAll(); }
-    bool OnProgress(const CDownloadProgress* progress) {
-        if (!sized && progress->state == Receiving) {
-            sized = true;
-            if (progress->contentLength > 0) sink.Reserve(progress->contentLength);
-        }
-        return true;
-    }
-
-private:
-    CPageSink& sink;
-    bool sized = false;
-};
-
 // The weekday bits, Sunday first as tm_wday counts.
 constexpr std::int32_t kWeekdayBits[7] = {Sunday, Monday, Tuesday, Wednesday,
                                           Thursday, Friday, Saturday};
@@ -278,29 +257,48 @@ bool CWatchSite::IsDue() const {
 }
 
 bool CWatchSite::Check(CDownloader& downloader) {
-    if (!IsEnabled()) return false;
+    std::unique_ptr<CCheckTransfer> check = BeginCheck(downloader);
+    if (!check) return false;
+    bool succeeded = false;
+    std::exception_ptr failure;
+    try {
+        succeeded = downloader.Download(check->target, &check->sink);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!EndCheck(downloader, *check, succeeded, failure)) return false;
+    // The downloader's cancel mark is the stop signal of whoever runs the
+    // check: it must end the sound as it ends the download.
+    PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
+    return true;
+}
+
+std::unique_ptr<CCheckTransfer> CWatchSite::BeginCheck(CDownloader& downloader) {
+    if (!IsEnabled()) return nullptr;
     SetStatus(Updating);
     downloader.ClearCredentials();
-    std::string target;
-    {
-        Guard guard(lock);
-        if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
-            downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
-        }
-        target = url;
+    auto check = std::make_unique<CCheckTransfer>(downloader, MaximumPageSize());
+    Guard guard(lock);
+    if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
+        downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
     }
-    CPageSink sink(MaximumPageSize());
-    std::uint64_t bytes = 0;
-    bool succeeded = false;
-    try {
-        CSizeHint hint(downloader, sink);
-        succeeded = downloader.Download(target, &sink, &bytes);
-    } catch (const CException& error) {
-        if (sink.OverLimit()) RecordFailure(error.Message());
-        throw;
+    check->target = url;
+    return check;
+}
+
+bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool succeeded,
+                          std::exception_ptr failure) {
+    check.hint.UnsubscribeAll();
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const CException& error) {
+            if (check.sink.OverLimit()) RecordFailure(error.Message());
+            throw;
+        }
     }
     if (succeeded) {
-        std::string body = sink.Take();
+        std::string body = check.sink.Take();
         // A page is a zero-terminated text: anything after a zero byte is cut.
         std::size_t zero = body.find('\0');
         if (zero != std::string::npos) body.resize(zero);
@@ -319,9 +317,6 @@ bool CWatchSite::Check(CDownloader& downloader) {
         }
         content.reset();  // the replaced version, freed without the lock
         SettleStatus(true);
-        // The downloader's cancel mark is the stop signal of whoever runs the
-        // check: it must end the sound as it ends the download.
-        PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
         return true;
     }
     if (downloader.IsCanceled()) {

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,7 @@ namespace tallyhawk {
 class CArchive;
 class CChangeDetector;
 class CDownloader;
+struct CCheckTransfer;
 class CSiteServices;
 
 enum SiteStatus : std::int32_t {
@@ -153,6 +155,16 @@ public:
     // download of a page that has no accepted version yet becomes that
     // version (Current), so that the next check can report a change.
     bool Check(CDownloader& downloader);
+    // The phases of Check, for a thread that downloads several pages at
+    // once, each through a downloader of its own. BeginCheck (null: the page
+    // is disabled, nothing happens) sets Updating and readies `downloader`;
+    // the caller downloads the transfer's target into its sink. EndCheck
+    // takes what the download ended with (Download's answer, or the
+    // exception it threw) and does what Check does after its download,
+    // except the sound, with the same answer and the same exceptions.
+    std::unique_ptr<CCheckTransfer> BeginCheck(CDownloader& downloader);
+    bool EndCheck(CDownloader& downloader, CCheckTransfer& check, bool succeeded,
+                  std::exception_ptr failure);
     // Whether previousContent and latestContent, as they stand when it is
     // called, differ in the way the output mode shows; never when
     // previousContent is empty. Compares without the lock.

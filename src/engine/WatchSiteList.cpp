@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <new>
 
 #include "base/Archive.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "engine/PageSink.h"
+#include "net/TransferPool.h"
+#include "net/UrlParts.h"
 
 namespace tallyhawk {
 
@@ -159,6 +163,11 @@ void CWatchSiteList::StopWatching(bool wait) {
     }
     pauseWake.notify_all();
     downloader.Cancel();
+    {
+        std::lock_guard<std::mutex> guard(transfersLock);
+        for (CDownloader* transfer : transferring) transfer->Cancel();
+        if (pool) pool->Wake();
+    }
     if (!wait || IsCurrentThread()) return;
     if (!Wait(kStopWaitMilliseconds)) {
         // Everything a check waits on ends on the cancel: the download, the
@@ -213,30 +222,152 @@ std::uint32_t CWatchSiteList::Run() {
     return 0;
 }
 
+void CWatchSiteList::SetTransferLimits(std::uint32_t total, std::uint32_t perHost) {
+    maxTransfers.store(std::max<std::uint32_t>(total, 1));
+    maxTransfersPerHost.store(std::max<std::uint32_t>(perHost, 1));
+}
+
+std::unique_ptr<CDownloader> CWatchSiteList::MakeDownloader() {
+    auto made = std::make_unique<CDownloader>();
+    made->SetTimeLimits(downloader.GetTimeLimits());
+    made->SetSecurity(downloader.GetSecurity());
+    made->Subscribe(this, &CWatchSiteList::OnPooledProgress);
+    return made;
+}
+
+bool CWatchSiteList::OnPooledProgress(CDownloadProgress* progress) {
+    // Whoever follows the list's downloads hears of every page's.
+    downloader.Announce(progress);
+    return true;
+}
+
+namespace {
+
+// The server a page is downloaded from, for the limit per server: the
+// scheme, host and port as written (a page whose address cannot be read is
+// a server of its own).
+std::string ServerOf(const std::string& url) {
+    CUrlParts parts;
+    if (!CrackUrl(CDownloader::NormalizeUrl(url), parts)) return url;
+    return parts.scheme + "://" + parts.host;
+}
+
+}  // namespace
+
 std::int32_t CWatchSiteList::CheckPass(std::int32_t count, PagePointer& checking) {
-    std::int32_t checked = 0;
+    // The pages due now, in list order; they start in that order as the
+    // limits let them, a page whose server has its share waiting for it.
+    std::vector<PagePointer> due;
     for (std::int32_t i = 0; i < count && !Stopping(); ++i) {
-        checking = PageAt(i);
-        if (!checking || !checking->IsEnabled() || (!everyPage && !checking->IsDue())) continue;
-        ++checked;
-        const CCheckOutcome outcome = CheckPage(i, *checking);
-        if (observer) observer(outcome);
+        PagePointer page = PageAt(i);
+        if (page && page->IsEnabled() && (everyPage || page->IsDue())) due.push_back(std::move(page));
     }
-    checking.reset();
+    if (due.empty()) return 0;
+
+    struct CRunning {
+        PagePointer page;
+        std::unique_ptr<CDownloader> downloader;
+        std::shared_ptr<CCheckTransfer> check;
+        std::string server;
+    };
+    std::map<std::string, std::uint32_t> perServer;
+    std::vector<std::unique_ptr<CDownloader>> idle;
+    std::vector<PagePointer> changed;  // checked and Modified: their sounds come last
+    std::int32_t checked = 0;
+    // After what its downloads' ends use: it ends any still running when it goes.
+    CTransferPool transfers;
+    {
+        std::lock_guard<std::mutex> guard(transfersLock);
+        pool = &transfers;
+    }
+    struct CPoolReset {
+        CWatchSiteList* list;
+        ~CPoolReset() {
+            std::lock_guard<std::mutex> guard(list->transfersLock);
+            list->pool = nullptr;
+            list->transferring.clear();
+        }
+    } reset{this};
+
+    const std::uint32_t total = maxTransfers.load();
+    const std::uint32_t perHost = maxTransfersPerHost.load();
+    while (!Stopping() && (!due.empty() || transfers.Running() != 0)) {
+        for (auto it = due.begin(); it != due.end() && transfers.Running() < total && !Stopping();) {
+            PagePointer page = *it;
+            std::string server = ServerOf(page->GetUrl());
+            if (perServer[server] >= perHost) {
+                ++it;
+                continue;
+            }
+            it = due.erase(it);
+            std::unique_ptr<CDownloader> pageDownloader;
+            if (!idle.empty()) {
+                pageDownloader = std::move(idle.back());
+                idle.pop_back();
+                pageDownloader->SetTimeLimits(downloader.GetTimeLimits());
+            } else {
+                pageDownloader = MakeDownloader();
+            }
+            checking = page;
+            std::shared_ptr<CCheckTransfer> check = page->BeginCheck(*pageDownloader);
+            checking.reset();
+            if (!check) {  // disabled since the pass began
+                idle.push_back(std::move(pageDownloader));
+                continue;
+            }
+            ++checked;
+            ++perServer[server];
+            CDownloader* raw = pageDownloader.get();
+            {
+                std::lock_guard<std::mutex> guard(transfersLock);
+                transferring.push_back(raw);
+                if (Stopping()) raw->Cancel();
+            }
+            auto running = std::make_shared<CRunning>(
+                CRunning{page, std::move(pageDownloader), check, server});
+            transfers.Start(*raw, check->target, &check->sink,
+                            [&, running](bool succeeded, std::exception_ptr failure) {
+                checking = running->page;
+                const CCheckOutcome outcome = CheckPage(*running->page, [&] {
+                    return running->page->EndCheck(*running->downloader, *running->check,
+                                                   succeeded, failure);
+                });
+                checking.reset();
+                --perServer[running->server];
+                {
+                    std::lock_guard<std::mutex> guard(transfersLock);
+                    std::erase(transferring, running->downloader.get());
+                }
+                running->check.reset();
+                idle.push_back(std::move(running->downloader));
+                if (outcome.checked && running->page->IsModified()) changed.push_back(running->page);
+                if (observer) observer(outcome);
+            });
+        }
+        if (transfers.Running() == 0) continue;
+        transfers.Run(std::chrono::milliseconds(kLongestRound));
+    }
+    // A stop ends whatever still runs, each as a canceled check.
+    transfers.CancelAll();
+    while (transfers.Running() != 0) transfers.Run(std::chrono::milliseconds(0));
+    for (const PagePointer& page : changed) {
+        if (Stopping()) break;
+        page->PlayNotificationSound([this] { return Stopping(); });
+    }
     return checked;
 }
 
-CCheckOutcome CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
+CCheckOutcome CWatchSiteList::CheckPage(CWatchSite& page, const std::function<bool()>& check) {
     CCheckOutcome outcome;
-    outcome.index = index;
+    outcome.index = IndexOf(&page);
     auto fail = [&](std::string error) {
         outcome.failed = true;
         outcome.error = error.empty() ? LoadString(IDS_UNKNOWN_EXCEPTION) : std::move(error);
         page.SetLastError(outcome.error);
     };
     try {
-        outcome.checked = page.Check(downloader);
-        if (outcome.checked) Notify(PageChanged, index);
+        outcome.checked = check();
+        if (outcome.checked && outcome.index >= 0) Notify(PageChanged, outcome.index);
     } catch (const CException& exception) {
         const std::string url = page.GetUrl();
         fail(exception.Message());
@@ -244,7 +375,7 @@ CCheckOutcome CWatchSiteList::CheckPage(std::int32_t index, CWatchSite& page) {
         if (!page.IsEnabled()) {
             if (log) log->Add(LoadString(IDS_RETRY_COUNT_EXCEEDED), url);
             page.Enable(false);
-            Notify(PageDisabled, index);
+            if (outcome.index >= 0) Notify(PageDisabled, outcome.index);
         }
     } catch (const CXpException& exception) {
         fail(exception.GetMessage());

@@ -95,6 +95,9 @@ public:
     static constexpr std::uint16_t kVersion = 1;
     static constexpr std::uint32_t kPassPauseMilliseconds = 50;
     static constexpr std::uint32_t kStopWaitMilliseconds = 2000;
+    // The longest the watch thread waits for its downloads before it looks
+    // at them again (a stop wakes it at once).
+    static constexpr std::uint32_t kLongestRound = 250;
 
     // `log` receives the failures and must outlive the list. `services` (null:
     // the default ones) are given to the pages the list loads. `timeout` is
@@ -138,7 +141,16 @@ public:
     // anything else is logged and thrown as CGenericException(IDS_UNKNOWN_VIEW_FAILURE).
     void ViewChanges(std::int32_t index);
 
+    // The watch thread's downloads: their settings (time limits, security)
+    // and their progress, announced here for every page being downloaded.
     CDownloader& GetDownloader() { return downloader; }
+
+    // How many pages the watch thread downloads at once: at most `total`,
+    // and at most `perHost` from one server (host and port). Both at least
+    // 1; they apply from the next pass.
+    static constexpr std::uint32_t kDefaultTransfers = 16;
+    static constexpr std::uint32_t kDefaultTransfersPerHost = 2;
+    void SetTransferLimits(std::uint32_t total, std::uint32_t perHost);
 
     // Starts the watch thread; true when it runs (also when it already ran).
     virtual bool StartWatching();
@@ -190,7 +202,12 @@ private:
     // `checking` holds the page in hand while the pass runs, so that a failure
     // leaving the pass can name it; it is empty after the pass.
     std::int32_t CheckPass(std::int32_t count, PagePointer& checking);
-    CCheckOutcome CheckPage(std::int32_t index, CWatchSite& page);
+    // Runs `check` on `page` and turns what it ends with into the outcome,
+    // the log's entries and the list's announcements.
+    CCheckOutcome CheckPage(CWatchSite& page, const std::function<bool()>& check);
+    // A downloader for one page's check, set up as the list's own.
+    std::unique_ptr<CDownloader> MakeDownloader();
+    bool OnPooledProgress(CDownloadProgress* progress);
     // Sleeps up to the pass pause; wakes early on a stop.
     void Pause();
 
@@ -199,6 +216,13 @@ private:
     mutable std::recursive_mutex lock;
     std::vector<PagePointer> pages;  // guarded by lock
     CDownloader downloader;
+    std::atomic<std::uint32_t> maxTransfers{kDefaultTransfers};
+    std::atomic<std::uint32_t> maxTransfersPerHost{kDefaultTransfersPerHost};
+    // The downloaders of the checks under way, for StopWatching to cancel
+    // from another thread, and the pool to wake.
+    std::mutex transfersLock;
+    std::vector<CDownloader*> transferring;  // guarded by transfersLock
+    class CTransferPool* pool = nullptr;     // guarded by transfersLock
 
     // The stop request of the current watch run; set by StopWatching, cleared
     // by StartWatching. Unlike the downloader's cancel mark, which the next

@@ -88,6 +88,8 @@ std::string AddressText(const sockaddr* address) {
 // What one download's callbacks share with the transfer loop.
 struct CDownloader::Transfer {
     CURL* easy = nullptr;
+    std::string address;  // the URL as requested, "http://" added where needed
+    std::uint64_t bytes = 0;  // where bytesOut points unless the caller gave a place
     CTimeLimits limits;
     bool http = false;   // http: or https:, where every answer has a status line
     CResponseHead head;  // the response being received
@@ -126,6 +128,11 @@ void CDownloader::ClearCredentials() { SetCredentials(std::string(), std::string
 void CDownloader::SetSecurity(const CTransportSecurity& value) {
     std::lock_guard lock(fieldsLock);
     security = value;
+}
+
+CTransportSecurity CDownloader::GetSecurity() const {
+    std::lock_guard lock(fieldsLock);
+    return security;
 }
 
 void CDownloader::SetTimeLimits(const CTimeLimits& value) {
@@ -199,8 +206,19 @@ std::string CDownloader::NormalizeUrl(const std::string& url) {
 
 bool CDownloader::Download(const std::string& url, CDownloadSink* target,
                            std::uint64_t* bytesOut) {
-    std::lock_guard running(downloading);
-    Transfer current;
+    std::uint64_t count = 0;
+    if (!bytesOut) bytesOut = &count;
+    *bytesOut = 0;
+    CURL* easy = BeginTransfer(url, target, nullptr);
+    active->bytesOut = bytesOut;
+    const CURLcode result = easy && !IsCanceled() ? Perform(*active) : CURLE_FAILED_INIT;
+    return FinishTransfer(result);
+}
+
+CURL* CDownloader::BeginTransfer(const std::string& url, CDownloadSink* target, CURLM* shared) {
+    downloading.lock();  // until FinishTransfer, on this thread
+    active = std::make_unique<Transfer>();
+    Transfer& current = *active;
     {
         std::lock_guard lock(fieldsLock);
         error = 0;
@@ -212,25 +230,52 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
         current.limits = limits;
     }
     sink = target;
-    if (sink) sink->Truncate();
-    std::uint64_t count = 0;
-    if (!bytesOut) bytesOut = &count;
-    *bytesOut = 0;
+    current.bytesOut = &current.bytes;
     canceled.store(false, std::memory_order_release);
+    if (sink) sink->Truncate();
 
     session.Open();  // every download in a fresh session
     progress = CDownloadProgress();
     progress.state = Connecting;
     progress.url = url;
 
-    current.bytesOut = bytesOut;
     current.easy = session.Handle();
-    const std::string address = NormalizeUrl(url);
-    current.http = IsHttpUrl(address);
+    current.address = NormalizeUrl(url);
+    current.http = IsHttpUrl(current.address);
     transfer = &current;
-    CURLcode result = CURLE_FAILED_INIT;
-    if (current.easy && !IsCanceled()) result = Perform(address, current);
+    if (!current.easy) return nullptr;
+    Configure(current.easy, current.address, current.limits);
+    current.start = current.lastActivity = Clock::now();
+    if (shared) {
+        std::lock_guard lock(wakeLock);
+        multi = shared;
+    }
+    return current.easy;
+}
 
+CURLcode CDownloader::StepTransfer(Clock::time_point now, std::chrono::milliseconds& wait) {
+    Transfer& current = *active;
+    if (current.pending) return CURLE_WRITE_ERROR;
+    if (IsCanceled()) return CURLE_ABORTED_BY_CALLBACK;
+    // A stall or a whole download longer than its limit fails the
+    // transfer; libcurl's own connect time-out covers the connection.
+    const auto stallLeft = current.limits.stall - (now - current.lastActivity);
+    const auto totalLeft = current.limits.total - (now - current.start);
+    if (stallLeft <= Clock::duration::zero() || totalLeft <= Clock::duration::zero())
+        return CURLE_OPERATION_TIMEDOUT;
+    wait = std::min({wait, std::chrono::ceil<std::chrono::milliseconds>(stallLeft),
+                     std::chrono::ceil<std::chrono::milliseconds>(totalLeft)});
+    return CURLE_OK;
+}
+
+bool CDownloader::FinishTransfer(CURLcode result) {
+    std::lock_guard running(downloading, std::adopt_lock);
+    std::unique_ptr<Transfer> ended = std::move(active);
+    Transfer& current = *ended;
+    {
+        std::lock_guard lock(wakeLock);
+        multi = nullptr;
+    }
     long verifyResult = 0;
     if (current.easy) Curl().easy_getinfo(current.easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
     session.Close();
@@ -296,7 +341,7 @@ bool CDownloader::Fail(CURLcode result, long verifyResult, const Transfer& curre
     return false;
 }
 
-CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
+CURLcode CDownloader::Perform(Transfer& current) {
     {
         std::lock_guard lock(wakeLock);
         multi = Curl().multi_init();
@@ -310,25 +355,22 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
         }
     } cleanup{this};
     if (!multi) return CURLE_FAILED_INIT;
-
-    Configure(current.easy, target, current.limits);
     if (Curl().multi_add_handle(multi, current.easy) != CURLM_OK) return CURLE_FAILED_INIT;
 
     CURLcode result = CURLE_OK;
-    current.start = current.lastActivity = Clock::now();
     for (;;) {
         int stillRunning = 0;
         if (Curl().multi_perform(multi, &stillRunning) != CURLM_OK) {
             result = CURLE_UNRECOVERABLE_POLL;
             break;
         }
-        if (current.pending) {
-            result = CURLE_WRITE_ERROR;
-            break;
-        }
-        if (IsCanceled()) {
-            result = CURLE_ABORTED_BY_CALLBACK;
-            break;
+        auto wait = kLongestPoll;
+        result = StepTransfer(Clock::now(), wait);
+        if (result != CURLE_OK) {
+            // A finished transfer's own result comes first, unless the end
+            // was the caller's (a cancel, a failed sink).
+            if (result == CURLE_OPERATION_TIMEDOUT && stillRunning == 0) result = CURLE_OK;
+            else break;
         }
         if (stillRunning == 0) {
             int left = 0;
@@ -337,18 +379,6 @@ CURLcode CDownloader::Perform(const std::string& target, Transfer& current) {
                                                              : CURLE_GOT_NOTHING;
             break;
         }
-        // A stall or a whole download longer than its limit fails the
-        // transfer; libcurl's own connect time-out covers the connection.
-        const auto now = Clock::now();
-        const auto stallLeft = current.limits.stall - (now - current.lastActivity);
-        const auto totalLeft = current.limits.total - (now - current.start);
-        if (stallLeft <= Clock::duration::zero() || totalLeft <= Clock::duration::zero()) {
-            result = CURLE_OPERATION_TIMEDOUT;
-            break;
-        }
-        auto wait =
-            std::min({std::chrono::ceil<std::chrono::milliseconds>(stallLeft),
-                      std::chrono::ceil<std::chrono::milliseconds>(totalLeft), kLongestPoll});
         if (Curl().multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr) !=
             CURLM_OK) {
             result = CURLE_UNRECOVERABLE_POLL;

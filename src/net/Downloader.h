@@ -35,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -128,6 +129,7 @@ public:
     // Applies to every later download; the default is no restriction and
     // the system's certificate authorities.
     void SetSecurity(const CTransportSecurity& security);
+    CTransportSecurity GetSecurity() const;
 
     // Apply to every later download, not to one that runs.
     void SetTimeLimits(const CTimeLimits& limits);
@@ -146,6 +148,21 @@ public:
     // first. Exceptions from the sink or from a Receiving subscriber leave
     // this function after the transfer is closed.
     bool Download(const std::string& url, CDownloadSink* sink, std::uint64_t* bytesOut = nullptr);
+
+    // The phases of Download, for one thread that runs several downloads at
+    // once on a multi handle of its own (CTransferPool), each through a
+    // downloader of its own. BeginTransfer does what Download does before
+    // the transfer and returns the configured handle for `multi` (null: the
+    // download cannot start; FinishTransfer still ends it). StepTransfer
+    // applies the download's stall and whole-download limits and its
+    // cancel at `now`: CURLE_OK while it may go on (with `wait` lowered to
+    // its next deadline), else the result it ends with. After the handle
+    // has left `multi`, FinishTransfer ends the download with libcurl's
+    // result and answers as Download does (and throws what it throws).
+    CURL* BeginTransfer(const std::string& url, CDownloadSink* sink, CURLM* multi);
+    CURLcode StepTransfer(std::chrono::steady_clock::time_point now,
+                          std::chrono::milliseconds& wait);
+    bool FinishTransfer(CURLcode result);
 
     std::uint32_t GetError() const;
 
@@ -195,7 +212,7 @@ protected:
 private:
     struct Transfer;
 
-    CURLcode Perform(const std::string& target, Transfer& transfer);
+    CURLcode Perform(Transfer& transfer);
     void Configure(CURL* easy, const std::string& target, const CTimeLimits& limits);
     void KeepResponse(const Transfer& transfer);
     bool Fail(CURLcode result, long verifyResult, const Transfer& transfer);
@@ -227,6 +244,7 @@ private:
     CDownloadProgress progress;
     CDownloadSink* sink = nullptr;
     Transfer* transfer = nullptr;
+    std::unique_ptr<Transfer> active;  // the download between its begin and finish
 
     mutable std::mutex fieldsLock;
     std::uint32_t error = 0;  // guarded by fieldsLock
