@@ -1,9 +1,9 @@
 // tallyhawk-cli check: one pass of the watch thread over a document's pages,
 // reported on standard output and told by the exit status, for cron and
 // scripts.
-#include <algorithm>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
