@@ -24,12 +24,20 @@ CTimeLimits CAppSettings::GetTimeLimits() const {
 
 void CAppSettings::Serialize(CArchive& archive) {
     if (archive.IsStoring()) {
-        const bool withTimeLimit = timeLimit != kDefaultTimeLimit;
-        archive.WriteWord(withTimeLimit ? kVersionWithTimeLimit : kVersion);
+        const bool withTransfers =
+            transfers != kDefaultTransfers || transfersPerServer != kDefaultTransfersPerServer;
+        const bool withTimeLimit = withTransfers || timeLimit != kDefaultTimeLimit;
+        archive.WriteWord(withTransfers   ? kVersionWithTransfers
+                          : withTimeLimit ? kVersionWithTimeLimit
+                                          : kVersion);
         archive.WriteString(logFile);
         archive.WriteBool(loggingEnabled);
         archive.WriteLong(maximumLines);
         if (withTimeLimit) archive.WriteLong(timeLimit);
+        if (withTransfers) {
+            archive.WriteLong(transfers);
+            archive.WriteLong(transfersPerServer);
+        }
         return;
     }
     const std::uint16_t version = archive.ReadWord();
@@ -37,9 +45,23 @@ void CAppSettings::Serialize(CArchive& archive) {
     loggingEnabled = archive.ReadBool();
     maximumLines = archive.ReadLong();
     timeLimit = kDefaultTimeLimit;
-    // Earlier versions, and any later one cut before the field, have none.
+    transfers = kDefaultTransfers;
+    transfersPerServer = kDefaultTransfersPerServer;
+    // Earlier versions, and any later one cut before a field, have none.
     if (version >= kVersionWithTimeLimit && archive.Remaining() != 0)
         SetTimeLimit(archive.ReadLong());
+    if (version >= kVersionWithTransfers && archive.Remaining() != 0)
+        SetTransfers(archive.ReadLong());
+    if (version >= kVersionWithTransfers && archive.Remaining() != 0)
+        SetTransfersPerServer(archive.ReadLong());
+}
+
+void CAppSettings::SetTransfers(std::int32_t value) {
+    transfers = std::clamp(value, 1, kMaximumTransfers);
+}
+
+void CAppSettings::SetTransfersPerServer(std::int32_t value) {
+    transfersPerServer = std::clamp(value, 1, kMaximumTransfers);
 }
 
 void CAppSettings::ApplyTo(CMessageLog& log) const {

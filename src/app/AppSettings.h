@@ -15,9 +15,16 @@ class CMessageLog;
 
 class CAppSettings {
 public:
-    // The record's versions: 1 without the time limit, 2 with it.
+    // The record's versions: 1 without the time limit, 2 with it, 3 with
+    // the limits of downloads at once too.
     static constexpr std::uint16_t kVersion = 1;
     static constexpr std::uint16_t kVersionWithTimeLimit = 2;
+    static constexpr std::uint16_t kVersionWithTransfers = 3;
+    // How many pages the watch thread downloads at once, in all and from
+    // one server: the defaults and the ranges the settings accept.
+    static constexpr std::int32_t kDefaultTransfers = 16;
+    static constexpr std::int32_t kDefaultTransfersPerServer = 2;
+    static constexpr std::int32_t kMaximumTransfers = 64;
     // The longest a whole download may take, in seconds: the default and
     // the range the settings accept.
     static constexpr std::int32_t kDefaultTimeLimit = 120;
@@ -31,15 +38,18 @@ public:
     CAppSettings();
 
     // Record layout:
-    //   WORD    version: 1, or 2 when the time limit is not the default
+    //   WORD    version: 1; 2 when the time limit is not the default; 3
+    //           when a limit of downloads at once is not the default
     //   STRING  log file
     //   BYTE    logging enabled (0/1, non-zero reads true)
     //   DWORD   maximum lines (-1: no bound)
-    //   DWORD   version 2 only: the time limit in seconds
-    // So a record with the default time limit is the version 1 record, byte
-    // for byte. Reading takes the time limit from any version from 2 on that
-    // has bytes left for it, brought into the accepted range; otherwise it
-    // is the default. The key path and value name are not stored.
+    //   DWORD   versions 2 and 3: the time limit in seconds
+    //   DWORD   version 3: downloads at once, in all
+    //   DWORD   version 3: downloads at once from one server
+    // So a record with the default limits is the version 1 record, byte for
+    // byte. Reading takes each limit from a version that has it and bytes
+    // left for it, brought into the accepted range; otherwise it is the
+    // default. The key path and value name are not stored.
     void Serialize(CArchive& archive);
 
     // Log-to-file switch, log file and maximum lines (which trims at once).
@@ -62,6 +72,12 @@ public:
     // within the time limit, connecting and stalls within the defaults (or
     // the time limit, when that is shorter).
     CTimeLimits GetTimeLimits() const;
+    // Downloads at once: the setters bring the value into 1 to
+    // kMaximumTransfers.
+    std::int32_t GetTransfers() const { return transfers; }
+    void SetTransfers(std::int32_t value);
+    std::int32_t GetTransfersPerServer() const { return transfersPerServer; }
+    void SetTransfersPerServer(std::int32_t value);
 
 private:
     std::string keyPath;
@@ -70,6 +86,8 @@ private:
     bool loggingEnabled = true;
     std::int32_t maximumLines = 500;  // -1: no bound
     std::int32_t timeLimit = kDefaultTimeLimit;
+    std::int32_t transfers = kDefaultTransfers;
+    std::int32_t transfersPerServer = kDefaultTransfersPerServer;
 };
 
 }  // namespace tallyhawk

@@ -25,6 +25,10 @@ void CTallyhawkDoc::ApplyTimeLimits() {
     limits.connect = limits.stall = std::min(timeout, limits.total);
     pages.GetDownloader().SetTimeLimits(limits);
     downloader.SetTimeLimits(limits);
+    if (appSettings) {
+        pages.SetTransferLimits(static_cast<std::uint32_t>(appSettings->GetTransfers()),
+                                static_cast<std::uint32_t>(appSettings->GetTransfersPerServer()));
+    }
 }
 
 CTallyhawkDoc::~CTallyhawkDoc() {

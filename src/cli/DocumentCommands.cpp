@@ -81,12 +81,15 @@ const char* const kRemoveHelp =
 const char* const kDefaultsHelp =
     "Usage: tallyhawk-cli defaults [--json] [PAGE OPTIONS] [--log-file PATH]\n"
     "                              [--logging on|off] [--max-lines N]\n"
-    "                              [--time-limit SECONDS]\n"
+    "                              [--time-limit SECONDS] [--transfers N]\n"
+    "                              [--per-server N]\n"
     "Shows or changes the settings new pages start with, the log settings\n"
-    "(--max-lines -1: no bound) and the time limit of a whole download (10 to\n"
+    "(--max-lines -1: no bound), the time limit of a whole download (10 to\n"
     "3600 seconds, 120 at first; connecting and any stall may take at most 30\n"
-    "seconds of it). --url, --name, --enable and --disable do not apply "
-    "here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
+    "seconds of it) and how many pages watching and check download at once\n"
+    "(--transfers, 16 at first) and at once from one server (--per-server, 2\n"
+    "at first), each 1 to 64. --url, --name, --enable and --disable do not\n"
+    "apply here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
 const char* const kUpdateHelp =
     "Usage: tallyhawk-cli update FILE PAGE\n"
     "Enables the page, checks it now (progress on standard error) and, when the\n"
@@ -326,7 +329,8 @@ int RunRemove(const Args& args) {
 int RunDefaults(const Args& args) {
     return Run("defaults", [&] {
         Parsed parsed =
-            Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines", "--time-limit"});
+            Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines", "--time-limit",
+                               "--transfers", "--per-server"});
         RequirePositional(parsed, 0, "");
         if (parsed.page.url || parsed.page.name || parsed.page.enable)
             throw UsageError{"--url, --name, --enable and --disable belong to pages, not to the defaults"};
@@ -359,12 +363,29 @@ int RunDefaults(const Args& args) {
                     " (--time-limit, in seconds)"};
             timeLimit = static_cast<std::int32_t>(seconds);
         }
+        auto count = [](const std::optional<std::string>& text,
+                        const char* option) -> std::optional<std::int32_t> {
+            if (!text) return std::nullopt;
+            const long value = text->empty() || text->size() > 9 ||
+                                       text->find_first_not_of("0123456789") != std::string::npos
+                                   ? -1
+                                   : std::strtol(text->c_str(), nullptr, 10);
+            if (value < 1 || value > CAppSettings::kMaximumTransfers)
+                throw UsageError{FormatString(IDS_ENTER_INTEGER_BETWEEN,
+                                              {1, CAppSettings::kMaximumTransfers}) +
+                                 " (" + option + ")"};
+            return static_cast<std::int32_t>(value);
+        };
+        const std::optional<std::int32_t> transfers = count(parsed.transfers, "--transfers");
+        const std::optional<std::int32_t> perServer = count(parsed.perServer, "--per-server");
         FrontEnd front;
         if (parsed.anyPageOption) {
             ApplyPageOptions(parsed.page, front.defaultPage, false);
             SaveDefaultPage(front.store, front.defaultPage);
         }
-        if (parsed.logFile || parsed.logging || maxLines || timeLimit) {
+        if (parsed.logFile || parsed.logging || maxLines || timeLimit || transfers || perServer) {
+            if (transfers) front.app.SetTransfers(*transfers);
+            if (perServer) front.app.SetTransfersPerServer(*perServer);
             if (parsed.logFile) front.app.SetLogFile(*parsed.logFile);
             if (parsed.logging) front.app.SetLoggingEnabled(*parsed.logging == "on");
             if (maxLines) front.app.SetMaximumLines(*maxLines);
@@ -376,16 +397,20 @@ int RunDefaults(const Args& args) {
             std::string page = SettingsJson(settings);
             page.pop_back();
             std::printf(
-                "%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d, \"timeLimit\": %d}\n",
+                "%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d, \"timeLimit\": %d, "
+                "\"transfers\": %d, \"transfersPerServer\": %d}\n",
                 page.c_str(), JsonString(front.app.GetLogFile()).c_str(),
                 front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines(),
-                front.app.GetTimeLimit());
+                front.app.GetTimeLimit(), front.app.GetTransfers(),
+                front.app.GetTransfersPerServer());
         } else {
             PrintSettings(settings);
-            std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\ntime limit: %d seconds\n",
+            std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\ntime limit: %d seconds\n"
+                        "transfers: %d at once, %d from one server\n",
                         front.app.GetLogFile().c_str(),
                         front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines(),
-                        front.app.GetTimeLimit());
+                        front.app.GetTimeLimit(), front.app.GetTransfers(),
+                        front.app.GetTransfersPerServer());
         }
         return 0;
     });

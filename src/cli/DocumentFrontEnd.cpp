@@ -72,6 +72,10 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.maxLines = value();
         } else if (arg == "--time-limit" && allowed("--time-limit")) {
             parsed.timeLimit = value();
+        } else if (arg == "--transfers" && allowed("--transfers")) {
+            parsed.transfers = value();
+        } else if (arg == "--per-server" && allowed("--per-server")) {
+            parsed.perServer = value();
         } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             bool taken = false;
             if (pageOptions) {

@@ -57,7 +57,7 @@ struct Parsed {
     std::optional<std::string> match;
     PageOptions page;
     bool anyPageOption = false;
-    std::optional<std::string> logFile, logging, maxLines, timeLimit;
+    std::optional<std::string> logFile, logging, maxLines, timeLimit, transfers, perServer;
 };
 
 // `flags`: the options besides the page options (taken only when

@@ -41,7 +41,7 @@ TEST(AppSettingsTest, DefaultsAndRecordBytes) {
     EXPECT_EQ(loaded.GetMaximumLines(), -1);
 }
 
-TEST(AppSettingsTest, TimeLimitIsVersionTwoOnlyWhenItIsNotTheDefault) {
+TEST(AppSettingsTest, LimitsMakeVersionTwoOrThreeOnlyWhenTheyAreNotTheDefaults) {
     CScratchFolder scratch;
     CScopedEnv state("XDG_STATE_HOME", scratch.path.c_str());
     auto store = [](CAppSettings& settings) {
@@ -82,6 +82,20 @@ TEST(AppSettingsTest, TimeLimitIsVersionTwoOnlyWhenItIsNotTheDefault) {
     EXPECT_EQ(load(hostile).GetTimeLimit(), CAppSettings::kMaximumTimeLimit);
     // A version 2 record cut inside the field fails as any cut record does.
     EXPECT_THROW(load(versionTwo.substr(0, 12)), CArchiveException);
+
+    // The limits of downloads at once make version 3, the time limit with them.
+    settings.SetTransfersPerServer(4);
+    const std::string versionThree = store(settings);
+    EXPECT_EQ(versionThree, std::string("\x03\x00\x02/l\x01\xF4\x01\x00\x00\x78\x00\x00\x00"
+                                        "\x10\x00\x00\x00\x04\x00\x00\x00", 22));
+    EXPECT_EQ(load(versionThree).GetTransfersPerServer(), 4);
+    EXPECT_EQ(load(versionThree).GetTransfers(), 16);
+    EXPECT_EQ(load(versionTwo).GetTransfersPerServer(), 2);
+    hostile = versionThree;
+    hostile.replace(14, 4, "\x00\x00\x00\x00", 4);
+    EXPECT_EQ(load(hostile).GetTransfers(), 1);
+    settings.SetTransfersPerServer(2);
+    EXPECT_EQ(store(settings), versionOne);
 
     settings.SetTimeLimit(20);
     EXPECT_EQ(settings.GetTimeLimits().total, std::chrono::seconds(20));
