@@ -9,10 +9,6 @@
 // Every round starts from a fresh copy of the document, so each measures the
 // same pass (10 pages Modified, the report printed, the document saved).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,13 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "PageGenerator.h"
 #include "app/TallyhawkDoc.h"
 #include "engine/WatchSite.h"
 #include "platform/Clock.h"
 #include "LocalHttpServer.h"
-
-extern char** environ;
 
 namespace tallyhawk::bench {
 namespace {
@@ -120,63 +115,11 @@ Environment& Env() {
     return environment;
 }
 
-struct RunResult {
-    bool ran = false;
-    int status = -1;
-    double seconds = 0;
-    double megabytes = 0;  // peak resident memory of the child
-};
-
-// Runs `argv` with standard output to `out` and standard error to /dev/null.
-RunResult Spawn(std::vector<std::string> argv, const std::string& out) {
-    std::vector<char*> pointers;
-    for (std::string& arg : argv) pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    RunResult result;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid) return result;
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.ran = WIFEXITED(status);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.megabytes = static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;  // ru_maxrss is in KiB
-    return result;
-}
-
-constexpr const char* kMeasureFlag = "--measure-child";
-
-// The measuring helper: `check_pass_bench --measure-child OUT PROGRAM ARGS...`
-// runs PROGRAM and prints its exit status, time and peak memory. A child
-// started straight from this large process would count this process's peak
-// as its own (exec keeps the peak of the memory it replaces), so the
-// benchmark measures through a fresh, small copy of itself.
-int MeasureChild(int argc, char** argv) {
-    if (argc < 4) return 2;
-    const RunResult run = Spawn(std::vector<std::string>(argv + 3, argv + argc), argv[2]);
-    std::printf("%d %d %.9f %.6f\n", run.ran, run.status, run.seconds, run.megabytes);
-    return 0;
-}
-
 // Runs tallyhawk-cli with `args`, standard output to `out`.
 RunResult RunCli(const std::vector<std::string>& args, const std::string& out) {
-    const std::string figures = out + ".figures";
-    std::vector<std::string> argv{"/proc/self/exe", kMeasureFlag, out, cliPath};
-    argv.insert(argv.end(), args.begin(), args.end());
-    RunResult result;
-    if (!Spawn(argv, figures).ran) return result;
-    std::ifstream in(figures);
-    int ran = 0;
-    in >> ran >> result.status >> result.seconds >> result.megabytes;
-    result.ran = in && ran == 1;
-    return result;
+    std::vector<std::string> command{cliPath};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunMeasured(command, out);
 }
 
 int CountReported(const std::string& path) {

@@ -26,6 +26,8 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
                               wxSize(GetTextExtent("...").x + FromDIP(24), -1));
     linesEdit = new CSpinEdit(this, ID_MAXIMUM_LINES, 5);
     timeLimitEdit = new CSpinEdit(this, ID_TIME_LIMIT, 4);
+    transfersEdit = new CSpinEdit(this, ID_TRANSFERS, 2);
+    perServerEdit = new CSpinEdit(this, ID_TRANSFERS_PER_SERVER, 2);
 
     auto* fields = new wxFlexGridSizer(2, Gap(), 2 * Gap());
     fields->AddGrowableCol(1);
@@ -38,6 +40,10 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
     fields->Add(linesEdit->MakeSizer(), wxSizerFlags().CenterVertical());
     fields->Add(Label("Download &Time Limit (seconds)"), wxSizerFlags().CenterVertical());
     fields->Add(timeLimitEdit->MakeSizer(), wxSizerFlags().CenterVertical());
+    fields->Add(Label("Pages Downloaded &at Once"), wxSizerFlags().CenterVertical());
+    fields->Add(transfersEdit->MakeSizer(), wxSizerFlags().CenterVertical());
+    fields->Add(Label("At Once from One &Server"), wxSizerFlags().CenterVertical());
+    fields->Add(perServerEdit->MakeSizer(), wxSizerFlags().CenterVertical());
 
     AddToColumn(disableRadio);
     AddToColumn(enableRadio);
@@ -47,7 +53,8 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
         radio->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });
     for (wxTextCtrl* edit : {fileEdit, static_cast<wxTextCtrl*>(linesEdit)})
         edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { ApplyEnableRule(); });
-    timeLimitEdit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { SetModified(); });
+    for (CSpinEdit* edit : {timeLimitEdit, transfersEdit, perServerEdit})
+        edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { SetModified(); });
     fileButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseLogFile(); });
 }
 
@@ -60,6 +67,9 @@ void CLoggingPropPage::OnInitPage() {
     linesEdit->ChangeValue(wxString::Format("%d", settings.GetMaximumLines()));
     timeLimitEdit->SetRange(CAppSettings::kMinimumTimeLimit, CAppSettings::kMaximumTimeLimit);
     timeLimitEdit->ChangeValue(wxString::Format("%d", settings.GetTimeLimit()));
+    for (CSpinEdit* edit : {transfersEdit, perServerEdit}) edit->SetRange(1, CAppSettings::kMaximumTransfers);
+    transfersEdit->ChangeValue(wxString::Format("%d", settings.GetTransfers()));
+    perServerEdit->ChangeValue(wxString::Format("%d", settings.GetTransfersPerServer()));
 }
 
 void CLoggingPropPage::ApplyEnableRule() {
@@ -79,7 +89,10 @@ bool CLoggingPropPage::ReadControls() {
     // Any whole number: the arrows offer 1 to 1000, typing may go beyond.
     return linesEdit->ReadInteger(maximumLines) &&
            timeLimitEdit->ReadInteger(timeLimit, CIntRange{CAppSettings::kMinimumTimeLimit,
-                                                           CAppSettings::kMaximumTimeLimit});
+                                                           CAppSettings::kMaximumTimeLimit}) &&
+           transfersEdit->ReadInteger(transfers, CIntRange{1, CAppSettings::kMaximumTransfers}) &&
+           perServerEdit->ReadInteger(transfersPerServer,
+                                      CIntRange{1, CAppSettings::kMaximumTransfers});
 }
 
 bool CLoggingPropPage::Apply() {
@@ -88,6 +101,8 @@ bool CLoggingPropPage::Apply() {
     settings.SetLogFile(logFile.Read());
     settings.SetMaximumLines(maximumLines);
     settings.SetTimeLimit(timeLimit);
+    settings.SetTransfers(transfers);
+    settings.SetTransfersPerServer(transfersPerServer);
     // The open document's log follows at once.
     if (log) settings.ApplyTo(*log);
     SendApplied();

@@ -204,9 +204,10 @@ private:
     wxTextCtrl* passwordEdit;
 };
 
-// "Logging Properties" (defaults sheet only): the program's log file, and the
-// time limit of a whole download (seconds, 10 to 3600), which applies to
-// every page of the open document once the sheet is confirmed.
+// "Logging Properties" (defaults sheet only): the program's log file, the
+// time limit of a whole download (seconds, 10 to 3600) and how many pages
+// watching downloads at once, in all and from one server (1 to 64), which
+// apply to the open document once the sheet is confirmed.
 class CLoggingPropPage : public CSettingsPage {
 public:
     static constexpr int ID_DISABLE = 1005;
@@ -215,6 +216,8 @@ public:
     static constexpr int ID_LOG_FILE_CHOOSE = 1010;
     static constexpr int ID_MAXIMUM_LINES = 1036;
     static constexpr int ID_TIME_LIMIT = 1037;
+    static constexpr int ID_TRANSFERS = 1080;
+    static constexpr int ID_TRANSFERS_PER_SERVER = 1081;
 
     // `settings` are the running program's; `log` the open document's
     // message log (null: none), which takes the values at once on Apply.
@@ -234,12 +237,16 @@ private:
     CStoredText logFile;
     int maximumLines = 0;
     int timeLimit = 0;
+    int transfers = 0;
+    int transfersPerServer = 0;
     wxRadioButton* disableRadio;
     wxRadioButton* enableRadio;
     wxTextCtrl* fileEdit;
     wxButton* fileButton;
     CSpinEdit* linesEdit;
     CSpinEdit* timeLimitEdit;
+    CSpinEdit* transfersEdit;
+    CSpinEdit* perServerEdit;
 };
 
 }  // namespace tallyhawk

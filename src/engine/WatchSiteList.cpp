@@ -1,6 +1,7 @@
 #include "engine/WatchSiteList.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <map>
 #include <new>
@@ -10,7 +11,6 @@
 #include "base/StringTable.h"
 #include "engine/PageSink.h"
 #include "net/TransferPool.h"
-#include "net/UrlParts.h"
 
 namespace tallyhawk {
 
@@ -244,12 +244,20 @@ bool CWatchSiteList::OnPooledProgress(CDownloadProgress* progress) {
 namespace {
 
 // The server a page is downloaded from, for the limit per server: the
-// scheme, host and port as written (a page whose address cannot be read is
-// a server of its own).
+// address's scheme and authority (host and port) in lower case, without
+// the user's name and password.
 std::string ServerOf(const std::string& url) {
-    CUrlParts parts;
-    if (!CrackUrl(CDownloader::NormalizeUrl(url), parts)) return url;
-    return parts.scheme + "://" + parts.host;
+    const std::string address = CDownloader::NormalizeUrl(url);
+    const std::size_t scheme = address.find("://");
+    const std::size_t begin = scheme + 3;
+    std::size_t end = address.find_first_of("/?#", begin);
+    if (end == std::string::npos) end = address.size();
+    std::string server = address.substr(0, end);
+    const std::size_t at = server.rfind('@');
+    if (at != std::string::npos && at > begin) server.erase(begin, at + 1 - begin);
+    std::transform(server.begin(), server.end(), server.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return server;
 }
 
 }  // namespace

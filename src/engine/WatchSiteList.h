@@ -151,6 +151,8 @@ public:
     static constexpr std::uint32_t kDefaultTransfers = 16;
     static constexpr std::uint32_t kDefaultTransfersPerHost = 2;
     void SetTransferLimits(std::uint32_t total, std::uint32_t perHost);
+    std::uint32_t GetTransfers() const { return maxTransfers.load(); }
+    std::uint32_t GetTransfersPerServer() const { return maxTransfersPerHost.load(); }
 
     // Starts the watch thread; true when it runs (also when it already ran).
     virtual bool StartWatching();

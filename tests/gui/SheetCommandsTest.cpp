@@ -165,7 +165,7 @@ TEST_F(SheetCommandsTest, LoggingPageChangesTheOpenDocumentsLogAtOnce) {
     EXPECT_EQ(read.GetMaximumLines(), 3);
 }
 
-TEST_F(SheetCommandsTest, TimeLimitReachesBothDownloadersOfTheOpenDocument) {
+TEST_F(SheetCommandsTest, DownloadLimitsReachTheOpenDocument) {
     Run(ID_TOOLS_OPTIONS, [&](CWatcherSettingsDlg& sheet) {
         auto& logging = ShowTab<CLoggingPropPage>(sheet);
         auto* limit = Find<wxTextCtrl>(&logging, CLoggingPropPage::ID_TIME_LIMIT);
@@ -174,14 +174,20 @@ TEST_F(SheetCommandsTest, TimeLimitReachesBothDownloadersOfTheOpenDocument) {
         Click(sheet.FindWindow(wxID_OK));
         EXPECT_EQ(sheetPrompter.errors.back(), "Please enter an integer between 10 and 3600.");
         limit->SetValue("45");
+        auto* perServer = Find<wxTextCtrl>(&logging, CLoggingPropPage::ID_TRANSFERS_PER_SERVER);
+        EXPECT_EQ(Find<wxTextCtrl>(&logging, CLoggingPropPage::ID_TRANSFERS)->GetValue(), "16");
+        EXPECT_EQ(perServer->GetValue(), "2");
+        perServer->SetValue("4");
         Click(sheet.FindWindow(wxID_OK));
     });
+    EXPECT_EQ(doc.GetPageList().GetTransfersPerServer(), 4u);
     EXPECT_EQ(appSettings.GetTimeLimit(), 45);
     EXPECT_EQ(doc.GetPageList().GetDownloader().GetTimeLimits().total, std::chrono::seconds(45));
     EXPECT_EQ(doc.GetDownloader().GetTimeLimits().total, std::chrono::seconds(45));
     CAppSettings read;
     EXPECT_TRUE(LoadAppSettings(store, read));
     EXPECT_EQ(read.GetTimeLimit(), 45);
+    EXPECT_EQ(read.GetTransfersPerServer(), 4);
 }
 
 }  // namespace
