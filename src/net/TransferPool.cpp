@@ -41,6 +41,7 @@ std::size_t CTransferPool::Run(std::chrono::milliseconds longest) {
     const bool performed = Curl().multi_perform(multi, &stillRunning) == CURLM_OK;
     // Finished transfers first: their own result counts, not a limit that
     // ran out since.
+    const std::size_t before = transfers.size();
     int left = 0;
     while (CURLMsg* message = Curl().multi_info_read(multi, &left)) {
         if (message->msg != CURLMSG_DONE) continue;
@@ -56,7 +57,9 @@ std::size_t CTransferPool::Run(std::chrono::milliseconds longest) {
             performed ? transfers[i].downloader->StepTransfer(now, wait) : CURLE_UNRECOVERABLE_POLL;
         if (result != CURLE_OK) End(i, result);
     }
-    if (transfers.empty()) return 0;
+    // A download that ended leaves room for the caller to start another:
+    // no waiting before it has had the chance.
+    if (transfers.size() != before) return transfers.size();
     if (Curl().multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr) !=
         CURLM_OK) {
         for (std::size_t i = transfers.size(); i-- > 0;) End(i, CURLE_UNRECOVERABLE_POLL);

@@ -43,9 +43,9 @@ public:
     // the sink must stay until then.
     void Start(CDownloader& downloader, const std::string& url, CDownloadSink* sink, Done done);
 
-    // Moves every download on, ends those that are done, then waits up to
-    // `longest` for network activity, a deadline or a Wake. Returns how many
-    // still run.
+    // Moves every download on and ends those that are done; when none
+    // ended, waits up to `longest` for network activity, a deadline or a
+    // Wake. Returns how many still run.
     std::size_t Run(std::chrono::milliseconds longest);
     std::size_t Running() const { return transfers.size(); }
 
