@@ -157,7 +157,7 @@ TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
     EXPECT_NE(defaults.out.find("\"maxLines\": -1"), std::string::npos) << "-1 means no bound";
 
     // The download time limit, in whole seconds from 10 to 3600.
-    EXPECT_NE(defaults.out.find("\"timeLimit\": 120}"), std::string::npos) << defaults.out;
+    EXPECT_NE(defaults.out.find("\"timeLimit\": 120,"), std::string::npos) << defaults.out;
     for (const char* bad : {"9", "3601", "1.5", "-20", ""}) {
         EXPECT_EQ(Cli({"defaults", "--retry", "2", "--time-limit", bad}).status, 2) << bad;
         EXPECT_NE(last.find("Please enter an integer between 10 and 3600."), std::string::npos)
@@ -165,8 +165,13 @@ TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
     }
     ASSERT_EQ(Cli({"defaults", "--time-limit", "45"}).status, 0) << last;
     EXPECT_NE(Cli({"defaults"}).out.find("time limit: 45 seconds\n"), std::string::npos);
+    // Downloads at once, 1 to 64 each.
+    EXPECT_EQ(Cli({"defaults", "--per-server", "0"}).status, 2);
+    ASSERT_EQ(Cli({"defaults", "--transfers", "8", "--per-server", "3"}).status, 0) << last;
     defaults = Cli({"defaults", "--json"});
-    EXPECT_NE(defaults.out.find("\"timeLimit\": 45}"), std::string::npos) << defaults.out;
+    EXPECT_NE(defaults.out.find("\"timeLimit\": 45, \"transfers\": 8, \"transfersPerServer\": 3}"),
+              std::string::npos)
+        << defaults.out;
     EXPECT_NE(defaults.out.find("\"retryCount\": 7"), std::string::npos) << defaults.out;
 
     ASSERT_EQ(Cli({"remove", file, "0"}).status, 0);
