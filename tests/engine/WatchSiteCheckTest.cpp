@@ -1,12 +1,14 @@
 // CWatchSite::Check against a real HTTP server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <future>
 #include <utility>
 
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "diff/ChangeDetector.h"
 #include "engine/EngineTestUtil.h"
 #include "engine/PageServer.h"
@@ -263,6 +265,113 @@ TEST_F(WatchSiteCheckTest, BodyOverTheLimitIsAFailedDownload) {
     EXPECT_EQ(page.GetStatus(), Outdated);
     EXPECT_EQ(page.GetFailures(), 1);
     EXPECT_EQ(page.GetLatestContent(), "kept");
+}
+
+TEST_F(WatchSiteCheckTest, AnUnchangedPageIsAnsweredNotModifiedAndKeepsItsVersions) {
+    site.SetUrl(server.Url("/validated"));
+    server.SetContent("<p>one</p>\n");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.LastHeader("If-None-Match"), "") << "nothing to fall back on yet";
+    const std::string etag = site.GetETag(), date = site.GetLastModified();
+    EXPECT_EQ(etag, "\"r1\"");
+    EXPECT_FALSE(date.empty());
+
+    // Unchanged, with an unseen change still held: the page stays Modified,
+    // and the failure before is over.
+    site.SetPreviousContent("<p>zero</p>\n");
+    Unreachable();
+    FailingCheck();
+    site.SetUrl(server.Url("/validated"));
+    fake.clock.Set(1700000000);
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.LastHeader("If-None-Match"), etag);
+    EXPECT_EQ(server.LastHeader("If-Modified-Since"), date);
+    EXPECT_EQ(server.notModified, 1);
+    EXPECT_EQ(server.fullAnswers, 1);
+    EXPECT_EQ(site.GetLatestContent(), "<p>one</p>\n");
+    EXPECT_EQ(site.GetPreviousContent(), "<p>zero</p>\n");
+    EXPECT_EQ(site.GetStatus(), Modified);
+    EXPECT_EQ(site.GetLastUpdated(), 1700000000);
+    EXPECT_EQ(site.GetFailures(), 0);
+    EXPECT_EQ(site.GetRetryTime(), 0);
+    EXPECT_EQ(site.GetETag(), etag);
+    site.AcceptChanges();
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetStatus(), Current);
+
+    // Changed: the whole page comes, with new validators.
+    server.SetContent("<p>two</p>\n");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.fullAnswers, 2);
+    EXPECT_EQ(site.GetLatestContent(), "<p>two</p>\n");
+    EXPECT_EQ(site.GetStatus(), Modified);
+    EXPECT_EQ(site.GetETag(), "\"r2\"");
+
+    // A server that gives a date alone is asked with the date alone.
+    CWatchSite dated(&fake.services);
+    dated.SetUrl(server.Url("/validated?date"));
+    ASSERT_TRUE(dated.Check(downloader));
+    EXPECT_EQ(dated.GetETag(), "");
+    ASSERT_TRUE(dated.Check(downloader));
+    EXPECT_EQ(server.LastHeader("If-None-Match"), "");
+    EXPECT_EQ(server.notModified, 3);
+    EXPECT_EQ(dated.GetLatestContent(), "<p>two</p>\n");
+}
+
+TEST_F(WatchSiteCheckTest, NoValidatorIsSentThatCouldAddHeaderLinesOrLacksAVersionBehindIt) {
+    site.SetUrl(server.Url("/validated"));
+    server.SetContent("<p>one</p>\n");
+    site.SetLatestContent("held");
+    site.SetValidators("\"r1\"\r\nX-Injected: 1", "Mon, 01 Jan 2024 00:11:00 GMT\nX-Injected: 2");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.LastHeader("X-Injected"), "");
+    EXPECT_EQ(server.LastHeader("If-None-Match"), "");
+    EXPECT_EQ(server.LastHeader("If-Modified-Since"), "");
+
+    CWatchSite empty(&fake.services);  // validators, but no version to keep
+    empty.SetUrl(server.Url("/validated"));
+    empty.SetValidators("\"r1\"", "");
+    ASSERT_TRUE(empty.Check(downloader));
+    EXPECT_EQ(server.LastHeader("If-None-Match"), "");
+    EXPECT_EQ(empty.GetLatestContent(), "<p>one</p>\n");
+
+    // "Not modified" to a question nobody asked is no page.
+    site.SetUrl(server.Url("/unchanged"));
+    site.SetLatestContent("kept");
+    EXPECT_EQ(FailingCheck(), "The server answered 304 Not Modified.");
+    EXPECT_EQ(site.GetLatestContent(), "kept");
+    EXPECT_EQ(site.GetFailures(), 1);
+}
+
+// The largest count of body bytes a download handed on.
+class CReceivedBytes : public CEventSink {
+public:
+    explicit CReceivedBytes(CDownloader& downloader) {
+        downloader.Subscribe(this, &CReceivedBytes::OnProgress);
+    }
+    ~CReceivedBytes() override { UnsubscribeAll(); }
+    bool OnProgress(CDownloadProgress* progress) {
+        most = std::max(most, progress->bytesReceived);
+        return true;
+    }
+    std::uint64_t most = 0;
+};
+
+TEST_F(WatchSiteCheckTest, CompressedPagesArriveDecodedAndTheLimitHoldsForTheDecodedBytes) {
+    server.SetContent("<p>packed</p>\n");
+    site.SetUrl(server.Url("/gzip"));
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetLatestContent(), "<p>packed</p>\n");
+
+    // 64 KiB that unpack to 64 MiB: refused at the limit, never unpacked.
+    CSmallLimitSite page(&fake.services);
+    page.SetUrl(server.Url("/bomb"));
+    page.SetLatestContent("kept");
+    CReceivedBytes received(downloader);
+    EXPECT_THROW(page.Check(downloader), CException);
+    EXPECT_EQ(page.GetLastError(), LoadString(IDS_PAGE_TOO_LARGE));
+    EXPECT_EQ(page.GetLatestContent(), "kept");
+    EXPECT_LE(received.most, CSmallLimitSite::kLimit + CDownloader::kChunkSize);
 }
 
 // A page that, once, lets another thread act on it while a comparison runs.
