@@ -271,101 +271,57 @@ TEST_F(WatchSiteCheckTest, AnUnchangedPageIsAnsweredNotModifiedAndKeepsItsVersio
     site.SetUrl(server.Url("/validated"));
     server.SetContent("<p>one</p>\n");
     ASSERT_TRUE(site.Check(downloader));
-    EXPECT_EQ(server.LastHeader("If-None-Match"), "") << "nothing to fall back on yet";
-    const std::string etag = site.GetETag(), date = site.GetLastModified();
-    EXPECT_EQ(etag, "\"r1\"");
-    EXPECT_FALSE(date.empty());
-
-    // Unchanged, with an unseen change still held: the page stays Modified,
-    // and the failure before is over.
+    EXPECT_EQ(site.GetETag(), "\"r1\"");
+    // Unchanged, with an unseen change held: still Modified, the failure over.
     site.SetPreviousContent("<p>zero</p>\n");
     Unreachable();
     FailingCheck();
     site.SetUrl(server.Url("/validated"));
     fake.clock.Set(1700000000);
     ASSERT_TRUE(site.Check(downloader));
-    EXPECT_EQ(server.LastHeader("If-None-Match"), etag);
-    EXPECT_EQ(server.LastHeader("If-Modified-Since"), date);
     EXPECT_EQ(server.notModified, 1);
-    EXPECT_EQ(server.fullAnswers, 1);
-    EXPECT_EQ(site.GetLatestContent(), "<p>one</p>\n");
-    EXPECT_EQ(site.GetPreviousContent(), "<p>zero</p>\n");
+    EXPECT_EQ(site.GetLatestContent() + site.GetPreviousContent(), "<p>one</p>\n<p>zero</p>\n");
     EXPECT_EQ(site.GetStatus(), Modified);
     EXPECT_EQ(site.GetLastUpdated(), 1700000000);
-    EXPECT_EQ(site.GetFailures(), 0);
-    EXPECT_EQ(site.GetRetryTime(), 0);
-    EXPECT_EQ(site.GetETag(), etag);
-    site.AcceptChanges();
-    ASSERT_TRUE(site.Check(downloader));
-    EXPECT_EQ(site.GetStatus(), Current);
-
-    // Changed: the whole page comes, with new validators.
+    EXPECT_EQ(site.GetFailures() + site.GetRetryTime(), 0);
+    // Changed: the whole page comes, with its new validators.
     server.SetContent("<p>two</p>\n");
     ASSERT_TRUE(site.Check(downloader));
-    EXPECT_EQ(server.fullAnswers, 2);
     EXPECT_EQ(site.GetLatestContent(), "<p>two</p>\n");
-    EXPECT_EQ(site.GetStatus(), Modified);
     EXPECT_EQ(site.GetETag(), "\"r2\"");
-
-    // A server that gives a date alone is asked with the date alone.
-    CWatchSite dated(&fake.services);
-    dated.SetUrl(server.Url("/validated?date"));
-    ASSERT_TRUE(dated.Check(downloader));
-    EXPECT_EQ(dated.GetETag(), "");
-    ASSERT_TRUE(dated.Check(downloader));
-    EXPECT_EQ(server.LastHeader("If-None-Match"), "");
-    EXPECT_EQ(server.notModified, 3);
-    EXPECT_EQ(dated.GetLatestContent(), "<p>two</p>\n");
 }
 
-TEST_F(WatchSiteCheckTest, NoValidatorIsSentThatCouldAddHeaderLinesOrLacksAVersionBehindIt) {
-    site.SetUrl(server.Url("/validated"));
+TEST_F(WatchSiteCheckTest, NoValidatorIsSentThatCouldAddHeaderLinesOrHasNoVersionBehindIt) {
     server.SetContent("<p>one</p>\n");
-    site.SetLatestContent("held");
-    site.SetValidators("\"r1\"\r\nX-Injected: 1", "Mon, 01 Jan 2024 00:11:00 GMT\nX-Injected: 2");
-    ASSERT_TRUE(site.Check(downloader));
-    EXPECT_EQ(server.LastHeader("X-Injected"), "");
-    EXPECT_EQ(server.LastHeader("If-None-Match"), "");
-    EXPECT_EQ(server.LastHeader("If-Modified-Since"), "");
-
-    CWatchSite empty(&fake.services);  // validators, but no version to keep
+    CWatchSite empty(&fake.services);
     empty.SetUrl(server.Url("/validated"));
     empty.SetValidators("\"r1\"", "");
     ASSERT_TRUE(empty.Check(downloader));
-    EXPECT_EQ(server.LastHeader("If-None-Match"), "");
-    EXPECT_EQ(empty.GetLatestContent(), "<p>one</p>\n");
-
+    site.SetUrl(server.Url("/validated"));
+    site.SetLatestContent("held");
+    site.SetValidators("\"r1\"\r\nX-Injected: 1", "Mon, 01 Jan 2024 00:00:00 GMT\nX-Injected: 2");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.LastHeader("X-Injected") + server.LastHeader("If-Modified-Since"), "");
+    EXPECT_EQ(server.notModified, 0);
     // "Not modified" to a question nobody asked is no page.
     site.SetUrl(server.Url("/unchanged"));
     site.SetLatestContent("kept");
     EXPECT_EQ(FailingCheck(), "The server answered 304 Not Modified.");
     EXPECT_EQ(site.GetLatestContent(), "kept");
-    EXPECT_EQ(site.GetFailures(), 1);
 }
 
-// The largest count of body bytes a download handed on.
+// The most body bytes a download handed on.
 class CReceivedBytes : public CEventSink {
 public:
-    explicit CReceivedBytes(CDownloader& downloader) {
-        downloader.Subscribe(this, &CReceivedBytes::OnProgress);
-    }
+    explicit CReceivedBytes(CDownloader& downloader) { downloader.Subscribe(this, &CReceivedBytes::On); }
     ~CReceivedBytes() override { UnsubscribeAll(); }
-    bool OnProgress(CDownloadProgress* progress) {
-        most = std::max(most, progress->bytesReceived);
-        return true;
-    }
+    bool On(CDownloadProgress* progress) { return most = std::max(most, progress->bytesReceived), true; }
     std::uint64_t most = 0;
 };
 
-TEST_F(WatchSiteCheckTest, CompressedPagesArriveDecodedAndTheLimitHoldsForTheDecodedBytes) {
-    server.SetContent("<p>packed</p>\n");
-    site.SetUrl(server.Url("/gzip"));
-    ASSERT_TRUE(site.Check(downloader));
-    EXPECT_EQ(site.GetLatestContent(), "<p>packed</p>\n");
-
-    // 64 KiB that unpack to 64 MiB: refused at the limit, never unpacked.
+TEST_F(WatchSiteCheckTest, ACompressedPageOverTheLimitIsRefusedBeforeItIsUnpacked) {
     CSmallLimitSite page(&fake.services);
-    page.SetUrl(server.Url("/bomb"));
+    page.SetUrl(server.Url("/bomb"));  // 64 KiB that unpack to 64 MiB
     page.SetLatestContent("kept");
     CReceivedBytes received(downloader);
     EXPECT_THROW(page.Check(downloader), CException);
