@@ -25,7 +25,8 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 // Sizes the sink from the response's Content-Length, announced with the
-// first chunk and before it is written.
+// first chunk and before it is written. A compressed body announces none:
+// its length is not the page's.
 class CSizeHint : public CEventSink {
 public:
     CSizeHint(CDownloader& downloader, CPageSink& sink) : sink(sink) {

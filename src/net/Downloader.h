@@ -164,8 +164,9 @@ public:
     // into `sink` (null: the body is dropped), which is truncated first.
     // *bytesOut ends as the number of body bytes handed to the sink. Returns
     // true when the whole body was read and its HTTP status (if any) is below
-    // 400 (a 304 to a conditional request: no body, see above). On false, GetError gives the code (12001-12174) and IsCanceled
-    // tells a cancellation; an HTTP status of 400 or more gives
+    // 400 (a 304 to a conditional request: no body, see above). On false,
+    // GetError gives the code (12001-12174) and IsCanceled tells a
+    // cancellation; an HTTP status of 400 or more gives
     // kErrorHttpStatus after the whole body has been handed to the sink, and
     // announces neither the final empty read nor Done. A reply that is not
     // HTTP at all (no status line) fails with kErrorInvalidServerResponse

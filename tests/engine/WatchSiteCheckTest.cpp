@@ -313,9 +313,14 @@ TEST_F(WatchSiteCheckTest, NoValidatorIsSentThatCouldAddHeaderLinesOrHasNoVersio
 // The most body bytes a download handed on.
 class CReceivedBytes : public CEventSink {
 public:
-    explicit CReceivedBytes(CDownloader& downloader) { downloader.Subscribe(this, &CReceivedBytes::On); }
+    explicit CReceivedBytes(CDownloader& downloader) {
+        downloader.Subscribe(this, &CReceivedBytes::On);
+    }
     ~CReceivedBytes() override { UnsubscribeAll(); }
-    bool On(CDownloadProgress* progress) { return most = std::max(most, progress->bytesReceived), true; }
+    bool On(CDownloadProgress* progress) {
+        most = std::max(most, progress->bytesReceived);
+        return true;
+    }
     std::uint64_t most = 0;
 };
 
