@@ -6,8 +6,10 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -70,5 +72,19 @@ using CLocalHttpServer = CBasicLocalServer<httplib::Server>;
 // Serves with a certificate and key from PEM files (see TestCertificate.h).
 using CLocalHttpsServer = CBasicLocalServer<httplib::SSLServer>;
 #endif
+
+// `text` `times` times over, gzip-compressed. Served with "Content-Encoding:
+// gzip" and a type that is not text/..., which the server would compress again.
+inline std::string Gzip(std::string_view text, std::size_t times = 1) {
+    httplib::detail::gzip_compressor compressor;
+    std::string out;
+    for (std::size_t i = 1; i <= times; ++i) {
+        compressor.compress(text.data(), text.size(), i == times,
+                            [&out](const char* data, std::size_t n) {
+                                return out.append(data, n), true;
+                            });
+    }
+    return out;
+}
 
 }  // namespace tallyhawk::testing

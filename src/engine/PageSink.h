@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/Exception.h"
@@ -55,7 +56,8 @@ private:
 };
 
 // Sizes the sink from the response's Content-Length, announced with the
-// first chunk and before it is written.
+// first chunk and before it is written. A compressed body announces none:
+// its length is not the page's.
 class CSizeHint : public CEventSink {
 public:
     CSizeHint(CDownloader& downloader, CPageSink& sink) : sink(sink) {
@@ -82,6 +84,10 @@ struct CCheckTransfer {
     std::string target;  // the address downloaded
     CPageSink sink;
     CSizeHint hint;
+    // The version the validators sent vouch for, which a "not modified"
+    // answer keeps; null when none were sent. And the validators sent.
+    std::shared_ptr<const std::string> validated;
+    std::string sentETag, sentLastModified;
 };
 
 }  // namespace tallyhawk

@@ -24,6 +24,14 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
+// A downloaded body as a version of the page: a page is a zero-terminated
+// text, so anything after a zero byte is cut.
+std::shared_ptr<const std::string> VersionOf(std::string body) {
+    const std::size_t zero = body.find('\0');
+    if (zero != std::string::npos) body.resize(zero);
+    return std::make_shared<const std::string>(std::move(body));
+}
+
 // The weekday bits, Sunday first as tm_wday counts.
 constexpr std::int32_t kWeekdayBits[7] = {Sunday, Monday, Tuesday, Wednesday,
                                           Thursday, Friday, Saturday};
@@ -84,6 +92,8 @@ void CWatchSite::Assign(const CWatchSite& other) {
     retryTime = other.retryTime;
     lastError = other.lastError;
     latestContentType = other.latestContentType;
+    etag = other.etag;
+    lastModified = other.lastModified;
     tempFiles.insert(tempFiles.end(), other.tempFiles.begin(), other.tempFiles.end());
 }
 
@@ -181,6 +191,24 @@ void CWatchSite::SetLatestContent(const std::string& value) {
     CContent content = std::make_shared<const std::string>(value);
     Guard guard(lock);
     latestContent.swap(content);
+    etag.clear();
+    lastModified.clear();
+}
+
+std::string CWatchSite::GetETag() const {
+    Guard guard(lock);
+    return etag;
+}
+
+std::string CWatchSite::GetLastModified() const {
+    Guard guard(lock);
+    return lastModified;
+}
+
+void CWatchSite::SetValidators(const std::string& entityTag, const std::string& modified) {
+    Guard guard(lock);
+    etag = entityTag;
+    lastModified = modified;
 }
 
 std::vector<std::string> CWatchSite::GetTempFiles() const {
@@ -277,10 +305,20 @@ std::unique_ptr<CCheckTransfer> CWatchSite::BeginCheck(CDownloader& downloader) 
     if (!IsEnabled()) return nullptr;
     SetStatus(Updating);
     downloader.ClearCredentials();
+    downloader.ClearValidators();
+    downloader.SetAcceptCompressed(true);
     auto check = std::make_unique<CCheckTransfer>(downloader, MaximumPageSize());
     Guard guard(lock);
     if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
         downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
+    }
+    // Without a version to fall back on, "not modified" would leave the
+    // page with nothing: ask for the page itself.
+    if (!latestContent->empty() && (!etag.empty() || !lastModified.empty())) {
+        downloader.SetValidators(etag, lastModified);
+        check->validated = latestContent;
+        check->sentETag = etag;
+        check->sentLastModified = lastModified;
     }
     check->target = url;
     return check;
@@ -298,15 +336,24 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
         }
     }
     if (succeeded) {
-        std::string body = check.sink.Take();
-        // A page is a zero-terminated text: anything after a zero byte is cut.
-        std::size_t zero = body.find('\0');
-        if (zero != std::string::npos) body.resize(zero);
-        CContent content = std::make_shared<const std::string>(std::move(body));
+        // Not modified: the server still has the version the validators
+        // came with, and the check goes on as if it had sent it again.
+        const bool notModified =
+            check.validated && downloader.GetHttpStatus() == kHttpNotModified;
+        CContent content = notModified ? check.validated : VersionOf(check.sink.Take());
+        std::string newETag = downloader.GetETag();
+        std::string newLastModified = downloader.GetLastModified();
+        if (notModified) {
+            // A 304 repeats the validators that still hold, or leaves them out.
+            if (newETag.empty()) newETag = check.sentETag;
+            if (newLastModified.empty()) newLastModified = check.sentLastModified;
+        }
         {
             Guard guard(lock);
             latestContent.swap(content);
-            latestContentType = downloader.GetContentType();
+            if (!notModified) latestContentType = downloader.GetContentType();
+            etag = std::move(newETag);
+            lastModified = std::move(newLastModified);
             // A page that has no accepted version takes its first download as
             // that version; otherwise it could never report a change.
             if (previousContent->empty()) previousContent = latestContent;
@@ -455,6 +502,7 @@ void CWatchSite::Serialize(CArchive& archive) {
         std::string storedUrl, storedName;
         std::int64_t storedLastUpdated;
         std::int32_t storedStatus, storedFailures;
+        std::string storedETag, storedLastModified;
         {
             Guard guard(lock);
             storedSettings = settings;
@@ -465,9 +513,14 @@ void CWatchSite::Serialize(CArchive& archive) {
             storedLastUpdated = lastUpdated;
             storedStatus = status;
             storedFailures = failures;
+            storedETag = etag;
+            storedLastModified = lastModified;
         }
+        // Only a page that has validators needs the newer record; every
+        // other page stays readable by releases that know version 4 alone.
+        const bool withValidators = !storedETag.empty() || !storedLastModified.empty();
         storedSettings.Serialize(archive);
-        archive.WriteWord(kVersion);
+        archive.WriteWord(withValidators ? kVersionWithValidators : kVersion);
         archive.WriteString(storedUrl);
         archive.WriteString(*previous);
         archive.WriteString(*latest);
@@ -475,6 +528,10 @@ void CWatchSite::Serialize(CArchive& archive) {
         archive.WriteByte(static_cast<std::uint8_t>(storedStatus));
         archive.WriteString(storedName);
         archive.WriteLong(storedFailures);
+        if (withValidators) {
+            archive.WriteString(storedETag);
+            archive.WriteString(storedLastModified);
+        }
         return;
     }
     Guard guard(lock);
@@ -488,6 +545,14 @@ void CWatchSite::Serialize(CArchive& archive) {
     status = archive.ReadByte();
     if (version >= 3) name = archive.ReadString();
     if (version >= 4) failures = archive.ReadLong();
+    // The validators belong to the latestContent just read: a record
+    // without them leaves none.
+    etag.clear();
+    lastModified.clear();
+    if (version >= kVersionWithValidators) {
+        etag = archive.ReadString();
+        lastModified = archive.ReadString();
+    }
 }
 
 }  // namespace tallyhawk

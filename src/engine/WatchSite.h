@@ -68,7 +68,10 @@ inline constexpr std::size_t kMaximumPageSize = std::size_t{256} << 20;
 
 class CWatchSite : public CEventSource {
 public:
+    // The page record's version word: 4, or 5 for a page that keeps
+    // validators (see Serialize).
     static constexpr std::uint16_t kVersion = 4;
+    static constexpr std::uint16_t kVersionWithValidators = 5;
 
     // A new page (status New, default settings). Runs the default-browser
     // lookup when the default browser is still unknown. `services` (null: the
@@ -101,7 +104,16 @@ public:
     std::string GetPreviousContent() const;
     void SetPreviousContent(const std::string& value);
     std::string GetLatestContent() const;
+    // Forgets the validators too: they vouch for the version they came with.
     void SetLatestContent(const std::string& value);
+    // The validators of latestContent: the ETag and Last-Modified values the
+    // server sent with it, as sent; empty when it sent none. The next check
+    // sends them back, so that a server that still has that version can
+    // answer 304 Not Modified instead of sending it again. Stored with the
+    // page.
+    std::string GetETag() const;
+    std::string GetLastModified() const;
+    void SetValidators(const std::string& etag, const std::string& lastModified);
     // The Content-Type header value of the download that gave latestContent,
     // as the server sent it; empty when unknown (a page loaded from a
     // document). Kept in memory only, never stored; the change viewer takes
@@ -143,8 +155,10 @@ public:
 
     // One check, on a worker thread. Returns false when the page is disabled
     // (nothing happens) or the download was canceled (status Outdated).
-    // Otherwise downloads the page into memory, keeps it (cut at its first
-    // zero byte) as latestContent, compares it without the lock, sets
+    // Otherwise downloads the page into memory, accepting a compressed
+    // transfer (the size limit applies to the decoded body), keeps it (cut
+    // at its first zero byte) as latestContent with the validators the
+    // server sent, compares it without the lock, sets
     // Modified or Current for the versions it compared (see above), plays
     // the sound (cut off when the downloader is canceled meanwhile) and returns true. A failed download, or a body over kMaximumPageSize,
     // counts a failure, leaves the page Outdated, or Disabled once failures
@@ -154,6 +168,11 @@ public:
     // the versions the page holds stay as they were. The first successful
     // download of a page that has no accepted version yet becomes that
     // version (Current), so that the next check can report a change.
+    // A page that holds a latest version and its validators asks for the
+    // page only if it changed: a 304 Not Modified answer is a success that
+    // keeps that version, as if the server had sent it again (lastUpdated
+    // moves on, failures and the retry pause end, the status follows the
+    // comparison, the sound plays for a Modified page).
     bool Check(CDownloader& downloader);
     // The phases of Check, for a thread that downloads several pages at
     // once, each through a downloader of its own. BeginCheck (null: the page
@@ -233,17 +252,23 @@ public:
 
     // Record layout (little-endian; encodings as in base/Archive.h):
     //   the CWatcherSettings record, inline
-    //   WORD   version, written as 4
+    //   WORD   version, written as 4, or as 5 when the page has a validator
     //   STRING url
     //   STRING previousContent
     //   STRING latestContent
     //   TIME   lastUpdated
     //   BYTE   (version 1 only: one byte of no use, skipped)
     //   BYTE   status, taken as stored
-    //   STRING name       (version >= 3)
-    //   DWORD  failures   (version >= 4)
+    //   STRING name          (version >= 3)
+    //   DWORD  failures      (version >= 4)
+    //   STRING etag          (version >= 5)
+    //   STRING lastModified  (version >= 5)
+    // A page without validators is written as version 4, byte for byte as
+    // before they existed, so that older releases still read it.
     // Storing takes the record at one moment under the lock and writes it
-    // without the lock. Fields an older record lacks keep their values.
+    // without the lock. Fields an older record lacks keep their values, but
+    // for the validators: they belong to the latestContent read with them,
+    // so a record without them leaves none.
     // Loading announces nothing and leaves the change files alone. Throws
     // CArchiveException when the stream ends inside the record.
     virtual void Serialize(CArchive& archive);
@@ -308,6 +333,8 @@ private:
     std::int64_t retryTime = 0;          // guarded by lock; not stored
     std::string lastError;               // guarded by lock; not stored
     std::string latestContentType;       // guarded by lock; not stored
+    std::string etag;                    // guarded by lock; validators of latestContent
+    std::string lastModified;            // guarded by lock
 };
 
 }  // namespace tallyhawk

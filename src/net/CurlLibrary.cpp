@@ -35,6 +35,8 @@ void Load(Loaded& loaded) {
         &::curl_url_set,
         &::curl_url_get,
         &::curl_getdate,
+        &::curl_slist_append,
+        &::curl_slist_free_all,
     };
     loaded.ok = true;
 }
@@ -64,7 +66,10 @@ void Load(Loaded& loaded) {
                 library.Find("curl_url", f.url) &&
                 library.Find("curl_url_cleanup", f.url_cleanup) &&
                 library.Find("curl_url_set", f.url_set) &&
-                library.Find("curl_url_get", f.url_get) && library.Find("curl_getdate", f.getdate);
+                library.Find("curl_url_get", f.url_get) &&
+                library.Find("curl_getdate", f.getdate) &&
+                library.Find("curl_slist_append", f.slist_append) &&
+                library.Find("curl_slist_free_all", f.slist_free_all);
     if (!loaded.ok) loaded.error = library.Error();
 }
 

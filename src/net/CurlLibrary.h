@@ -40,6 +40,8 @@ struct CCurlFunctions {
     decltype(&::curl_url_set) url_set;
     decltype(&::curl_url_get) url_get;
     decltype(&::curl_getdate) getdate;
+    decltype(&::curl_slist_append) slist_append;
+    decltype(&::curl_slist_free_all) slist_free_all;
 };
 
 // The functions, loading libcurl on the first call; nullptr when the library

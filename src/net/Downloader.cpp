@@ -106,6 +106,18 @@ struct CDownloader::Transfer {
     bool resolving = false;   // Resolving announced, Resolved not yet
     bool connecting = false;  // Connecting announced, Connected not yet
     bool receiving = false;   // the body has begun
+    bool conditional = false;  // validators were sent
+    bool decoding = false;     // compressed bodies were accepted, and arrive decoded
+    // The request's own header lines; libcurl reads them until the transfer
+    // is over, so they live as long as it.
+    curl_slist* headers = nullptr;
+
+    Transfer() = default;
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+    ~Transfer() {
+        if (headers) Curl().slist_free_all(headers);
+    }
 };
 
 CDownloader::CDownloader(std::chrono::milliseconds timeout) {
@@ -124,6 +136,19 @@ void CDownloader::SetCredentials(const std::string& name, const std::string& sec
 }
 
 void CDownloader::ClearCredentials() { SetCredentials(std::string(), std::string()); }
+
+void CDownloader::SetValidators(const std::string& entityTag, const std::string& modified) {
+    std::lock_guard lock(fieldsLock);
+    sentETag = entityTag;
+    sentLastModified = modified;
+}
+
+void CDownloader::ClearValidators() { SetValidators(std::string(), std::string()); }
+
+void CDownloader::SetAcceptCompressed(bool accept) {
+    std::lock_guard lock(fieldsLock);
+    acceptCompressed = accept;
+}
 
 void CDownloader::SetSecurity(const CTransportSecurity& value) {
     std::lock_guard lock(fieldsLock);
@@ -170,9 +195,19 @@ std::string CDownloader::GetContentType() const {
     return contentType;
 }
 
+std::string CDownloader::GetETag() const {
+    std::lock_guard lock(fieldsLock);
+    return etag;
+}
+
+std::string CDownloader::GetLastModified() const {
+    std::lock_guard lock(fieldsLock);
+    return lastModified;
+}
+
 std::string CDownloader::GetErrorMessage() const {
     std::lock_guard lock(fieldsLock);
-    if (error == kErrorHttpStatus && httpStatus >= 400) {
+    if (error == kErrorHttpStatus && (httpStatus >= 400 || httpStatus == kHttpNotModified)) {
         const std::string answer = httpReason.empty()
                                        ? std::to_string(httpStatus)
                                        : std::to_string(httpStatus) + " " + httpReason;
@@ -227,6 +262,8 @@ CURL* CDownloader::BeginTransfer(const std::string& url, CDownloadSink* target, 
         httpReason.clear();
         retryAfter = -1;
         contentType.clear();
+        etag.clear();
+        lastModified.clear();
         current.limits = limits;
     }
     sink = target;
@@ -311,6 +348,8 @@ void CDownloader::KeepResponse(const Transfer& current) {
     httpStatus = status;
     httpReason = status ? current.head.Reason() : std::string();
     contentType = current.head.ContentType();
+    etag = current.head.ETag();
+    lastModified = current.head.LastModified();
     retryAfter = wait;
 }
 
@@ -429,13 +468,38 @@ void CDownloader::Configure(CURL* easy, const std::string& target, const CTimeLi
         Curl().easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
         Curl().easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
     }
+    // "" names every encoding this libcurl can decode (gzip, deflate,
+    // brotli, zstd), and has it decode them before the write callback.
+    if (acceptCompressed) Curl().easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    if (transfer) {
+        transfer->decoding = acceptCompressed;
+        AddValidators(easy, *transfer);
+    }
+}
+
+void CDownloader::AddValidators(CURL* easy, Transfer& current) {
+    // A validator goes out only as it came in; one that could carry a line
+    // end of its own (from a damaged or crafted document) is never sent.
+    const auto add = [&current](const char* name, const std::string& value) {
+        if (!IsSendableValidator(value)) return;
+        curl_slist* more = Curl().slist_append(current.headers, (name + value).c_str());
+        if (!more) return;  // out of memory: the request goes out unconditional
+        current.headers = more;
+        current.conditional = true;
+    };
+    add("If-None-Match: ", sentETag);
+    add("If-Modified-Since: ", sentLastModified);
+    if (current.headers) Curl().easy_setopt(easy, CURLOPT_HTTPHEADER, current.headers);
 }
 
 void CDownloader::BeginReceiving(CURL* easy) {
     progress.state = Receiving;
     progress.contentLength = 0;
     curl_off_t length = -1;
-    if (easy &&
+    // The length of an encoded body says nothing about the decoded one that
+    // is counted and delivered (a few kilobytes may unpack to gigabytes).
+    const bool decoded = transfer && transfer->decoding && transfer->head.Encoded();
+    if (easy && !decoded &&
         Curl().easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
         length > 0) {
         progress.contentLength = static_cast<std::uint64_t>(length);
@@ -506,6 +570,12 @@ std::size_t CDownloader::HeaderCallback(char* data, std::size_t size, std::size_
         current.refusedText =
             FormatString(IDS_RESPONSE_HEAD_TOO_LARGE,
                          {CResponseHead::kMaxLines, CResponseHead::kMaxBytes / 1024});
+        return 0;
+    }
+    if (current.head.Status() == kHttpNotModified && !current.conditional) {
+        // "Not modified" since no version that was named: the answer has no
+        // body, and the caller holds nothing that it could stand for.
+        current.refused = kErrorHttpStatus;
         return 0;
     }
     return length;

@@ -23,6 +23,19 @@
 // Every download is bounded in time (CTimeLimits); a limit that runs out
 // fails it with kErrorTimeout.
 //
+// Conditional requests: with validators set (SetValidators), a download asks
+// the server for the page only when it changed since the version those
+// validators came with. A 304 Not Modified answer to such a request is a
+// successful download with no body (the sink stays empty, GetHttpStatus is
+// kHttpNotModified); a 304 to a request that sent no validators answers
+// nothing that was asked and fails with kErrorHttpStatus.
+//
+// Compressed transfers (SetAcceptCompressed): the server may send the body
+// compressed with any encoding libcurl knows, and the sink receives it
+// decoded; byte counts and size limits are those of the decoded body, and
+// the progress's contentLength is 0 for an encoded body (its Content-Length
+// counts the encoded bytes, not the page's).
+//
 // Threads: Download and Close belong to the thread that downloads. The
 // setters and the getters of the last download's outcome take a lock and may
 // be called from any thread (a setting applies to later downloads). Cancel
@@ -126,6 +139,20 @@ public:
     void SetCredentials(const std::string& userName, const std::string& password);
     void ClearCredentials();
 
+    // Validators of the version the caller holds (an ETag and a
+    // Last-Modified value, as a server sent them), sent as If-None-Match and
+    // If-Modified-Since with every later download until cleared. An empty or
+    // unsendable one (see IsSendableValidator: control characters, overlong)
+    // is left out; with neither sent the request is unconditional.
+    void SetValidators(const std::string& etag, const std::string& lastModified);
+    void ClearValidators();
+
+    // Whether later downloads accept compressed bodies (handed on decoded).
+    // Off by default: a file must arrive byte for byte as the server stores
+    // it, and a server that labels a .gz file as gzip-encoded would have it
+    // unpacked.
+    void SetAcceptCompressed(bool accept);
+
     // Applies to every later download; the default is no restriction and
     // the system's certificate authorities.
     void SetSecurity(const CTransportSecurity& security);
@@ -139,8 +166,9 @@ public:
     // into `sink` (null: the body is dropped), which is truncated first.
     // *bytesOut ends as the number of body bytes handed to the sink. Returns
     // true when the whole body was read and its HTTP status (if any) is below
-    // 400. On false, GetError gives the code (12001-12174) and IsCanceled
-    // tells a cancellation; an HTTP status of 400 or more gives
+    // 400 (a 304 to a conditional request: no body, see above). On false,
+    // GetError gives the code (12001-12174) and IsCanceled tells a
+    // cancellation; an HTTP status of 400 or more gives
     // kErrorHttpStatus after the whole body has been handed to the sink, and
     // announces neither the final empty read nor Done. A reply that is not
     // HTTP at all (no status line) fails with kErrorInvalidServerResponse
@@ -179,6 +207,10 @@ public:
     std::int64_t GetRetryAfter() const;
     // The Content-Type header's value, trimmed; empty when absent.
     std::string GetContentType() const;
+    // The validators the final response sent (ETag, Last-Modified), as
+    // sent; empty when absent or unsendable.
+    std::string GetETag() const;
+    std::string GetLastModified() const;
 
     // The message of the last failed download: for kErrorHttpStatus "The
     // server answered 404 Not Found." (a 401 says the user name or password
@@ -214,6 +246,8 @@ private:
 
     CURLcode Perform(Transfer& transfer);
     void Configure(CURL* easy, const std::string& target, const CTimeLimits& limits);
+    // The conditional request's header lines; fieldsLock held.
+    void AddValidators(CURL* easy, Transfer& transfer);
     void KeepResponse(const Transfer& transfer);
     bool Fail(CURLcode result, long verifyResult, const Transfer& transfer);
     void BeginReceiving(CURL* easy);
@@ -252,12 +286,17 @@ private:
     std::string password;     // guarded by fieldsLock
     CTransportSecurity security;  // guarded by fieldsLock
     CTimeLimits limits;           // guarded by fieldsLock
+    std::string sentETag;         // guarded by fieldsLock
+    std::string sentLastModified; // guarded by fieldsLock
+    bool acceptCompressed = false;  // guarded by fieldsLock
     // The last download's final response, and the precise text of its
     // failure when it has one; all guarded by fieldsLock.
     std::int32_t httpStatus = 0;
     std::string httpReason;
     std::int64_t retryAfter = -1;
     std::string contentType;
+    std::string etag;
+    std::string lastModified;
     std::string errorText;
 };
 

@@ -176,6 +176,13 @@ std::int64_t ParseRetryAfter(std::string_view value, std::int64_t now) {
     return std::max<std::int64_t>(when - now, 0);
 }
 
+bool IsSendableValidator(std::string_view value) {
+    return !value.empty() && value.size() <= kMaxValidator &&
+           std::none_of(value.begin(), value.end(), [](char c) {
+               return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+           });
+}
+
 bool CResponseHead::Add(std::string_view line) {
     if (line.starts_with("HTTP/")) {
         std::int32_t code = 0;
@@ -192,6 +199,12 @@ bool CResponseHead::Add(std::string_view line) {
             contentType = value;
         } else if (NameIs(name, "Retry-After")) {
             retryAfter = value;
+        } else if (NameIs(name, "ETag")) {
+            etag = IsSendableValidator(value) ? value : std::string_view();
+        } else if (NameIs(name, "Last-Modified")) {
+            lastModified = IsSendableValidator(value) ? value : std::string_view();
+        } else if (NameIs(name, "Content-Encoding")) {
+            encoded = !value.empty() && !NameIs(value, "identity");
         }
     }
     bytes += line.size();

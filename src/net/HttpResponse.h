@@ -1,9 +1,11 @@
 // What the downloader reads from the head of an HTTP response: the status
-// line and the few header fields it reports (Content-Type, Retry-After).
+// line and the few header fields it reports (Content-Type, Retry-After, the
+// validators ETag and Last-Modified, Content-Encoding).
 //
 // Heads come from any server on the network, so every field is bounded: the
-// head as a whole (kMaxBytes, kMaxLines) and the reason phrase (kMaxReason),
-// which also loses its control characters.
+// head as a whole (kMaxBytes, kMaxLines), the reason phrase (kMaxReason),
+// which also loses its control characters, and the validators, which are
+// kept only when they can be sent back as they are (IsSendableValidator).
 //
 // Plain values; not thread-safe.
 #pragma once
@@ -23,6 +25,18 @@ std::string_view StandardReasonPhrase(std::int32_t status);
 // HTTP-date in any of the three forms HTTP allows, taken relative to `now`
 // (seconds since 1970) and never below 0. -1 when the value is neither.
 std::int64_t ParseRetryAfter(std::string_view value, std::int64_t now);
+
+// The answer to a conditional request whose validators still match.
+inline constexpr std::int32_t kHttpNotModified = 304;
+
+// The longest validator (an ETag or a Last-Modified value) kept or sent.
+// Real ones are a few dozen bytes; a longer one is no use to anybody.
+inline constexpr std::size_t kMaxValidator = 1024;
+
+// A validator that may go into a request header as it is: not empty, at
+// most kMaxValidator bytes, and free of control characters (CR and LF
+// above all, which would let it add header lines of its own).
+bool IsSendableValidator(std::string_view value);
 
 class CResponseHead {
 public:
@@ -45,6 +59,13 @@ public:
     const std::string& ContentType() const { return contentType; }
     // The raw Retry-After value; empty when absent.
     const std::string& RetryAfter() const { return retryAfter; }
+    // The ETag and Last-Modified values as sent, trimmed; empty when absent
+    // or not sendable (see IsSendableValidator).
+    const std::string& ETag() const { return etag; }
+    const std::string& LastModified() const { return lastModified; }
+    // The body is sent encoded (Content-Encoding other than "identity"), so
+    // its Content-Length counts the encoded bytes, not the page's.
+    bool Encoded() const { return encoded; }
 
     // Forgets the status of the response so far, so that an answer with no
     // status line (before the next Add) shows as Status() 0.
@@ -55,6 +76,9 @@ private:
     std::string reason;
     std::string contentType;
     std::string retryAfter;
+    std::string etag;
+    std::string lastModified;
+    bool encoded = false;
     std::size_t bytes = 0;
     std::size_t lines = 0;
 };

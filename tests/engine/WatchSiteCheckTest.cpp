@@ -1,12 +1,14 @@
 // CWatchSite::Check against a real HTTP server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <future>
 #include <utility>
 
 #include "base/Exception.h"
+#include "base/StringTable.h"
 #include "diff/ChangeDetector.h"
 #include "engine/EngineTestUtil.h"
 #include "engine/PageServer.h"
@@ -263,6 +265,74 @@ TEST_F(WatchSiteCheckTest, BodyOverTheLimitIsAFailedDownload) {
     EXPECT_EQ(page.GetStatus(), Outdated);
     EXPECT_EQ(page.GetFailures(), 1);
     EXPECT_EQ(page.GetLatestContent(), "kept");
+}
+
+TEST_F(WatchSiteCheckTest, AnUnchangedPageIsAnsweredNotModifiedAndKeepsItsVersions) {
+    site.SetUrl(server.Url("/validated"));
+    server.SetContent("<p>one</p>\n");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetETag(), "\"r1\"");
+    // Unchanged, with an unseen change held: still Modified, the failure over.
+    site.SetPreviousContent("<p>zero</p>\n");
+    Unreachable();
+    FailingCheck();
+    site.SetUrl(server.Url("/validated"));
+    fake.clock.Set(1700000000);
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.notModified, 1);
+    EXPECT_EQ(site.GetLatestContent() + site.GetPreviousContent(), "<p>one</p>\n<p>zero</p>\n");
+    EXPECT_EQ(site.GetStatus(), Modified);
+    EXPECT_EQ(site.GetLastUpdated(), 1700000000);
+    EXPECT_EQ(site.GetFailures() + site.GetRetryTime(), 0);
+    // Changed: the whole page comes, with its new validators.
+    server.SetContent("<p>two</p>\n");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(site.GetLatestContent(), "<p>two</p>\n");
+    EXPECT_EQ(site.GetETag(), "\"r2\"");
+}
+
+TEST_F(WatchSiteCheckTest, NoValidatorIsSentThatCouldAddHeaderLinesOrHasNoVersionBehindIt) {
+    server.SetContent("<p>one</p>\n");
+    CWatchSite empty(&fake.services);
+    empty.SetUrl(server.Url("/validated"));
+    empty.SetValidators("\"r1\"", "");
+    ASSERT_TRUE(empty.Check(downloader));
+    site.SetUrl(server.Url("/validated"));
+    site.SetLatestContent("held");
+    site.SetValidators("\"r1\"\r\nX-Injected: 1", "Mon, 01 Jan 2024 00:00:00 GMT\nX-Injected: 2");
+    ASSERT_TRUE(site.Check(downloader));
+    EXPECT_EQ(server.LastHeader("X-Injected") + server.LastHeader("If-Modified-Since"), "");
+    EXPECT_EQ(server.notModified, 0);
+    // "Not modified" to a question nobody asked is no page.
+    site.SetUrl(server.Url("/unchanged"));
+    site.SetLatestContent("kept");
+    EXPECT_EQ(FailingCheck(), "The server answered 304 Not Modified.");
+    EXPECT_EQ(site.GetLatestContent(), "kept");
+}
+
+// The most body bytes a download handed on.
+class CReceivedBytes : public CEventSink {
+public:
+    explicit CReceivedBytes(CDownloader& downloader) {
+        downloader.Subscribe(this, &CReceivedBytes::On);
+    }
+    ~CReceivedBytes() override { UnsubscribeAll(); }
+    bool On(CDownloadProgress* progress) {
+        most = std::max(most, progress->bytesReceived);
+        return true;
+    }
+    std::uint64_t most = 0;
+};
+
+TEST_F(WatchSiteCheckTest, ACompressedPageOverTheLimitIsRefusedBeforeItIsUnpacked) {
+    CSmallLimitSite page(&fake.services);
+    page.SetUrl(server.Url("/bomb"));  // 64 KiB that unpack to 64 MiB
+    page.SetLatestContent("kept");
+    CReceivedBytes received(downloader);
+    EXPECT_THROW(page.Check(downloader), CException);
+    EXPECT_EQ(page.GetLastError(), LoadString(IDS_PAGE_TOO_LARGE));
+    EXPECT_EQ(page.GetLatestContent(), "kept");
+    EXPECT_LE(received.most, CSmallLimitSite::kLimit + CDownloader::kChunkSize);
 }
 
 // A page that, once, lets another thread act on it while a comparison runs.

@@ -238,6 +238,25 @@ TEST_F(WatchSiteTest, RecordRoundTripIsByteExact) {
     EXPECT_EQ(bytes.substr(71, 2), std::string("\x04\x00", 2));
 }
 
+TEST_F(WatchSiteTest, ValidatorsMakeAVersionFiveRecordAndOnlyThen) {
+    site.SetLatestContent("latest");
+    const std::string v4 = Store(site);
+    site.SetValidators("\"e1\"", "Mon, 01 Jan 2024 00:00:00 GMT");
+    const std::string v5 = Store(site);
+    std::string expected = v4;  // with the version word raised and two strings more
+    expected[69] = 5;
+    AppendString(expected, "\"e1\"");
+    AppendString(expected, "Mon, 01 Jan 2024 00:00:00 GMT");
+    EXPECT_EQ(v5, expected);
+    CWatchSite loaded(&fake.services);
+    Load(loaded, v5);
+    EXPECT_EQ(loaded.GetETag() + loaded.GetLastModified(), "\"e1\"Mon, 01 Jan 2024 00:00:00 GMT");
+    Load(loaded, v4);  // validators vouch for their version: none without them
+    EXPECT_EQ(loaded.GetETag(), "");
+    site.SetValidators("", "");
+    EXPECT_EQ(Store(site), v4);
+}
+
 TEST_F(WatchSiteTest, OlderPageRecordsLoadFieldForField) {
     CWatcherSettings defaults;
     std::string settingsRecord;
@@ -308,6 +327,7 @@ TEST_F(WatchSiteTest, DamagedRecordsNeverCrashTheLoader) {
     site.SetName("name");
     site.SetPreviousContent(std::string(300, 'a'));
     site.SetLatestContent(std::string(70000, 'b'));
+    site.SetValidators("\"etag\"", "Mon, 01 Jan 2024 00:00:00 GMT");
     std::string good = Store(site);
     std::mt19937 random(20240517);
     int loaded = 0;

@@ -83,7 +83,8 @@ protected:
                 });
         });
         server.Get("/slow-chunked", [slow](const httplib::Request&, httplib::Response& response) {
-            response.set_chunked_content_provider("text/html", slow);
+            // Not text/...: the server would hold compressed bytes back.
+            response.set_chunked_content_provider("application/octet-stream", slow);
         });
         server.Get("/broken", [](const httplib::Request&, httplib::Response& response) {
             response.set_content_provider(

@@ -140,6 +140,22 @@ TEST_F(DownloaderTest, ChunkedBodyHasNoContentLength) {
     for (const auto& event : recorder.InState(Receiving)) EXPECT_EQ(event.contentLength, 0u);
 }
 
+TEST_F(DownloaderTest, CompressedBodiesAreDecodedOnlyWhereAsked) {
+    const std::string body = test::TestServer::PageBody(), packed = testing::Gzip(body);
+    test::RawServer raw("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                        std::to_string(packed.size()) + "\r\nETag: \"p\"\r\n\r\n" + packed);
+    ASSERT_TRUE(downloader.Download(raw.Url(), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), packed) << "a file to save comes as the server has it";
+    EXPECT_EQ(downloader.GetETag(), "\"p\"");
+    downloader.SetAcceptCompressed(true);
+    recorder.Clear();
+    ASSERT_TRUE(downloader.Download(raw.Url(), &sink, &bytes));
+    EXPECT_EQ(sink.Data(), body);
+    EXPECT_EQ(bytes, body.size());
+    // The packed length would pass for the page's: it is not announced.
+    for (const auto& event : recorder.InState(Receiving)) EXPECT_EQ(event.contentLength, 0u);
+}
+
 TEST_F(DownloaderTest, EmptyBodyIsOneEmptyReadThenDone) {
     sink.Write("stale", 5);  // truncated when the download starts
     ASSERT_TRUE(downloader.Download(server.Url("/empty"), &sink, &bytes));

@@ -218,6 +218,7 @@ TEST_F(UiLogicTest, ClipboardRecordIsThePageRecordAndDamageIsRefused) {
     page.SetName("News");
     page.SetUrl("http://127.0.0.1/news");
     page.SetLatestContent("latest");
+    page.SetValidators("\"v\"", "Mon, 01 Jan 2024 00:00:00 GMT");
     page.SetLastUpdated(1234);
     page.SetStatus(Modified);
     const std::string bytes = PageRecord(page);
@@ -234,6 +235,7 @@ TEST_F(UiLogicTest, ClipboardRecordIsThePageRecordAndDamageIsRefused) {
     EXPECT_EQ(copy->GetStatus(), Modified);
     EXPECT_EQ(copy->GetLatestContent(), "latest");
     EXPECT_EQ(copy->GetLastUpdated(), 1234);
+    EXPECT_EQ(copy->GetETag(), "\"v\"");
     EXPECT_THROW(PageFromRecord(bytes.substr(0, bytes.size() - 3)), CArchiveException);
     EXPECT_THROW(PageFromRecord(""), CArchiveException);
 }
