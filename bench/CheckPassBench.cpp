@@ -67,7 +67,7 @@ struct Environment {
                 response.status = 404;
                 return;
             }
-            response.set_content(Sites()[index].served, "text/html");
+            response.set_content(Sites()[index].served, kServedPageType);
         });
         server.Start();
         folder = std::filesystem::temp_directory_path() / ("tallyhawk-check-bench-" + std::to_string(getpid()));

@@ -76,7 +76,7 @@ struct Servers {
                     response.status = 404;
                     return;
                 }
-                response.set_content(bodies[index], "text/html");
+                response.set_content(bodies[index], kServedPageType);
             });
             server->Start();
             servers.push_back(std::move(server));

@@ -76,10 +76,10 @@ class CServer {
 public:
     CServer() {
         server.Server().Get("/original", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content(TestPages().original, "text/html");
+            response.set_content(TestPages().original, kServedPageType);
         });
         server.Server().Get("/edited", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content(TestPages().edited, "text/html");
+            response.set_content(TestPages().edited, kServedPageType);
         });
         server.Start();
     }

@@ -284,7 +284,7 @@ void TimerGapsWhileComparingALargePage(const std::string& folder, std::size_t by
     bench::PagePair pair = bench::RealisticPair(bytes, 100);
     testing::CLocalHttpServer server;
     server.Server().Get("/large", [&pair](const httplib::Request&, httplib::Response& response) {
-        response.set_content(pair.current, "text/html");
+        response.set_content(pair.current, bench::kServedPageType);
     });
     server.Start();
     Bench bench(folder);
