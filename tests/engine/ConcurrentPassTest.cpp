@@ -1,0 +1,139 @@
+// Many pages checked at once by the watch thread, against servers that
+// answer, change, fail and stall at random: every page ends as checking the
+// pages one after another would leave it, and the limits of downloads at
+// once hold.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LocalHttpServer.h"
+#include "engine/EngineTestUtil.h"
+#include "engine/WatchSiteList.h"
+
+namespace tallyhawk {
+namespace {
+
+using namespace std::chrono_literals;
+
+enum class Answer { Same, Changed, Error, Stall };
+
+class CNullLog : public IPageLog {
+public:
+    void Add(const std::string&, const std::string&) override {}
+    void Add(const CException&, const std::string&) override {}
+};
+
+TEST(ConcurrentPassTest, RandomAnswersLeaveEveryPageAsOneCheckAfterAnotherWould) {
+    constexpr int kServers = 4, kPages = 40, kPasses = 6, kRetries = 2;
+    std::mt19937 random(20261209);
+    std::mutex lock;
+    std::vector<Answer> answers(kPages, Answer::Same);  // guarded by lock
+    std::vector<std::string> bodies(kPages);            // guarded by lock
+    std::vector<std::atomic<int>> inFlight(kServers);
+    std::atomic<int> total{0}, mostTotal{0}, mostPerServer{0};
+
+    std::vector<std::unique_ptr<testing::CLocalHttpServer>> servers;
+    for (int s = 0; s < kServers; ++s) {
+        auto server = std::make_unique<testing::CLocalHttpServer>();
+        server->Server().Get(R"(/p/(\d+))", [&, s](const httplib::Request& request,
+                                                   httplib::Response& response) {
+            const int page = std::stoi(request.matches[1].str());
+            const int here = ++inFlight[s];
+            const int all = ++total;
+            mostPerServer = std::max(mostPerServer.load(), here);
+            mostTotal = std::max(mostTotal.load(), all);
+            Answer answer;
+            std::string body;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                answer = answers[page];
+                body = bodies[page];
+            }
+            // A stalled request stops counting before the client gives up on it
+            // (200 ms), so that one it left behind is never counted.
+            std::this_thread::sleep_for(answer == Answer::Stall ? 150ms : 20ms);
+            --inFlight[s];
+            --total;
+            if (answer == Answer::Stall) std::this_thread::sleep_for(450ms);
+            if (answer == Answer::Error) response.status = 500;
+            else response.set_content(body, "application/octet-stream");
+        });
+        server->Start();
+        servers.push_back(std::move(server));
+    }
+
+    testing::CFakeServices fake;
+    CNullLog log;
+    CWatchSiteList list(&log, &fake.services);
+    list.GetDownloader().SetTimeLimits({2000ms, 200ms, 2000ms});
+    list.SetTransferLimits(6, 2);
+    struct Expected {
+        std::string accepted, latest;
+        int failures = 0;
+        std::int32_t status = Current;
+    };
+    std::vector<Expected> expected(kPages);
+    for (int i = 0; i < kPages; ++i) {
+        CWatchSite page(&fake.services);
+        page.SetUrl(servers[static_cast<std::size_t>(i % kServers)]->Url("/p/" + std::to_string(i)));
+        CWatcherSettings settings = page.GetSettings();
+        settings.SetNotifyFlags(0);
+        settings.SetRetryCount(kRetries);
+        page.SetSettings(settings);
+        expected[i].accepted = expected[i].latest = "version 0 of " + std::to_string(i);
+        page.SetPreviousContent(expected[i].accepted);
+        page.SetLatestContent(expected[i].latest);
+        list.Add(page);
+        bodies[i] = expected[i].latest;
+    }
+
+    for (int pass = 0; pass < kPasses; ++pass) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            for (int i = 0; i < kPages; ++i) {
+                answers[i] = static_cast<Answer>(random() % 4);
+                if (answers[i] == Answer::Changed)
+                    bodies[i] = "version " + std::to_string(pass + 1) + " of " + std::to_string(i);
+            }
+        }
+        ASSERT_TRUE(list.StartOnePass(true));
+        ASSERT_TRUE(list.Wait(20000)) << "pass " << pass;
+        // The rules of one check, page by page.
+        for (int i = 0; i < kPages; ++i) {
+            Expected& page = expected[i];
+            if (page.status == Disabled) continue;
+            if (answers[i] == Answer::Error || answers[i] == Answer::Stall) {
+                ++page.failures;
+                page.status = Outdated;
+                if (page.failures > kRetries) {
+                    page.status = Disabled;  // and disabling starts the count afresh
+                    page.failures = 0;
+                }
+                continue;
+            }
+            page.latest = bodies[i];
+            page.failures = 0;
+            page.status = page.latest == page.accepted ? Current : Modified;
+        }
+        for (int i = 0; i < kPages; ++i) {
+            CWatchSite* page = list.GetAt(i);
+            EXPECT_EQ(page->GetStatus(), expected[i].status) << "pass " << pass << ", page " << i;
+            EXPECT_EQ(page->GetLatestContent(), expected[i].latest) << "pass " << pass << ", page " << i;
+            EXPECT_EQ(page->GetFailures(), expected[i].failures) << "pass " << pass << ", page " << i;
+        }
+    }
+    EXPECT_LE(mostPerServer.load(), 2);
+    EXPECT_LE(mostTotal.load(), 6);
+    EXPECT_EQ(mostTotal.load(), 6) << "the pages went out at once";
+}
+
+}  // namespace
+}  // namespace tallyhawk
