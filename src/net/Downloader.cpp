@@ -231,7 +231,7 @@ void CDownloader::Cancel() {
 void CDownloader::Close() {
     canceled.store(false, std::memory_order_release);
     std::unique_lock idle(downloading, std::try_to_lock);
-    if (idle.owns_lock()) session.Close();
+    if (idle.owns_lock() && !transferring.load(std::memory_order_acquire)) session.Close();
 }
 
 std::string CDownloader::NormalizeUrl(const std::string& url) {
@@ -244,6 +244,7 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
     std::uint64_t count = 0;
     if (!bytesOut) bytesOut = &count;
     *bytesOut = 0;
+    std::lock_guard running(downloading);
     CURL* easy = BeginTransfer(url, target, nullptr);
     active->bytesOut = bytesOut;
     const CURLcode result = easy && !IsCanceled() ? Perform(*active) : CURLE_FAILED_INIT;
@@ -251,7 +252,8 @@ bool CDownloader::Download(const std::string& url, CDownloadSink* target,
 }
 
 CURL* CDownloader::BeginTransfer(const std::string& url, CDownloadSink* target, CURLM* shared) {
-    downloading.lock();  // until FinishTransfer, on this thread
+    // Between here and FinishTransfer the session is in use: Close leaves it.
+    transferring.store(true, std::memory_order_release);
     active = std::make_unique<Transfer>();
     Transfer& current = *active;
     {
@@ -306,7 +308,10 @@ CURLcode CDownloader::StepTransfer(Clock::time_point now, std::chrono::milliseco
 }
 
 bool CDownloader::FinishTransfer(CURLcode result) {
-    std::lock_guard running(downloading, std::adopt_lock);
+    struct CEnd {
+        std::atomic<bool>& flag;
+        ~CEnd() { flag.store(false, std::memory_order_release); }
+    } end{transferring};
     std::unique_ptr<Transfer> ended = std::move(active);
     Transfer& current = *ended;
     {

@@ -267,6 +267,7 @@ private:
 
     std::atomic<bool> canceled{false};
     std::mutex downloading;  // held by a running Download
+    std::atomic<bool> transferring{false};  // from BeginTransfer to FinishTransfer
 
     // The transfer's multi handle, new for every download so that no
     // connection or name outlives it. Cancel wakes it from other threads.
