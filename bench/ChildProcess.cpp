@@ -24,12 +24,14 @@ RunResult Spawn(std::vector<std::string> argv, const std::string& out) {
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
+    const int spawned =
+        posix_spawnp(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     rusage usage{};
     if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid) return result;
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.ran = WIFEXITED(status);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.megabytes = static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;  // ru_maxrss is in KiB

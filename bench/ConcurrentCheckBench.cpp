@@ -10,10 +10,10 @@
 // urlwatch runs twice on its job list (the first run fills its cache) and
 // the second is measured; tallyhawk-cli checks a document whose pages hold
 // what the servers serve, so that both passes find no change.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <netinet/in.h>
-#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,7 +70,8 @@ struct Servers {
             auto server = std::make_unique<tallyhawk::testing::CLocalHttpServer>();
             server->Server().Get(R"(/page/(\d+))", [this](const httplib::Request& request,
                                                           httplib::Response& response) {
-                const std::size_t index = std::strtoul(request.matches[1].str().c_str(), nullptr, 10);
+                const std::size_t index =
+                    std::strtoul(request.matches[1].str().c_str(), nullptr, 10);
                 std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
                 if (index >= bodies.size()) {
                     response.status = 404;
@@ -81,10 +82,12 @@ struct Servers {
             server->Start();
             servers.push_back(std::move(server));
         }
-        for (int i = 0; i < pages; ++i) bodies.push_back(GenerateHtmlPage(kPageBytes, 100 + i % 200));
+        for (int i = 0; i < pages; ++i)
+            bodies.push_back(GenerateHtmlPage(kPageBytes, 100 + i % 200));
     }
     std::string Url(int page) const {
-        return servers[static_cast<std::size_t>(page % kServers)]->Url("/page/" + std::to_string(page));
+        return servers[static_cast<std::size_t>(page % kServers)]->Url("/page/" +
+                                                                       std::to_string(page));
     }
     std::vector<std::unique_ptr<tallyhawk::testing::CLocalHttpServer>> servers;
     std::vector<std::string> bodies;
@@ -128,7 +131,8 @@ std::string WriteDocument(const Scratch& scratch, const Servers& servers, int pa
         page.SetStatus(Current);
         doc.GetPageList().Add(page);
     }
-    const std::string path = (scratch.folder / ("pages-" + std::to_string(pages) + ".wat")).string();
+    const std::string path =
+        (scratch.folder / ("pages-" + std::to_string(pages) + ".wat")).string();
     doc.OnSaveDocument(path);
     return path;
 }
@@ -139,18 +143,21 @@ RunResult RunCheck(const Scratch& scratch, const std::string& document) {
     return RunMeasured({cliPath, "check", copy, "--all"}, (scratch.folder / "check.txt").string());
 }
 
-bool HasUrlwatch() { return std::system("urlwatch --version >/dev/null 2>&1") == 0; }
+bool HasUrlwatch() {
+    return std::system("urlwatch --version >/dev/null 2>&1") == 0;
+}
 
 RunResult RunUrlwatch(const Scratch& scratch, const Servers& servers, int pages) {
     const std::filesystem::path jobs = scratch.folder / "urls.yaml";
     {
         std::ofstream out(jobs);
-        for (int i = 0; i < pages; ++i) out << (i ? "---\n" : "") << "url: " << servers.Url(i) << "\n";
+        for (int i = 0; i < pages; ++i)
+            out << (i ? "---\n" : "") << "url: " << servers.Url(i) << "\n";
     }
     const std::string config = (scratch.folder / "urlwatch.yaml").string();
     const std::string cache = (scratch.folder / "cache.db").string();
-    const std::vector<std::string> command{"urlwatch", "--urls", jobs.string(), "--config", config,
-                                           "--cache", cache};
+    const std::vector<std::string> command{"urlwatch", "--urls",  jobs.string(), "--config",
+                                           config,     "--cache", cache};
     const std::string out = (scratch.folder / "urlwatch.txt").string();
     RunMeasured(command, out);  // fills the cache: every page is new to it
     return RunMeasured(command, out);
@@ -176,10 +183,14 @@ int main(int argc, char** argv) {
     bool quick = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--latency" && i + 1 < argc) latencyMs = std::atoi(argv[++i]);
-        else if (arg == "--pages" && i + 1 < argc) pages = std::atoi(argv[++i]);
-        else if (arg == "--quick") quick = true;
-        else cliPath = arg;
+        if (arg == "--latency" && i + 1 < argc)
+            latencyMs = std::atoi(argv[++i]);
+        else if (arg == "--pages" && i + 1 < argc)
+            pages = std::atoi(argv[++i]);
+        else if (arg == "--quick")
+            quick = true;
+        else
+            cliPath = arg;
     }
     Scratch scratch;
     const int largest = quick ? pages : std::max(pages, 1000);
@@ -219,9 +230,10 @@ int main(int argc, char** argv) {
         Print("1,000 pages", many);
         if (ours.ran && many.ran) {
             const double perPage = static_cast<double>(kPageBytes) * 2 / 1e6;  // accepted + latest
-            std::printf("  peak for 1,000 pages %.1f MB; for 200 pages %.1f MB, plus 16 pages' worth "
-                        "%.1f MB\n",
-                        many.megabytes, ours.megabytes, ours.megabytes + 16 * perPage);
+            std::printf(
+                "  peak for 1,000 pages %.1f MB; for 200 pages %.1f MB, plus 16 pages' worth "
+                "%.1f MB\n",
+                many.megabytes, ours.megabytes, ours.megabytes + 16 * perPage);
         }
     }
     return 0;

@@ -39,33 +39,37 @@ TEST(ConcurrentPassTest, RandomAnswersLeaveEveryPageAsOneCheckAfterAnotherWould)
     std::vector<std::string> bodies(kPages);            // guarded by lock
     std::vector<std::atomic<int>> inFlight(kServers);
     std::atomic<int> total{0}, mostTotal{0}, mostPerServer{0};
+    std::atomic<int> stallMs{450};  // how long a stall lasts after it stops counting
 
     std::vector<std::unique_ptr<testing::CLocalHttpServer>> servers;
     for (int s = 0; s < kServers; ++s) {
         auto server = std::make_unique<testing::CLocalHttpServer>();
-        server->Server().Get(R"(/p/(\d+))", [&, s](const httplib::Request& request,
-                                                   httplib::Response& response) {
-            const int page = std::stoi(request.matches[1].str());
-            const int here = ++inFlight[s];
-            const int all = ++total;
-            mostPerServer = std::max(mostPerServer.load(), here);
-            mostTotal = std::max(mostTotal.load(), all);
-            Answer answer;
-            std::string body;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                answer = answers[page];
-                body = bodies[page];
-            }
-            // A stalled request stops counting before the client gives up on it
-            // (200 ms), so that one it left behind is never counted.
-            std::this_thread::sleep_for(answer == Answer::Stall ? 150ms : 20ms);
-            --inFlight[s];
-            --total;
-            if (answer == Answer::Stall) std::this_thread::sleep_for(450ms);
-            if (answer == Answer::Error) response.status = 500;
-            else response.set_content(body, "application/octet-stream");
-        });
+        server->Server().Get(
+            R"(/p/(\d+))", [&, s](const httplib::Request& request, httplib::Response& response) {
+                const int page = std::stoi(request.matches[1].str());
+                const int here = ++inFlight[s];
+                const int all = ++total;
+                mostPerServer = std::max(mostPerServer.load(), here);
+                mostTotal = std::max(mostTotal.load(), all);
+                Answer answer;
+                std::string body;
+                {
+                    std::lock_guard<std::mutex> guard(lock);
+                    answer = answers[page];
+                    body = bodies[page];
+                }
+                // A stalled request stops counting before the client gives up on it
+                // (200 ms), so that one it left behind is never counted.
+                std::this_thread::sleep_for(answer == Answer::Stall ? 150ms : 20ms);
+                --inFlight[s];
+                --total;
+                if (answer == Answer::Stall)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(stallMs.load()));
+                if (answer == Answer::Error)
+                    response.status = 500;
+                else
+                    response.set_content(body, "application/octet-stream");
+            });
         server->Start();
         servers.push_back(std::move(server));
     }
@@ -83,7 +87,8 @@ TEST(ConcurrentPassTest, RandomAnswersLeaveEveryPageAsOneCheckAfterAnotherWould)
     std::vector<Expected> expected(kPages);
     for (int i = 0; i < kPages; ++i) {
         CWatchSite page(&fake.services);
-        page.SetUrl(servers[static_cast<std::size_t>(i % kServers)]->Url("/p/" + std::to_string(i)));
+        page.SetUrl(
+            servers[static_cast<std::size_t>(i % kServers)]->Url("/p/" + std::to_string(i)));
         CWatcherSettings settings = page.GetSettings();
         settings.SetNotifyFlags(0);
         settings.SetRetryCount(kRetries);
@@ -126,13 +131,34 @@ TEST(ConcurrentPassTest, RandomAnswersLeaveEveryPageAsOneCheckAfterAnotherWould)
         for (int i = 0; i < kPages; ++i) {
             CWatchSite* page = list.GetAt(i);
             EXPECT_EQ(page->GetStatus(), expected[i].status) << "pass " << pass << ", page " << i;
-            EXPECT_EQ(page->GetLatestContent(), expected[i].latest) << "pass " << pass << ", page " << i;
-            EXPECT_EQ(page->GetFailures(), expected[i].failures) << "pass " << pass << ", page " << i;
+            EXPECT_EQ(page->GetLatestContent(), expected[i].latest)
+                << "pass " << pass << ", page " << i;
+            EXPECT_EQ(page->GetFailures(), expected[i].failures)
+                << "pass " << pass << ", page " << i;
         }
     }
     EXPECT_LE(mostPerServer.load(), 2);
     EXPECT_LE(mostTotal.load(), 6);
     EXPECT_EQ(mostTotal.load(), 6) << "the pages went out at once";
+
+    // A stop while every download waits on its server ends them all at once,
+    // each a canceled check.
+    list.GetDownloader().SetTimeLimits({10s, 10s, 10s});
+    stallMs = 2000;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        std::fill(answers.begin(), answers.end(), Answer::Stall);
+    }
+    for (int i = 0; i < kPages; ++i) list.GetAt(i)->SetStatus(Current);
+    ASSERT_TRUE(list.StartOnePass(true));
+    for (int tries = 0; tries < 200 && total.load() < 6; ++tries) std::this_thread::sleep_for(10ms);
+    const auto stop = std::chrono::steady_clock::now();
+    list.StopWatching(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - stop, 1s) << "not waiting for the servers";
+    EXPECT_FALSE(list.IsWatching());
+    int canceled = 0;
+    for (int i = 0; i < kPages; ++i) canceled += list.GetAt(i)->GetStatus() == Outdated;
+    EXPECT_EQ(canceled, 6) << "the downloads under way, and no other page";
 }
 
 }  // namespace
