@@ -5,7 +5,7 @@
 // process and their ratio; then the pass with one page on a server that
 // never answers, and the peak for 1,000 pages. Run by hand:
 //
-//   concurrent_check_bench [--latency MS] [--pages N] [--quick]
+//   concurrent_check_bench [--latency MS] [--pages N] [--transfers N] [--quick]
 //
 // urlwatch runs twice on its job list (the first run fills its cache) and
 // the second is measured; tallyhawk-cli checks a document whose pages hold
@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     int pages = 200;
     bool quick = false;
+    std::string transfers;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--latency" && i + 1 < argc)
@@ -189,10 +190,14 @@ int main(int argc, char** argv) {
             pages = std::atoi(argv[++i]);
         else if (arg == "--quick")
             quick = true;
+        else if (arg == "--transfers" && i + 1 < argc)
+            transfers = argv[++i];
         else
             cliPath = arg;
     }
     Scratch scratch;
+    if (!transfers.empty())
+        std::system((cliPath + " defaults --transfers " + transfers + " >/dev/null").c_str());
     const int largest = quick ? pages : std::max(pages, 1000);
     Servers servers(largest);
     SilentServer silent;
