@@ -118,8 +118,9 @@ private:
     int open = 0;
 };
 
-// The first size is wide enough for the last column, a fifth of the list,
-// to hold a date and time, in bold on a changed page's row.
+// The first size is at least 1000 pixels wide, and wide enough for the last
+// column, a fifth of the list, to hold any date and time in bold (a changed
+// page's row).
 CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
     : wxFrame(nullptr, wxID_ANY, Text(IDS_APP_TITLE), wxDefaultPosition, wxSize(1000, 600)),
       doc(doc),
@@ -144,6 +145,8 @@ CMainFrame::CMainFrame(CTallyhawkDoc& doc, CFrontEnd& front)
     sizer->Add(view, 1, wxEXPAND);
     sizer->Add(bar, 0, wxEXPAND);
     SetSizer(sizer);
+    const int dateWidth = view->WidestMarkedDate() + FromDIP(CTallyhawkView::kCellMargin);
+    if (dateWidth * 5 > GetSize().x) SetSize(wxSize(dateWidth * 5, GetSize().y));
 
     BuildMenus();
     BuildToolbar();

@@ -1,5 +1,7 @@
 #include "ui/TallyhawkView.h"
 
+#include <algorithm>
+
 #include <wx/menu.h>
 
 #include "app/ImportLinks.h"
@@ -105,6 +107,20 @@ wxItemAttr* CTallyhawkView::OnGetItemAttr(long item) const {
 
 int CTallyhawkView::OnGetItemColumnImage(long item, long column) const {
     return column == 0 && IsRowMarked(item) ? 0 : -1;
+}
+
+int CTallyhawkView::WidestMarkedDate() const {
+    const wxFont font = markedRow.GetFont();
+    int widest = 0;
+    // Every weekday in every month of 2026, late in the day.
+    constexpr std::int64_t kFirstDay = 1767225599;  // 2026-01-01 23:59:59 UTC
+    for (int day = 0; day < 365; ++day) {
+        int width = 0;
+        GetTextExtent(wxString::FromUTF8(LastUpdatedText(kFirstDay + day * 86400LL)), &width,
+                      nullptr, nullptr, nullptr, &font);
+        widest = std::max(widest, width);
+    }
+    return widest;
 }
 
 std::string CTallyhawkView::GetCellText(long row, int column) const {

@@ -35,6 +35,9 @@ public:
 
 class CTallyhawkView : public wxListCtrl, public CEventSink {
 public:
+    // Pixels (at 96 dots per inch) a cell keeps beside its text.
+    static constexpr int kCellMargin = 12;
+
     // `doc` must outlive the view; `host` is the owner's command table.
     CTallyhawkView(wxWindow* parent, CTallyhawkDoc& doc, ICommandHost& host);
     ~CTallyhawkView() override;
@@ -73,6 +76,9 @@ public:
     bool IsRowMarked(long row) const;
     // The font of a marked row.
     wxFont GetMarkedFont() const { return markedRow.GetFont(); }
+    // The width in pixels of the widest last-updated time in that font, over
+    // a year's days (the weekday and month names of the locale).
+    int WidestMarkedDate() const;
 
 protected:
     wxString OnGetItemText(long item, long column) const override;
