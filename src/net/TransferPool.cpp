@@ -21,7 +21,14 @@ CTransferPool::CTransferPool() {
 
 CTransferPool::~CTransferPool() {
     CancelAll();
-    while (!transfers.empty()) End(transfers.size() - 1, CURLE_ABORTED_BY_CALLBACK);
+    // Reached while an exception unwinds (a Done that threw): what the
+    // others' ends throw now cannot leave a destructor.
+    while (!transfers.empty()) {
+        try {
+            End(transfers.size() - 1, CURLE_ABORTED_BY_CALLBACK);
+        } catch (...) {
+        }
+    }
     if (multi) Curl().multi_cleanup(multi);
 }
 

@@ -345,6 +345,31 @@ TEST_F(WatchSiteListTest, FailureOfNoKnownKindEndsWatchingNamingThePage) {
     EXPECT_TRUE(list.Wait(2000));
     using Entry = std::pair<std::string, std::string>;
     EXPECT_EQ(log.Entries(), (std::vector<Entry>{{"Unknown Exception", server.Url("/page")}}));
+
+    // The same at the end of a check while other downloads are under way:
+    // they end as canceled checks, and what their ends throw is dropped.
+    class CThrowingAtTheEnd : public CEventSink {
+    public:
+        explicit CThrowingAtTheEnd(CWatchSiteList& list) : list(list) {}
+        ~CThrowingAtTheEnd() override { UnsubscribeAll(); }
+        bool OnEvent(SiteListEvent* event) {
+            CWatchSite* page = list.GetAt(event->index);
+            if (event->code == PageChanged && page && page->GetStatus() != Updating) throw 42;
+            return true;
+        }
+        CWatchSiteList& list;
+    } atTheEnd(list);
+    list.Unsubscribe(static_cast<CEventSink*>(&throwing));
+    list.Subscribe(&atTheEnd, &CThrowingAtTheEnd::OnEvent);
+    list.Add(MakePage(server.Url("/trickle"), "slow one"));
+    list.Add(MakePage(server.Url("/trickle"), "slow two"));
+    list.SetTransferLimits(16, 4);
+    const int stops = recorder.Count(WatchingStopped);
+    ASSERT_TRUE(list.StartWatching());
+    ASSERT_TRUE(recorder.WaitFor(WatchingStopped, stops + 1));
+    EXPECT_TRUE(list.Wait(2000));
+    EXPECT_EQ(list.GetAt(1)->GetStatus(), Outdated);
+    EXPECT_EQ(list.GetAt(2)->GetStatus(), Outdated);
 }
 
 TEST_F(WatchSiteListTest, ViewFailureIsLoggedAndPassedOn) {
