@@ -31,6 +31,7 @@ int RunView(const Args& args);
 int RunWatch(const Args& args);
 int RunCheck(const Args& args);
 int RunImport(const Args& args);
+int RunPreview(const Args& args);
 extern const char* const kNewHelp;
 extern const char* const kAddHelp;
 extern const char* const kListHelp;
@@ -43,5 +44,6 @@ extern const char* const kViewHelp;
 extern const char* const kWatchHelp;
 extern const char* const kCheckHelp;
 extern const char* const kImportHelp;
+extern const char* const kPreviewHelp;
 
 }  // namespace tallyhawk::cli

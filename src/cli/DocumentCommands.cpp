@@ -25,6 +25,9 @@
 #include "cli/TerminalText.h"
 #include "diff/ChangeDetector.h"
 #include "engine/PageName.h"
+#include "engine/PagePreview.h"
+#include "net/Downloader.h"
+#include "net/Session.h"
 #include "engine/WatchSite.h"
 
 namespace tallyhawk::cli {
@@ -43,7 +46,14 @@ namespace tallyhawk::cli {
     "  --output MODE             added-text, deleted-text, added-html, deleted-html,\n" \
     "                            highlighted\n"                                         \
     "  --highlight #RRGGBB       colour of the added text (or 0xBBGGRR, as stored)\n"   \
-    "  --viewer PATH, --sound PATH, --user NAME, --password PASS\n"
+    "  --viewer PATH, --sound PATH, --user NAME, --password PASS\n"                  \
+    "What to watch:\n"                                                                  \
+    "  --compare text|source     the visible text (one line per block) or the source\n" \
+    "  --region SELECTOR         only this part: a CSS selector, or XPath when it\n"    \
+    "                            starts with / or (; \"\" for the whole page\n"          \
+    "  --ignore-region SELECTOR  leave this part out (repeatable; \"\" clears)\n"       \
+    "  --ignore-text REGEX       leave out text that matches (repeatable; \"\" clears)\n" \
+    "  --learn-noise on|off      learn on its own what changes at every visit\n"
 
 const char* const kNewHelp =
     "Usage: tallyhawk-cli new FILE\nCreates FILE as an empty document.\n";
@@ -98,6 +108,13 @@ const char* const kViewHelp =
     "Usage: tallyhawk-cli view FILE PAGE [--print]\n"
     "Shows the page's changes as its settings say and accepts them; with --print\n"
     "the change output is written to standard output instead.\n" TALLYHAWK_PAGE_HELP;
+const char* const kPreviewHelp =
+    "Usage: tallyhawk-cli preview FILE PAGE [--removed]\n"
+    "Downloads the page now and prints what its settings watch on it: the\n"
+    "visible text or the region, without what they ignore, as the next check\n"
+    "will compare it. With --removed it then prints what each setting took\n"
+    "away. The page and the document are left as they are; exits 1 when the\n"
+    "download fails or the region matches nothing.\n" TALLYHAWK_PAGE_HELP;
 const char* const kWatchHelp =
     "Usage: tallyhawk-cli watch FILE [--for SECONDS]\n"
     "Watches the pages until interrupted (or for SECONDS), printing each log\n"
@@ -174,7 +191,8 @@ std::string SettingsJson(const CWatcherSettings& s) {
            ", \"retryCount\": " + std::to_string(s.GetRetryCount()) +
            ", \"outputMode\": " + std::to_string(s.GetOutputMode()) + ", " + colors +
            ", \"userName\": " + JsonString(s.GetUserName()) +
-           ", \"hasPassword\": " + (s.GetPassword().empty() ? "false" : "true") + "}";
+           ", \"hasPassword\": " + (s.GetPassword().empty() ? "false" : "true") + ", " +
+           WatchSettingsJson(s) + "}";
 }
 
 void PrintSettings(const CWatcherSettings& s) {
@@ -195,6 +213,15 @@ void PrintSettings(const CWatcherSettings& s) {
     std::printf("sound:     %s\n", s.GetSoundFile().c_str());
     std::printf("user:      %s\n", s.GetUserName().c_str());
     std::printf("password:  %s\n", s.GetPassword().empty() ? "(none)" : "(set)");
+    std::printf("compare:   %s\n", s.GetCompareWhat() == CWatcherSettings::CompareText
+                                       ? "text (the visible text)"
+                                       : "source (the page's source)");
+    std::printf("region:    %s\n", s.GetRegion().empty() ? "(the whole page)" : s.GetRegion().c_str());
+    for (const std::string& entry : s.GetIgnoreRegions())
+        std::printf("ignore region: %s\n", entry.c_str());
+    for (const std::string& entry : s.GetIgnoreText())
+        std::printf("ignore text:   %s\n", entry.c_str());
+    std::printf("learn noise: %s\n", s.GetLearnNoise() ? "on" : "off");
 }
 
 // The page list's ViewChanges, its failure said as such: a bare "No such
@@ -260,7 +287,8 @@ int RunList(const Args& args) {
         for (std::int32_t i = 0; i < list.GetCount(); ++i) {
             const CWatchSite& page = *list.GetAt(i);
             if (parsed.json) {
-                std::printf("%s%s}", i ? ",\n " : "", PageJson(i, page).c_str());
+                std::printf("%s%s, %s}", i ? ",\n " : "", PageJson(i, page).c_str(),
+                            WatchSettingsJson(page.GetSettings()).c_str());
             } else {
                 std::printf("%d\t%s\t%s\t%s\n", i, StatusName(page.GetStatus()).c_str(), page.GetName().c_str(),
                             page.GetUrl().c_str());
@@ -411,6 +439,42 @@ int RunDefaults(const Args& args) {
                         front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines(),
                         front.app.GetTimeLimit(), front.app.GetTransfers(),
                         front.app.GetTransfersPerServer());
+        }
+        return 0;
+    });
+}
+
+int RunPreview(const Args& args) {
+    return Run("preview", [&] {
+        Parsed parsed = Parse(args, false, {"--removed"});
+        RequirePositional(parsed, 2, "FILE PAGE");
+        FrontEnd front;
+        auto doc = OpenDocument(front, parsed.positional[0], false);
+        const std::int32_t index = FindPage(parsed.positional[1], *doc);
+        const CWatchSite& page = *doc->GetPageList().GetAt(index);
+        CSession::StartLibrary();
+        CDownloader downloader;
+        downloader.SetTimeLimits(front.app.GetTimeLimits());
+        const CPagePreview preview = PreviewPage(downloader, page.GetUrl(), page.GetSettings());
+        const CWatchPreview& watched = preview.watched;
+        if (!watched.regionMatched) {
+            throw CGenericException("The region \"" + page.GetSettings().GetRegion() +
+                                    "\" matched nothing on the page.");
+        }
+        std::fwrite(watched.watchedText.data(), 1, watched.watchedText.size(), stdout);
+        if (!watched.watchedText.empty() && watched.watchedText.back() != '\n') std::putchar('\n');
+        if (parsed.removed) {
+            const CWatcherSettings settings = page.GetSettings();
+            auto section = [](const std::string& title, const std::string& text) {
+                std::printf("\n--- %s ---\n%s", title.c_str(), text.empty() ? "(nothing)\n" : text.c_str());
+                if (!text.empty() && text.back() != '\n') std::putchar('\n');
+            };
+            if (!settings.GetRegion().empty()) section("outside the region", watched.outsideRegion);
+            const CWatchFilter filter = CWatchedVersions::FilterOf(settings);
+            for (std::size_t i = 0; i < watched.ignoredRegions.size() && i < filter.ignoreRegions.size(); ++i)
+                section("ignored region " + filter.ignoreRegions[i], watched.ignoredRegions[i]);
+            for (std::size_t i = 0; i < watched.ignoredText.size() && i < filter.ignoreText.size(); ++i)
+                section("ignored text " + filter.ignoreText[i], watched.ignoredText[i]);
         }
         return 0;
     });

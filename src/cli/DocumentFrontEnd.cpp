@@ -50,6 +50,8 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.json = true;
         } else if (arg == "--print" && allowed("--print")) {
             parsed.print = true;
+        } else if (arg == "--removed" && allowed("--removed")) {
+            parsed.removed = true;
         } else if (arg == "--all" && allowed("--all")) {
             parsed.all = true;
         } else if (arg == "--accept" && allowed("--accept")) {
@@ -136,6 +138,29 @@ std::string PageJson(std::int32_t index, const CWatchSite& page) {
            std::to_string(page.GetStatus()) + ", \"lastUpdated\": " +
            std::to_string(page.GetLastUpdated()) + ", \"failures\": " +
            std::to_string(page.GetFailures());
+}
+
+}  // namespace tallyhawk::cli
+
+namespace tallyhawk::cli {
+
+namespace {
+
+std::string JsonList(const std::vector<std::string>& entries) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < entries.size(); ++i) json += (i ? ", " : "") + JsonString(entries[i]);
+    return json + "]";
+}
+
+}  // namespace
+
+std::string WatchSettingsJson(const CWatcherSettings& s) {
+    return std::string("\"compare\": ") +
+           (s.GetCompareWhat() == CWatcherSettings::CompareText ? "\"text\"" : "\"source\"") +
+           ", \"region\": " + JsonString(s.GetRegion()) +
+           ", \"ignoreRegions\": " + JsonList(s.GetIgnoreRegions()) +
+           ", \"ignoreText\": " + JsonList(s.GetIgnoreText()) +
+           ", \"learnNoise\": " + (s.GetLearnNoise() ? "true" : "false");
 }
 
 }  // namespace tallyhawk::cli

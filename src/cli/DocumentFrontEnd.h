@@ -48,6 +48,7 @@ struct Parsed {
     std::vector<std::string> positional;
     bool json = false;
     bool print = false;
+    bool removed = false;
     bool all = false;
     bool accept = false;
     bool html = false;
@@ -79,6 +80,9 @@ void NoteShownInWindow(const char* command, const std::string& path);
 // The page's fields as a JSON object without its closing brace, so that a
 // caller may add its own.
 std::string PageJson(std::int32_t index, const CWatchSite& page);
+// The settings of what to watch as JSON members ("compare": ..., without
+// braces), for show, list and defaults.
+std::string WatchSettingsJson(const CWatcherSettings& settings);
 
 // SIGINT and SIGTERM, blocked from construction on and taken by the
 // constructing thread alone, in Wait; every thread started afterwards

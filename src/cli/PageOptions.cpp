@@ -127,7 +127,7 @@ bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageO
     static const char* const kWithValue[] = {
         "--url", "--name", "--periodic", "--interval", "--days", "--retry", "--ignore-first",
         "--ignore-last", "--notify", "--output", "--highlight", "--viewer", "--sound", "--user",
-        "--password"};
+        "--password", "--compare", "--region", "--ignore-region", "--ignore-text", "--learn-noise"};
     bool known = false;
     for (const char* name : kWithValue) known = known || option == name;
     if (!known) return false;
@@ -170,6 +170,20 @@ bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageO
         options.sound = value;
     } else if (option == "--user") {
         options.user = value;
+    } else if (option == "--compare") {
+        if (value != "text" && value != "source")
+            throw CGenericException("Unknown comparison '" + value + "' (use text or source).");
+        options.compareText = value == "text";
+    } else if (option == "--region") {
+        options.region = value;
+    } else if (option == "--ignore-region" || option == "--ignore-text") {
+        auto& list = option == "--ignore-region" ? options.ignoreRegions : options.ignoreText;
+        if (!list) list.emplace();
+        if (!value.empty()) list->push_back(value);
+    } else if (option == "--learn-noise") {
+        if (value != "on" && value != "off")
+            throw CGenericException("Please give --learn-noise on or off.");
+        options.learnNoise = value == "on";
     } else {
         options.password = value;
     }
@@ -196,6 +210,16 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
     if (options.sound) settings.SetSoundFile(*options.sound);
     if (options.user) settings.SetUserName(*options.user);
     if (options.password) settings.SetPassword(*options.password);
+    if (options.compareText) {
+        settings.SetCompareWhat(*options.compareText ? CWatcherSettings::CompareText
+                                                     : CWatcherSettings::CompareSource);
+    }
+    if (options.region) settings.SetRegion(*options.region);
+    if (options.ignoreRegions) settings.SetIgnoreRegions(*options.ignoreRegions);
+    if (options.ignoreText) settings.SetIgnoreText(*options.ignoreText);
+    if (options.learnNoise) settings.SetLearnNoise(*options.learnNoise);
+    // Checked before anything is written, as the property sheet checks it.
+    CCompiledFilter::Compile(CWatchedVersions::FilterOf(settings));
     if (withPageFields && options.enable) page.Enable(*options.enable);
     if (withPageFields && options.url) page.SetUrl(*options.url);
     if (withPageFields && options.name) page.SetName(*options.name);

@@ -32,6 +32,13 @@ struct PageOptions {
     std::optional<std::string> sound;
     std::optional<std::string> user;
     std::optional<std::string> password;
+    // What to watch. A list option given once or more replaces the list;
+    // an empty value clears it.
+    std::optional<bool> compareText;
+    std::optional<std::string> region;
+    std::optional<std::vector<std::string>> ignoreRegions;
+    std::optional<std::vector<std::string>> ignoreText;
+    std::optional<bool> learnNoise;
 };
 
 // Takes the page option at args[i] (and its value, advancing i). Returns
@@ -40,7 +47,9 @@ struct PageOptions {
 bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageOptions& options);
 
 // Writes the options into the page (read-modify-write of its settings). The
-// page's own fields (url, name, enable) only when `withPageFields`.
+// page's own fields (url, name, enable) only when `withPageFields`. Throws
+// CFilterError, leaving the page as it was, when the region, an ignored
+// region or an ignored text cannot be used.
 void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPageFields);
 
 // Names and values. A status is named by its text in the string table.

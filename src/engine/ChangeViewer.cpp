@@ -48,10 +48,18 @@ std::optional<std::string> CWatchSite::ChangeOutput(const CSnapshot& snapshot,
     CChangeDetector detector;
     detector.SetColors(settings.GetHighlightColor(), settings.GetSecondHighlightColor());
     detector.SetOutputs(CChangeDetector::OutputBit(choice.output));
-    detector.SetContext(snapshot.context);
+    const CWatchFilter filter = CWatchedVersions::FilterOf(settings);
+    CChangeContext context = snapshot.context;
+    // The watched forms are UTF-8, whatever the page's own character set.
+    if (!filter.IsPlain()) context.charset = "utf-8";
+    detector.SetContext(context);
     std::uint32_t flags = CompareVersions(detector, snapshot);  // an empty baseline shows nothing
     if (!CChangeDetector::HasChanges(flags, choice.output)) return std::nullopt;
     if (fileType) *fileType = choice.fileType;
+    const bool text = choice.output == OutputMode::AddedText || choice.output == OutputMode::DeletedText;
+    if (text && filter.compare == CompareWhat::Text) {
+        return UnescapeWatchedText(detector.Output(choice.output));
+    }
     return detector.Output(choice.output);
 }
 
@@ -66,6 +74,10 @@ std::optional<CWatchSite::CChangedText> CWatchSite::ChangedText() const {
                         (deleted ? CChangeDetector::OutputBit(OutputMode::DeletedText) : 0));
     const std::uint32_t flags = CompareVersions(detector, snapshot);
     if (!CChangeDetector::HasChanges(flags, kModeOutputs[mode].output)) return std::nullopt;
+    if (snapshot.settings.GetCompareWhat() == CWatcherSettings::CompareText) {
+        return CChangedText{UnescapeWatchedText(detector.AddedText()),
+                            UnescapeWatchedText(detector.DeletedText())};
+    }
     return CChangedText{detector.AddedText(), detector.DeletedText()};
 }
 

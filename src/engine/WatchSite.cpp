@@ -341,6 +341,12 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
         const bool notModified =
             check.validated && downloader.GetHttpStatus() == kHttpNotModified;
         CContent content = notModified ? check.validated : VersionOf(check.sink.Take());
+        try {
+            CheckWatchable(content, notModified ? GetLatestContentType() : downloader.GetContentType());
+        } catch (const CException& error) {
+            RecordFailure(error.Message());
+            throw;
+        }
         std::string newETag = downloader.GetETag();
         std::string newLastModified = downloader.GetLastModified();
         if (notModified) {
@@ -402,7 +408,7 @@ void CWatchSite::RecordFailure(const std::string& message, std::int64_t retryAft
 
 CWatchSite::CSnapshot CWatchSite::Snapshot() const {
     Guard guard(lock);
-    return {previousContent, latestContent, settings, ChangeContextLocked()};
+    return {previousContent, latestContent, settings, ChangeContextLocked(), latestContentType};
 }
 
 bool CWatchSite::HasChanges() const { return HasChanges(Snapshot()); }
@@ -423,7 +429,35 @@ std::uint32_t CWatchSite::CompareVersions(CChangeDetector& detector,
     if (snapshot.previous->empty() || snapshot.previous == snapshot.latest) return NoChange;
     detector.SetIgnoreFirst(snapshot.settings.GetIgnoreBeginning());
     detector.SetIgnoreLast(snapshot.settings.GetIgnoreEnding());
-    return Compare(detector, *snapshot.previous, *snapshot.latest);
+    const CWatchFilter filter = CWatchedVersions::FilterOf(snapshot.settings);
+    if (filter.IsPlain()) return Compare(detector, *snapshot.previous, *snapshot.latest);
+    std::shared_ptr<const CCompiledFilter> compiled;
+    try {
+        compiled = watchedVersions->Compiled(filter);
+    } catch (const CException&) {
+        return NoChange;  // the page's check reports the settings
+    }
+    const std::string charset = WatchedCharset(snapshot);
+    const auto latest = watchedVersions->Watched(snapshot.latest, charset, compiled);
+    // Never "everything was removed": the check has failed with the reason.
+    if (!latest->regionMatched) return NoChange;
+    const auto previous = watchedVersions->Watched(snapshot.previous, charset, compiled);
+    return Compare(detector, previous->document, latest->document);
+}
+
+std::string CWatchSite::WatchedCharset(const CSnapshot& snapshot) {
+    return CharsetFromContentType(snapshot.latestContentType);
+}
+
+void CWatchSite::CheckWatchable(const CContent& content, const std::string& contentType) const {
+    const CWatchFilter filter = CWatchedVersions::FilterOf(GetSettings());
+    if (filter.IsPlain()) return;
+    std::shared_ptr<const CCompiledFilter> compiled = watchedVersions->Compiled(filter);
+    const auto watched =
+        watchedVersions->Watched(content, CharsetFromContentType(contentType), compiled);
+    if (!watched->regionMatched) {
+        throw CGenericException("The region \"" + filter.region + "\" matched nothing on the page.");
+    }
 }
 
 std::uint32_t CWatchSite::Compare(CChangeDetector& detector, std::string_view previous,

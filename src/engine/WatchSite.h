@@ -34,6 +34,7 @@
 
 #include "base/EventSource.h"
 #include "diff/ChangeDocument.h"
+#include "engine/WatchedVersions.h"
 #include "engine/WatcherSettings.h"
 
 namespace tallyhawk {
@@ -292,6 +293,7 @@ private:
         CContent latest;
         CWatcherSettings settings;
         CChangeContext context;
+        std::string latestContentType;
     };
     static CContent EmptyContent();
     CSnapshot Snapshot() const;
@@ -315,7 +317,15 @@ private:
     // Compares the snapshot's versions through `detector` with its ignore
     // settings; NoChange, without comparing, when the baseline is empty or
     // both are the same buffer. Returns the comparison flags.
+    // A page that watches part of itself compares the watched forms of its
+    // versions; NoChange when its settings cannot be used or the latest
+    // version lacks its region (its check has said so).
     std::uint32_t CompareVersions(CChangeDetector& detector, const CSnapshot& snapshot) const;
+    // The latest download's charset, with which both versions are read.
+    static std::string WatchedCharset(const CSnapshot& snapshot);
+    // Throws the failure of a check whose download cannot be watched: the
+    // settings cannot be used, or the region matched nothing.
+    void CheckWatchable(const CContent& content, const std::string& contentType) const;
     // What the change files say about the page. The lock must be held.
     CChangeContext ChangeContextLocked() const;
 
@@ -335,6 +345,8 @@ private:
     std::string latestContentType;       // guarded by lock; not stored
     std::string etag;                    // guarded by lock; validators of latestContent
     std::string lastModified;            // guarded by lock
+    // The watched forms of the versions; not copied by Assign, not stored.
+    const std::unique_ptr<CWatchedVersions> watchedVersions = std::make_unique<CWatchedVersions>();
 };
 
 }  // namespace tallyhawk

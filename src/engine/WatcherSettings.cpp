@@ -27,6 +27,40 @@ void CWatcherSettings::Assign(const CWatcherSettings& other) {
     secondHighlightColor = other.secondHighlightColor;
     userName = other.userName;
     password = other.password;
+    compareWhat = other.compareWhat;
+    region = other.region;
+    ignoreRegions = other.ignoreRegions;
+    ignoreText = other.ignoreText;
+    learnNoise = other.learnNoise;
+}
+
+bool CWatcherSettings::UsesWatchSettings() const {
+    return compareWhat != CompareSource || !region.empty() || !ignoreRegions.empty() ||
+           !ignoreText.empty() || learnNoise;
+}
+
+std::string CWatcherSettings::JoinLines(const std::vector<std::string>& entries) {
+    std::string text;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i != 0) text += '\n';
+        text += entries[i];
+    }
+    return text;
+}
+
+std::vector<std::string> CWatcherSettings::SplitLines(const std::string& text) {
+    std::vector<std::string> entries;
+    if (text.empty()) return entries;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            entries.push_back(text.substr(start));
+            return entries;
+        }
+        entries.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 std::int64_t CWatcherSettings::GetBeginTime() const {
@@ -47,7 +81,8 @@ std::int64_t CWatcherSettings::GetEndTimeOn(std::int64_t day) const {
 
 void CWatcherSettings::Serialize(CArchive& archive) {
     if (archive.IsStoring()) {
-        archive.WriteWord(kVersion);
+        const bool watch = UsesWatchSettings();
+        archive.WriteWord(watch ? kWatchVersion : kVersion);
         archive.WriteBool(alwaysUpdate);
         archive.WriteTime(beginTime);
         archive.WriteTime(endTime);
@@ -64,6 +99,13 @@ void CWatcherSettings::Serialize(CArchive& archive) {
         archive.WriteLong(days);
         archive.WriteString(userName);
         archive.WriteString(password);
+        if (watch) {
+            archive.WriteByte(compareWhat);
+            archive.WriteString(region);
+            archive.WriteString(JoinLines(ignoreRegions));
+            archive.WriteString(JoinLines(ignoreText));
+            archive.WriteBool(learnNoise);
+        }
         return;
     }
     std::uint16_t version = archive.ReadWord();
@@ -92,6 +134,15 @@ void CWatcherSettings::Serialize(CArchive& archive) {
     if (version >= 6) {
         userName = archive.ReadString();
         password = archive.ReadString();
+    }
+    if (version >= 7) {
+        // A comparison this release does not know is read as the source,
+        // which every release understands.
+        compareWhat = archive.ReadByte() == CompareText ? CompareText : CompareSource;
+        region = archive.ReadString();
+        ignoreRegions = SplitLines(archive.ReadString());
+        ignoreText = SplitLines(archive.ReadString());
+        learnNoise = archive.ReadBool();
     }
 }
 

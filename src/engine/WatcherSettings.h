@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tallyhawk {
 
@@ -43,7 +44,14 @@ enum DayFlag : std::int32_t {
 
 class CWatcherSettings {
 public:
+    // The version written for a record that uses none of the settings of
+    // what to watch, byte for byte as older releases wrote it; a record
+    // that uses them is written as kWatchVersion.
     static constexpr std::uint16_t kVersion = 6;
+    static constexpr std::uint16_t kWatchVersion = 7;
+
+    // compareWhat values.
+    enum Compare : std::uint8_t { CompareSource = 0, CompareText = 1 };
 
     // The defaults (see the field list below).
     CWatcherSettings();
@@ -70,9 +78,15 @@ public:
     //   DWORD  highlightColor, secondHighlightColor  (version >= 4)
     //   DWORD  days                           (version >= 5)
     //   STRING userName, password             (version >= 6; plain text)
+    //   BYTE   compareWhat (0 source, 1 text)  (version >= 7)
+    //   STRING region
+    //   STRING ignoreRegions, ignoreText: the entries joined with line feeds
+    //   BYTE   learnNoise (0/1)
     // A version-1 record has a STRING, a BYTE and a DWORD of no use in place
     // of the later fields; they are read and dropped. Fields an older record
-    // lacks keep their values; a version above 6 is read as 6.
+    // lacks keep their values; a version above 7 is read as 7. Version 7 is
+    // written only when one of its fields differs from what an older record
+    // means (source, no region, nothing ignored, not learning).
     // Throws CArchiveException when the stream ends inside the record.
     virtual void Serialize(CArchive& archive);
 
@@ -116,6 +130,26 @@ public:
     const std::string& GetPassword() const { return password; }
     void SetPassword(std::string value) { password = std::move(value); }
 
+    // What to watch. An entry list is kept as entered, blank entries
+    // included, so that a stored record reads back byte for byte; users of
+    // the lists skip blank entries.
+    Compare GetCompareWhat() const { return compareWhat; }
+    void SetCompareWhat(Compare value) { compareWhat = value; }
+    const std::string& GetRegion() const { return region; }
+    void SetRegion(std::string value) { region = std::move(value); }
+    const std::vector<std::string>& GetIgnoreRegions() const { return ignoreRegions; }
+    void SetIgnoreRegions(std::vector<std::string> value) { ignoreRegions = std::move(value); }
+    const std::vector<std::string>& GetIgnoreText() const { return ignoreText; }
+    void SetIgnoreText(std::vector<std::string> value) { ignoreText = std::move(value); }
+    bool GetLearnNoise() const { return learnNoise; }
+    void SetLearnNoise(bool value) { learnNoise = value; }
+    // Whether any of them differs from what a version-6 record means.
+    bool UsesWatchSettings() const;
+
+    // An entry list as stored and as the editors show it: one entry a line.
+    static std::string JoinLines(const std::vector<std::string>& entries);
+    static std::vector<std::string> SplitLines(const std::string& text);
+
 private:
     bool alwaysUpdate = true;          // false: checks only inside the daily window
     std::int64_t beginTime;            // 1 Jan 1970 08:00:00 local
@@ -133,6 +167,11 @@ private:
     std::uint32_t secondHighlightColor = 0x6464FF;
     std::string userName;
     std::string password;
+    Compare compareWhat = CompareSource;  // pages from older records compare their source
+    std::string region;                   // CSS selector or XPath; empty: the whole page
+    std::vector<std::string> ignoreRegions;
+    std::vector<std::string> ignoreText;  // regular expressions
+    bool learnNoise = false;
 };
 
 }  // namespace tallyhawk
