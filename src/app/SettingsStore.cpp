@@ -79,12 +79,19 @@ void CFileSettingsStore::Write(const std::string& name, const std::string& bytes
 }
 
 bool LoadDefaultPage(const ISettingsStore& store, CWatchSite& page) {
-    // New pages compare their visible text. A stored default page of an
-    // older release could not choose, so it takes that too; one that chose
-    // (a newer record) keeps its choice.
-    CWatcherSettings settings = page.GetSettings();
-    settings.SetCompareWhat(CWatcherSettings::CompareText);
-    page.SetSettings(settings);
+    // New pages compare their visible text from the first start on. Stored
+    // defaults keep what they say: those of an older release compare the
+    // source, as they always did.
+    bool stored = true;
+    try {
+        stored = store.Read(kSiteSettingsValue).has_value();
+    } catch (const CException&) {
+    }
+    if (!stored) {
+        CWatcherSettings settings = page.GetSettings();
+        settings.SetCompareWhat(CWatcherSettings::CompareText);
+        page.SetSettings(settings);
+    }
     return LoadBlob(store, kSiteSettingsValue, page);
 }
 

@@ -47,8 +47,8 @@ inline constexpr const char* kAppSettingsValue = "AppSettings";
 
 // Reading: a missing value keeps the defaults silently; a short or damaged
 // one leaves the fields read before the failure and the rest as they were.
-// Returns whether a value was read completely. The default page compares
-// the visible text unless its stored record says otherwise.
+// Returns whether a value was read completely. Without a stored default
+// page, new pages compare their visible text.
 bool LoadDefaultPage(const ISettingsStore& store, CWatchSite& page);
 bool LoadAppSettings(const ISettingsStore& store, CAppSettings& settings);
 // Writing throws COsException.

@@ -154,7 +154,7 @@ TEST(WatcherSettingsTest, OlderVersionsReadTheirFieldsAndKeepTheRest) {
         EXPECT_EQ(settings.GetDays(), Monday);
         EXPECT_EQ(settings.GetPassword(), "secret");
     }
-    // Version 5 has the days but no credentials; version 7 reads as 6.
+    // Version 5 has the days but no credentials; version 8 reads as 7.
     {
         std::string tail = std::string(1, 0);
         AppendDword(tail, 10);
@@ -168,7 +168,7 @@ TEST(WatcherSettingsTest, OlderVersionsReadTheirFieldsAndKeepTheRest) {
         EXPECT_EQ(settings.GetSecondHighlightColor(), 20u);
         EXPECT_EQ(settings.GetUserName(), "ann");
 
-        std::string bytes7 = RecordHead(7) + tail + "\x01u\x01p";
+        std::string bytes7 = RecordHead(8) + tail + "\x01u\x01p" + std::string("\x00\x00\x00\x00\x00", 5);
         CArchive in7(std::string_view{bytes7});
         settings.Serialize(in7);
         EXPECT_EQ(settings.GetUserName(), "u");
@@ -206,6 +206,77 @@ TEST(WatcherSettingsTest, WindowGettersUseTheGivenDateWithStoredTimeOfDay) {
     EXPECT_EQ(settings.GetEndTimeOn(day), testing::LocalTime(2024, 5, 17, 17, 0, 0));
     settings.SetEndTime(testing::LocalTime(1999, 1, 1, 6, 7, 8));
     EXPECT_EQ(settings.GetEndTimeOn(day), testing::LocalTime(2024, 5, 17, 6, 7, 8));
+}
+
+// The settings of what to watch make a version-7 record; one that uses
+// none of them stays the version-6 record older releases read, byte for
+// byte, even after a round trip through version 7.
+TEST(WatcherSettingsTest, WatchSettingsNeedVersion7AndPlainOnesStayVersion6) {
+    CScopedTimeZone tz("UTC0");
+    CWatcherSettings plain = NonDefaultTail();
+    const std::string version6 = Store(plain);
+    ASSERT_EQ(version6.substr(0, 2), std::string("\x06\x00", 2));
+
+    CWatcherSettings watching = NonDefaultTail();
+    watching.SetCompareWhat(CWatcherSettings::CompareText);
+    watching.SetRegion("main article");
+    // A blank entry and a trailing one are kept as typed, so the bytes read
+    // back unchanged.
+    watching.SetIgnoreRegions({".ad", "", "#trending"});
+    watching.SetIgnoreText({"\\d+ people are viewing", ""});
+    watching.SetLearnNoise(true);
+    const std::string version7 = Store(watching);
+    ASSERT_EQ(version7.substr(0, 2), std::string("\x07\x00", 2));
+    std::string tail = version6.substr(2);
+    std::string expected = std::string("\x07\x00", 2) + tail;
+    expected += '\x01';
+    expected += "\x0Cmain article";
+    expected += "\x0E.ad\n\n#trending";
+    expected += std::string("\x17\\d+ people are viewing\n");
+    expected += '\x01';
+    EXPECT_EQ(version7, expected);
+
+    CWatcherSettings read;
+    CArchive in(std::string_view{version7});
+    read.Serialize(in);
+    EXPECT_EQ(Store(read), version7);
+    EXPECT_EQ(read.GetIgnoreRegions(), (std::vector<std::string>{".ad", "", "#trending"}));
+    EXPECT_EQ(read.GetIgnoreText(), (std::vector<std::string>{"\\d+ people are viewing", ""}));
+
+    // Each field alone is enough to need version 7; back to plain, version 6.
+    for (int field = 0; field < 5; ++field) {
+        CWatcherSettings one = plain;
+        if (field == 0) one.SetCompareWhat(CWatcherSettings::CompareText);
+        if (field == 1) one.SetRegion("#x");
+        if (field == 2) one.SetIgnoreRegions({".x"});
+        if (field == 3) one.SetIgnoreText({"x"});
+        if (field == 4) one.SetLearnNoise(true);
+        EXPECT_EQ(Store(one)[0], 7) << field;
+        CWatcherSettings back = one;
+        back.SetCompareWhat(CWatcherSettings::CompareSource);
+        back.SetRegion("");
+        back.SetIgnoreRegions({});
+        back.SetIgnoreText({});
+        back.SetLearnNoise(false);
+        EXPECT_EQ(Store(back), version6) << field;
+    }
+
+    // An older record read over a page that watches its text leaves the
+    // choice alone; a newer version reads as far as this one knows it; a
+    // comparison this release does not know reads as the source.
+    CWatcherSettings over = watching;
+    CArchive old(std::string_view{version6});
+    over.Serialize(old);
+    EXPECT_EQ(over.GetRegion(), "main article");
+    std::string newer = version7 + "later field";
+    newer[0] = 9;
+    newer[version6.size()] = 5;
+    CWatcherSettings future;
+    CArchive futureIn(std::string_view{newer});
+    future.Serialize(futureIn);
+    EXPECT_EQ(future.GetCompareWhat(), CWatcherSettings::CompareSource);
+    EXPECT_EQ(future.GetRegion(), "main article");
+    EXPECT_TRUE(future.GetLearnNoise());
 }
 
 }  // namespace
