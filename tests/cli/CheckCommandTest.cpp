@@ -126,6 +126,55 @@ TEST_F(CheckCommandTest, ReportsAChangeUntilItIsAccepted) {
     EXPECT_EQ(Show(0)["status"], "Current");
 }
 
+// A page that watches the text of a region: the noise around it and the
+// noise the user told it to ignore never make a report; an edit does. A
+// pattern that cannot be used is refused before anything is written, and a
+// region the page lost fails the check instead of reporting it emptied.
+TEST_F(CheckCommandTest, TheWatchedTextOfARegionReportsEditsAndNotNoise) {
+    auto page = [](const std::string& token, int viewers, const std::string& story) {
+        return "<html><head><title>T</title><meta name=\"csrf\" content=\"" + token +
+               "\"><script>var id='" + token + "';</script></head>\n<body><div class=\"trending\">" +
+               token + "</div>\n<main><h1>News</h1>\n<p>" + std::to_string(viewers) +
+               " people are viewing</p>\n<p class=\"" + token + "\">" + story +
+               " &amp; more</p></main></body></html>\n";
+    };
+    server.Set("n", page("a1", 3, "Old story"));
+    Add("News", server.Url("n"),
+        {"--compare", "text", "--region", "main", "--ignore-text", "\\d+ people are viewing"});
+    nlohmann::json shown = Show(0);
+    EXPECT_EQ(shown["compare"], "text");
+    EXPECT_EQ(shown["region"], "main");
+    EXPECT_EQ(shown["ignoreText"], nlohmann::json::array({"\\d+ people are viewing"}));
+
+    CliResult bad = RunCli({"set", file, "News", "--ignore-text", "(unclosed"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("(unclosed"), std::string::npos) << bad.err;
+    EXPECT_EQ(Show(0)["ignoreText"], shown["ignoreText"]) << "the page keeps its settings";
+
+    CliResult preview = RunCli({"preview", file, "News", "--removed"});
+    EXPECT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(preview.out.substr(0, preview.out.find("\n---")), "News\nOld story & more\n");
+    EXPECT_NE(preview.out.find("a1"), std::string::npos) << "outside the region: " << preview.out;
+    EXPECT_NE(preview.out.find("3 people are viewing"), std::string::npos) << preview.out;
+
+    ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 0);
+    server.Set("n", page("b2", 17, "Old story"));
+    CliResult quiet = RunCli({"check", file});
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.out, "");
+    server.Set("n", page("c3", 5, "New story"));
+    CliResult changed = RunCli({"check", file});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    EXPECT_EQ(changed.out, "[News] " + server.Url("n") + "\n+ New story & more\n");
+
+    ASSERT_EQ(RunCli({"set", file, "News", "--region", "#gone"}).status, 0);
+    CliResult lost = RunCli({"check", file});
+    EXPECT_EQ(lost.status, 3);
+    EXPECT_NE(lost.err.find("The region \"#gone\" matched nothing on the page."), std::string::npos)
+        << lost.err;
+    EXPECT_EQ(lost.out, "");
+}
+
 // Read in a terminal: the lines of text deleted and added, as far as each
 // page's output mode shows them, with nothing a terminal would obey.
 TEST_F(CheckCommandTest, ChangesAreMarkedLinesOfTextAsTheModeShowsThem) {
