@@ -23,11 +23,15 @@ bool IsXPathExpression(std::string_view selector);
 // The XPath 1.0 expression that selects, from the document's root, the
 // elements the CSS selector matches. Understood: type selectors and "*",
 // #id, .class, attribute tests ([a], [a=v], [a~=v], [a|=v], [a^=v],
-// [a$=v], [a*=v], quoted or not), the descendant, child (>), adjacent (+)
-// and general sibling (~) combinators, :first-child, :last-child,
-// :nth-child(an+b | odd | even), :not(simple selector), and groups with
-// ",". Type and attribute names match in any letter case, as in HTML.
-// Throws CFilterError for anything else. Linear in the selector's length.
+// [a$=v], [a*=v], the value quoted with ' or " or a bare name), CSS escapes,
+// the descendant, child (>), adjacent (+) and general sibling (~)
+// combinators, :first-child, :last-child, :nth-child(an+b | odd | even),
+// :not() of compound selectors separated by "," (nested at most 32 deep),
+// and groups with ",". Type and attribute names match in any letter case,
+// as in HTML (libxml2 lower-cases them); ids, classes and attribute values
+// match exactly. Throws CFilterError, whose message says what is wrong and
+// at which character (from 1), for anything else, and for text that is not
+// UTF-8. Linear in the selector's length, as is the XPath's length.
 std::string CssToXPath(std::string_view selector);
 
 // The XPath for a region or ignore setting as typed: an XPath expression
