@@ -108,7 +108,8 @@ void CWatchPreviewDlg::StartWorker() {
         worker = std::thread([target, download, address, watch] {
             CResult result;
             try {
-                auto preview = std::make_shared<CPagePreview>(PreviewPage(*download, *address, *watch));
+                auto preview =
+                    std::make_shared<CPagePreview>(PreviewPage(*download, *address, *watch));
                 result.canceled = download->IsCanceled();
                 result.preview = std::move(preview);
             } catch (const CException& error) {
@@ -134,7 +135,8 @@ void CWatchPreviewDlg::ShowResult(const CResult& result) {
     if (!result.error.empty()) return ShowError(result.error);
     const CWatchPreview& page = result.preview->watched;
     if (!page.regionMatched) {
-        return ShowError("The region \"" + settings.GetRegion() + "\" matched nothing on the page.");
+        return ShowError("The region \"" + settings.GetRegion() +
+                         "\" matched nothing on the page.");
     }
     done = true;
     succeeded = true;
@@ -143,10 +145,9 @@ void CWatchPreviewDlg::ShowResult(const CResult& result) {
     const std::string what = settings.GetCompareWhat() == CWatcherSettings::CompareText
                                  ? "the page's visible text"
                                  : "the page's source";
-    status->SetLabelText(TextFromBytes(Plural(CountLines(page.watchedText), "line", "lines") +
-                                       " watched of " + what + " (" +
-                                       Plural(result.preview->downloadedBytes, "byte", "bytes") +
-                                       " downloaded)."));
+    status->SetLabelText(TextFromBytes(
+        Plural(CountLines(page.watchedText), "line", "lines") + " watched of " + what + " (" +
+        Plural(result.preview->downloadedBytes, "byte", "bytes") + " downloaded)."));
     watched->ChangeValue(TextFromBytes(page.watchedText));
     const auto sections = RemovedSections(settings, page);
     removed->ChangeValue(sections.empty() ? wxString("Nothing: no region and nothing ignored.")

@@ -64,7 +64,8 @@ CWatchPropPage::CWatchPropPage(wxWindow* parent, CWatchSite& site, bool withPrev
     lastRow->Add(learnCheck, wxSizerFlags(1).CenterVertical());
     if (withPreview) {
         // The click rises to the sheet, which knows the address as typed.
-        lastRow->Add(new wxButton(this, ID_PREVIEW, "&Preview..."), wxSizerFlags().CenterVertical());
+        lastRow->Add(new wxButton(this, ID_PREVIEW, "&Preview..."),
+                     wxSizerFlags().CenterVertical());
     }
     AddColumnSpace();
     AddToColumn(lastRow, false, true);

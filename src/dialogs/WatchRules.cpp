@@ -21,7 +21,9 @@ std::optional<std::string> CompileProblem(const CWatcherSettings& settings) {
     return std::nullopt;
 }
 
-std::string Quoted(const std::string& entry) { return "\"" + entry + "\""; }
+std::string Quoted(const std::string& entry) {
+    return "\"" + entry + "\"";
+}
 
 }  // namespace
 
@@ -38,7 +40,8 @@ std::optional<CWatchFieldProblem> FindWatchProblem(const CWatcherSettings& setti
     CWatcherSettings probe = settings;
     probe.SetIgnoreRegions({});
     probe.SetIgnoreText({});
-    if (auto message = CompileProblem(probe)) return CWatchFieldProblem{WatchField::Region, 0, *message};
+    if (auto message = CompileProblem(probe))
+        return CWatchFieldProblem{WatchField::Region, 0, *message};
     probe.SetRegion({});
     const auto& regions = settings.GetIgnoreRegions();
     for (std::size_t i = 0; i < regions.size(); ++i) {
@@ -54,7 +57,8 @@ std::optional<CWatchFieldProblem> FindWatchProblem(const CWatcherSettings& setti
             return CWatchFieldProblem{WatchField::IgnoreText, i, *message};
     }
     // Each entry compiles alone; what is left to refuse belongs to no line.
-    if (auto message = CompileProblem(settings)) return CWatchFieldProblem{WatchField::Region, 0, *message};
+    if (auto message = CompileProblem(settings))
+        return CWatchFieldProblem{WatchField::Region, 0, *message};
     return std::nullopt;
 }
 

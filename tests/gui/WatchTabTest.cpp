@@ -39,16 +39,16 @@ protected:
         SetPrompter(&prompter);
         site.SetUrl("http://www.example.com/");
         site.SetName("Kestrels");
-        http.Server().Get("/page", [this](const httplib::Request& request,
-                                          httplib::Response& response) {
-            if (!request.has_header("Authorization")) {
-                response.status = 401;
-                response.set_header("WWW-Authenticate", "Basic realm=\"kestrels\"");
-                return;
-            }
-            authorized = true;
-            response.set_content(kPage, "text/html");
-        });
+        http.Server().Get(
+            "/page", [this](const httplib::Request& request, httplib::Response& response) {
+                if (!request.has_header("Authorization")) {
+                    response.status = 401;
+                    response.set_header("WWW-Authenticate", "Basic realm=\"kestrels\"");
+                    return;
+                }
+                authorized = true;
+                response.set_content(kPage, "text/html");
+            });
         http.Server().Get("/stall", [this](const httplib::Request&, httplib::Response& response) {
             for (int i = 0; i < 2000 && !released.load(); ++i) std::this_thread::sleep_for(5ms);
             response.set_content(kPage, "text/html");
@@ -75,14 +75,19 @@ protected:
     void Type(int id, const std::string& text) { Field(id)->SetValue(wxString::FromUTF8(text)); }
     // Presses Preview and runs `script` in the preview once it is up.
     void Preview(const std::function<void(CWatchPreviewDlg&)>& script) {
-        WithModal([&] { Click(sheet->FindPage<CWatchPropPage>()->FindWindow(CWatchPropPage::ID_PREVIEW)); },
-                  [&](wxDialog& dialog) { script(dynamic_cast<CWatchPreviewDlg&>(dialog)); });
+        WithModal(
+            [&] {
+                Click(sheet->FindPage<CWatchPropPage>()->FindWindow(CWatchPropPage::ID_PREVIEW));
+            },
+            [&](wxDialog& dialog) { script(dynamic_cast<CWatchPreviewDlg&>(dialog)); });
     }
     static std::string Text(wxWindow* dialog, int id) {
         return Find<wxTextCtrl>(dialog, id)->GetValue().utf8_string();
     }
     static std::string Status(wxWindow* dialog) {
-        return Find<wxStaticText>(dialog, CWatchPreviewDlg::ID_STATUS)->GetLabelText().utf8_string();
+        return Find<wxStaticText>(dialog, CWatchPreviewDlg::ID_STATUS)
+            ->GetLabelText()
+            .utf8_string();
     }
 
     testing::CFakeServices fakes;
@@ -184,7 +189,8 @@ TEST_F(WatchTabTest, AnUnusableEntryIsReportedAtItsLineAndOkWritesTheFields) {
     Click(sheet->FindWindow(wxID_OK));
     const CWatcherSettings written = site.GetSettings();
     EXPECT_EQ(written.GetRegion(), "#caf\xe9");  // unedited: its bytes as they were
-    EXPECT_EQ(written.GetIgnoreRegions(), (std::vector<std::string>{".ad, .trending", "", "#news"}));
+    EXPECT_EQ(written.GetIgnoreRegions(),
+              (std::vector<std::string>{".ad, .trending", "", "#news"}));
     EXPECT_EQ(written.GetIgnoreText(),
               (std::vector<std::string>{"Updated at .*", "\\d+ people are viewing"}));
     EXPECT_EQ(written.GetCompareWhat(), CWatcherSettings::CompareSource);
