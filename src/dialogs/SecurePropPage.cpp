@@ -43,10 +43,14 @@ void CSecurePropPage::OnInitPage() {
     password.Show(*passwordEdit);
 }
 
-bool CSecurePropPage::Apply() {
-    CWatcherSettings settings = site.GetSettings();
+void CSecurePropPage::WriteCredentials(CWatcherSettings& settings) const {
     settings.SetUserName(userName.Read());
     settings.SetPassword(password.Read());
+}
+
+bool CSecurePropPage::Apply() {
+    CWatcherSettings settings = site.GetSettings();
+    WriteCredentials(settings);
     site.SetSettings(settings);
     SetModified(false);
     SendApplied();

@@ -1,7 +1,7 @@
-// The six pages of the page property sheet (CWatcherSettingsDlg): Page,
-// Update, Notifications, Output and Secure Connection edit a watched page
-// (CWatchSite) or the default page; Logging edits the program's log settings
-// and is shown only on the defaults sheet. Each control carries the id it
+// The seven pages of the page property sheet (CWatcherSettingsDlg): Page,
+// Update, Notifications, Output, What to Watch and Secure Connection edit a
+// watched page (CWatchSite) or the default page; Logging edits the program's
+// log settings and is shown only on the defaults sheet. Each control carries the id it
 // has always had. See SettingsPage.h for what the pages share.
 //
 // The page's rules live in SheetRules.h and TimeRules.h; these classes only
@@ -11,9 +11,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dialogs/SettingsPage.h"
 #include "dialogs/StoredText.h"
+#include "engine/WatcherSettings.h"
 
 class wxButton;
 class wxCheckBox;
@@ -47,6 +49,8 @@ public:
     bool Apply() override;
     // An empty name gets the word of the address (PageNameFromUrl).
     void FillNameFromUrl();
+    // The address as the field holds it now (the stored bytes while unedited).
+    std::string GetTypedUrl() const { return storedUrl.Read(); }
 
 private:
     void OnInitPage() override;
@@ -193,6 +197,9 @@ public:
     CSecurePropPage(wxWindow* parent, CWatchSite& site);
 
     bool Apply() override;
+    // Puts the user name and password as the fields hold them now into
+    // `settings` (the stored ones before the page is shown).
+    void WriteCredentials(CWatcherSettings& settings) const;
 
 private:
     void OnInitPage() override;
@@ -202,6 +209,59 @@ private:
     CStoredText password;
     wxTextCtrl* userEdit;
     wxTextCtrl* passwordEdit;
+};
+
+// "What to Watch": whether checks compare the page's visible text or its
+// source, the region watched (empty: the whole page), the regions and text
+// left out, and whether to learn what changes on its own. The entry lists
+// are shown one entry a line. Leaving the page, OK and Apply compile the
+// selectors and patterns and report one that cannot be used at its field,
+// with its line selected.
+//
+// Preview belongs to the sheet, which alone knows the address as typed on
+// the Page page: the button's click rises to it (ID_PREVIEW).
+class CWatchPropPage : public CSettingsPage {
+public:
+    static constexpr int ID_COMPARE_TEXT = 1082;
+    static constexpr int ID_COMPARE_SOURCE = 1083;
+    static constexpr int ID_REGION = 1084;
+    static constexpr int ID_IGNORE_REGIONS = 1085;
+    static constexpr int ID_IGNORE_TEXT = 1086;
+    static constexpr int ID_LEARN_NOISE = 1087;
+    static constexpr int ID_PREVIEW = 1088;
+
+    // Without `withPreview` (the defaults sheet: no address) the Preview
+    // button is left out.
+    CWatchPropPage(wxWindow* parent, CWatchSite& site, bool withPreview);
+
+    bool ReadControls() override;
+    bool Apply() override;
+    // Puts the page's settings as its controls hold them now into
+    // `settings` (the stored ones before the page is shown).
+    void WriteTo(CWatcherSettings& settings) const;
+
+private:
+    void OnInitPage() override;
+    // A multi-line field's entries: the stored list while the field is
+    // unedited, so that a record reads back byte for byte.
+    static std::vector<std::string> Entries(const CStoredText& field,
+                                            const std::vector<std::string>& stored);
+
+    CWatchSite& site;
+    // As stored.
+    CWatcherSettings::Compare compare;
+    bool learnNoise;
+    std::vector<std::string> ignoreRegions;
+    std::vector<std::string> ignoreText;
+    CStoredText regionText;
+    CStoredText ignoreRegionsText;
+    CStoredText ignoreTextText;
+    wxRadioButton* textRadio;
+    wxRadioButton* sourceRadio;
+    wxTextCtrl* regionEdit;
+    wxTextCtrl* ignoreRegionsEdit;
+    wxTextCtrl* ignoreTextEdit;
+    wxCheckBox* learnCheck;
 };
 
 // "Logging Properties" (defaults sheet only): the program's log file, the

@@ -10,6 +10,7 @@
 #include "dialogs/Prompter.h"
 #include "dialogs/SettingsPages.h"
 #include "dialogs/SheetRules.h"
+#include "dialogs/WatchPreviewDlg.h"
 #include "engine/SiteServices.h"
 #include "engine/WatchSite.h"
 
@@ -27,6 +28,7 @@ CWatcherSettingsDlg::CWatcherSettingsDlg(wxWindow* parent, const std::string& ti
     AddPage(new CNotifyPropPage(notebook, site));
     AddPage(new CUpdatePropPage(notebook, site));
     AddPage(new COutputPropPage(notebook, site));
+    AddPage(new CWatchPropPage(notebook, site, !defaultsMode));
     AddPage(new CSecurePropPage(notebook, site));
     if (defaultsMode && logging)
         AddPage(new CLoggingPropPage(notebook, logging->settings, logging->log));
@@ -58,6 +60,7 @@ CWatcherSettingsDlg::CWatcherSettingsDlg(wxWindow* parent, const std::string& ti
     Bind(wxEVT_BUTTON, &CWatcherSettingsDlg::OnOk, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CWatcherSettingsDlg::OnApply, this, wxID_APPLY);
     Bind(wxEVT_BUTTON, &CWatcherSettingsDlg::OnHelp, this, wxID_HELP);
+    Bind(wxEVT_BUTTON, &CWatcherSettingsDlg::OnPreview, this, CWatchPropPage::ID_PREVIEW);
     Bind(wxEVT_UPDATE_UI, &CWatcherSettingsDlg::OnUpdateApply, this, wxID_APPLY);
     Bind(EVT_PAGE_APPLIED, &CWatcherSettingsDlg::OnPageApplied, this);
 
@@ -155,6 +158,22 @@ void CWatcherSettingsDlg::OnHelp(wxCommandEvent&) {
     const int shown = notebook->GetSelection();
     ShowHelp(this, shown >= 0 ? pages[static_cast<std::size_t>(shown)]->GetHelpPage()
                               : "property-sheet.html");
+}
+
+void CWatcherSettingsDlg::OnPreview(wxCommandEvent&) {
+    auto* watch = FindPage<CWatchPropPage>();
+    auto* page = FindPage<CPagePropPage>();
+    if (!watch || !page || !watch->ReadControls()) return;
+    const std::string url = page->GetTypedUrl();
+    if (url.empty()) {
+        GetPrompter().Tell(this, LoadString(IDS_URL_EMPTY), true);
+        return;
+    }
+    CWatcherSettings settings = site.GetSettings();
+    if (auto* secure = FindPage<CSecurePropPage>()) secure->WriteCredentials(settings);
+    watch->WriteTo(settings);
+    CWatchPreviewDlg preview(this, url, settings, previewLimits);
+    preview.ShowModal();
 }
 
 void CWatcherSettingsDlg::OnPageApplied(wxCommandEvent&) {

@@ -2,12 +2,15 @@
 // Page", "Properties") or the default settings that new pages start from
 // ("Default Settings for all Pages", the defaults sheet). Its tabs:
 //
-//   page sheet:     Page, Notifications, Update, Output, Secure Connection
-//   defaults sheet: Notifications, Update, Output, Secure Connection, Logging
+//   page sheet:     Page, Notifications, Update, Output, What to Watch,
+//                   Secure Connection
+//   defaults sheet: Notifications, Update, Output, What to Watch, Secure
+//                   Connection, Logging
 //
 // The sheet assembles the pages, keeps its caption ("TITLE for NAME" on a
 // page sheet once the page has a name), remembers whether a page has
-// applied, and asks the viewer question when it closes. OK applies every
+// applied, runs the Preview of the What to Watch page with the values of
+// all its pages as they stand, and asks the viewer question when it closes. OK applies every
 // page shown so far and closes; Apply applies them and stays; Cancel closes
 // without applying. A page that refuses keeps the sheet open on it.
 //
@@ -19,6 +22,8 @@
 
 #include <string>
 #include <vector>
+
+#include "net/Downloader.h"
 
 class wxBookCtrlEvent;
 class wxNotebook;
@@ -46,6 +51,9 @@ public:
     // Runs the sheet, then the viewer check. wxID_OK when closed with OK or
     // when any page applied meanwhile (Apply, then Cancel, counts as OK).
     int ShowModal() override;
+
+    // The time limits of the Preview's download (the defaults before).
+    void SetPreviewTimeLimits(const CTimeLimits& limits) { previewLimits = limits; }
 
     bool IsDefaultsMode() const { return defaultsMode; }
     bool IsApplied() const { return applied; }
@@ -85,6 +93,9 @@ private:
     void OnOk(wxCommandEvent& event);
     void OnApply(wxCommandEvent& event);
     void OnHelp(wxCommandEvent& event);
+    // The What to Watch page's Preview: the address as the Page page holds
+    // it, the credentials as the Secure page holds them.
+    void OnPreview(wxCommandEvent& event);
     void OnPageApplied(wxCommandEvent& event);
     void OnUpdateApply(wxUpdateUIEvent& event);
 
@@ -93,6 +104,7 @@ private:
     bool defaultsMode;
     bool applied = false;
     bool changedOnClose = false;
+    CTimeLimits previewLimits;
     wxNotebook* notebook;
     std::vector<CSettingsPage*> pages;  // owned by the notebook; tab order
 };

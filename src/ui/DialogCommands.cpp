@@ -41,9 +41,11 @@ bool RunUpgradeWizard(wxWindow* parent) {
     return wizard.ShowModal() == wxID_OK;
 }
 
-CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site) {
+CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site,
+                               const CTimeLimits& previewLimits) {
     try {
         CWatcherSettingsDlg sheet(parent, LoadString(titleId), site, false);
+        sheet.SetPreviewTimeLimits(previewLimits);
         const bool accepted = sheet.ShowModal() == wxID_OK;
         return {accepted, accepted || sheet.IsChangedOnClose()};
     } catch (const CException& error) {

@@ -18,6 +18,7 @@ class CAppSettings;
 class CMessageLog;
 class CTallyhawkDoc;
 class CWatchSite;
+struct CTimeLimits;
 
 // How a property sheet on a page ended.
 struct CSheetOutcome {
@@ -38,8 +39,10 @@ std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent);
 bool RunUpgradeWizard(wxWindow* parent);
 
 // The property sheet on `site` (a page of the list, or a new one) with the
-// title string `titleId`. Failures are reported and count as not accepted.
-CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site);
+// title string `titleId`; its Preview downloads within `previewLimits`.
+// Failures are reported and count as not accepted.
+CSheetOutcome EditPageSettings(wxWindow* parent, unsigned titleId, CWatchSite& site,
+                               const CTimeLimits& previewLimits);
 // The defaults sheet on the default page, the program's log settings and
 // the open document's log (may be null); true when accepted.
 bool EditDefaultSettings(wxWindow* parent, CWatchSite& defaultPage, CAppSettings& settings,

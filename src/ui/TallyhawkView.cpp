@@ -170,7 +170,8 @@ void CTallyhawkView::Report(const std::string& message) {
 
 void CTallyhawkView::AddPage(const CWatchSite& defaultPage) {
     CWatchSite page(defaultPage);
-    if (EditPageSettings(wxGetTopLevelParent(this), IDS_SHEET_ADD_PAGE, page).accepted)
+    if (EditPageSettings(wxGetTopLevelParent(this), IDS_SHEET_ADD_PAGE, page,
+                         doc.GetDownloader().GetTimeLimits()).accepted)
         AppendPage(page);
 }
 
@@ -180,7 +181,8 @@ void CTallyhawkView::Properties() {
     if (!page) return;
     // The viewer question at closing may change the page even after Cancel:
     // such a change is the document's too, or it would be lost unsaved.
-    if (EditPageSettings(wxGetTopLevelParent(this), IDS_SHEET_PROPERTIES, *page).pageChanged)
+    if (EditPageSettings(wxGetTopLevelParent(this), IDS_SHEET_PROPERTIES, *page,
+                         doc.GetDownloader().GetTimeLimits()).pageChanged)
         doc.SetModifiedFlag(true);
     RefreshItem(index);
 }

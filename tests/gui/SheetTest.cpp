@@ -91,10 +91,12 @@ std::vector<std::string> Tabs(CWatcherSettingsDlg& sheet) {
 }
 
 TEST_F(SheetTest, TabsAndCaptionsOfBothSheetsWithAScreenshotOfEveryTab) {
-    const char* shots[] = {"page", "notifications", "update", "output", "secure", "logging"};
+    const char* shots[] = {"page",          "notifications", "update", "output",
+                           "what-to-watch", "secure",        "logging"};
     Open();
     EXPECT_EQ(Tabs(*sheet), (std::vector<std::string>{"Page Properties", "Notifications Properties",
                                                       "Update Properties", "Output Properties",
+                                                      "What to Watch",
                                                       "Secure Connection Properties"}));
     EXPECT_EQ(sheet->GetTitle(), "Properties for Example");
     for (std::size_t i = 0; i < sheet->GetPageCount(); ++i) {
@@ -105,8 +107,8 @@ TEST_F(SheetTest, TabsAndCaptionsOfBothSheetsWithAScreenshotOfEveryTab) {
     Open(true);
     EXPECT_EQ(Tabs(*sheet),
               (std::vector<std::string>{"Notifications Properties", "Update Properties",
-                                        "Output Properties", "Secure Connection Properties",
-                                        "Logging Properties"}));
+                                        "Output Properties", "What to Watch",
+                                        "Secure Connection Properties", "Logging Properties"}));
     EXPECT_EQ(sheet->GetTitle(), "Default Settings for all Pages");
     EXPECT_EQ(sheet->FindPage<CPagePropPage>(), nullptr);
     for (std::size_t i = 0; i < sheet->GetPageCount(); ++i) {
