@@ -184,10 +184,11 @@ std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_vi
     return cuts;
 }
 
-// The page parsed as UTF-8, its elements numbered in document order
-// (which makes libxml2's node-set ordering constant time a comparison).
-// Null only for a page with nothing in it.
-CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, long& elementCount) {
+// The page parsed as UTF-8. With `forXPath`, its elements are numbered in
+// document order (which makes libxml2's node-set ordering constant time a
+// comparison) and counted. Null only for a page with nothing in it.
+CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, bool forXPath,
+                  long& elementCount) {
     std::string utf8 = DecodeToUtf8(page, headerCharset);
     const auto cuts = ExcessAttributes(utf8);
     if (!cuts.empty()) {
@@ -204,7 +205,7 @@ CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, long& e
     // The parser takes an int size; a page past 2 GB is read to there.
     const int size = int(std::min<std::size_t>(utf8.size(), INT_MAX));
     CDocPtr doc(htmlReadMemory(utf8.data(), size, nullptr, "UTF-8", kParseOptions));
-    elementCount = doc ? xmlXPathOrderDocElems(doc.get()) : 0;
+    elementCount = doc && forXPath ? xmlXPathOrderDocElems(doc.get()) : 0;
     return doc;
 }
 
@@ -747,7 +748,8 @@ CMarkedPage MarkPage(std::string_view page, std::string_view headerCharset,
                      const CCompiledFilter::CImpl& impl) {
     CMarkedPage marked;
     long elementCount = 0;
-    marked.doc = ParsePage(page, headerCharset, elementCount);
+    const bool forXPath = impl.region || !impl.ignoreRegions.empty();
+    marked.doc = ParsePage(page, headerCharset, forXPath, elementCount);
     if (!marked.doc) {
         marked.regionMatched = impl.region == nullptr;
         marked.ignored.resize(impl.ignoreRegions.size());
