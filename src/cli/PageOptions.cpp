@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/Exception.h"
+#include "cli/DocumentFrontEnd.h"
 #include "cli/OutputModes.h"
 #include "engine/LocalTime.h"
 #include "engine/WatchSite.h"
@@ -218,8 +219,13 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
     if (options.ignoreRegions) settings.SetIgnoreRegions(*options.ignoreRegions);
     if (options.ignoreText) settings.SetIgnoreText(*options.ignoreText);
     if (options.learnNoise) settings.SetLearnNoise(*options.learnNoise);
-    // Checked before anything is written, as the property sheet checks it.
-    CCompiledFilter::Compile(CWatchedVersions::FilterOf(settings));
+    // Checked before anything is written, as the property sheet checks it;
+    // a selector or pattern that cannot be used is bad use, like a bad number.
+    try {
+        CCompiledFilter::Compile(CWatchedVersions::FilterOf(settings));
+    } catch (const CFilterError& error) {
+        throw UsageError{error.Message()};
+    }
     if (withPageFields && options.enable) page.Enable(*options.enable);
     if (withPageFields && options.url) page.SetUrl(*options.url);
     if (withPageFields && options.name) page.SetName(*options.name);

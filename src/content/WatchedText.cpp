@@ -906,15 +906,19 @@ std::shared_ptr<const CCompiledFilter> CCompiledFilter::Compile(const CWatchFilt
     compiled->filter = filter;
     compiled->impl = std::make_unique<CImpl>();
     CImpl& impl = *compiled->impl;
+    // Settings are stored as typed; text from a Windows code page (bytes
+    // that are not UTF-8) reads as windows-1252, as in every window, so that
+    // it can match the page, which is read as UTF-8.
+    auto utf8 = [](const std::string& entry) { return DecodeToUtf8(entry, ""); };
     // Blank entries are the empty rows of the settings' lists.
-    if (!Trimmed(filter.region).empty()) impl.region = CompileSelector(filter.region, "region");
+    if (!Trimmed(filter.region).empty()) impl.region = CompileSelector(utf8(filter.region), "region");
     for (const std::string& selector : filter.ignoreRegions)
         if (!Trimmed(selector).empty())
-            impl.ignoreRegions.push_back(CompileSelector(selector, "ignored region"));
+            impl.ignoreRegions.push_back(CompileSelector(utf8(selector), "ignored region"));
     for (const std::string& pattern : filter.ignoreText) {
         if (pattern.empty()) continue;
-        impl.ignoreText.push_back(CompilePattern(pattern));
-        impl.ignoreTextSources.push_back(pattern);
+        impl.ignoreText.push_back(CompilePattern(utf8(pattern)));
+        impl.ignoreTextSources.push_back(utf8(pattern));
     }
     return compiled;
 }

@@ -141,7 +141,7 @@ TEST_F(CheckCommandTest, TheWatchedTextOfARegionReportsEditsAndNotNoise) {
     server.Set("n", page("a1", 3, "Old story"));
     Add("News", server.Url("n"),
         {"--compare", "text", "--region", "main", "--ignore-text", "\\d+ people are viewing"});
-    nlohmann::json shown = Show(0);
+    nlohmann::json shown = Show(0)["settings"];
     EXPECT_EQ(shown["compare"], "text");
     EXPECT_EQ(shown["region"], "main");
     EXPECT_EQ(shown["ignoreText"], nlohmann::json::array({"\\d+ people are viewing"}));
@@ -149,7 +149,7 @@ TEST_F(CheckCommandTest, TheWatchedTextOfARegionReportsEditsAndNotNoise) {
     CliResult bad = RunCli({"set", file, "News", "--ignore-text", "(unclosed"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("(unclosed"), std::string::npos) << bad.err;
-    EXPECT_EQ(Show(0)["ignoreText"], shown["ignoreText"]) << "the page keeps its settings";
+    EXPECT_EQ(Show(0)["settings"]["ignoreText"], shown["ignoreText"]) << "the page keeps its settings";
 
     CliResult preview = RunCli({"preview", file, "News", "--removed"});
     EXPECT_EQ(preview.status, 0) << preview.err;
@@ -183,9 +183,9 @@ TEST_F(CheckCommandTest, ChangesAreMarkedLinesOfTextAsTheModeShowsThem) {
         "<h1>News</h1>\n<p>same</p>\n<hr>\n"
         "<p>caf&#233; \x1b[31mred</p>\n<p>Latin \xe9</p>\n";
     for (const char* page : {"h", "d", "m"}) server.Set(page, before);
-    Add("Highlighted", server.Url("h"), {"--output", "highlighted"});
-    Add("Deletions", server.Url("d"), {"--output", "deleted-text"});
-    Add("Markup", server.Url("m"), {"--output", "added-html"});
+    Add("Highlighted", server.Url("h"), {"--output", "highlighted", "--compare", "source"});
+    Add("Deletions", server.Url("d"), {"--output", "deleted-text", "--compare", "source"});
+    Add("Markup", server.Url("m"), {"--output", "added-html", "--compare", "source"});
     ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 0);
     server.Set("h", after);
     server.Set("d", after);

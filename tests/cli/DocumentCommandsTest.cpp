@@ -108,7 +108,10 @@ TEST_F(DocumentCommandsTest, ChangeFileOutlivesTheCommandThatOpenedIt) {
 
     ASSERT_EQ(Cli({"new", file}).status, 0) << last;
     server.SetContent("<p>one</p>\n");
-    ASSERT_EQ(Cli({"add", file, server.Url("/page"), "--notify", "browser", "--output", "added-html"}).status, 0)
+    ASSERT_EQ(Cli({"add", file, server.Url("/page"), "--notify", "browser", "--output", "added-html",
+                   "--compare", "source"})
+                  .status,
+              0)
         << last;
     ASSERT_EQ(Cli({"update", file, "0"}).status, 0) << last;
     server.SetContent("<p>one</p>\n<p>two</p>\n");

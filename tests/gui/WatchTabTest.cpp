@@ -175,7 +175,7 @@ TEST_F(WatchTabTest, AnUnusableEntryIsReportedAtItsLineAndOkWritesTheFields) {
     EXPECT_FALSE(sheet->SelectPage(0));  // leaving checks the entries
     Click(sheet->FindWindow(wxID_OK));
     ASSERT_EQ(prompter.errors.size(), 2u);
-    EXPECT_FALSE(prompter.errors[1].empty());
+    EXPECT_NE(prompter.errors[1].find("\"(\""), std::string::npos) << prompter.errors[1];
     EXPECT_TRUE(sheet->IsShown());
     wxTextCtrl* ignoreText = Field(CWatchPropPage::ID_IGNORE_TEXT);
     EXPECT_EQ(wxWindow::FindFocus(), ignoreText);
