@@ -392,6 +392,32 @@ private:
     pcre2_match_context* context = nullptr;
 };
 
+// What is escaped: a watched line escapes '&' and '<' only (the change
+// detector's text outputs are unescaped by UnescapeWatchedText); markup
+// text escapes '>' too, an attribute value '"'.
+enum class Escape { Line, Text, Attribute };
+
+void AppendEscaped(std::string& out, std::string_view text, Escape what) {
+    const char other = what == Escape::Text ? '>' : what == Escape::Attribute ? '"' : '&';
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        // Most bytes are none of the three: one range test passes them.
+        if (c > '>' || (c != '&' && c != '<' && c != other)) continue;
+        std::string_view escape;
+        switch (c) {
+        case '&': escape = "&amp;"; break;
+        case '<': escape = "&lt;"; break;
+        case '>': escape = "&gt;"; break;
+        default: escape = "&quot;"; break;
+        }
+        out.append(text.data() + from, i - from);
+        out.append(escape);
+        from = i + 1;
+    }
+    out.append(text.data() + from, text.size() - from);
+}
+
 // ---- Visible text ----------------------------------------------------------
 
 void CollapseWhiteSpace(std::string& line) {
@@ -415,30 +441,42 @@ void CollapseWhiteSpace(std::string& line) {
 class CLineBuilder {
 public:
     explicit CLineBuilder(CTextScrubber* scrubber) : scrubber(scrubber) {}
+    // Lines written straight into a watched document instead, each
+    // escaped and ended with "<br>".
+    CLineBuilder(CTextScrubber* scrubber, std::string& document)
+        : scrubber(scrubber), document(&document) {}
 
     void AddText(std::string_view text) {
         if (preformatted > 0) {
             AddPreformatted(text);
             return;
         }
-        std::size_t i = 0;
-        while (i < text.size()) {
-            const std::size_t blank = SpaceLength(text, i);
-            if (blank) {
-                pendingSpace = pendingSpace || !line.empty();
-                i += blank;
+        // White space that collapses: ASCII blanks, and U+00A0, which
+        // pages use as a spacer. Written in place: the text collapses to
+        // at most its own length, plus a cell's " | " in front.
+        const std::size_t size = text.size();
+        std::size_t n = line.size();
+        line.resize(n + size + 3);
+        char* out = line.data();
+        for (std::size_t i = 0; i < size; ++i) {
+            const char c = text[i];
+            if (IsBlank(c) || (c == '\xC2' && i + 1 < size && text[i + 1] == '\xA0')) {
+                pendingSpace = pendingSpace || n != 0;
+                if (c == '\xC2') ++i;
                 continue;
             }
-            std::size_t end = i + 1;
-            while (end < text.size() && !SpaceLength(text, end)) ++end;
-            if (pendingCell && !line.empty())
-                line += " | ";
-            else if (pendingSpace && !line.empty())
-                line += ' ';
+            if ((pendingSpace || pendingCell) && n != 0) {
+                if (pendingCell) {
+                    std::memcpy(out + n, " | ", 3);
+                    n += 3;
+                } else {
+                    out[n++] = ' ';
+                }
+            }
             pendingSpace = pendingCell = false;
-            line.append(text.data() + i, end - i);
-            i = end;
+            out[n++] = c;
         }
+        line.resize(n);
     }
 
     void StartCell() {
@@ -448,7 +486,13 @@ public:
         while (!line.empty() && IsBlank(line.back())) line.pop_back();
         if (!line.empty() && scrubber && !scrubber->Empty() && scrubber->Scrub(line))
             CollapseWhiteSpace(line);
-        if (!line.empty()) lines.push_back(std::move(line));
+        if (line.empty()) {
+        } else if (document) {
+            AppendEscaped(*document, line, Escape::Line);
+            *document += "<br>\n";
+        } else {
+            lines.push_back(std::move(line));
+        }
         line.clear();
         pendingSpace = pendingCell = false;
     }
@@ -463,13 +507,6 @@ public:
     }
 
 private:
-    // A run of collapsible white space at `i`: ASCII blanks, and U+00A0,
-    // which pages use as a spacer.
-    static std::size_t SpaceLength(std::string_view text, std::size_t i) {
-        if (IsBlank(text[i])) return 1;
-        if (text[i] == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') return 2;
-        return 0;
-    }
 
     void AddPreformatted(std::string_view text) {
         for (char c : text) {
@@ -481,6 +518,7 @@ private:
     }
 
     CTextScrubber* scrubber;
+    std::string* document = nullptr;
     std::vector<std::string> lines;
     std::string line;
     bool pendingSpace = false;
@@ -489,30 +527,6 @@ private:
 };
 
 // ---- Markup ----------------------------------------------------------------
-
-// What is escaped: a watched line escapes '&' and '<' only (the change
-// detector's text outputs are unescaped by UnescapeWatchedText); markup
-// text escapes '>' too, an attribute value '"'.
-enum class Escape { Line, Text, Attribute };
-
-void AppendEscaped(std::string& out, std::string_view text, Escape what) {
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* escape = nullptr;
-        switch (text[i]) {
-        case '&': escape = "&amp;"; break;
-        case '<': escape = "&lt;"; break;
-        case '>': escape = what == Escape::Text ? "&gt;" : nullptr; break;
-        case '"': escape = what == Escape::Attribute ? "&quot;" : nullptr; break;
-        default: break;
-        }
-        if (!escape) continue;
-        out.append(text.data() + from, i - from);
-        out += escape;
-        from = i + 1;
-    }
-    out.append(text.data() + from, text.size() - from);
-}
 
 // Writes markup back as HTML, each block element's start tag at the
 // beginning of a line, so that comparing line by line compares blocks.
@@ -799,7 +813,7 @@ private:
             skipFrom = 1;
             return;
         }
-        const unsigned kind = ElementKind(name);
+        const unsigned kind = CachedKind(name);
         const bool hidden = (kind & kInvisible) || IsHiddenByAttributes(name, attributes);
         if (depth == 1 && top == Top::None) {
             top = Top::Root;
@@ -829,6 +843,15 @@ private:
         if (kind & kPreformatted) lines.LeavePreformatted();
     }
 
+    // The parser gives each name as one pointer into its dictionary for
+    // the whole page (or one of its own constants): kinds are looked up
+    // by pointer first.
+    unsigned CachedKind(const xmlChar* name) {
+        auto& slot = kinds[(reinterpret_cast<std::uintptr_t>(name) >> 3) % std::size(kinds)];
+        if (slot.first != name) slot = {name, ElementKind(name)};
+        return slot.second;
+    }
+
     // The tree joins text that comes in pieces into one node; so does
     // this, and text with no element open is dropped, as there.
     void Characters(const xmlChar* text, int length) {
@@ -849,6 +872,7 @@ private:
     Top top = Top::None;
     bool rootHidden = false;
     std::string pending;
+    std::pair<const xmlChar*, unsigned> kinds[64] = {};
 };
 
 // ---- Selecting -------------------------------------------------------------
@@ -1091,14 +1115,12 @@ CWatchedVersion ExtractWatched(std::string_view page, std::string_view headerCha
     if (!detail::ReadsAsStream(filter)) return detail::ExtractWatchedFromTree(page, headerCharset, filter);
     CQuietLibxml quiet;
     CTextScrubber scrubber(filter.Impl().ignoreText, false);
-    CLineBuilder lines(&scrubber);
-    CTextStream(lines).Read(ParserInput(page, headerCharset));
     CWatchedVersion version;
     version.document = kDeclaration;
-    for (const std::string& line : lines.Lines()) {
-        AppendEscaped(version.document, line, Escape::Line);
-        version.document += "<br>\n";
-    }
+    const std::string utf8 = ParserInput(page, headerCharset);
+    CLineBuilder lines(&scrubber, version.document);
+    CTextStream(lines).Read(utf8);
+    lines.EndLine();
     return version;
 }
 
