@@ -9,6 +9,7 @@
 #include <libxml/xpath.h>
 #include <pcre2.h>
 
+#include <array>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -435,6 +436,15 @@ void CollapseWhiteSpace(std::string& line) {
     line.swap(out);
 }
 
+// The bytes that may start collapsible white space: the ASCII blanks, and
+// the first of U+00A0's two.
+constexpr auto kMaybeSpace = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {' ', '\t', '\n', '\r', '\f'}) table[c] = true;
+    table[0xC2] = true;
+    return table;
+}();
+
 // Gathers visible text into lines: white space collapsed to single spaces
 // and trimmed (kept inside preformatted elements, where only line ends
 // are trimmed), empty lines dropped, each line scrubbed of ignored text.
@@ -458,12 +468,15 @@ public:
         std::size_t n = line.size();
         line.resize(n + size + 3);
         char* out = line.data();
-        for (std::size_t i = 0; i < size; ++i) {
-            const char c = text[i];
-            if (IsBlank(c) || (c == '\xC2' && i + 1 < size && text[i + 1] == '\xA0')) {
-                pendingSpace = pendingSpace || n != 0;
-                if (c == '\xC2') ++i;
-                continue;
+        for (std::size_t i = 0; i < size;) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (kMaybeSpace[c]) {
+                const bool nbsp = c == 0xC2;
+                if (!nbsp || (i + 1 < size && text[i + 1] == '\xA0')) {
+                    pendingSpace = pendingSpace || n != 0;
+                    i += nbsp ? 2 : 1;
+                    continue;
+                }
             }
             if ((pendingSpace || pendingCell) && n != 0) {
                 if (pendingCell) {
@@ -474,7 +487,11 @@ public:
                 }
             }
             pendingSpace = pendingCell = false;
-            out[n++] = c;
+            std::size_t end = i + 1;
+            while (end < size && !kMaybeSpace[static_cast<unsigned char>(text[end])]) ++end;
+            std::memcpy(out + n, text.data() + i, end - i);
+            n += end - i;
+            i = end;
         }
         line.resize(n);
     }
