@@ -830,8 +830,9 @@ private:
             skipFrom = 1;
             return;
         }
-        const unsigned kind = CachedKind(name);
-        const bool hidden = (kind & kInvisible) || IsHiddenByAttributes(name, attributes);
+        const xmlChar* local = LocalName(name);
+        const unsigned kind = CachedKind(name, local);
+        const bool hidden = (kind & kInvisible) || IsHiddenByAttributes(local, attributes);
         if (depth == 1 && top == Top::None) {
             top = Top::Root;
             rootHidden = hidden;
@@ -863,10 +864,20 @@ private:
     // The parser gives each name as one pointer into its dictionary for
     // the whole page (or one of its own constants): kinds are looked up
     // by pointer first.
-    unsigned CachedKind(const xmlChar* name) {
+    unsigned CachedKind(const xmlChar* name, const xmlChar* local) {
         auto& slot = kinds[(reinterpret_cast<std::uintptr_t>(name) >> 3) % std::size(kinds)];
-        if (slot.first != name) slot = {name, ElementKind(name)};
+        if (slot.first != name) slot = {name, ElementKind(local)};
         return slot.second;
+    }
+
+    // The name the tree gives an element: a prefix up to the first colon
+    // is taken off (xmlSplitQName), except when the name starts or ends
+    // with that colon. <xml:div> is a div there.
+    static const xmlChar* LocalName(const xmlChar* name) {
+        if (name[0] == ':') return name;
+        const char* colon = std::strchr(reinterpret_cast<const char*>(name), ':');
+        if (!colon || colon[1] == '\0') return name;
+        return reinterpret_cast<const xmlChar*>(colon + 1);
     }
 
     // The tree joins text that comes in pieces into one node; so does
