@@ -12,6 +12,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -137,11 +138,62 @@ std::size_t SkipRawText(std::string_view text, std::size_t from, std::string_vie
     return text.size();
 }
 
-// The byte ranges of the attributes past kMaxAttributes in each start tag,
-// read the way libxml2 reads tags (comments, quoted values and the raw
-// text of script and style skipped). Usually none.
-std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_view text) {
+bool IsAsciiAlnum(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9'); }
+
+// Where each tag name (lower case) first shows as "<name" anywhere in the
+// text, in markup or not.
+class CFirstStartTags {
+public:
+    explicit CFirstStartTags(std::string_view text) {
+        for (std::size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1)) {
+            std::size_t end = i + 1;
+            while (end < text.size() && IsAsciiAlnum(text[end])) ++end;
+            if (end > i + 1) first.try_emplace(Lower(text.substr(i + 1, end - i - 1)), i);
+        }
+    }
+    bool SeenBefore(const std::string& name, std::size_t at) const {
+        const auto found = first.find(name);
+        return found != first.end() && found->second < at;
+    }
+    static std::string Lower(std::string_view name) {
+        std::string lower(name);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return lower;
+    }
+
+private:
+    std::unordered_map<std::string, std::size_t> first;
+};
+
+// An end tag "</name>" whose element cannot be open: no "<name" anywhere
+// before it. libxml2 looks each such tag up through all the open elements
+// and then passes over it, so that a page of unclosed tags followed by
+// stray end tags costs their product; taking them out first changes
+// nothing else. The elements the parser opens by itself are kept.
+bool IsStrayEndTag(std::string_view text, std::size_t at, std::size_t& length,
+                   std::unique_ptr<CFirstStartTags>& starts) {
+    std::size_t end = at + 2;
+    while (end < text.size() && IsAsciiAlnum(text[end])) ++end;
+    if (end == at + 2 || end >= text.size() || text[end] != '>') return false;
+    const std::string name = CFirstStartTags::Lower(text.substr(at + 2, end - at - 2));
+    if (name == "html" || name == "head" || name == "body" || name == "p" || name == "br")
+        return false;
+    if (!starts) starts = std::make_unique<CFirstStartTags>(text);
+    if (starts->SeenBefore(name, at)) return false;
+    length = end + 1 - at;
+    return true;
+}
+
+// The byte ranges the parser is not given, read the way libxml2 reads
+// tags (comments, other "<!" and "<?" constructs, quoted values and the
+// raw text of script and style skipped): the attributes past
+// kMaxAttributes in each start tag, and stray end tags. Usually none.
+std::vector<std::pair<std::size_t, std::size_t>> UnparsedRanges(std::string_view text,
+                                                               bool strayEndTags) {
     std::vector<std::pair<std::size_t, std::size_t>> cuts;
+    std::unique_ptr<CFirstStartTags> starts;  // made when first needed
+    std::size_t afterConstruct = std::string_view::npos;
     std::size_t i = 0;
     const std::size_t n = text.size();
     while ((i = text.find('<', i)) != std::string_view::npos) {
@@ -149,6 +201,27 @@ std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_vi
             const std::size_t end = text.find("-->", i + 4);
             if (end == std::string_view::npos) break;
             i = end + 3;
+            continue;
+        }
+        if (i + 1 < n && (text[i + 1] == '!' || text[i + 1] == '?')) {
+            // A doctype, processing instruction or bogus "<!": no end tag
+            // is taken out of it, nor anywhere after it when it is not
+            // closed, nor right after it (libxml2 reads an end tag after a
+            // doctype in the body as text).
+            const std::size_t end = text.find('>', i + 2);
+            if (end == std::string_view::npos) break;
+            i = end + 1;
+            afterConstruct = i;
+            continue;
+        }
+        std::size_t length = 0;
+        // Only right after another tag's '>', so that what was on either
+        // side cannot join into something else once the tag is out ("<",
+        // "&" before it).
+        if (strayEndTags && i != afterConstruct && i > 0 && text[i - 1] == '>' && i + 2 < n &&
+            text[i + 1] == '/' && IsStrayEndTag(text, i, length, starts)) {
+            cuts.emplace_back(i, i + length);
+            i += length;
             continue;
         }
         if (i + 1 >= n || !IsAsciiLetter(text[i + 1])) {
@@ -192,9 +265,10 @@ std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_vi
 // document order (which makes libxml2's node-set ordering constant time a
 // comparison) and counted. Null only for a page with nothing in it.
 // The page as the parser reads it: UTF-8, without excess attributes.
-std::string ParserInput(std::string_view page, std::string_view headerCharset) {
+std::string ParserInput(std::string_view page, std::string_view headerCharset,
+                        bool strayEndTags = true) {
     std::string utf8 = DecodeToUtf8(page, headerCharset);
-    const auto cuts = ExcessAttributes(utf8);
+    const auto cuts = UnparsedRanges(utf8, strayEndTags);
     if (!cuts.empty()) {
         std::string kept;
         kept.reserve(utf8.size());
@@ -210,8 +284,8 @@ std::string ParserInput(std::string_view page, std::string_view headerCharset) {
 }
 
 CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, bool forXPath,
-                  long& elementCount) {
-    const std::string utf8 = ParserInput(page, headerCharset);
+                  long& elementCount, bool strayEndTags = true) {
+    const std::string utf8 = ParserInput(page, headerCharset, strayEndTags);
     // The parser takes an int size; a page past 2 GB is read to there.
     const int size = int(std::min<std::size_t>(utf8.size(), INT_MAX));
     CDocPtr doc(htmlReadMemory(utf8.data(), size, nullptr, "UTF-8", kParseOptions));
@@ -959,11 +1033,11 @@ struct CMarkedPage {
 };
 
 CMarkedPage MarkPage(std::string_view page, std::string_view headerCharset,
-                     const CCompiledFilter::CImpl& impl) {
+                     const CCompiledFilter::CImpl& impl, bool strayEndTags = true) {
     CMarkedPage marked;
     long elementCount = 0;
     const bool forXPath = impl.region || !impl.ignoreRegions.empty();
-    marked.doc = ParsePage(page, headerCharset, forXPath, elementCount);
+    marked.doc = ParsePage(page, headerCharset, forXPath, elementCount, strayEndTags);
     if (!marked.doc) {
         marked.regionMatched = impl.region == nullptr;
         marked.ignored.resize(impl.ignoreRegions.size());
@@ -1133,6 +1207,21 @@ std::shared_ptr<const CCompiledFilter> CCompiledFilter::Compile(const CWatchFilt
     return compiled;
 }
 
+namespace {
+
+CWatchedVersion ExtractThroughTree(std::string_view page, std::string_view headerCharset,
+                                   const CCompiledFilter& filter, bool strayEndTags) {
+    CQuietLibxml quiet;
+    const CMarkedPage marked = MarkPage(page, headerCharset, filter.Impl(), strayEndTags);
+    CTextScrubber scrubber(filter.Impl().ignoreText, false);
+    CWatchedVersion version;
+    version.regionMatched = marked.regionMatched;
+    version.document = WatchedForm(marked, filter, scrubber, true);
+    return version;
+}
+
+}  // namespace
+
 bool detail::ReadsAsStream(const CCompiledFilter& filter) {
     return filter.Filter().compare == CompareWhat::Text && !filter.Impl().region &&
            filter.Impl().ignoreRegions.empty();
@@ -1140,7 +1229,7 @@ bool detail::ReadsAsStream(const CCompiledFilter& filter) {
 
 CWatchedVersion ExtractWatched(std::string_view page, std::string_view headerCharset,
                                const CCompiledFilter& filter) {
-    if (!detail::ReadsAsStream(filter)) return detail::ExtractWatchedFromTree(page, headerCharset, filter);
+    if (!detail::ReadsAsStream(filter)) return ExtractThroughTree(page, headerCharset, filter, true);
     CQuietLibxml quiet;
     CTextScrubber scrubber(filter.Impl().ignoreText, false);
     CWatchedVersion version;
@@ -1154,13 +1243,7 @@ CWatchedVersion ExtractWatched(std::string_view page, std::string_view headerCha
 
 CWatchedVersion detail::ExtractWatchedFromTree(std::string_view page, std::string_view headerCharset,
                                                const CCompiledFilter& filter) {
-    CQuietLibxml quiet;
-    const CMarkedPage marked = MarkPage(page, headerCharset, filter.Impl());
-    CTextScrubber scrubber(filter.Impl().ignoreText, false);
-    CWatchedVersion version;
-    version.regionMatched = marked.regionMatched;
-    version.document = WatchedForm(marked, filter, scrubber, true);
-    return version;
+    return ExtractThroughTree(page, headerCharset, filter, false);
 }
 
 std::string UnescapeWatchedText(std::string_view text) {

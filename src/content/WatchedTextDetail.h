@@ -13,7 +13,8 @@ namespace tallyhawk::detail {
 bool ReadsAsStream(const CCompiledFilter& filter);
 
 // ExtractWatched always through the parsed tree, the way every other
-// filter is read; the stream must give the same document.
+// filter is read, and with all of the page given to the parser (stray end
+// tags too): the stream must give the same document.
 CWatchedVersion ExtractWatchedFromTree(std::string_view page, std::string_view headerCharset,
                                        const CCompiledFilter& filter);
 
