@@ -173,9 +173,11 @@ private:
 // nothing else. The elements the parser opens by itself are kept.
 bool IsStrayEndTag(std::string_view text, std::size_t at, std::size_t& length,
                    std::unique_ptr<CFirstStartTags>& starts) {
-    std::size_t end = at + 2;
+    // A name as libxml2 reads one starts with a letter ("</0x>" is text).
+    if (!IsAsciiLetter(text[at + 2])) return false;
+    std::size_t end = at + 3;
     while (end < text.size() && IsAsciiAlnum(text[end])) ++end;
-    if (end == at + 2 || end >= text.size() || text[end] != '>') return false;
+    if (end >= text.size() || text[end] != '>') return false;
     const std::string name = CFirstStartTags::Lower(text.substr(at + 2, end - at - 2));
     if (name == "html" || name == "head" || name == "body" || name == "p" || name == "br")
         return false;

@@ -222,7 +222,7 @@ std::string TagSoup(std::mt19937& rng, int pieces) {
         "<input type=text value=v>", "<svg><text>s</text></svg>", "<!-- c -->", "<?pi x?>",
         "<!DOCTYPE html>", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">", "<![CDATA[d]]>",
         "<meta charset=latin1>", "<a href=x>", "</a>", "<h1>", "</h1>", "<frameset>", "<form>",
-        "<p <b>", "</span </p>", "<x:div>", "</x:div>", "</x>", "</Q>", "</q >", "<q>", "<a:td>", "<xml:pre>", "<div:>", "<", "&", "&amp;", "&lt;", "&nbsp;", "&#32;", "&#10;", "&#xA0;",
+        "<p <b>", "</span </p>", "<x:div>", "</x:div>", "</x>", "</Q>", "</q >", "<q>", "</0q>", "<a:td>", "<xml:pre>", "<div:>", "<", "&", "&amp;", "&lt;", "&nbsp;", "&#32;", "&#10;", "&#xA0;",
         "word", "two words", " ", "  ", "\n", "\r\n", "\t", "\xC2\xA0", "caf\xC3\xA9", "\xE2\x80\x83",
         "\xFF", "\0"};
     std::string page;
