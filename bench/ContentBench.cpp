@@ -122,7 +122,7 @@ BENCHMARK(BM_TextCheck)->ArgsProduct({{1, 4, 16, 64}, {0}})->Args({1, 1})
     ->Unit(benchmark::kMillisecond);
 
 // The watched form of one version only, and the comparison only.
-void BM_CheckParts(benchmark::State& state) {
+void BM_CheckSteps(benchmark::State& state) {
     const std::string previous = ModernPage(1 << 20, 0), current = ModernPage(1 << 20, 1);
     const CWatchedVersion accepted = ExtractWatched(previous, "", TextFilter());
     const CWatchedVersion fresh = ExtractWatched(current, "", TextFilter());
@@ -137,7 +137,7 @@ void BM_CheckParts(benchmark::State& state) {
     state.SetLabel(state.range(0) == 0 ? "extract 1 MB" : "compare the watched forms of 1 MB");
     state.counters["watched_bytes"] = double(fresh.document.size());
 }
-BENCHMARK(BM_CheckParts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckSteps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // One version in source form with a region.
 void BM_SourceRegion(benchmark::State& state) {
