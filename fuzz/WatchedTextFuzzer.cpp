@@ -1,12 +1,17 @@
 // The watched form of any bytes: the first byte chooses the filter, the
-// second the header's charset, the rest is the page.
+// second the header's charset, the rest is the page. Where the page is
+// read as a stream, the tree must give the same document: abort if not.
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "content/WatchedText.h"
+#include "content/WatchedTextDetail.h"
 
 namespace {
 
@@ -37,7 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& filter = *filters[data[0] % filters.size()];
     const std::string_view charset = kCharsets[data[1] % std::size(kCharsets)];
     const std::string_view page(reinterpret_cast<const char*>(data + 2), size - 2);
-    tallyhawk::ExtractWatched(page, charset, filter);
+    const std::string document = tallyhawk::ExtractWatched(page, charset, filter).document;
+    if (tallyhawk::detail::ReadsAsStream(filter) &&
+        document != tallyhawk::detail::ExtractWatchedFromTree(page, charset, filter).document) {
+        std::fprintf(stderr, "The stream and the tree give different text.\n");
+        std::abort();
+    }
     tallyhawk::PreviewWatched(page, charset, filter);
     return 0;
 }

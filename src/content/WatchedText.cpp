@@ -2,17 +2,22 @@
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
+#include <libxml/parserInternals.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 #include <pcre2.h>
 
+#include <array>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "content/Charset.h"
+#include "content/WatchedTextDetail.h"
 
 namespace tallyhawk {
 
@@ -133,11 +138,64 @@ std::size_t SkipRawText(std::string_view text, std::size_t from, std::string_vie
     return text.size();
 }
 
-// The byte ranges of the attributes past kMaxAttributes in each start tag,
-// read the way libxml2 reads tags (comments, quoted values and the raw
-// text of script and style skipped). Usually none.
-std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_view text) {
+bool IsAsciiAlnum(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9'); }
+
+// Where each tag name (lower case) first shows as "<name" anywhere in the
+// text, in markup or not.
+class CFirstStartTags {
+public:
+    explicit CFirstStartTags(std::string_view text) {
+        for (std::size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1)) {
+            std::size_t end = i + 1;
+            while (end < text.size() && IsAsciiAlnum(text[end])) ++end;
+            if (end > i + 1) first.try_emplace(Lower(text.substr(i + 1, end - i - 1)), i);
+        }
+    }
+    bool SeenBefore(const std::string& name, std::size_t at) const {
+        const auto found = first.find(name);
+        return found != first.end() && found->second < at;
+    }
+    static std::string Lower(std::string_view name) {
+        std::string lower(name);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return lower;
+    }
+
+private:
+    std::unordered_map<std::string, std::size_t> first;
+};
+
+// An end tag "</name>" whose element cannot be open: no "<name" anywhere
+// before it. libxml2 looks each such tag up through all the open elements
+// and then passes over it, so that a page of unclosed tags followed by
+// stray end tags costs their product; taking them out first changes
+// nothing else. The elements the parser opens by itself are kept.
+bool IsStrayEndTag(std::string_view text, std::size_t at, std::size_t& length,
+                   std::unique_ptr<CFirstStartTags>& starts) {
+    // A name as libxml2 reads one starts with a letter ("</0x>" is text).
+    if (!IsAsciiLetter(text[at + 2])) return false;
+    std::size_t end = at + 3;
+    while (end < text.size() && IsAsciiAlnum(text[end])) ++end;
+    if (end >= text.size() || text[end] != '>') return false;
+    const std::string name = CFirstStartTags::Lower(text.substr(at + 2, end - at - 2));
+    if (name == "html" || name == "head" || name == "body" || name == "p" || name == "br")
+        return false;
+    if (!starts) starts = std::make_unique<CFirstStartTags>(text);
+    if (starts->SeenBefore(name, at)) return false;
+    length = end + 1 - at;
+    return true;
+}
+
+// The byte ranges the parser is not given, read the way libxml2 reads
+// tags (comments, other "<!" and "<?" constructs, quoted values and the
+// raw text of script and style skipped): the attributes past
+// kMaxAttributes in each start tag, and stray end tags. Usually none.
+std::vector<std::pair<std::size_t, std::size_t>> UnparsedRanges(std::string_view text,
+                                                               bool strayEndTags) {
     std::vector<std::pair<std::size_t, std::size_t>> cuts;
+    std::unique_ptr<CFirstStartTags> starts;  // made when first needed
+    std::size_t afterConstruct = std::string_view::npos;
     std::size_t i = 0;
     const std::size_t n = text.size();
     while ((i = text.find('<', i)) != std::string_view::npos) {
@@ -145,6 +203,27 @@ std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_vi
             const std::size_t end = text.find("-->", i + 4);
             if (end == std::string_view::npos) break;
             i = end + 3;
+            continue;
+        }
+        if (i + 1 < n && (text[i + 1] == '!' || text[i + 1] == '?')) {
+            // A doctype, processing instruction or bogus "<!": no end tag
+            // is taken out of it, nor anywhere after it when it is not
+            // closed, nor right after it (libxml2 reads an end tag after a
+            // doctype in the body as text).
+            const std::size_t end = text.find('>', i + 2);
+            if (end == std::string_view::npos) break;
+            i = end + 1;
+            afterConstruct = i;
+            continue;
+        }
+        std::size_t length = 0;
+        // Only right after another tag's '>', so that what was on either
+        // side cannot join into something else once the tag is out ("<",
+        // "&" before it).
+        if (strayEndTags && i != afterConstruct && i > 0 && text[i - 1] == '>' && i + 2 < n &&
+            text[i + 1] == '/' && IsStrayEndTag(text, i, length, starts)) {
+            cuts.emplace_back(i, i + length);
+            i += length;
             continue;
         }
         if (i + 1 >= n || !IsAsciiLetter(text[i + 1])) {
@@ -187,10 +266,11 @@ std::vector<std::pair<std::size_t, std::size_t>> ExcessAttributes(std::string_vi
 // The page parsed as UTF-8. With `forXPath`, its elements are numbered in
 // document order (which makes libxml2's node-set ordering constant time a
 // comparison) and counted. Null only for a page with nothing in it.
-CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, bool forXPath,
-                  long& elementCount) {
+// The page as the parser reads it: UTF-8, without excess attributes.
+std::string ParserInput(std::string_view page, std::string_view headerCharset,
+                        bool strayEndTags = true) {
     std::string utf8 = DecodeToUtf8(page, headerCharset);
-    const auto cuts = ExcessAttributes(utf8);
+    const auto cuts = UnparsedRanges(utf8, strayEndTags);
     if (!cuts.empty()) {
         std::string kept;
         kept.reserve(utf8.size());
@@ -202,6 +282,12 @@ CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, bool fo
         kept.append(utf8, from, std::string::npos);
         utf8.swap(kept);
     }
+    return utf8;
+}
+
+CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, bool forXPath,
+                  long& elementCount, bool strayEndTags = true) {
+    const std::string utf8 = ParserInput(page, headerCharset, strayEndTags);
     // The parser takes an int size; a page past 2 GB is read to there.
     const int size = int(std::min<std::size_t>(utf8.size(), INT_MAX));
     CDocPtr doc(htmlReadMemory(utf8.data(), size, nullptr, "UTF-8", kParseOptions));
@@ -272,13 +358,28 @@ bool StyleHidesElement(std::string_view style) {
 
 // Hidden by its own markup: the `hidden` attribute, an inline
 // display:none, or an <input type=hidden>.
+bool AttributeHides(bool input, const xmlChar* name, std::string_view value) {
+    if (NameIs(name, "hidden")) return true;
+    if (NameIs(name, "style") && StyleHidesElement(value)) return true;
+    return input && NameIs(name, "type") && StartsWithNoCase(value, 0, "hidden");
+}
+
 bool IsHiddenByAttributes(const xmlNode* element) {
     const bool input = NameIs(element->name, "input");
-    for (const xmlAttr* attr = element->properties; attr; attr = attr->next) {
-        if (NameIs(attr->name, "hidden")) return true;
-        if (NameIs(attr->name, "style") && StyleHidesElement(AttributeValue(attr))) return true;
-        if (input && NameIs(attr->name, "type") && StartsWithNoCase(AttributeValue(attr), 0, "hidden"))
-            return true;
+    for (const xmlAttr* attr = element->properties; attr; attr = attr->next)
+        if (AttributeHides(input, attr->name, AttributeValue(attr))) return true;
+    return false;
+}
+
+// The same, from a start tag's attributes as the parser reports them:
+// name and value pairs, a value null when the attribute has none.
+bool IsHiddenByAttributes(const xmlChar* element, const xmlChar** attributes) {
+    if (!attributes) return false;
+    const bool input = NameIs(element, "input");
+    for (const xmlChar** at = attributes; at[0]; at += 2) {
+        const std::string_view value =
+            at[1] ? std::string_view(reinterpret_cast<const char*>(at[1])) : std::string_view();
+        if (AttributeHides(input, at[0], value)) return true;
     }
     return false;
 }
@@ -368,6 +469,32 @@ private:
     pcre2_match_context* context = nullptr;
 };
 
+// What is escaped: a watched line escapes '&' and '<' only (the change
+// detector's text outputs are unescaped by UnescapeWatchedText); markup
+// text escapes '>' too, an attribute value '"'.
+enum class Escape { Line, Text, Attribute };
+
+void AppendEscaped(std::string& out, std::string_view text, Escape what) {
+    const char other = what == Escape::Text ? '>' : what == Escape::Attribute ? '"' : '&';
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        // Most bytes are none of the three: one range test passes them.
+        if (c > '>' || (c != '&' && c != '<' && c != other)) continue;
+        std::string_view escape;
+        switch (c) {
+        case '&': escape = "&amp;"; break;
+        case '<': escape = "&lt;"; break;
+        case '>': escape = "&gt;"; break;
+        default: escape = "&quot;"; break;
+        }
+        out.append(text.data() + from, i - from);
+        out.append(escape);
+        from = i + 1;
+    }
+    out.append(text.data() + from, text.size() - from);
+}
+
 // ---- Visible text ----------------------------------------------------------
 
 void CollapseWhiteSpace(std::string& line) {
@@ -385,36 +512,64 @@ void CollapseWhiteSpace(std::string& line) {
     line.swap(out);
 }
 
+// The bytes that may start collapsible white space: the ASCII blanks, and
+// the first of U+00A0's two.
+constexpr auto kMaybeSpace = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {' ', '\t', '\n', '\r', '\f'}) table[c] = true;
+    table[0xC2] = true;
+    return table;
+}();
+
 // Gathers visible text into lines: white space collapsed to single spaces
 // and trimmed (kept inside preformatted elements, where only line ends
 // are trimmed), empty lines dropped, each line scrubbed of ignored text.
 class CLineBuilder {
 public:
     explicit CLineBuilder(CTextScrubber* scrubber) : scrubber(scrubber) {}
+    // Lines written straight into a watched document instead, each
+    // escaped and ended with "<br>".
+    CLineBuilder(CTextScrubber* scrubber, std::string& document)
+        : scrubber(scrubber), document(&document) {}
 
     void AddText(std::string_view text) {
         if (preformatted > 0) {
             AddPreformatted(text);
             return;
         }
-        std::size_t i = 0;
-        while (i < text.size()) {
-            const std::size_t blank = SpaceLength(text, i);
-            if (blank) {
-                pendingSpace = pendingSpace || !line.empty();
-                i += blank;
-                continue;
+        // White space that collapses: ASCII blanks, and U+00A0, which
+        // pages use as a spacer. Written in place: the text collapses to
+        // at most its own length, plus a cell's " | " in front.
+        const std::size_t size = text.size();
+        std::size_t n = line.size();
+        line.resize(n + size + 3);
+        char* out = line.data();
+        for (std::size_t i = 0; i < size;) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (kMaybeSpace[c]) {
+                const bool nbsp = c == 0xC2;
+                if (!nbsp || (i + 1 < size && text[i + 1] == '\xA0')) {
+                    pendingSpace = pendingSpace || n != 0;
+                    i += nbsp ? 2 : 1;
+                    continue;
+                }
             }
-            std::size_t end = i + 1;
-            while (end < text.size() && !SpaceLength(text, end)) ++end;
-            if (pendingCell && !line.empty())
-                line += " | ";
-            else if (pendingSpace && !line.empty())
-                line += ' ';
+            if ((pendingSpace || pendingCell) && n != 0) {
+                if (pendingCell) {
+                    std::memcpy(out + n, " | ", 3);
+                    n += 3;
+                } else {
+                    out[n++] = ' ';
+                }
+            }
             pendingSpace = pendingCell = false;
-            line.append(text.data() + i, end - i);
+            std::size_t end = i + 1;
+            while (end < size && !kMaybeSpace[static_cast<unsigned char>(text[end])]) ++end;
+            std::memcpy(out + n, text.data() + i, end - i);
+            n += end - i;
             i = end;
         }
+        line.resize(n);
     }
 
     void StartCell() {
@@ -424,7 +579,13 @@ public:
         while (!line.empty() && IsBlank(line.back())) line.pop_back();
         if (!line.empty() && scrubber && !scrubber->Empty() && scrubber->Scrub(line))
             CollapseWhiteSpace(line);
-        if (!line.empty()) lines.push_back(std::move(line));
+        if (line.empty()) {
+        } else if (document) {
+            AppendEscaped(*document, line, Escape::Line);
+            *document += "<br>\n";
+        } else {
+            lines.push_back(std::move(line));
+        }
         line.clear();
         pendingSpace = pendingCell = false;
     }
@@ -439,13 +600,6 @@ public:
     }
 
 private:
-    // A run of collapsible white space at `i`: ASCII blanks, and U+00A0,
-    // which pages use as a spacer.
-    static std::size_t SpaceLength(std::string_view text, std::size_t i) {
-        if (IsBlank(text[i])) return 1;
-        if (text[i] == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') return 2;
-        return 0;
-    }
 
     void AddPreformatted(std::string_view text) {
         for (char c : text) {
@@ -457,6 +611,7 @@ private:
     }
 
     CTextScrubber* scrubber;
+    std::string* document = nullptr;
     std::vector<std::string> lines;
     std::string line;
     bool pendingSpace = false;
@@ -465,30 +620,6 @@ private:
 };
 
 // ---- Markup ----------------------------------------------------------------
-
-// What is escaped: a watched line escapes '&' and '<' only (the change
-// detector's text outputs are unescaped by UnescapeWatchedText); markup
-// text escapes '>' too, an attribute value '"'.
-enum class Escape { Line, Text, Attribute };
-
-void AppendEscaped(std::string& out, std::string_view text, Escape what) {
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* escape = nullptr;
-        switch (text[i]) {
-        case '&': escape = "&amp;"; break;
-        case '<': escape = "&lt;"; break;
-        case '>': escape = what == Escape::Text ? "&gt;" : nullptr; break;
-        case '"': escape = what == Escape::Attribute ? "&quot;" : nullptr; break;
-        default: break;
-        }
-        if (!escape) continue;
-        out.append(text.data() + from, i - from);
-        out += escape;
-        from = i + 1;
-    }
-    out.append(text.data() + from, text.size() - from);
-}
 
 // Writes markup back as HTML, each block element's start tag at the
 // beginning of a line, so that comparing line by line compares blocks.
@@ -689,6 +820,165 @@ private:
     CMarkupWriter* writer = nullptr;
 };
 
+// ---- Reading the page as a stream -----------------------------------------
+
+// The visible text of a whole page from the parser's events, without
+// building its tree: what CPageWalker gives for a page with nothing marked,
+// in a fraction of the time and memory. The parser makes the same events
+// either way (the tree is built from them), so keeping the tree's rules
+// for where the events put things keeps the text the same.
+class CTextStream {
+public:
+    explicit CTextStream(CLineBuilder& lines) : lines(lines) {}
+
+    void Read(const std::string& utf8) {
+        if (utf8.empty()) return;  // as htmlReadMemory: no document at all
+        const int size = int(std::min<std::size_t>(utf8.size(), INT_MAX));
+        htmlParserCtxtPtr ctxt = htmlCreateMemoryParserCtxt(utf8.data(), size);
+        if (!ctxt) return;
+        // The handlers get the parser (its default user data), which
+        // carries this stream.
+        *ctxt->sax = Handler();
+        ctxt->_private = this;
+        // What htmlReadMemory does with the same options and encoding.
+        htmlCtxtUseOptions(ctxt, kParseOptions);
+        if (xmlCharEncodingHandlerPtr utf8Handler = xmlFindCharEncodingHandler("UTF-8")) {
+            xmlSwitchToEncoding(ctxt, utf8Handler);
+            if (ctxt->input->encoding) xmlFree(const_cast<xmlChar*>(ctxt->input->encoding));
+            ctxt->input->encoding = xmlStrdup(BAD_CAST "UTF-8");
+        }
+        htmlParseDocument(ctxt);
+        if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
+        ctxt->myDoc = nullptr;
+        htmlFreeParserCtxt(ctxt);
+        Flush();
+    }
+
+private:
+    static xmlSAXHandler Handler() {
+        xmlSAXHandler defaults{};
+        xmlSAX2InitHtmlDefaultSAXHandler(&defaults);
+        xmlSAXHandler h{};
+        // The document itself and its doctype, which the parser looks at
+        // when it decides what white space is ignorable.
+        h.startDocument = defaults.startDocument;
+        h.internalSubset = [](void* ctxt, const xmlChar* name, const xmlChar* externalId,
+                              const xmlChar* systemId) {
+            xmlSAX2InternalSubset(ctxt, name, externalId, systemId);
+            Self(ctxt)->top = Top::Other;
+        };
+        h.startElement = [](void* self, const xmlChar* name, const xmlChar** attributes) {
+            Self(self)->Start(name, attributes);
+        };
+        h.endElement = [](void* self, const xmlChar*) { Self(self)->End(); };
+        h.characters = [](void* self, const xmlChar* text, int length) {
+            Self(self)->Characters(text, length);
+        };
+        h.cdataBlock = h.characters;
+        h.ignorableWhitespace =
+            defaults.ignorableWhitespace == defaults.characters ? h.characters : nullptr;
+        h.comment = [](void* self, const xmlChar*) { Self(self)->TopLevelNode(); };
+        h.processingInstruction = [](void* self, const xmlChar*, const xmlChar*) {
+            Self(self)->TopLevelNode();
+        };
+        return h;
+    }
+    static CTextStream* Self(void* ctxt) {
+        return static_cast<CTextStream*>(static_cast<htmlParserCtxtPtr>(ctxt)->_private);
+    }
+
+    // Where the tree puts an element that starts with none open (after
+    // the root was closed): inside the root when the root was the
+    // document's first node, else after it. Inside a root that was not
+    // shown, it is not shown either.
+    enum class Top : std::uint8_t { None, Root, Other };
+
+    void TopLevelNode() {
+        Flush();
+        if (depth == 0 && top == Top::None) top = Top::Other;
+    }
+
+    void Start(const xmlChar* name, const xmlChar** attributes) {
+        Flush();
+        ++depth;
+        if (skipFrom) return;
+        if (depth == 1 && top == Top::Root && rootHidden) {
+            skipFrom = 1;
+            return;
+        }
+        const xmlChar* local = LocalName(name);
+        const unsigned kind = CachedKind(name, local);
+        const bool hidden = (kind & kInvisible) || IsHiddenByAttributes(local, attributes);
+        if (depth == 1 && top == Top::None) {
+            top = Top::Root;
+            rootHidden = hidden;
+        }
+        if (hidden) {
+            skipFrom = depth;
+            return;
+        }
+        if (kind & (kBlock | kBreak)) lines.EndLine();
+        if (kind & kCell) lines.StartCell();
+        if (kind & kPreformatted) lines.EnterPreformatted();
+        open.push_back(kind);
+    }
+
+    void End() {
+        Flush();
+        if (depth == 0) return;
+        if (skipFrom) {
+            if (depth-- == skipFrom) skipFrom = 0;
+            return;
+        }
+        --depth;
+        const unsigned kind = open.back();
+        open.pop_back();
+        if (kind & kBlock) lines.EndLine();
+        if (kind & kPreformatted) lines.LeavePreformatted();
+    }
+
+    // The parser gives each name as one pointer into its dictionary for
+    // the whole page (or one of its own constants): kinds are looked up
+    // by pointer first.
+    unsigned CachedKind(const xmlChar* name, const xmlChar* local) {
+        auto& slot = kinds[(reinterpret_cast<std::uintptr_t>(name) >> 3) % std::size(kinds)];
+        if (slot.first != name) slot = {name, ElementKind(local)};
+        return slot.second;
+    }
+
+    // The name the tree gives an element: a prefix up to the first colon
+    // is taken off (xmlSplitQName), except when the name starts or ends
+    // with that colon. <xml:div> is a div there.
+    static const xmlChar* LocalName(const xmlChar* name) {
+        if (name[0] == ':') return name;
+        const char* colon = std::strchr(reinterpret_cast<const char*>(name), ':');
+        if (!colon || colon[1] == '\0') return name;
+        return reinterpret_cast<const xmlChar*>(colon + 1);
+    }
+
+    // The tree joins text that comes in pieces into one node; so does
+    // this, and text with no element open is dropped, as there.
+    void Characters(const xmlChar* text, int length) {
+        if (depth == 0 || skipFrom) return;
+        pending.append(reinterpret_cast<const char*>(text), std::size_t(length));
+    }
+
+    void Flush() {
+        if (pending.empty()) return;
+        lines.AddText(pending);
+        pending.clear();
+    }
+
+    CLineBuilder& lines;
+    std::vector<unsigned> open;  // the kinds of the open elements shown
+    std::size_t depth = 0;       // open elements, shown or not
+    std::size_t skipFrom = 0;    // the depth of the element not shown, 0: none
+    Top top = Top::None;
+    bool rootHidden = false;
+    std::string pending;
+    std::pair<const xmlChar*, unsigned> kinds[64] = {};
+};
+
 // ---- Selecting -------------------------------------------------------------
 
 // The nodes an expression selects; null when it selects none or gives
@@ -745,11 +1035,11 @@ struct CMarkedPage {
 };
 
 CMarkedPage MarkPage(std::string_view page, std::string_view headerCharset,
-                     const CCompiledFilter::CImpl& impl) {
+                     const CCompiledFilter::CImpl& impl, bool strayEndTags = true) {
     CMarkedPage marked;
     long elementCount = 0;
     const bool forXPath = impl.region || !impl.ignoreRegions.empty();
-    marked.doc = ParsePage(page, headerCharset, forXPath, elementCount);
+    marked.doc = ParsePage(page, headerCharset, forXPath, elementCount, strayEndTags);
     if (!marked.doc) {
         marked.regionMatched = impl.region == nullptr;
         marked.ignored.resize(impl.ignoreRegions.size());
@@ -923,15 +1213,43 @@ std::shared_ptr<const CCompiledFilter> CCompiledFilter::Compile(const CWatchFilt
     return compiled;
 }
 
-CWatchedVersion ExtractWatched(std::string_view page, std::string_view headerCharset,
-                               const CCompiledFilter& filter) {
+namespace {
+
+CWatchedVersion ExtractThroughTree(std::string_view page, std::string_view headerCharset,
+                                   const CCompiledFilter& filter, bool strayEndTags) {
     CQuietLibxml quiet;
-    const CMarkedPage marked = MarkPage(page, headerCharset, filter.Impl());
+    const CMarkedPage marked = MarkPage(page, headerCharset, filter.Impl(), strayEndTags);
     CTextScrubber scrubber(filter.Impl().ignoreText, false);
     CWatchedVersion version;
     version.regionMatched = marked.regionMatched;
     version.document = WatchedForm(marked, filter, scrubber, true);
     return version;
+}
+
+}  // namespace
+
+bool detail::ReadsAsStream(const CCompiledFilter& filter) {
+    return filter.Filter().compare == CompareWhat::Text && !filter.Impl().region &&
+           filter.Impl().ignoreRegions.empty();
+}
+
+CWatchedVersion ExtractWatched(std::string_view page, std::string_view headerCharset,
+                               const CCompiledFilter& filter) {
+    if (!detail::ReadsAsStream(filter)) return ExtractThroughTree(page, headerCharset, filter, true);
+    CQuietLibxml quiet;
+    CTextScrubber scrubber(filter.Impl().ignoreText, false);
+    CWatchedVersion version;
+    version.document = kDeclaration;
+    const std::string utf8 = ParserInput(page, headerCharset);
+    CLineBuilder lines(&scrubber, version.document);
+    CTextStream(lines).Read(utf8);
+    lines.EndLine();
+    return version;
+}
+
+CWatchedVersion detail::ExtractWatchedFromTree(std::string_view page, std::string_view headerCharset,
+                                               const CCompiledFilter& filter) {
+    return ExtractThroughTree(page, headerCharset, filter, false);
 }
 
 std::string UnescapeWatchedText(std::string_view text) {
