@@ -27,6 +27,7 @@
 namespace tallyhawk {
 
 class CAppSettings;
+class CHistoryStore;
 class CSiteServices;
 class IClock;
 
@@ -89,6 +90,18 @@ public:
     std::unique_ptr<CPageCheck> MakePageCheck(std::int32_t index);
     // The page list's ViewChanges; its exceptions leave.
     void ViewChanges(std::int32_t index);
+
+    // The history of the document's pages, in the store beside its file,
+    // opened at first use (never at start-up) and kept open; null for a
+    // document without a file, or when no store can be opened there (the
+    // message log says so, once). Set to record (SetHistoryEnabled) by the
+    // front ends that want it.
+    CHistoryStore* GetHistory();
+    // The history key of page `index`: its address.
+    std::string HistoryKey(std::int32_t index);
+    // Makes kept version `versionId` the accepted version of page `index`
+    // and notes so in the history. Throws CException.
+    void AcceptHistoryVersion(std::int32_t index, std::int64_t versionId);
 
     // Gives the page list's downloader and the one of MakePageCheck the
     // application settings' time limit for a whole download (connect and

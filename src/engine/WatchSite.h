@@ -225,6 +225,20 @@ public:
     };
     std::optional<CChangedText> ChangedText() const;
 
+    // Versions from the page's history. OutputBetween: the output `mode`
+    // (an OutputModeValue) of the changes from `older` to `newer`, read with
+    // the page's settings of what to watch, colours and changes to ignore,
+    // as ChangeOutput makes it for the page's own versions; nothing when
+    // that output has no changes. ShowVersion: writes `version` to a new
+    // ".html" file with the page's address as its base, so that it shows as
+    // the page did, and opens it in the default browser. Throws CException.
+    std::optional<std::string> OutputBetween(const std::string& older, const std::string& newer,
+                                             std::int32_t mode, std::string* fileType = nullptr) const;
+    void ShowVersion(const std::string& version);
+    // Makes `version` the accepted one (Current or Modified against the
+    // latest version, as viewing changes does).
+    void AcceptOlderVersion(const std::string& version);
+
     // The change viewer (user-interface thread). Writes the output that the
     // page's mode selects to new files in the private temporary folder and
     // opens it in the default browser and/or the viewer program, as the
