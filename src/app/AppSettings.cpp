@@ -24,10 +24,13 @@ CTimeLimits CAppSettings::GetTimeLimits() const {
 
 void CAppSettings::Serialize(CArchive& archive) {
     if (archive.IsStoring()) {
-        const bool withTransfers =
-            transfers != kDefaultTransfers || transfersPerServer != kDefaultTransfersPerServer;
+        const bool withHistory =
+            historyVersions != kDefaultHistoryVersions || historyDays != kDefaultHistoryDays;
+        const bool withTransfers = withHistory || transfers != kDefaultTransfers ||
+                                   transfersPerServer != kDefaultTransfersPerServer;
         const bool withTimeLimit = withTransfers || timeLimit != kDefaultTimeLimit;
-        archive.WriteWord(withTransfers   ? kVersionWithTransfers
+        archive.WriteWord(withHistory     ? kVersionWithHistory
+                          : withTransfers ? kVersionWithTransfers
                           : withTimeLimit ? kVersionWithTimeLimit
                                           : kVersion);
         archive.WriteString(logFile);
@@ -38,6 +41,10 @@ void CAppSettings::Serialize(CArchive& archive) {
             archive.WriteLong(transfers);
             archive.WriteLong(transfersPerServer);
         }
+        if (withHistory) {
+            archive.WriteLong(historyVersions);
+            archive.WriteLong(historyDays);
+        }
         return;
     }
     const std::uint16_t version = archive.ReadWord();
@@ -47,6 +54,8 @@ void CAppSettings::Serialize(CArchive& archive) {
     timeLimit = kDefaultTimeLimit;
     transfers = kDefaultTransfers;
     transfersPerServer = kDefaultTransfersPerServer;
+    historyVersions = kDefaultHistoryVersions;
+    historyDays = kDefaultHistoryDays;
     // Earlier versions, and any later one cut before a field, have none.
     if (version >= kVersionWithTimeLimit && archive.Remaining() != 0)
         SetTimeLimit(archive.ReadLong());
@@ -54,6 +63,18 @@ void CAppSettings::Serialize(CArchive& archive) {
         SetTransfers(archive.ReadLong());
     if (version >= kVersionWithTransfers && archive.Remaining() != 0)
         SetTransfersPerServer(archive.ReadLong());
+    if (version >= kVersionWithHistory && archive.Remaining() != 0)
+        SetHistoryVersions(archive.ReadLong());
+    if (version >= kVersionWithHistory && archive.Remaining() != 0)
+        SetHistoryDays(archive.ReadLong());
+}
+
+void CAppSettings::SetHistoryVersions(std::int32_t value) {
+    historyVersions = std::clamp(value, 0, kMaximumHistoryVersions);
+}
+
+void CAppSettings::SetHistoryDays(std::int32_t value) {
+    historyDays = std::clamp(value, 0, kMaximumHistoryDays);
 }
 
 void CAppSettings::SetTransfers(std::int32_t value) {

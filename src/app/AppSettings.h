@@ -20,6 +20,13 @@ public:
     static constexpr std::uint16_t kVersion = 1;
     static constexpr std::uint16_t kVersionWithTimeLimit = 2;
     static constexpr std::uint16_t kVersionWithTransfers = 3;
+    static constexpr std::uint16_t kVersionWithHistory = 4;
+    // How much history each page keeps: the newest versions (0: no bound)
+    // and the most days (0: no bound), and their largest values.
+    static constexpr std::int32_t kDefaultHistoryVersions = 500;
+    static constexpr std::int32_t kDefaultHistoryDays = 730;
+    static constexpr std::int32_t kMaximumHistoryVersions = 1000000;
+    static constexpr std::int32_t kMaximumHistoryDays = 36500;
     // How many pages the watch thread downloads at once, in all and from
     // one server: the defaults and the ranges the settings accept.
     static constexpr std::int32_t kDefaultTransfers = 16;
@@ -46,6 +53,9 @@ public:
     //   DWORD   versions 2 and 3: the time limit in seconds
     //   DWORD   version 3: downloads at once, in all
     //   DWORD   version 3: downloads at once from one server
+    //   DWORD   version 4: history versions kept per page
+    //   DWORD   version 4: history days kept
+    // (version 4 when the history's retention is not the default)
     // So a record with the default limits is the version 1 record, byte for
     // byte. Reading takes each limit from a version that has it and bytes
     // left for it, brought into the accepted range; otherwise it is the
@@ -78,6 +88,12 @@ public:
     void SetTransfers(std::int32_t value);
     std::int32_t GetTransfersPerServer() const { return transfersPerServer; }
     void SetTransfersPerServer(std::int32_t value);
+    // The history's retention; the setters bring the value into 0 to the
+    // maximum (0: no bound).
+    std::int32_t GetHistoryVersions() const { return historyVersions; }
+    void SetHistoryVersions(std::int32_t value);
+    std::int32_t GetHistoryDays() const { return historyDays; }
+    void SetHistoryDays(std::int32_t value);
 
 private:
     std::string keyPath;
@@ -88,6 +104,8 @@ private:
     std::int32_t timeLimit = kDefaultTimeLimit;
     std::int32_t transfers = kDefaultTransfers;
     std::int32_t transfersPerServer = kDefaultTransfersPerServer;
+    std::int32_t historyVersions = kDefaultHistoryVersions;
+    std::int32_t historyDays = kDefaultHistoryDays;
 };
 
 }  // namespace tallyhawk

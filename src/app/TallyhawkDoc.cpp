@@ -5,6 +5,7 @@
 #include "app/AppSettings.h"
 #include "app/PageCheck.h"
 #include "base/Archive.h"
+#include "platform/Clock.h"
 
 namespace tallyhawk {
 
@@ -14,9 +15,11 @@ CTallyhawkDoc::CTallyhawkDoc(const CAppSettings* appSettings, CSiteServices* ser
       timeout(timeout),
       messageLog(clock),
       logWriter(messageLog),
+      history(messageLog, clock ? *clock : CSystemClock::Instance()),
       pages(&logWriter, services, timeout),
       downloader(timeout) {
     pages.Subscribe(this, &CTallyhawkDoc::OnPageListEvent);
+    pages.SetVersionObserver(&history);
     ApplyTimeLimits();
 }
 
@@ -26,6 +29,10 @@ void CTallyhawkDoc::ApplyTimeLimits() {
     pages.GetDownloader().SetTimeLimits(limits);
     downloader.SetTimeLimits(limits);
     if (appSettings) {
+        CHistoryRetention retention;
+        retention.maxVersions = appSettings->GetHistoryVersions();
+        retention.maxAgeSeconds = std::int64_t{appSettings->GetHistoryDays()} * 86400;
+        history.SetRetention(retention);
         pages.SetTransferLimits(static_cast<std::uint32_t>(appSettings->GetTransfers()),
                                 static_cast<std::uint32_t>(appSettings->GetTransfersPerServer()));
     }
@@ -33,6 +40,7 @@ void CTallyhawkDoc::ApplyTimeLimits() {
 
 CTallyhawkDoc::~CTallyhawkDoc() {
     pages.StopWatching(true);
+    pages.SetVersionObserver(nullptr);
     UnsubscribeAll();
 }
 
@@ -41,8 +49,33 @@ bool CTallyhawkDoc::OnPageListEvent(SiteListEvent* event) {
     return true;
 }
 
+void CTallyhawkDoc::OnOpenDocument(const std::string& path) {
+    CDocument::OnOpenDocument(path);
+    history.SetDocumentPath(GetPathName());
+}
+
+void CTallyhawkDoc::OnSaveDocument(const std::string& path) {
+    CDocument::OnSaveDocument(path);
+    history.SetDocumentPath(GetPathName());
+}
+
+CHistoryStore* CTallyhawkDoc::GetHistory() { return history.Store().get(); }
+
+std::string CTallyhawkDoc::HistoryKey(std::int32_t index) {
+    const auto page = pages.GetAt(index);
+    return page ? page->GetUrl() : std::string();
+}
+
+void CTallyhawkDoc::AcceptHistoryVersion(std::int32_t index, std::int64_t versionId) {
+    CHistoryStore* store = GetHistory();
+    const auto page = pages.GetAt(index);
+    if (!store || !page) throw CGenericException("The history of this page is not available.");
+    page->AcceptOlderVersion(store->Read(versionId));
+}
+
 bool CTallyhawkDoc::OnNewDocument() {
     if (!CDocument::OnNewDocument()) return false;
+    history.SetDocumentPath("");
     if (appSettings) appSettings->ApplyTo(messageLog);
     return true;
 }

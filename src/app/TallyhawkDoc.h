@@ -21,6 +21,7 @@
 #include "app/MessageLog.h"
 #include "app/PageCheck.h"
 #include "base/EventSource.h"
+#include "app/HistoryRecorder.h"
 #include "engine/WatchSiteList.h"
 #include "net/Downloader.h"
 
@@ -64,6 +65,9 @@ public:
 
     // Empties the document, then applies the application settings to the log.
     bool OnNewDocument() override;
+    // The base's, then the history follows the document's path.
+    void OnOpenDocument(const std::string& path) override;
+    void OnSaveDocument(const std::string& path) override;
     void Serialize(CArchive& archive) override;
     // Stops the watch thread and waits for it, ends the subscription, removes
     // every page, clears the log, then subscribes again.
@@ -117,6 +121,8 @@ private:
     const std::chrono::milliseconds timeout;
     CMessageLog messageLog;
     CMessageLogWriter logWriter;
+    // Before the pages, which report to it: it outlives them.
+    CHistoryRecorder history;
     CWatchSiteList pages;
     CDownloader downloader;
 };

@@ -32,6 +32,7 @@ int RunWatch(const Args& args);
 int RunCheck(const Args& args);
 int RunImport(const Args& args);
 int RunPreview(const Args& args);
+int RunHistory(const Args& args);
 extern const char* const kNewHelp;
 extern const char* const kAddHelp;
 extern const char* const kListHelp;
@@ -45,5 +46,6 @@ extern const char* const kWatchHelp;
 extern const char* const kCheckHelp;
 extern const char* const kImportHelp;
 extern const char* const kPreviewHelp;
+extern const char* const kHistoryHelp;
 
 }  // namespace tallyhawk::cli

@@ -92,13 +92,16 @@ const char* const kDefaultsHelp =
     "Usage: tallyhawk-cli defaults [--json] [PAGE OPTIONS] [--log-file PATH]\n"
     "                              [--logging on|off] [--max-lines N]\n"
     "                              [--time-limit SECONDS] [--transfers N]\n"
-    "                              [--per-server N]\n"
+    "                              [--per-server N] [--history-versions N]\n"
+    "                              [--history-days N]\n"
     "Shows or changes the settings new pages start with, the log settings\n"
     "(--max-lines -1: no bound), the time limit of a whole download (10 to\n"
     "3600 seconds, 120 at first; connecting and any stall may take at most 30\n"
     "seconds of it) and how many pages watching and check download at once\n"
     "(--transfers, 16 at first) and at once from one server (--per-server, 2\n"
-    "at first), each 1 to 64. --url, --name, --enable and --disable do not\n"
+    "at first), each 1 to 64, and how much history each page keeps (the newest\n"
+    "--history-versions, 500 at first, and none older than --history-days, 730\n"
+    "at first; 0: no bound). --url, --name, --enable and --disable do not\n"
     "apply here.\n\n" TALLYHAWK_PAGE_OPTIONS_HELP;
 const char* const kUpdateHelp =
     "Usage: tallyhawk-cli update FILE PAGE\n"
@@ -133,6 +136,8 @@ bool SameLetters(const std::string& a, const std::string& b) {
     return true;
 }
 
+}  // namespace
+
 // PAGE as the user gives it: digits alone are the page's number; anything
 // else its name, byte for byte, or else with ASCII letters in any case. A
 // name that several pages share is an error that lists them.
@@ -164,6 +169,8 @@ std::int32_t FindPage(const std::string& text, CTallyhawkDoc& doc) {
         message += "\n  " + std::to_string(i) + "\t" + OneLine(list.GetAt(i)->GetName());
     throw UsageError{message};
 }
+
+namespace {
 
 std::string DaysText(std::int32_t days) {
     static const char* const kDays[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
@@ -358,7 +365,8 @@ int RunDefaults(const Args& args) {
     return Run("defaults", [&] {
         Parsed parsed =
             Parse(args, true, {"--json", "--log-file", "--logging", "--max-lines", "--time-limit",
-                               "--transfers", "--per-server"});
+                               "--transfers", "--per-server", "--history-versions",
+                               "--history-days"});
         RequirePositional(parsed, 0, "");
         if (parsed.page.url || parsed.page.name || parsed.page.enable)
             throw UsageError{"--url, --name, --enable and --disable belong to pages, not to the defaults"};
@@ -406,12 +414,31 @@ int RunDefaults(const Args& args) {
         };
         const std::optional<std::int32_t> transfers = count(parsed.transfers, "--transfers");
         const std::optional<std::int32_t> perServer = count(parsed.perServer, "--per-server");
+        auto bound = [](const std::optional<std::string>& text, const char* option,
+                        std::int32_t maximum) -> std::optional<std::int32_t> {
+            if (!text) return std::nullopt;
+            const long value = text->empty() || text->size() > 9 ||
+                                       text->find_first_not_of("0123456789") != std::string::npos
+                                   ? -1
+                                   : std::strtol(text->c_str(), nullptr, 10);
+            if (value < 0 || value > maximum)
+                throw UsageError{FormatString(IDS_ENTER_INTEGER_BETWEEN, {0, maximum}) + " (" +
+                                 option + "; 0: no bound)"};
+            return static_cast<std::int32_t>(value);
+        };
+        const std::optional<std::int32_t> historyVersions = bound(
+            parsed.historyVersions, "--history-versions", CAppSettings::kMaximumHistoryVersions);
+        const std::optional<std::int32_t> historyDays =
+            bound(parsed.historyDays, "--history-days", CAppSettings::kMaximumHistoryDays);
         FrontEnd front;
         if (parsed.anyPageOption) {
             ApplyPageOptions(parsed.page, front.defaultPage, false);
             SaveDefaultPage(front.store, front.defaultPage);
         }
-        if (parsed.logFile || parsed.logging || maxLines || timeLimit || transfers || perServer) {
+        if (parsed.logFile || parsed.logging || maxLines || timeLimit || transfers || perServer ||
+            historyVersions || historyDays) {
+            if (historyVersions) front.app.SetHistoryVersions(*historyVersions);
+            if (historyDays) front.app.SetHistoryDays(*historyDays);
             if (transfers) front.app.SetTransfers(*transfers);
             if (perServer) front.app.SetTransfersPerServer(*perServer);
             if (parsed.logFile) front.app.SetLogFile(*parsed.logFile);
@@ -426,19 +453,23 @@ int RunDefaults(const Args& args) {
             page.pop_back();
             std::printf(
                 "%s, \"logFile\": %s, \"logging\": %s, \"maxLines\": %d, \"timeLimit\": %d, "
-                "\"transfers\": %d, \"transfersPerServer\": %d}\n",
+                "\"transfers\": %d, \"transfersPerServer\": %d, \"historyVersions\": %d, "
+                "\"historyDays\": %d}\n",
                 page.c_str(), JsonString(front.app.GetLogFile()).c_str(),
                 front.app.GetLoggingEnabled() ? "true" : "false", front.app.GetMaximumLines(),
                 front.app.GetTimeLimit(), front.app.GetTransfers(),
-                front.app.GetTransfersPerServer());
+                front.app.GetTransfersPerServer(), front.app.GetHistoryVersions(),
+                front.app.GetHistoryDays());
         } else {
             PrintSettings(settings);
             std::printf("log file:  %s\nlogging:   %s\nmax lines: %d\ntime limit: %d seconds\n"
-                        "transfers: %d at once, %d from one server\n",
+                        "transfers: %d at once, %d from one server\n"
+                        "history:   %d versions, %d days per page (0: no bound)\n",
                         front.app.GetLogFile().c_str(),
                         front.app.GetLoggingEnabled() ? "on" : "off", front.app.GetMaximumLines(),
                         front.app.GetTimeLimit(), front.app.GetTransfers(),
-                        front.app.GetTransfersPerServer());
+                        front.app.GetTransfersPerServer(), front.app.GetHistoryVersions(),
+                        front.app.GetHistoryDays());
         }
         return 0;
     });

@@ -52,6 +52,19 @@ Parsed Parse(const Args& args, bool pageOptions, std::initializer_list<const cha
             parsed.print = true;
         } else if (arg == "--removed" && allowed("--removed")) {
             parsed.removed = true;
+        } else if (arg == "--prune" && allowed("--prune")) {
+            parsed.prune = true;
+        } else if (arg == "--show" && allowed("--show")) {
+            parsed.show = value();
+        } else if (arg == "--output" && allowed("--output")) {
+            parsed.output = value();
+        } else if (arg == "--diff" && allowed("--diff")) {
+            std::string from = value();
+            parsed.diff = std::make_pair(from, value());
+        } else if (arg == "--history-versions" && allowed("--history-versions")) {
+            parsed.historyVersions = value();
+        } else if (arg == "--history-days" && allowed("--history-days")) {
+            parsed.historyDays = value();
         } else if (arg == "--all" && allowed("--all")) {
             parsed.all = true;
         } else if (arg == "--accept" && allowed("--accept")) {

@@ -49,6 +49,9 @@ struct Parsed {
     bool json = false;
     bool print = false;
     bool removed = false;
+    bool prune = false;
+    std::optional<std::string> show, output;
+    std::optional<std::pair<std::string, std::string>> diff;
     bool all = false;
     bool accept = false;
     bool html = false;
@@ -58,7 +61,8 @@ struct Parsed {
     std::optional<std::string> match;
     PageOptions page;
     bool anyPageOption = false;
-    std::optional<std::string> logFile, logging, maxLines, timeLimit, transfers, perServer;
+    std::optional<std::string> logFile, logging, maxLines, timeLimit, transfers, perServer,
+        historyVersions, historyDays;
 };
 
 // `flags`: the options besides the page options (taken only when
@@ -76,6 +80,11 @@ void Save(CTallyhawkDoc& doc, const std::string& path);
 // shows the document in its window, says on standard error that the window
 // may be newer than what the command prints.
 void NoteShownInWindow(const char* command, const std::string& path);
+
+// PAGE as the user gives it: digits alone are the page's number; anything
+// else its name, byte for byte, or else with ASCII letters in any case.
+// Throws UsageError when there is no such page or several have the name.
+std::int32_t FindPage(const std::string& text, CTallyhawkDoc& doc);
 
 // The page's fields as a JSON object without its closing brace, so that a
 // caller may add its own.

@@ -33,6 +33,7 @@ const Command kCommands[] = {
     {"view", "show a page's changes and accept them", &RunView, &kViewHelp},
     {"watch", "watch a document's pages", &RunWatch, &kWatchHelp},
     {"preview", "download a page now and print what its settings watch", &RunPreview, &kPreviewHelp},
+    {"history", "list, show and compare the versions a page had", &RunHistory, &kHistoryHelp},
     {"check", "check the due pages once and report what changed", &RunCheck, &kCheckHelp},
     {"product-list", "write or show the Upgrade Wizard's product list", &RunProductList,
      &kProductListHelp},

@@ -81,6 +81,38 @@ std::optional<CWatchSite::CChangedText> CWatchSite::ChangedText() const {
     return CChangedText{detector.AddedText(), detector.DeletedText()};
 }
 
+std::optional<std::string> CWatchSite::OutputBetween(const std::string& older,
+                                                     const std::string& newer, std::int32_t mode,
+                                                     std::string* fileType) const {
+    CSnapshot snapshot = Snapshot();
+    snapshot.previous = std::make_shared<const std::string>(older);
+    snapshot.latest = std::make_shared<const std::string>(newer);
+    snapshot.settings.SetOutputMode(mode);
+    snapshot.context.changedAt.clear();  // the time of the page's own latest change
+    return ChangeOutput(snapshot, fileType);
+}
+
+void CWatchSite::ShowVersion(const std::string& version) {
+    CChangeContext context;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        context = ChangeContextLocked();
+    }
+    // The page's own address as its base, so that its pictures and links
+    // work as they did; its own character set, when the download said one.
+    const CPageHead head = ScanPageHead(version);
+    std::string shown = version.substr(0, head.insertAt);
+    shown += HeadBlock(head, context);
+    shown.append(version, head.insertAt, std::string::npos);
+    const std::string path = MakeTempFileName("html");
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        tempFiles.push_back(path);
+    }
+    CChangeDetector::SaveOutput(shown, path);
+    OpenInBrowser("file://" + path);
+}
+
 void CWatchSite::ShowChanges() { ShowChanges(Snapshot()); }
 
 void CWatchSite::ShowAndAcceptChanges() {

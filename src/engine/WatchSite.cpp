@@ -341,6 +341,7 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
         const bool notModified =
             check.validated && downloader.GetHttpStatus() == kHttpNotModified;
         CContent content = notModified ? check.validated : VersionOf(check.sink.Take());
+        bool firstBaseline = false;
         try {
             CheckWatchable(content, notModified ? GetLatestContentType() : downloader.GetContentType());
         } catch (const CException& error) {
@@ -362,7 +363,8 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
             lastModified = std::move(newLastModified);
             // A page that has no accepted version takes its first download as
             // that version; otherwise it could never report a change.
-            if (previousContent->empty()) previousContent = latestContent;
+            firstBaseline = previousContent->empty();
+            if (firstBaseline) previousContent = latestContent;
             lastUpdated = services.Clock().Now();
             failures = 0;
             retryTime = 0;
@@ -370,6 +372,23 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
         }
         content.reset();  // the replaced version, freed without the lock
         SettleStatus(true);
+        if (!notModified) {
+            if (IVersionObserver* observer = versionObserver.load()) {
+                CContent version;
+                std::string address;
+                std::int64_t time;
+                std::int32_t now;
+                {
+                    Guard guard(lock);
+                    version = latestContent;
+                    address = url;
+                    time = lastUpdated;
+                    now = status;
+                }
+                observer->VersionDownloaded(address, time, now, version);
+                if (firstBaseline) observer->VersionAccepted(address, time, std::move(version));
+            }
+        }
         return true;
     }
     if (downloader.IsCanceled()) {
@@ -495,12 +514,23 @@ void CWatchSite::AcceptChanges() {
 }
 
 void CWatchSite::AcceptVersion(CContent shown) {
+    std::string address;
     {
         Guard guard(lock);
-        previousContent = std::move(shown);
+        previousContent = shown;
+        address = url;
     }
     // Current at once when the accepted version is still the latest one.
     SettleStatus(false);
+    if (IVersionObserver* observer = versionObserver.load(); observer && !shown->empty()) {
+        observer->VersionAccepted(address, services.Clock().Now(), std::move(shown));
+    }
+}
+
+void CWatchSite::SetVersionObserver(IVersionObserver* observer) { versionObserver.store(observer); }
+
+void CWatchSite::AcceptOlderVersion(const std::string& version) {
+    AcceptVersion(std::make_shared<const std::string>(version));
 }
 
 void CWatchSite::PlayNotificationSound(const std::function<bool()>& stopped) {

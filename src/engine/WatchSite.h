@@ -21,6 +21,7 @@
 // every status change (SetStatus), on the thread that made the change.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -66,6 +67,19 @@ std::string LastUpdatedText(std::int64_t seconds);
 // The largest page body a check accepts: a bigger one is a failed download,
 // so that a broken or hostile server cannot exhaust memory.
 inline constexpr std::size_t kMaximumPageSize = std::size_t{256} << 20;
+
+// Told of each version a page takes: every new download (a "not modified"
+// answer is none) and every acceptance; the history keeps them. Called on
+// the thread that causes it (often the watch thread), without the page's
+// lock, so it must be quick: queue the work.
+class IVersionObserver {
+public:
+    virtual ~IVersionObserver() = default;
+    virtual void VersionDownloaded(const std::string& url, std::int64_t time, std::int32_t status,
+                                   std::shared_ptr<const std::string> version) = 0;
+    virtual void VersionAccepted(const std::string& url, std::int64_t time,
+                                 std::shared_ptr<const std::string> version) = 0;
+};
 
 class CWatchSite : public CEventSource {
 public:
@@ -238,6 +252,9 @@ public:
     // Makes `version` the accepted one (Current or Modified against the
     // latest version, as viewing changes does).
     void AcceptOlderVersion(const std::string& version);
+    // Where the page reports its versions; null for nowhere. Not copied by
+    // Assign: the page list sets it for the pages it holds.
+    void SetVersionObserver(IVersionObserver* observer);
 
     // The change viewer (user-interface thread). Writes the output that the
     // page's mode selects to new files in the private temporary folder and
@@ -359,6 +376,7 @@ private:
     std::string latestContentType;       // guarded by lock; not stored
     std::string etag;                    // guarded by lock; validators of latestContent
     std::string lastModified;            // guarded by lock
+    std::atomic<IVersionObserver*> versionObserver{nullptr};
     // The watched forms of the versions; not copied by Assign, not stored.
     const std::unique_ptr<CWatchedVersions> watchedVersions = std::make_unique<CWatchedVersions>();
 };

@@ -30,12 +30,19 @@ CWatchSiteList::~CWatchSiteList() {
     RemoveAll();
 }
 
+void CWatchSiteList::SetVersionObserver(IVersionObserver* observer) {
+    Guard guard(lock);
+    versionObserver.store(observer);
+    for (const PagePointer& page : pages) page->SetVersionObserver(observer);
+}
+
 std::int32_t CWatchSiteList::Add(const CWatchSite& page) {
     auto copy = std::make_shared<CWatchSite>(page);
     copy->Subscribe(this, &CWatchSiteList::OnPageChanged);
     std::int32_t index;
     {
         Guard guard(lock);
+        copy->SetVersionObserver(versionObserver.load());
         pages.push_back(std::move(copy));
         index = static_cast<std::int32_t>(pages.size()) - 1;
     }
@@ -425,6 +432,7 @@ void CWatchSiteList::Serialize(CArchive& archive) {
     }
     for (const PagePointer& page : loaded) page->Subscribe(this, &CWatchSiteList::OnPageChanged);
     Guard guard(lock);
+    for (const PagePointer& page : loaded) page->SetVersionObserver(versionObserver.load());
     pages.insert(pages.end(), std::make_move_iterator(loaded.begin()),
                  std::make_move_iterator(loaded.end()));
 }

@@ -154,6 +154,11 @@ public:
     std::uint32_t GetTransfers() const { return maxTransfers.load(); }
     std::uint32_t GetTransfersPerServer() const { return maxTransfersPerHost.load(); }
 
+    // Where every page of the list, held now or added later, reports its
+    // versions (the history); null for nowhere. The observer must outlive
+    // the list or be replaced by null first.
+    void SetVersionObserver(IVersionObserver* observer);
+
     // Starts the watch thread; true when it runs (also when it already ran).
     virtual bool StartWatching();
     // Asks the watch thread to stop, aborts a download in progress and cuts
@@ -218,6 +223,7 @@ private:
     mutable std::recursive_mutex lock;
     std::vector<PagePointer> pages;  // guarded by lock
     CDownloader downloader;
+    std::atomic<IVersionObserver*> versionObserver{nullptr};
     std::atomic<std::uint32_t> maxTransfers{kDefaultTransfers};
     std::atomic<std::uint32_t> maxTransfersPerHost{kDefaultTransfersPerHost};
     // The downloaders of the checks under way, for StopWatching to cancel
