@@ -28,6 +28,8 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
     timeLimitEdit = new CSpinEdit(this, ID_TIME_LIMIT, 4);
     transfersEdit = new CSpinEdit(this, ID_TRANSFERS, 2);
     perServerEdit = new CSpinEdit(this, ID_TRANSFERS_PER_SERVER, 2);
+    historyVersionsEdit = new CSpinEdit(this, ID_HISTORY_VERSIONS, 7);
+    historyDaysEdit = new CSpinEdit(this, ID_HISTORY_DAYS, 5);
 
     auto* fields = new wxFlexGridSizer(2, Gap(), 2 * Gap());
     fields->AddGrowableCol(1);
@@ -44,6 +46,10 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
     fields->Add(transfersEdit->MakeSizer(), wxSizerFlags().CenterVertical());
     fields->Add(Label("At Once from One &Server"), wxSizerFlags().CenterVertical());
     fields->Add(perServerEdit->MakeSizer(), wxSizerFlags().CenterVertical());
+    fields->Add(Label("History: &Versions Kept per Page (0: all)"), wxSizerFlags().CenterVertical());
+    fields->Add(historyVersionsEdit->MakeSizer(), wxSizerFlags().CenterVertical());
+    fields->Add(Label("History: Days &Kept (0: no limit)"), wxSizerFlags().CenterVertical());
+    fields->Add(historyDaysEdit->MakeSizer(), wxSizerFlags().CenterVertical());
 
     AddToColumn(disableRadio);
     AddToColumn(enableRadio);
@@ -53,7 +59,8 @@ CLoggingPropPage::CLoggingPropPage(wxWindow* parent, CAppSettings& settings, CMe
         radio->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });
     for (wxTextCtrl* edit : {fileEdit, static_cast<wxTextCtrl*>(linesEdit)})
         edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { ApplyEnableRule(); });
-    for (CSpinEdit* edit : {timeLimitEdit, transfersEdit, perServerEdit})
+    for (CSpinEdit* edit :
+         {timeLimitEdit, transfersEdit, perServerEdit, historyVersionsEdit, historyDaysEdit})
         edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { SetModified(); });
     fileButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseLogFile(); });
 }
@@ -70,6 +77,10 @@ void CLoggingPropPage::OnInitPage() {
     for (CSpinEdit* edit : {transfersEdit, perServerEdit}) edit->SetRange(1, CAppSettings::kMaximumTransfers);
     transfersEdit->ChangeValue(wxString::Format("%d", settings.GetTransfers()));
     perServerEdit->ChangeValue(wxString::Format("%d", settings.GetTransfersPerServer()));
+    historyVersionsEdit->SetRange(0, CAppSettings::kMaximumHistoryVersions);
+    historyVersionsEdit->ChangeValue(wxString::Format("%d", settings.GetHistoryVersions()));
+    historyDaysEdit->SetRange(0, CAppSettings::kMaximumHistoryDays);
+    historyDaysEdit->ChangeValue(wxString::Format("%d", settings.GetHistoryDays()));
 }
 
 void CLoggingPropPage::ApplyEnableRule() {
@@ -92,7 +103,10 @@ bool CLoggingPropPage::ReadControls() {
                                                            CAppSettings::kMaximumTimeLimit}) &&
            transfersEdit->ReadInteger(transfers, CIntRange{1, CAppSettings::kMaximumTransfers}) &&
            perServerEdit->ReadInteger(transfersPerServer,
-                                      CIntRange{1, CAppSettings::kMaximumTransfers});
+                                      CIntRange{1, CAppSettings::kMaximumTransfers}) &&
+           historyVersionsEdit->ReadInteger(historyVersions,
+                                            CIntRange{0, CAppSettings::kMaximumHistoryVersions}) &&
+           historyDaysEdit->ReadInteger(historyDays, CIntRange{0, CAppSettings::kMaximumHistoryDays});
 }
 
 bool CLoggingPropPage::Apply() {
@@ -103,6 +117,8 @@ bool CLoggingPropPage::Apply() {
     settings.SetTimeLimit(timeLimit);
     settings.SetTransfers(transfers);
     settings.SetTransfersPerServer(transfersPerServer);
+    settings.SetHistoryVersions(historyVersions);
+    settings.SetHistoryDays(historyDays);
     // The open document's log follows at once.
     if (log) settings.ApplyTo(*log);
     SendApplied();

@@ -278,6 +278,8 @@ public:
     static constexpr int ID_TIME_LIMIT = 1037;
     static constexpr int ID_TRANSFERS = 1080;
     static constexpr int ID_TRANSFERS_PER_SERVER = 1081;
+    static constexpr int ID_HISTORY_VERSIONS = 1100;
+    static constexpr int ID_HISTORY_DAYS = 1101;
 
     // `settings` are the running program's; `log` the open document's
     // message log (null: none), which takes the values at once on Apply.
@@ -299,6 +301,8 @@ private:
     int timeLimit = 0;
     int transfers = 0;
     int transfersPerServer = 0;
+    int historyVersions = 0;
+    int historyDays = 0;
     wxRadioButton* disableRadio;
     wxRadioButton* enableRadio;
     wxTextCtrl* fileEdit;
@@ -307,6 +311,8 @@ private:
     CSpinEdit* timeLimitEdit;
     CSpinEdit* transfersEdit;
     CSpinEdit* perServerEdit;
+    CSpinEdit* historyVersionsEdit;
+    CSpinEdit* historyDaysEdit;
 };
 
 }  // namespace tallyhawk
