@@ -41,7 +41,7 @@ TEST(AppSettingsTest, DefaultsAndRecordBytes) {
     EXPECT_EQ(loaded.GetMaximumLines(), -1);
 }
 
-TEST(AppSettingsTest, LimitsMakeVersionTwoOrThreeOnlyWhenTheyAreNotTheDefaults) {
+TEST(AppSettingsTest, LimitsMakeVersionTwoThreeOrFourOnlyWhenTheyAreNotTheDefaults) {
     CScratchFolder scratch;
     CScopedEnv state("XDG_STATE_HOME", scratch.path.c_str());
     auto store = [](CAppSettings& settings) {
@@ -95,6 +95,21 @@ TEST(AppSettingsTest, LimitsMakeVersionTwoOrThreeOnlyWhenTheyAreNotTheDefaults) 
     hostile.replace(14, 4, "\x00\x00\x00\x00", 4);
     EXPECT_EQ(load(hostile).GetTransfers(), 1);
     settings.SetTransfersPerServer(2);
+    EXPECT_EQ(store(settings), versionOne);
+
+    // The history's retention makes version 4, the limits before it.
+    settings.SetHistoryDays(0);
+    const std::string versionFour = store(settings);
+    EXPECT_EQ(versionFour, std::string("\x04\x00\x02/l\x01\xF4\x01\x00\x00\x78\x00\x00\x00"
+                                       "\x10\x00\x00\x00\x02\x00\x00\x00"
+                                       "\xF4\x01\x00\x00\x00\x00\x00\x00", 30));
+    EXPECT_EQ(load(versionFour).GetHistoryDays(), 0);
+    EXPECT_EQ(load(versionFour).GetHistoryVersions(), 500);
+    EXPECT_EQ(load(versionThree).GetHistoryDays(), 730);
+    hostile = versionFour;
+    hostile.replace(22, 4, "\xFF\xFF\xFF\xFF", 4);
+    EXPECT_EQ(load(hostile).GetHistoryVersions(), 0) << "a negative count is no bound, not a crash";
+    settings.SetHistoryDays(730);
     EXPECT_EQ(store(settings), versionOne);
 
     settings.SetTimeLimit(20);
