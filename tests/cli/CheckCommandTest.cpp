@@ -175,6 +175,54 @@ TEST_F(CheckCommandTest, TheWatchedTextOfARegionReportsEditsAndNotNoise) {
     EXPECT_EQ(lost.out, "");
 }
 
+// Every download that differs is kept beside the document, listed, shown
+// and compared from the history; the defaults' retention prunes it; a
+// damaged history is set aside with a word in the log, and checks go on.
+TEST_F(CheckCommandTest, EveryDifferentVersionIsKeptInTheHistory) {
+    server.Set("h", "<p>one</p>\n");
+    Add("H", server.Url("h"), {"--compare", "source"});
+    ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 0);
+    ASSERT_EQ(RunCli({"check", file}).status, 0);  // the same again: not kept twice
+    server.Set("h", "<p>one</p>\n<p>two</p>\n");
+    ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 1);
+    server.Set("h", "<p>two</p>\n<p>three</p>\n");
+    ASSERT_EQ(RunCli({"check", file}).status, 1);
+
+    CliResult listed = RunCli({"history", file, "H", "--json"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const nlohmann::json versions = nlohmann::json::parse(listed.out);
+    ASSERT_EQ(versions.size(), 3u) << listed.out;
+    EXPECT_EQ(versions[0]["number"], 1);
+    EXPECT_NE(versions[0]["acceptedTime"], 0) << "the first download is the first accepted version";
+    EXPECT_NE(versions[1]["acceptedTime"], 0) << "--accept accepted the second";
+    EXPECT_EQ(versions[2]["acceptedTime"], 0);
+    EXPECT_EQ(versions[2]["status"], "Modified");
+    EXPECT_EQ(versions[2]["size"], 24);
+
+    EXPECT_EQ(RunCli({"history", file, "H", "--show", "2"}).out, "<p>one</p>\n<p>two</p>\n");
+    CliResult diff = RunCli({"history", file, "H", "--diff", "1", "3", "--output", "added-html"});
+    EXPECT_EQ(diff.status, 1) << diff.err;
+    EXPECT_NE(diff.out.find("<p>three</p>"), std::string::npos) << diff.out;
+    EXPECT_EQ(RunCli({"history", file, "H", "--show", "4"}).status, 2) << "no such version";
+
+    ASSERT_EQ(RunCli({"defaults", "--history-versions", "2"}).status, 0);
+    CliResult pruned = RunCli({"history", file, "--prune"});
+    EXPECT_EQ(pruned.out, "1 version removed\n") << pruned.err;
+    EXPECT_EQ(RunCli({"history", file, "H", "--show", "1"}).out, "<p>one</p>\n<p>two</p>\n");
+
+    // Damaged: set aside, said in the log, a new history begun; the check
+    // itself goes on as ever.
+    {
+        std::ofstream damaged(file + ".history", std::ios::binary | std::ios::trunc);
+        damaged << "this is no database";
+    }
+    server.Set("h", "<p>four</p>\n");
+    CliResult after = RunCli({"check", file});
+    EXPECT_EQ(after.status, 1) << after.err;
+    EXPECT_NE(after.err.find("set aside"), std::string::npos) << after.err;
+    EXPECT_EQ(nlohmann::json::parse(RunCli({"history", file, "H", "--json"}).out).size(), 1u);
+}
+
 // Read in a terminal: the lines of text deleted and added, as far as each
 // page's output mode shows them, with nothing a terminal would obey.
 TEST_F(CheckCommandTest, ChangesAreMarkedLinesOfTextAsTheModeShowsThem) {
