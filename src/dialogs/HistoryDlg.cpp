@@ -225,7 +225,10 @@ void CHistoryDlg::CompareSelected() {
     if (selected.size() != 2 || !actions.compare) return;
     const auto [older, newer] = rows->Ordered(selected[0], selected[1]);
     const std::int32_t chosen = std::max(mode->GetSelection(), 0);
-    Guarded([&] { actions.compare(store.Read(older->id), store.Read(newer->id), chosen); });
+    Guarded([&] {
+        if (!actions.compare(store.Read(older->id), store.Read(newer->id), chosen))
+            GetPrompter().Tell(this, LoadString(IDS_HISTORY_NO_CHANGES), false);
+    });
 }
 
 void CHistoryDlg::AcceptSelected() {

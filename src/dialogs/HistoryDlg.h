@@ -55,8 +55,9 @@ struct CHistoryActions {
     // Shows `version` as the page was.
     std::function<void(const std::string& version)> view;
     // Shows the output `mode` (an OutputModeValue) of the changes from
-    // `older` to `newer`.
-    std::function<void(const std::string& older, const std::string& newer, std::int32_t mode)>
+    // `older` to `newer`; false when that output has no changes to show
+    // (the dialog then says so).
+    std::function<bool(const std::string& older, const std::string& newer, std::int32_t mode)>
         compare;
     // Makes kept version `versionId` the page's accepted one.
     std::function<void(std::int64_t versionId)> makeAccepted;

@@ -74,6 +74,7 @@ protected:
         actions.compare = [this](const std::string& older, const std::string& newer, int mode) {
             if (compareFails) throw CGenericException("No browser could be started.");
             compared = {older, newer, mode};
+            return older != "bytes of 100";  // the oldest against any other: nothing to show
         };
         actions.makeAccepted = [this](std::int64_t id) {
             store.versions[static_cast<std::size_t>(id - 100)].acceptedTime = kFirstTime + 9;
@@ -180,6 +181,11 @@ TEST_F(HistoryDlgTest, FailuresAreShownAndTheWindowStays) {
                                                          "Version 1099 is damaged.",
                                                          "No browser could be started."}));
     EXPECT_TRUE(dialog->IsShown());
+    Select({999, 3});
+    compareFails = false;
+    Click(dialog->FindWindow(CHistoryDlg::ID_COMPARE));
+    EXPECT_EQ(prompter.messages,
+              std::vector<std::string>{"These two versions show no changes in this output."});
 
     // A list that cannot be read: said, and no empty window shown.
     dialog.reset();
