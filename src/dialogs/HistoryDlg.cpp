@@ -75,35 +75,11 @@ CHistoryDlg::CHistoryDlg(wxWindow* parent, CHistoryStore& store, CHistoryPage pa
                            numeric ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT);
     }
     summary = new wxStaticText(this, ID_SUMMARY, wxString());
-    auto* view = new wxButton(this, ID_VIEW, "&View");
-    auto* compare = new wxButton(this, ID_COMPARE, "&Compare");
-    auto* modeLabel = new wxStaticText(this, wxID_ANY, "&Output:");
-    mode = new wxChoice(this, ID_MODE);
-    for (const char* name : kOutputModeNames) mode->Append(name);
-    mode->SetSelection(OutputButtonFor(this->page.outputMode).value_or(HighlightedHtml));
-    auto* accept = new wxButton(this, ID_ACCEPT, "Make &Accepted");
-    // "Close" without a mnemonic: Alt+C is Compare's. Escape closes.
-    auto* close = new wxButton(this, wxID_CLOSE, "Close");
-    SetEscapeId(wxID_CLOSE);
-
     const int border = FromDIP(10);
-    const int gap = border / 2;
-    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    buttons->Add(view, wxSizerFlags().CenterVertical());
-    buttons->AddSpacer(gap);
-    buttons->Add(compare, wxSizerFlags().CenterVertical());
-    buttons->AddSpacer(gap);
-    buttons->Add(modeLabel, wxSizerFlags().CenterVertical());
-    buttons->AddSpacer(gap);
-    buttons->Add(mode, wxSizerFlags().CenterVertical());
-    buttons->AddSpacer(border);
-    buttons->Add(accept, wxSizerFlags().CenterVertical());
-    buttons->AddStretchSpacer();
-    buttons->Add(close, wxSizerFlags().CenterVertical());
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(list, wxSizerFlags(1).Expand().Border(wxLEFT | wxRIGHT | wxTOP, border));
     sizer->Add(summary, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT | wxTOP, border));
-    sizer->Add(buttons, wxSizerFlags().Expand().Border(wxALL, border));
+    sizer->Add(MakeButtons(), wxSizerFlags().Expand().Border(wxALL, border));
 
     Reload();
     list->SetFocus();
@@ -126,6 +102,34 @@ CHistoryDlg::CHistoryDlg(wxWindow* parent, CHistoryStore& store, CHistoryPage pa
 }
 
 CHistoryDlg::~CHistoryDlg() = default;
+
+wxSizer* CHistoryDlg::MakeButtons() {
+    auto* view = new wxButton(this, ID_VIEW, "&View");
+    auto* compare = new wxButton(this, ID_COMPARE, "&Compare");
+    auto* modeLabel = new wxStaticText(this, wxID_ANY, "&Output:");
+    mode = new wxChoice(this, ID_MODE);
+    for (const char* name : kOutputModeNames) mode->Append(name);
+    mode->SetSelection(OutputButtonFor(this->page.outputMode).value_or(HighlightedHtml));
+    auto* accept = new wxButton(this, ID_ACCEPT, "Make &Accepted");
+    // "Close" without a mnemonic: Alt+C is Compare's. Escape closes.
+    auto* close = new wxButton(this, wxID_CLOSE, "Close");
+    SetEscapeId(wxID_CLOSE);
+
+    const int gap = FromDIP(5);
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->Add(view, wxSizerFlags().CenterVertical());
+    buttons->AddSpacer(gap);
+    buttons->Add(compare, wxSizerFlags().CenterVertical());
+    buttons->AddSpacer(gap);
+    buttons->Add(modeLabel, wxSizerFlags().CenterVertical());
+    buttons->AddSpacer(gap);
+    buttons->Add(mode, wxSizerFlags().CenterVertical());
+    buttons->AddSpacer(2 * gap);
+    buttons->Add(accept, wxSizerFlags().CenterVertical());
+    buttons->AddStretchSpacer();
+    buttons->Add(close, wxSizerFlags().CenterVertical());
+    return buttons;
+}
 
 int CHistoryDlg::ShowModal() {
     if (!loadError.empty()) {

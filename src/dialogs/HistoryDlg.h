@@ -35,6 +35,7 @@
 class wxButton;
 class wxChoice;
 class wxListEvent;
+class wxSizer;
 class wxStaticText;
 
 namespace tallyhawk {
@@ -94,6 +95,8 @@ private:
     // Reads the list again, keeping the selection and focus on the same
     // versions where they are still kept.
     void Reload();
+    // The row of buttons with the output choice.
+    wxSizer* MakeButtons();
     void SizeColumns();
     void OnActivated(wxListEvent& event);
     // Runs `action`, reporting its failure.
