@@ -236,6 +236,7 @@ constexpr CStringEntry kStrings[] = {
     {32788, "View changes to the selected page.\nView Changes"},
     {32789, "Dispalys online documentation\nHelp"},
     {32790, "Check the Internet for new versions of this product\nUpgrade Wizard"},
+    {32791, "View, compare and accept the versions kept of the selected page\nHistory"},
     {IDS_APP_TITLE, "Tallyhawk"},
     {IDS_READY, "Ready"},
     {57600, "Create a new document\nNew"},
@@ -331,6 +332,13 @@ constexpr CStringEntry kStrings[] = {
      "The server's response could not be read: its header has more than %lu lines or %lu KB."},
     {IDS_NOT_A_REGULAR_FILE, "%s is not a regular file."},
     {IDS_FILE_TOO_LARGE, "%s is larger than %lu bytes; it was not read."},
+    {IDS_HISTORY_NONE, "This document has no history yet: it is kept beside the document once "
+                       "it is saved."},
+    {IDS_HISTORY_CONFIRM_ACCEPT, "Make the version of %s the accepted one? The page's changes "
+                                 "will then be shown against it."},
+    {IDS_HISTORY_NO_CHANGES, "These two versions show no changes in this output."},
+    {IDS_HISTORY_UNAVAILABLE, "The history beside this document cannot be opened; the message "
+                              "log says why."},
 };
 
 constexpr bool IsSortedAndUnique() {

@@ -173,6 +173,11 @@ enum StringId : unsigned {
     IDS_RESPONSE_HEAD_TOO_LARGE = 61793,  // %lu, %lu: the most lines, the most KB
     IDS_NOT_A_REGULAR_FILE = 61794,       // %s: the path
     IDS_FILE_TOO_LARGE = 61795,           // %s, %lu: the path, the most bytes
+    // The History window.
+    IDS_HISTORY_NONE = 61796,
+    IDS_HISTORY_CONFIRM_ACCEPT = 61797,   // %s: the version's time
+    IDS_HISTORY_NO_CHANGES = 61798,
+    IDS_HISTORY_UNAVAILABLE = 61799,
 };
 
 // The text of `id`, or an empty string when there is none.

@@ -11,10 +11,6 @@ namespace tallyhawk {
 
 namespace {
 
-constexpr const char* kModeNames[] = {"View Additions as Text", "View Additions as HTML",
-                                      "View Deletions as Text", "View Deletions as HTML",
-                                      "View Changes as Highlighted HTML"};
-
 wxColour ToColour(std::uint32_t color) {
     const auto rgb = ColorToRgb(color);
     return wxColour(rgb[0], rgb[1], rgb[2]);
@@ -25,7 +21,7 @@ wxColour ToColour(std::uint32_t color) {
 COutputPropPage::COutputPropPage(wxWindow* parent, CWatchSite& site)
     : CSettingsPage(parent, "Output Properties", "tab-output.html"), site(site) {
     for (std::size_t i = 0; i < modeRadios.size(); ++i) {
-        modeRadios[i] = new wxRadioButton(this, kModeIds[i], kModeNames[i], wxDefaultPosition,
+        modeRadios[i] = new wxRadioButton(this, kModeIds[i], kOutputModeNames[i], wxDefaultPosition,
                                           wxDefaultSize, i == 0 ? wxRB_GROUP : 0);
         AddToColumn(modeRadios[i]);
         modeRadios[i]->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { ApplyEnableRule(); });

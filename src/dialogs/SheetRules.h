@@ -60,6 +60,11 @@ std::int32_t DaysFromChecks(const std::array<bool, 7>& checks);
 // buttons in their order, else HighlightedHtml.
 std::optional<int> OutputButtonFor(std::int32_t mode);
 std::int32_t OutputModeFromButtons(const std::array<bool, 5>& checked);
+// The texts of the five output modes, in the order of their values, as the
+// Output page's buttons and the History window's choice show them.
+inline constexpr std::array<const char*, 5> kOutputModeNames = {
+    "View Additions as Text", "View Additions as HTML", "View Deletions as Text",
+    "View Deletions as HTML", "View Changes as Highlighted HTML"};
 
 // The highlight colour as stored (red in the low byte) and as red, green,
 // blue bytes.

@@ -33,6 +33,7 @@ inline constexpr int ID_PAGE_UPDATE = 32777;
 inline constexpr int ID_PAGE_IMPORT = 32785;
 inline constexpr int ID_PAGE_BROWSE = 32786;
 inline constexpr int ID_PAGE_VIEW_CHANGES = 32788;
+inline constexpr int ID_PAGE_HISTORY = 32791;
 inline constexpr int ID_WATCH_STOP = 32778;
 inline constexpr int ID_WATCH_START = 32780;
 // View
@@ -78,7 +79,7 @@ static_assert(detail::AllOutsideToolkitIds(
                    ID_APP_ABOUT, ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_UNDO,
                    ID_NEXT_PANE, ID_PREV_PANE, ID_PAGE_ADD, ID_PAGE_REMOVE, ID_PAGE_PROPERTIES,
                    ID_PAGE_UPDATE, ID_PAGE_IMPORT, ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES,
-                   ID_WATCH_STOP, ID_WATCH_START, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR,
+                   ID_PAGE_HISTORY, ID_WATCH_STOP, ID_WATCH_START, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR,
                    ID_VIEW_TRAY_MINIMIZE, ID_TOOLS_OPTIONS, ID_LOG_SAVE, ID_LOG_CLEAR,
                    ID_TOOLS_UPGRADE, ID_HELP_CONTENTS, ID_VIEW_ERRORS, ID_TRAY_RESTORE,
                    ID_TRAY_MINIMIZE, ID_TRAY_PAGE_FIRST}),

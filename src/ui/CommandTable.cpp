@@ -40,6 +40,9 @@ const CCommandInfo kCommands[] = {
     {ID_PAGE_PROPERTIES, "&Properties...", {{{0, WXK_RETURN}}}, I::Properties, Idle},
     {ID_PAGE_UPDATE, "&Update...", {}, I::Update, Idle},
     {ID_PAGE_VIEW_CHANGES, "&View Changes", {}, I::None, Watching},
+    // Read-only but for Make Accepted, which goes through the document on
+    // this thread as View Changes does.
+    {ID_PAGE_HISTORY, "&History...", {}, I::None, Watching},
     {ID_PAGE_BROWSE, "&Browse", {}, I::None, Watching},
     {ID_WATCH_START, "&Start Watching", {}, I::StartWatching, Watching},
     {ID_WATCH_STOP, "S&top Watching", {}, I::StopWatching, Watching},
@@ -92,8 +95,9 @@ const std::vector<CMenuLayout>& MenuLayout() {
 
 const std::vector<int>& PageMenuItems() {
     static const std::vector<int> items = {
-        ID_PAGE_ADD,          ID_PAGE_IMPORT, ID_PAGE_REMOVE, ID_PAGE_PROPERTIES, ID_PAGE_UPDATE,
-        ID_PAGE_VIEW_CHANGES, ID_PAGE_BROWSE, 0,              ID_WATCH_START,     ID_WATCH_STOP,
+        ID_PAGE_ADD,          ID_PAGE_IMPORT,  ID_PAGE_REMOVE, ID_PAGE_PROPERTIES,
+        ID_PAGE_UPDATE,       ID_PAGE_VIEW_CHANGES, ID_PAGE_HISTORY, ID_PAGE_BROWSE,
+        0,                    ID_WATCH_START,  ID_WATCH_STOP,
     };
     return items;
 }

@@ -5,10 +5,14 @@
 #include "app/TallyhawkDoc.h"
 #include "base/Exception.h"
 #include "base/StringTable.h"
+#include "diff/ChangeDetector.h"
+#include "engine/WatchSite.h"
+#include "history/HistoryStore.h"
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Art.h"
 #include "dialogs/BookmarksDlg.h"
+#include "dialogs/HistoryDlg.h"
 #include "dialogs/Prompter.h"
 #include "dialogs/UpdatePageDlg.h"
 #include "dialogs/UpgradeWizardDlg.h"
@@ -23,6 +27,55 @@ bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
     const bool ok = dialog.ShowModal() == wxID_OK;
     if (ok) doc.SetModifiedFlag(true);
     return ok;
+}
+
+namespace {
+
+// The page's actions on its kept versions. The page is held, not its
+// index: the list may change under a long look at the history.
+CHistoryActions HistoryActionsFor(CTallyhawkDoc& doc, std::shared_ptr<CWatchSite> page) {
+    CHistoryActions actions;
+    actions.view = [page](const std::string& version) { page->ShowVersion(version); };
+    actions.compare = [page](const std::string& older, const std::string& newer,
+                             std::int32_t mode) {
+        const std::optional<std::string> output = page->OutputBetween(older, newer, mode);
+        if (!output) return false;
+        // The browser gets an ".html" file, the text modes included, as
+        // for the page's own changes.
+        const std::string path = page->MakeTempFileName("html");
+        CChangeDetector::SaveOutput(*output, path);
+        page->OpenInBrowser("file://" + path);
+        return true;
+    };
+    actions.makeAccepted = [&doc, page](std::int64_t versionId) {
+        const std::int32_t index = doc.GetPageList().IndexOf(page.get());
+        if (index < 0) throw CGenericException(LoadString(IDS_NO_SUCH_PAGE));
+        doc.AcceptHistoryVersion(index, versionId);
+        doc.SetModifiedFlag(true);
+    };
+    return actions;
+}
+
+}  // namespace
+
+void ShowPageHistory(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index) {
+    const std::shared_ptr<CWatchSite> page = doc.GetPageList().GetShared(index);
+    if (!page) return;
+    try {
+        CHistoryStore* store = doc.GetHistory();
+        if (!store) {
+            const bool saved = !doc.GetPathName().empty();
+            GetPrompter().Tell(parent, LoadString(saved ? IDS_HISTORY_UNAVAILABLE : IDS_HISTORY_NONE),
+                               saved);
+            return;
+        }
+        const CHistoryPage shown{doc.HistoryKey(index), page->GetName(),
+                                 page->GetSettings().GetOutputMode(), page->GetLastUpdated()};
+        CHistoryDlg dialog(parent, *store, shown, HistoryActionsFor(doc, page));
+        dialog.ShowModal();
+    } catch (const CException& error) {
+        GetPrompter().Tell(parent, error.Message(), true);
+    }
 }
 
 void ShowAbout(wxWindow* parent) {

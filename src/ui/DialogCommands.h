@@ -30,6 +30,12 @@ struct CSheetOutcome {
 // checked and not canceled (the document is then modified).
 bool RunUpdatePage(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index);
 void ShowAbout(wxWindow* parent);
+// The History window of the page at `index`, on the document's history:
+// viewing a version opens it in the browser, comparing two writes the
+// chosen output to a temporary file opened in the browser, and making one
+// the accepted version goes through the document (which is then modified).
+// A document without a history is told so.
+void ShowPageHistory(wxWindow* parent, CTallyhawkDoc& doc, std::int32_t index);
 // The Bookmarks & Favorites dialog: the links the user chose, in list
 // order; none when the dialog was canceled.
 std::vector<CBookmarkItem> ChooseLinks(wxWindow* parent);

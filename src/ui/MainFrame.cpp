@@ -317,6 +317,8 @@ bool CMainFrame::UpdateRule(int id, bool& checked) const {
         return view->CanActOnSelection();
     case ID_EDIT_PASTE: return view->CanPaste();
     case ID_PAGE_VIEW_CHANGES: return view->CanViewChanges();
+    // The history lies beside the document's file.
+    case ID_PAGE_HISTORY: return view->CanActOnSelection() && !doc.GetPathName().empty();
     case ID_WATCH_START: return doc.CanStartWatching();
     case ID_WATCH_STOP: return doc.GetPageList().IsWatching();
     case ID_LOG_SAVE:
@@ -369,6 +371,12 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
     case ID_PAGE_REMOVE: view->Remove(); break;
     case ID_PAGE_UPDATE: UpdatePageInFront(); break;
     case ID_PAGE_VIEW_CHANGES: ViewPageChanges(view->GetSelectedPage()); break;
+    case ID_PAGE_HISTORY: {
+        const std::int32_t index = view->GetSelectedPage();
+        ShowPageHistory(this, doc, index);
+        if (index >= 0 && index < view->GetItemCount()) view->RefreshItem(index);
+        break;
+    }
     case ID_PAGE_BROWSE: view->Browse(); break;
     case ID_WATCH_START:
         if (doc.StartWatching()) SetWatching(true);

@@ -137,8 +137,8 @@ TEST_F(MainWindowTest, EmptyListDisablesEveryPageCommand) {
     EXPECT_EQ(View().GetItemCount(), 0);
     EXPECT_EQ(View().GetSelectedPage(), -1);
     for (int id : {ID_PAGE_REMOVE, ID_PAGE_PROPERTIES, ID_PAGE_UPDATE, ID_EDIT_COPY, ID_EDIT_CUT,
-                   ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_WATCH_START, ID_WATCH_STOP,
-                   ID_LOG_SAVE, ID_LOG_CLEAR})
+                   ID_PAGE_BROWSE, ID_PAGE_VIEW_CHANGES, ID_PAGE_HISTORY, ID_WATCH_START,
+                   ID_WATCH_STOP, ID_LOG_SAVE, ID_LOG_CLEAR})
         EXPECT_FALSE(MenuEnabled(id)) << id;
     for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_EXIT, ID_VIEW_TRAY_MINIMIZE,
                    ID_HELP_CONTENTS, ID_APP_ABOUT, ID_PAGE_ADD, ID_PAGE_IMPORT,
@@ -737,6 +737,16 @@ TEST_F(MainWindowTest, TrayIconDoubleClickShowsAndHidesTheWindowAndAClickOpensTh
     EXPECT_TRUE(PumpUntil([&] { return opened; }));
     probe.Stop();
     EXPECT_TRUE(PumpUntil([this] { return !frame->GetTrayIcon().IsMenuOpen(); }));
+}
+
+TEST_F(MainWindowTest, HistoryWantsASelectedPageOfADocumentWithAFile) {
+    AddPage("Kept");
+    EXPECT_FALSE(MenuEnabled(ID_PAGE_HISTORY));  // no file: nowhere for a history
+    prompter.paths = {scratch / "one"};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    EXPECT_TRUE(MenuEnabled(ID_PAGE_HISTORY));
+    View().SelectRow(-1);
+    EXPECT_FALSE(MenuEnabled(ID_PAGE_HISTORY));
 }
 
 TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {

@@ -31,7 +31,8 @@ TEST_F(UiLogicTest, WatchingFilterAllowsExactlyTheWatchingSet) {
     const std::set<int> allowed = {ID_APP_EXIT,       ID_APP_ABOUT,       ID_HELP_CONTENTS,
                                    ID_WATCH_STOP,     ID_WATCH_START,     ID_PAGE_BROWSE,
                                    ID_VIEW_ERRORS,    ID_PAGE_VIEW_CHANGES, ID_VIEW_TRAY_MINIMIZE,
-                                   ID_TOOLS_OPTIONS,  ID_LOG_SAVE,        ID_LOG_CLEAR};
+                                   ID_TOOLS_OPTIONS,  ID_LOG_SAVE,        ID_LOG_CLEAR,
+                                   ID_PAGE_HISTORY};
     for (const CCommandInfo& command : Commands()) {
         EXPECT_TRUE(filter.IsAllowed(command.id, false)) << command.id;
         EXPECT_EQ(filter.IsAllowed(command.id, true), allowed.count(command.id) == 1) << command.id;
