@@ -75,8 +75,11 @@ int main() {
             store->Append("https://news.example/", i, 0, versions[i]);
             appends.push_back(Milliseconds(Clock::now() - start));
         }
-        database = FileBytes(path);
         log = FileBytes(path + "-wal");
+    }  // closing folds the log into the database
+    database = FileBytes(path) + FileBytes(path + "-wal");
+    {
+        auto store = tallyhawk::CHistoryStore::Open(path);
         const auto listed = store->List("https://news.example/");
         for (std::size_t i = 0; i < listed.size(); ++i) {
             const auto start = Clock::now();
@@ -84,7 +87,6 @@ int main() {
             reads.push_back(Milliseconds(Clock::now() - start));
             if (bytes != versions[i]) std::fprintf(stderr, "version %zu read back wrong\n", i);
         }
-        // List over 1,000 versions: 500 more of another page.
         for (int i = 0; i < 1000; ++i)
             store->Append("https://shop.example/", i, 0, "<p>price " + std::to_string(i) + "</p>\n");
         const auto start = Clock::now();
@@ -100,10 +102,9 @@ int main() {
     std::printf("%-44s %18s   %s\n", "figure", "measured", "target");
     Row("versions of a 100 KB page, 3 edits each", std::to_string(kVersions), "");
     Row("plain copies", Format("%.1f MB", plain / 1e6), "");
-    Row("database file (log not yet checkpointed)", Format("%.2f MB", database / 1e6), "");
-    Row("write-ahead log beside it", Format("%.2f MB", log / 1e6), "");
-    Row("store after closing (log folded in)", Format("%.2f MB", closed / 1e6), "< 1 MB");
-    Row("  of which 1,000 small versions of another page", "", "");
+    Row("store on disk after the 500 versions", Format("%.2f MB", database / 1e6), "< 1 MB");
+    Row("write-ahead log while open (reused, at most)", Format("%.2f MB", log / 1e6), "");
+    Row("store with 1,000 small versions of another page", Format("%.2f MB", closed / 1e6), "");
     Row("Append, median", Format("%.2f ms", append.median), "< 5 ms");
     Row("Append, 99th percentile", Format("%.2f ms", append.p99), "");
     Row("Append, worst", Format("%.2f ms", append.worst), "");

@@ -46,7 +46,7 @@ constexpr int kBusyTimeoutMs = 3000;
 constexpr std::size_t kWholeEvery = 32;
 constexpr std::size_t kPruneStep = 200;  // versions removed per transaction
 // The newest version of recently changed pages, so that appending does not
-// decode a chain each time; pages larger than a quarter of it are not kept.
+// decode a chain each time; a page larger than a quarter of it is not kept.
 constexpr std::size_t kCacheBytes = std::size_t{64} << 20;
 constexpr int kAppendAttempts = 3;
 
@@ -235,7 +235,6 @@ public:
     }
     void Put(CEntry entry) {
         Forget(entry.page);
-        if (entry.bytes->size() > kCacheBytes / 4) return;
         bytes += entry.bytes->size();
         entries.insert(entries.begin(), std::move(entry));
         while (bytes > kCacheBytes) {
@@ -533,7 +532,6 @@ bool CSqliteHistoryStore::Append(const std::string& pageKey, std::int64_t time, 
         const std::string frame = delta ? EncodeDelta(bytes, *before) : EncodeWhole(bytes);
         // A damaged newest version: everything counts as changed.
         const std::uint64_t changeSize = previous == 0 ? 0 : before ? ChangeSize(*before, bytes) : bytes.size();
-        auto kept = std::make_shared<const std::string>(bytes);
 
         std::lock_guard guard(lock);
         CTransaction transaction(connection);
@@ -558,7 +556,11 @@ bool CSqliteHistoryStore::Append(const std::string& pageKey, std::int64_t time, 
         else insert.BindNull(8);
         insert.Run();
         transaction.Commit();
-        cache.Put({page, sqlite3_last_insert_rowid(connection.db.get()), delta ? depth + 1 : 0, std::move(kept)});
+        if (bytes.size() <= kCacheBytes / 4)
+            cache.Put({page, sqlite3_last_insert_rowid(connection.db.get()), delta ? depth + 1 : 0,
+                       std::make_shared<const std::string>(bytes)});
+        else
+            cache.Forget(page);
         return true;
     }
     throw CHistoryError("The history " + connection.path + " kept changing while a version of " + pageKey +

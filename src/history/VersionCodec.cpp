@@ -19,7 +19,7 @@ namespace {
 
 // Whole versions are read far more often than written; deltas are written
 // on every change and are small whatever the level.
-constexpr int kWholeLevel = 5;
+constexpr int kWholeLevel = 3;
 constexpr int kDeltaLevel = 3;
 // Beyond this reach the ordinary match finder no longer sees the base's
 // far parts; long-distance matching does.
@@ -135,8 +135,11 @@ std::string EncodeDelta(std::string_view bytes, std::string_view base) {
 
 std::string Decode(std::string_view frame, std::string_view base, std::uint64_t size) {
     CheckFrame(frame, base, size);
-    std::unique_ptr<ZSTD_DCtx, CFreeDCtx> context(ZSTD_createDCtx());
+    // One context per thread: a chain decodes many frames, and one-shot
+    // decoding keeps no window, so the context stays small.
+    thread_local std::unique_ptr<ZSTD_DCtx, CFreeDCtx> context(ZSTD_createDCtx());
     if (!context) throw CHistoryError("Out of memory for reading a version");
+    Check(ZSTD_DCtx_reset(context.get(), ZSTD_reset_session_and_parameters), "zstd refused a reset");
     // The window was checked above; zstd's own default limit would refuse
     // the wide windows of deltas of large pages.
     Check(ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, ZSTD_WINDOWLOG_MAX), "zstd refused a parameter");
