@@ -37,11 +37,11 @@ std::string Decode(std::string_view frame, std::string_view base, std::uint64_t 
 
 // Bytes that differ between two versions: the lengths (with line ends) of
 // the lines of `after` not matched by an equal line of `before`, plus
-// those of `before` not matched in `after`; lines are matched as multisets,
-// so a moved line counts as no change. When more than kMaxChangeLines lines
-// differ in the changed middle, the middle's length on both sides stands
-// for it (an upper bound).
-constexpr std::size_t kMaxChangeLines = 1 << 20;
+// those of `before` not matched in `after`. Lines are matched as multisets
+// through a table of their hashes (at most 1M slots), so a moved line
+// counts as no change, and when many thousands of lines change two of them
+// may now and then meet in one slot and hide each other: an
+// approximation, a little low at worst. Time linear in the bytes.
 std::uint64_t ChangeSize(std::string_view before, std::string_view after);
 
 }  // namespace tallyhawk
