@@ -326,7 +326,29 @@ public:
 
 private:
     struct CStatements;
+    // The page's newest version, to compare with and to encode against.
+    struct CNewest {
+        std::int64_t id = 0;  // 0: the page has none
+        bool same = false;    // it holds the bytes being appended
+        std::shared_ptr<const std::string> bytes;  // null when it cannot be read back
+        std::size_t depth = 0;                     // deltas between it and a whole version
+    };
+    // A version ready to go in.
+    struct CRecord {
+        std::int64_t time = 0;
+        std::int32_t status = 0;
+        std::string_view hash;
+        bool delta = false;
+        std::size_t depth = 0;
+        std::string frame;
+        std::uint64_t changeSize = 0;
+    };
     void CheckAndPrepare();
+    // Takes the lock for reading the records only.
+    CNewest Newest(const std::string& pageKey, std::string_view hash, std::size_t size) const;
+    // Inserts the record, unless the page's newest version is no longer
+    // `previous` (another Append came between): then false.
+    bool Insert(const std::string& pageKey, std::int64_t previous, const CRecord& record, std::string_view bytes);
     // The records from version `id` back to its whole version, newest first.
     // Requires `lock`. Throws CDamagedVersion.
     std::vector<CLink> Chain(std::int64_t id) const;
@@ -491,77 +513,91 @@ std::string CSqliteHistoryStore::Read(std::int64_t id) const {
     }
 }
 
+CSqliteHistoryStore::CNewest CSqliteHistoryStore::Newest(const std::string& pageKey, std::string_view hash,
+                                                          std::size_t size) const {
+    CNewest newest;
+    std::vector<CLink> chain;
+    {
+        std::lock_guard guard(lock);
+        CQuery query(statements->newest);
+        query.BindText(1, pageKey);
+        if (!query.Step()) return newest;
+        newest.id = query.Int(0);
+        newest.same = query.Blob(1) == hash && static_cast<std::uint64_t>(query.Int(2)) == size;
+        if (newest.same) return newest;
+        if (const auto cached = cache.Find(query.Int(3), newest.id)) {
+            newest.bytes = cached->bytes;
+            newest.depth = cached->depth;
+            return newest;
+        }
+        try {
+            chain = Chain(newest.id);
+        } catch (const CDamagedVersion&) {
+            return newest;
+        }
+    }
+    try {
+        newest.bytes = std::make_shared<const std::string>(DecodeChain(chain));
+        newest.depth = chain.size() - 1;
+    } catch (const CDamagedVersion&) {
+    }
+    return newest;
+}
+
+bool CSqliteHistoryStore::Insert(const std::string& pageKey, std::int64_t previous, const CRecord& record,
+                                 std::string_view bytes) {
+    std::lock_guard guard(lock);
+    CTransaction transaction(connection);
+    {
+        CQuery query(statements->newest);
+        query.BindText(1, pageKey);
+        if ((query.Step() ? query.Int(0) : 0) != previous) return false;
+    }
+    CQuery(statements->addPage).BindText(1, pageKey).Run();
+    std::int64_t page = 0;
+    {
+        CQuery query(statements->pageId);
+        query.BindText(1, pageKey);
+        if (!query.Step()) connection.Raise(SQLITE_INTERNAL);
+        page = query.Int(0);
+    }
+    CQuery insert(statements->insert);
+    insert.Bind(1, page).Bind(2, record.time).Bind(3, record.status);
+    insert.Bind(4, static_cast<std::int64_t>(bytes.size())).Bind(5, static_cast<std::int64_t>(record.changeSize));
+    insert.BindBlob(6, record.hash).Bind(7, record.delta ? kDelta : kWhole).BindBlob(9, record.frame);
+    if (record.delta) insert.Bind(8, previous);
+    else insert.BindNull(8);
+    insert.Run();
+    transaction.Commit();
+    if (bytes.size() <= kCacheBytes / 4)
+        cache.Put({page, sqlite3_last_insert_rowid(connection.db.get()), record.depth,
+                   std::make_shared<const std::string>(bytes)});
+    else
+        cache.Forget(page);
+    return true;
+}
+
 bool CSqliteHistoryStore::Append(const std::string& pageKey, std::int64_t time, std::int32_t status,
                                  std::string_view bytes) {
     if (bytes.size() > kMaxVersionSize)
         throw CHistoryError("A version of " + std::to_string(bytes.size()) + " bytes is too large for the history.");
     const CVersionHash hash = HashOf(bytes);
     const std::string_view hashBytes(reinterpret_cast<const char*>(hash.data()), hash.size());
+    // The encoding, the long part, is done without the lock; the newest
+    // version is checked again before the record goes in.
     for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
-        // The newest version, to compare and to encode against.
-        std::int64_t previous = 0;
-        std::optional<CNewestCache::CEntry> cached;
-        std::vector<CLink> chain;
-        {
-            std::lock_guard guard(lock);
-            CQuery query(statements->newest);
-            query.BindText(1, pageKey);
-            if (query.Step()) {
-                previous = query.Int(0);
-                if (query.Blob(1) == hashBytes && static_cast<std::uint64_t>(query.Int(2)) == bytes.size())
-                    return false;
-                cached = cache.Find(query.Int(3), previous);
-                if (!cached) {
-                    try {
-                        chain = Chain(previous);
-                    } catch (const CDamagedVersion&) {
-                        chain.clear();  // then a whole version, as if it were the first
-                    }
-                }
-            }
-        }
-        std::shared_ptr<const std::string> before = cached ? cached->bytes : nullptr;
-        std::size_t depth = cached ? cached->depth : chain.size() ? chain.size() - 1 : 0;
-        if (!before && !chain.empty()) {
-            try {
-                before = std::make_shared<const std::string>(DecodeChain(chain));
-            } catch (const CDamagedVersion&) {
-            }
-        }
-        const bool delta = before && depth + 1 < kWholeEvery;
-        const std::string frame = delta ? EncodeDelta(bytes, *before) : EncodeWhole(bytes);
-        // A damaged newest version: everything counts as changed.
-        const std::uint64_t changeSize = previous == 0 ? 0 : before ? ChangeSize(*before, bytes) : bytes.size();
-
-        std::lock_guard guard(lock);
-        CTransaction transaction(connection);
-        {
-            CQuery query(statements->newest);
-            query.BindText(1, pageKey);
-            if ((query.Step() ? query.Int(0) : 0) != previous) continue;  // appended meanwhile
-        }
-        CQuery(statements->addPage).BindText(1, pageKey).Run();
-        std::int64_t page = 0;
-        {
-            CQuery query(statements->pageId);
-            query.BindText(1, pageKey);
-            if (!query.Step()) connection.Raise(SQLITE_INTERNAL);
-            page = query.Int(0);
-        }
-        CQuery insert(statements->insert);
-        insert.Bind(1, page).Bind(2, time).Bind(3, status).Bind(4, static_cast<std::int64_t>(bytes.size()));
-        insert.Bind(5, static_cast<std::int64_t>(changeSize)).BindBlob(6, hashBytes);
-        insert.Bind(7, delta ? kDelta : kWhole).BindBlob(9, frame);
-        if (delta) insert.Bind(8, previous);
-        else insert.BindNull(8);
-        insert.Run();
-        transaction.Commit();
-        if (bytes.size() <= kCacheBytes / 4)
-            cache.Put({page, sqlite3_last_insert_rowid(connection.db.get()), delta ? depth + 1 : 0,
-                       std::make_shared<const std::string>(bytes)});
-        else
-            cache.Forget(page);
-        return true;
+        const CNewest newest = Newest(pageKey, hashBytes, bytes.size());
+        if (newest.same) return false;
+        CRecord record;
+        record.time = time;
+        record.status = status;
+        record.hash = hashBytes;
+        record.delta = newest.bytes && newest.depth + 1 < kWholeEvery;
+        record.depth = record.delta ? newest.depth + 1 : 0;
+        record.frame = record.delta ? EncodeDelta(bytes, *newest.bytes) : EncodeWhole(bytes);
+        // After a newest version that cannot be read back, all of it is new.
+        record.changeSize = newest.id == 0 ? 0 : newest.bytes ? ChangeSize(*newest.bytes, bytes) : bytes.size();
+        if (Insert(pageKey, newest.id, record, bytes)) return true;
     }
     throw CHistoryError("The history " + connection.path + " kept changing while a version of " + pageKey +
                         " was appended; it was not kept.");
