@@ -1,12 +1,16 @@
 // The history store's readers against damaged files and records. The first
-// byte chooses: even, the rest is the whole database file; odd, a small
-// valid store is written and the rest edits its version records through
-// SQL (a frame's bytes, the size, base, kind and hash), each edit being
-// [version index, column, length, bytes...]. Then the store is opened,
-// every version listed and read, one appended and the store pruned.
+// byte chooses, by its remainder of 3: 0, the rest is the whole database
+// file; 1, a small valid store is written and the rest edits its version
+// records through SQL (a frame's bytes, the size, base, kind and hash),
+// each edit being [version index, column, length, bytes...]; then the
+// store is opened, every version listed and read, one appended and the
+// store pruned. 2: the rest is [size: 4 bytes, base length: 1 byte, base,
+// frame] decoded directly, which reaches zstd's frame reading thousands of
+// times faster.
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,8 +18,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "history/HistoryStore.h"
+#include "history/VersionCodec.h"
 
 namespace {
 
@@ -81,12 +87,28 @@ void Edit(const std::string& path, const std::uint8_t* data, std::size_t size) {
     sqlite3_close(db);
 }
 
+void DecodeFrame(const std::uint8_t* data, std::size_t size) {
+    if (size < 5) return;
+    const std::uint64_t declared = std::uint64_t{data[0]} << 24 | data[1] << 16 | data[2] << 8 | data[3];
+    const std::size_t baseLength = std::min<std::size_t>(data[4], size - 5);
+    const std::string_view base(reinterpret_cast<const char*>(data + 5), baseLength);
+    const std::string_view frame(reinterpret_cast<const char*>(data + 5 + baseLength), size - 5 - baseLength);
+    try {
+        if (tallyhawk::Decode(frame, base, declared).size() != declared) std::abort();
+    } catch (const tallyhawk::CHistoryError&) {
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const CScratch scratch;
     if (size == 0) return 0;
-    if (data[0] % 2 == 0) {
+    if (data[0] % 3 == 2) {
+        DecodeFrame(data + 1, size - 1);
+        return 0;
+    }
+    if (data[0] % 3 == 0) {
         Write(scratch.path, data + 1, size - 1);
     } else {
         Write(scratch.path, reinterpret_cast<const std::uint8_t*>(scratch.valid.data()), scratch.valid.size());
