@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -514,9 +515,12 @@ std::int64_t CSqliteHistoryStore::PruneStep(std::int64_t page, const CHistoryRet
     }
     std::set<std::int64_t> doomed;
     const std::size_t count = versions.size();
+    std::int64_t oldest = 0;  // the oldest time kept
+    if (retention.maxAgeSeconds > 0 && __builtin_sub_overflow(now, retention.maxAgeSeconds, &oldest))
+        oldest = std::numeric_limits<std::int64_t>::min();
     for (std::size_t i = 0; i < count && doomed.size() < kPruneStep; ++i) {
         const bool tooMany = retention.maxVersions > 0 && count - i > static_cast<std::size_t>(retention.maxVersions);
-        const bool tooOld = retention.maxAgeSeconds > 0 && versions[i].second < now - retention.maxAgeSeconds;
+        const bool tooOld = retention.maxAgeSeconds > 0 && versions[i].second < oldest;
         if (tooMany || tooOld) doomed.insert(versions[i].first);
     }
     CTransaction transaction(connection);
