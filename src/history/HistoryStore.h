@@ -20,8 +20,9 @@
 
 namespace tallyhawk {
 
-// A store that cannot be opened or written (locked, no permission, a
-// full disk), with a message for the message log.
+// A store that cannot be opened or written (locked by another program for
+// longer than a few seconds, no permission, a full disk), or a version that
+// cannot be read back, with a message for the message log.
 class CHistoryError : public CGenericException {
 public:
     using CGenericException::CGenericException;
@@ -29,12 +30,15 @@ public:
 
 // One kept version, without its bytes.
 struct CHistoryVersion {
-    std::int64_t id = 0;            // the store's own number, stable while it is kept
+    std::int64_t id = 0;            // the store's own number, never reused
     std::int64_t time = 0;          // when it was downloaded, seconds since 1970
     std::int32_t status = 0;        // the page's status after that check (a SiteStatus)
     std::int64_t acceptedTime = 0;  // when the user accepted it last; 0: never
     std::uint64_t size = 0;         // its bytes
-    std::uint64_t changeSize = 0;   // bytes that differ from the version before it (0 for the first)
+    // Bytes that differ from the version before it (0 for the first): the
+    // lengths of the lines added and removed, lines matched regardless of
+    // their order; approximate on huge changes (see VersionCodec.h).
+    std::uint64_t changeSize = 0;
 };
 
 // How much history each page keeps.
@@ -54,8 +58,10 @@ public:
     virtual ~CHistoryStore() = default;
 
     // Appends `bytes` as the newest version of the page at `pageKey`, unless
-    // they equal its newest kept version. Returns whether it appended.
-    // Throws CHistoryError.
+    // they equal its newest kept version (same SHA-256 and size). Returns
+    // whether it appended. Compresses without holding the store, so a large
+    // page does not make others wait. Throws CHistoryError; the store is
+    // then as before.
     virtual bool Append(const std::string& pageKey, std::int64_t time, std::int32_t status,
                         std::string_view bytes) = 0;
     // Notes that the kept version with these bytes (the newest such) was
@@ -63,13 +69,17 @@ public:
     virtual void MarkAccepted(const std::string& pageKey, std::string_view bytes, std::int64_t time) = 0;
     // The page's kept versions, oldest first; reads no version's bytes.
     virtual std::vector<CHistoryVersion> List(const std::string& pageKey) const = 0;
-    // The bytes of a kept version. Throws CHistoryError when it is gone or
-    // cannot be read back (damaged).
+    // The bytes of a kept version, checked against its SHA-256; decodes at
+    // most 32 stored frames. Throws CHistoryError when it is gone or cannot
+    // be read back (damaged); other versions may still read.
     virtual std::string Read(std::int64_t id) const = 0;
     // Every page address with kept versions.
     virtual std::vector<std::string> Pages() const = 0;
-    // Applies the retention to every page, as of `now`, in small steps.
-    // Returns the number of versions removed.
+    // Applies the retention to every page, as of `now` (seconds since
+    // 1970), in steps of at most 200 versions, each its own transaction; a
+    // kept version based on a removed one is stored whole first. Pages left
+    // without versions are removed. Returns the number of versions removed.
+    // Throws CHistoryError; the steps done stay done.
     virtual std::int64_t Prune(const CHistoryRetention& retention, std::int64_t now) = 0;
 };
 
