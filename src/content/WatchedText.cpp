@@ -1,12 +1,6 @@
 #include "content/WatchedText.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
-#include <libxml/HTMLparser.h>
-#include <libxml/SAX2.h>
-#include <libxml/parserInternals.h>
-#include <libxml/parser.h>
-#include <libxml/xmlerror.h>
-#include <libxml/xpath.h>
 #include <pcre2.h>
 
 #include <array>
@@ -17,6 +11,7 @@
 #include <unordered_map>
 
 #include "content/Charset.h"
+#include "content/Libxml.h"
 #include "content/WatchedTextDetail.h"
 
 namespace tallyhawk {
@@ -68,7 +63,7 @@ void IgnoreStructuredError(void*, xmlErrorPtr) {}
 
 void InitLibxml() {
     static const bool done = [] {
-        xmlInitParser();
+        Libxml().xmlInitParser();
         return true;
     }();
     (void)done;
@@ -79,15 +74,15 @@ void InitLibxml() {
 class CQuietLibxml {
 public:
     CQuietLibxml()
-        : generic(xmlGenericError), genericContext(xmlGenericErrorContext),
-          structured(xmlStructuredError), structuredContext(xmlStructuredErrorContext) {
+        : generic((*Libxml().genericError())), genericContext((*Libxml().genericErrorContext())),
+          structured((*Libxml().structuredError())), structuredContext((*Libxml().structuredErrorContext())) {
         InitLibxml();
-        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-        xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+        Libxml().xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+        Libxml().xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
     }
     ~CQuietLibxml() {
-        xmlSetGenericErrorFunc(genericContext, generic);
-        xmlSetStructuredErrorFunc(structuredContext, structured);
+        Libxml().xmlSetGenericErrorFunc(genericContext, generic);
+        Libxml().xmlSetStructuredErrorFunc(structuredContext, structured);
     }
     CQuietLibxml(const CQuietLibxml&) = delete;
     CQuietLibxml& operator=(const CQuietLibxml&) = delete;
@@ -100,17 +95,17 @@ private:
 };
 
 struct CDocFree {
-    void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
+    void operator()(xmlDocPtr doc) const { Libxml().xmlFreeDoc(doc); }
 };
 using CDocPtr = std::unique_ptr<xmlDoc, CDocFree>;
 
 struct CXPathContextFree {
-    void operator()(xmlXPathContextPtr ctx) const { xmlXPathFreeContext(ctx); }
+    void operator()(xmlXPathContextPtr ctx) const { Libxml().xmlXPathFreeContext(ctx); }
 };
 using CXPathContextPtr = std::unique_ptr<xmlXPathContext, CXPathContextFree>;
 
 struct CXPathObjectFree {
-    void operator()(xmlXPathObjectPtr obj) const { xmlXPathFreeObject(obj); }
+    void operator()(xmlXPathObjectPtr obj) const { Libxml().xmlXPathFreeObject(obj); }
 };
 using CXPathObjectPtr = std::unique_ptr<xmlXPathObject, CXPathObjectFree>;
 
@@ -290,8 +285,8 @@ CDocPtr ParsePage(std::string_view page, std::string_view headerCharset, bool fo
     const std::string utf8 = ParserInput(page, headerCharset, strayEndTags);
     // The parser takes an int size; a page past 2 GB is read to there.
     const int size = int(std::min<std::size_t>(utf8.size(), INT_MAX));
-    CDocPtr doc(htmlReadMemory(utf8.data(), size, nullptr, "UTF-8", kParseOptions));
-    elementCount = doc && forXPath ? xmlXPathOrderDocElems(doc.get()) : 0;
+    CDocPtr doc(Libxml().htmlReadMemory(utf8.data(), size, nullptr, "UTF-8", kParseOptions));
+    elementCount = doc && forXPath ? Libxml().xmlXPathOrderDocElems(doc.get()) : 0;
     return doc;
 }
 
@@ -832,39 +827,39 @@ public:
     explicit CTextStream(CLineBuilder& lines) : lines(lines) {}
 
     void Read(const std::string& utf8) {
-        if (utf8.empty()) return;  // as htmlReadMemory: no document at all
+        if (utf8.empty()) return;  // as Libxml().htmlReadMemory: no document at all
         const int size = int(std::min<std::size_t>(utf8.size(), INT_MAX));
-        htmlParserCtxtPtr ctxt = htmlCreateMemoryParserCtxt(utf8.data(), size);
+        htmlParserCtxtPtr ctxt = Libxml().htmlCreateMemoryParserCtxt(utf8.data(), size);
         if (!ctxt) return;
         // The handlers get the parser (its default user data), which
         // carries this stream.
         *ctxt->sax = Handler();
         ctxt->_private = this;
-        // What htmlReadMemory does with the same options and encoding.
-        htmlCtxtUseOptions(ctxt, kParseOptions);
-        if (xmlCharEncodingHandlerPtr utf8Handler = xmlFindCharEncodingHandler("UTF-8")) {
-            xmlSwitchToEncoding(ctxt, utf8Handler);
-            if (ctxt->input->encoding) xmlFree(const_cast<xmlChar*>(ctxt->input->encoding));
-            ctxt->input->encoding = xmlStrdup(BAD_CAST "UTF-8");
+        // What Libxml().htmlReadMemory does with the same options and encoding.
+        Libxml().htmlCtxtUseOptions(ctxt, kParseOptions);
+        if (xmlCharEncodingHandlerPtr utf8Handler = Libxml().xmlFindCharEncodingHandler("UTF-8")) {
+            Libxml().xmlSwitchToEncoding(ctxt, utf8Handler);
+            if (ctxt->input->encoding) (*Libxml().xmlFree)(const_cast<xmlChar*>(ctxt->input->encoding));
+            ctxt->input->encoding = Libxml().xmlStrdup(BAD_CAST "UTF-8");
         }
-        htmlParseDocument(ctxt);
-        if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
+        Libxml().htmlParseDocument(ctxt);
+        if (ctxt->myDoc) Libxml().xmlFreeDoc(ctxt->myDoc);
         ctxt->myDoc = nullptr;
-        htmlFreeParserCtxt(ctxt);
+        Libxml().htmlFreeParserCtxt(ctxt);
         Flush();
     }
 
 private:
     static xmlSAXHandler Handler() {
         xmlSAXHandler defaults{};
-        xmlSAX2InitHtmlDefaultSAXHandler(&defaults);
+        Libxml().xmlSAX2InitHtmlDefaultSAXHandler(&defaults);
         xmlSAXHandler h{};
         // The document itself and its doctype, which the parser looks at
         // when it decides what white space is ignorable.
         h.startDocument = defaults.startDocument;
         h.internalSubset = [](void* ctxt, const xmlChar* name, const xmlChar* externalId,
                               const xmlChar* systemId) {
-            xmlSAX2InternalSubset(ctxt, name, externalId, systemId);
+            Libxml().xmlSAX2InternalSubset(ctxt, name, externalId, systemId);
             Self(ctxt)->top = Top::Other;
         };
         h.startElement = [](void* self, const xmlChar* name, const xmlChar** attributes) {
@@ -985,12 +980,12 @@ private:
 // something else than nodes (that was refused at compile time when it
 // could be seen), or when it runs past its step limit.
 CXPathObjectPtr Evaluate(xmlXPathCompExprPtr expr, xmlDocPtr doc, long elementCount) {
-    CXPathContextPtr ctx(xmlXPathNewContext(doc));
+    CXPathContextPtr ctx(Libxml().xmlXPathNewContext(doc));
     if (!ctx) return nullptr;
     ctx->error = IgnoreStructuredError;
     ctx->node = reinterpret_cast<xmlNodePtr>(doc);
     ctx->opLimit = kXPathOpsFloor + kXPathOpsPerElement * static_cast<unsigned long>(elementCount);
-    CXPathObjectPtr result(xmlXPathCompiledEval(expr, ctx.get()));
+    CXPathObjectPtr result(Libxml().xmlXPathCompiledEval(expr, ctx.get()));
     if (!result || result->type != XPATH_NODESET || !result->nodesetval) return nullptr;
     return result;
 }
@@ -1132,10 +1127,10 @@ xmlXPathCompExprPtr CompileSelector(const std::string& selector, const char* set
         throw CFilterError(prefix + "is not a valid selector: " + e.Message());
     }
     CQuietLibxml quiet;
-    CXPathContextPtr ctx(xmlXPathNewContext(nullptr));
+    CXPathContextPtr ctx(Libxml().xmlXPathNewContext(nullptr));
     if (!ctx) throw CFilterError(prefix + "could not be compiled.");
     ctx->error = IgnoreStructuredError;
-    xmlXPathCompExprPtr expr = xmlXPathCtxtCompile(ctx.get(), BAD_CAST xpath.c_str());
+    xmlXPathCompExprPtr expr = Libxml().xmlXPathCtxtCompile(ctx.get(), BAD_CAST xpath.c_str());
     if (!expr) {
         std::string message = prefix + "is not a valid selector: " + XPathErrorText(ctx->lastError);
         if (IsXPathExpression(selector))
@@ -1145,19 +1140,19 @@ xmlXPathCompExprPtr CompileSelector(const std::string& selector, const char* set
     // What the expression gives shows on any page: try it on a small one,
     // which also finds unknown functions, found only when evaluating.
     static const char kProbePage[] = "<html><head><title>t</title></head><body><p>p</p></body></html>";
-    CDocPtr probe(htmlReadMemory(kProbePage, int(sizeof kProbePage - 1), nullptr, "UTF-8", kParseOptions));
-    CXPathContextPtr evalCtx(xmlXPathNewContext(probe.get()));
+    CDocPtr probe(Libxml().htmlReadMemory(kProbePage, int(sizeof kProbePage - 1), nullptr, "UTF-8", kParseOptions));
+    CXPathContextPtr evalCtx(Libxml().xmlXPathNewContext(probe.get()));
     if (probe && evalCtx) {
         evalCtx->error = IgnoreStructuredError;
         evalCtx->node = reinterpret_cast<xmlNodePtr>(probe.get());
-        CXPathObjectPtr result(xmlXPathCompiledEval(expr, evalCtx.get()));
+        CXPathObjectPtr result(Libxml().xmlXPathCompiledEval(expr, evalCtx.get()));
         std::string problem;
         if (!result)
             problem = "is not a valid selector: " + XPathErrorText(evalCtx->lastError) + ".";
         else if (result->type != XPATH_NODESET)
             problem = std::string("gives ") + ResultKind(result->type) + ", not parts of the page.";
         if (!problem.empty()) {
-            xmlXPathFreeCompExpr(expr);
+            Libxml().xmlXPathFreeCompExpr(expr);
             throw CFilterError(prefix + problem);
         }
     }
@@ -1186,8 +1181,8 @@ pcre2_code* CompilePattern(const std::string& pattern) {
 
 CCompiledFilter::~CCompiledFilter() {
     if (!impl) return;
-    if (impl->region) xmlXPathFreeCompExpr(impl->region);
-    for (xmlXPathCompExprPtr expr : impl->ignoreRegions) xmlXPathFreeCompExpr(expr);
+    if (impl->region) Libxml().xmlXPathFreeCompExpr(impl->region);
+    for (xmlXPathCompExprPtr expr : impl->ignoreRegions) Libxml().xmlXPathFreeCompExpr(expr);
     for (pcre2_code* code : impl->ignoreText) pcre2_code_free(code);
 }
 
