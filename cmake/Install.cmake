@@ -101,6 +101,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries opened when first needed rather than linked
 # (cmake/RuntimeLibrary.cmake) are named here.
 get_property(runtime_packages GLOBAL PROPERTY TALLYHAWK_RUNTIME_PACKAGES)
+# SQLite is opened by both the import and the history.
+list(REMOVE_DUPLICATES runtime_packages)
 # xdg-open opens the change files, the pages and the viewer "notepad.exe"
 # stands for: without it viewing changes fails.
 list(APPEND runtime_packages xdg-utils)

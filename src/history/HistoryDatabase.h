@@ -15,12 +15,13 @@
 #include <string_view>
 #include <utility>
 
+#include "history/HistorySqlite.h"
 #include "history/HistoryStore.h"
 
 namespace tallyhawk::historydb {
 
 struct CCloseDatabase {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+    void operator()(sqlite3* db) const { Sqlite().close_v2(db); }
 };
 
 // The sentence for a failed SQLite call on the store at `path`.
@@ -55,10 +56,10 @@ struct CConnection {
     std::string path;
 
     [[noreturn]] void Raise(int code) const {
-        throw CSqliteError(code, Describe(code, path, sqlite3_errmsg(db.get())));
+        throw CSqliteError(code, Describe(code, path, Sqlite().errmsg(db.get())));
     }
     void Exec(const char* sql) const {
-        const int rc = sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr);
+        const int rc = Sqlite().exec(db.get(), sql, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) Raise(rc);
     }
 };
@@ -67,11 +68,11 @@ struct CConnection {
 class CStatement {
 public:
     CStatement(const CConnection& connection, const char* sql) : connection(connection) {
-        const int rc = sqlite3_prepare_v3(connection.db.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &statement,
-                                          nullptr);
+        const int rc =
+            Sqlite().prepare_v3(connection.db.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
         if (rc != SQLITE_OK) connection.Raise(rc);
     }
-    ~CStatement() { sqlite3_finalize(statement); }
+    ~CStatement() { Sqlite().finalize(statement); }
     CStatement(const CStatement&) = delete;
     CStatement& operator=(const CStatement&) = delete;
 
@@ -87,26 +88,27 @@ class CQuery {
 public:
     explicit CQuery(CStatement& statement) : statement(statement), s(statement.get()) {}
     ~CQuery() {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
+        Sqlite().reset(s);
+        Sqlite().clear_bindings(s);
     }
     CQuery(const CQuery&) = delete;
     CQuery& operator=(const CQuery&) = delete;
 
     CQuery& Bind(int index, std::int64_t value) {
-        return Check(sqlite3_bind_int64(s, index, value));
+        return Check(Sqlite().bind_int64(s, index, value));
     }
     CQuery& BindText(int index, std::string_view text) {
-        return Check(sqlite3_bind_text64(s, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8));
+        return Check(Sqlite().bind_text64(s, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8));
     }
     CQuery& BindBlob(int index, std::string_view bytes) {
         // A zero-length blob, not NULL, for empty bytes.
-        return Check(sqlite3_bind_blob64(s, index, bytes.data() ? bytes.data() : "", bytes.size(), SQLITE_STATIC));
+        return Check(
+            Sqlite().bind_blob64(s, index, bytes.data() ? bytes.data() : "", bytes.size(), SQLITE_STATIC));
     }
-    CQuery& BindNull(int index) { return Check(sqlite3_bind_null(s, index)); }
+    CQuery& BindNull(int index) { return Check(Sqlite().bind_null(s, index)); }
     // True for a row, false when done.
     bool Step() {
-        const int rc = sqlite3_step(s);
+        const int rc = Sqlite().step(s);
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
         statement.connection.Raise(rc);
@@ -115,11 +117,11 @@ public:
         while (Step()) {
         }
     }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(s, column); }
-    bool IsNull(int column) const { return sqlite3_column_type(s, column) == SQLITE_NULL; }
+    std::int64_t Int(int column) const { return Sqlite().column_int64(s, column); }
+    bool IsNull(int column) const { return Sqlite().column_type(s, column) == SQLITE_NULL; }
     std::string_view Blob(int column) const {
-        const void* data = sqlite3_column_blob(s, column);
-        const int size = sqlite3_column_bytes(s, column);
+        const void* data = Sqlite().column_blob(s, column);
+        const int size = Sqlite().column_bytes(s, column);
         return data ? std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size))
                     : std::string_view();
     }
@@ -140,7 +142,7 @@ public:
         connection.Exec("BEGIN IMMEDIATE");
     }
     ~CTransaction() {
-        if (open) sqlite3_exec(connection.db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        if (open) Sqlite().exec(connection.db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
     CTransaction(const CTransaction&) = delete;
     CTransaction& operator=(const CTransaction&) = delete;

@@ -45,6 +45,7 @@ using historydb::CQuery;
 using historydb::CSqliteError;
 using historydb::CStatement;
 using historydb::CTransaction;
+using historydb::Sqlite;
 
 constexpr std::int32_t kApplicationId = 0x54484B48;  // "THKH"
 constexpr int kSchemaVersion = 1;
@@ -264,23 +265,23 @@ struct CSqliteHistoryStore::CStatements {
 CSqliteHistoryStore::CSqliteHistoryStore(const std::string& path) {
     connection.path = path;
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    const int rc = Sqlite().open_v2(path.c_str(), &raw,
+                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     connection.db.reset(raw);
     if (rc != SQLITE_OK) {
         if (!raw) throw CHistoryError("Out of memory opening the history " + path);
         connection.Raise(rc);
     }
     sqlite3* db = connection.db.get();
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    Sqlite().extended_result_codes(db, 1);
+    Sqlite().busy_timeout(db, kBusyTimeoutMs);
     // Our own file, but nothing in it may run code of its own.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
-    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    Sqlite().db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    Sqlite().db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    Sqlite().db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    Sqlite().db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    Sqlite().db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    Sqlite().limit(db, SQLITE_LIMIT_ATTACHED, 0);
     try {
         CheckAndPrepare();
     } catch (const CSqliteError& e) {
@@ -443,7 +444,7 @@ bool CSqliteHistoryStore::Insert(const std::string& pageKey, std::int64_t previo
     insert.Run();
     transaction.Commit();
     if (bytes.size() <= kCacheBytes / 4)
-        cache.Put({page, sqlite3_last_insert_rowid(connection.db.get()), record.depth,
+        cache.Put({page, Sqlite().last_insert_rowid(connection.db.get()), record.depth,
                    std::make_shared<const std::string>(bytes)});
     else
         cache.Forget(page);
@@ -550,7 +551,7 @@ std::int64_t CSqliteHistoryStore::PruneStep(std::int64_t page, const CHistoryRet
     }
     for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {  // newest first: a base outlives its deltas
         CQuery(statements->remove).Bind(1, *it).Run();
-        removed += sqlite3_changes(connection.db.get());
+        removed += Sqlite().changes(connection.db.get());
     }
     CQuery(statements->removePage).Bind(1, page).Run();
     transaction.Commit();
@@ -581,6 +582,8 @@ std::int64_t CSqliteHistoryStore::Prune(const CHistoryRetention& retention, std:
 }  // namespace
 
 std::unique_ptr<CHistoryStore> CHistoryStore::Open(const std::string& path, std::string* notice) {
+    std::string error;
+    if (!historydb::LoadSqlite(&error)) throw CHistoryError("SQLite could not be loaded: " + error);
     try {
         return std::make_unique<CSqliteHistoryStore>(path);
     } catch (const CNotAStore&) {

@@ -1,7 +1,6 @@
 #include "history/VersionCodec.h"
 
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_getFrameHeader: the declared window
-#include <openssl/evp.h>
 #include <zstd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "history/HistoryStore.h"
+#include "history/Sha256.h"
 
 namespace tallyhawk {
 
@@ -100,14 +100,7 @@ void CheckFrame(std::string_view frame, std::string_view base, std::uint64_t siz
 
 }  // namespace
 
-CVersionHash HashOf(std::string_view bytes) {
-    CVersionHash hash{};
-    unsigned length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), hash.data(), &length, EVP_sha256(), nullptr) != 1 ||
-        length != hash.size())
-        throw CHistoryError("A version's SHA-256 could not be computed");
-    return hash;
-}
+CVersionHash HashOf(std::string_view bytes) { return Sha256(bytes); }
 
 std::string EncodeWhole(std::string_view bytes) {
     auto context = NewCCtx();
