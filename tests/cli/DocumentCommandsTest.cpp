@@ -172,7 +172,8 @@ TEST_F(DocumentCommandsTest, AddNamesFromTheAddressAndDefaultsCarryOver) {
     EXPECT_EQ(Cli({"defaults", "--per-server", "0"}).status, 2);
     ASSERT_EQ(Cli({"defaults", "--transfers", "8", "--per-server", "3"}).status, 0) << last;
     defaults = Cli({"defaults", "--json"});
-    EXPECT_NE(defaults.out.find("\"timeLimit\": 45, \"transfers\": 8, \"transfersPerServer\": 3}"),
+    EXPECT_NE(defaults.out.find("\"timeLimit\": 45, \"transfers\": 8, \"transfersPerServer\": 3, "
+                                "\"historyVersions\": 500, \"historyDays\": 730}"),
               std::string::npos)
         << defaults.out;
     EXPECT_NE(defaults.out.find("\"retryCount\": 7"), std::string::npos) << defaults.out;
