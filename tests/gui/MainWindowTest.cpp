@@ -16,6 +16,8 @@
 #include "dialogs/ActivityIndicator.h"
 #include "gui/FrameFixture.h"
 #include "gui/ModalProbe.h"
+#include "dialogs/HistoryDlg.h"
+#include "history/HistoryStore.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogCommands.h"
 #include "ui/PageClipboard.h"
@@ -747,6 +749,44 @@ TEST_F(MainWindowTest, HistoryWantsASelectedPageOfADocumentWithAFile) {
     EXPECT_TRUE(MenuEnabled(ID_PAGE_HISTORY));
     View().SelectRow(-1);
     EXPECT_FALSE(MenuEnabled(ID_PAGE_HISTORY));
+}
+
+// From the menu, on the document's own history: the versions the store
+// keeps, and one made the accepted version of the page.
+TEST_F(MainWindowTest, HistoryFromTheMenuMakesAKeptVersionTheAcceptedOne) {
+    AddPage("Kept");
+    prompter.paths = {scratch / "kept"};
+    frame->RunCommand(ID_FILE_SAVE_AS);
+    CHistoryStore* store = doc.GetHistory();
+    ASSERT_NE(store, nullptr);
+    const std::string key = doc.HistoryKey(0);
+    store->Append(key, 1'700'000'000, Current, "<p>first</p>\n");
+    store->Append(key, 1'700'003'600, Modified, "<p>second</p>\n");
+    doc.GetPageList().GetAt(0)->SetLatestContent("<p>second</p>\n");
+    View().SelectRow(0);
+
+    bool done = false;
+    prompter.answers = {PromptAnswer::Yes};
+    RunWithProbe([&] { frame->RunCommand(ID_PAGE_HISTORY); },
+                 [&] {
+                     auto* history = OpenDialog<CHistoryDlg>();
+                     if (!history) return false;
+                     auto* list = dynamic_cast<wxListCtrl*>(history->FindWindow(CHistoryDlg::ID_LIST));
+                     EXPECT_EQ(list->GetItemCount(), 2);
+                     list->SetItemState(0, 0, wxLIST_STATE_SELECTED);
+                     list->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);  // the oldest
+                     history->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+                     history->CallAfter([history] {
+                         history->AcceptSelected();
+                         history->EndModal(wxID_CANCEL);
+                     });
+                     return true;
+                 },
+                 done);
+    EXPECT_TRUE(done) << "the History window never opened";
+    EXPECT_TRUE(prompter.errors.empty()) << prompter.errors.front();
+    EXPECT_EQ(doc.GetPageList().GetAt(0)->GetPreviousContent(), "<p>first</p>\n");
+    EXPECT_EQ(doc.GetPageList().GetAt(0)->GetStatus(), Modified);
 }
 
 TEST_F(MainWindowTest, SaveAsOpenAndADamagedDocumentThatIsNeverOverwritten) {
