@@ -25,9 +25,13 @@ CHistoryRecorder::~CHistoryRecorder() {
 }
 
 void CHistoryRecorder::SetDocumentPath(const std::string& documentPath) {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (documentPath == path) return;  // a save under the same name waits for nothing
+    }
+    // The versions of the old path go to its store first.
     Flush();
     std::lock_guard<std::mutex> guard(lock);
-    if (documentPath == path) return;
     path = documentPath;
     store.reset();
     pruneDue = true;
