@@ -4,6 +4,7 @@
 #include <wx/settings.h>
 #include <wx/windowid.h>
 
+
 #include "app/TallyhawkDoc.h"
 #include "base/StringTable.h"
 #include "dialogs/DialogStrings.h"
@@ -11,6 +12,7 @@
 #include "ui/DialogCommands.h"
 #include "ui/MainFrame.h"
 #include "ui/TrayMenu.h"
+#include "ui/X11Errors.h"
 
 namespace tallyhawk {
 
@@ -19,9 +21,11 @@ namespace {
 // Where the desktop does not say how long a double click may take.
 constexpr int kDoubleClickFallback = 400;
 
+
 }  // namespace
 
 CTrayIcon::CTrayIcon(CMainFrame& frame) : frame(frame), clickTimer(this) {
+    TolerateVanishedTrayWindows();
     Bind(wxEVT_TASKBAR_LEFT_DOWN, &CTrayIcon::OnLeftDown, this);
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OpenMenu(); }, clickTimer.GetId());
     Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CTrayIcon::OnLeftDoubleClick, this);
