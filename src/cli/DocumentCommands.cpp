@@ -399,37 +399,27 @@ int RunDefaults(const Args& args) {
                     " (--time-limit, in seconds)"};
             timeLimit = static_cast<std::int32_t>(seconds);
         }
-        auto count = [](const std::optional<std::string>& text,
-                        const char* option) -> std::optional<std::int32_t> {
+        // A whole number from `low` to `high`; `note` ends the message.
+        auto count = [](const std::optional<std::string>& text, std::int32_t low,
+                        std::int32_t high, const std::string& note) -> std::optional<std::int32_t> {
             if (!text) return std::nullopt;
             const long value = text->empty() || text->size() > 9 ||
                                        text->find_first_not_of("0123456789") != std::string::npos
                                    ? -1
                                    : std::strtol(text->c_str(), nullptr, 10);
-            if (value < 1 || value > CAppSettings::kMaximumTransfers)
-                throw UsageError{FormatString(IDS_ENTER_INTEGER_BETWEEN,
-                                              {1, CAppSettings::kMaximumTransfers}) +
-                                 " (" + option + ")"};
+            if (value < low || value > high)
+                throw UsageError{FormatString(IDS_ENTER_INTEGER_BETWEEN, {low, high}) + " (" + note + ")"};
             return static_cast<std::int32_t>(value);
         };
-        const std::optional<std::int32_t> transfers = count(parsed.transfers, "--transfers");
-        const std::optional<std::int32_t> perServer = count(parsed.perServer, "--per-server");
-        auto bound = [](const std::optional<std::string>& text, const char* option,
-                        std::int32_t maximum) -> std::optional<std::int32_t> {
-            if (!text) return std::nullopt;
-            const long value = text->empty() || text->size() > 9 ||
-                                       text->find_first_not_of("0123456789") != std::string::npos
-                                   ? -1
-                                   : std::strtol(text->c_str(), nullptr, 10);
-            if (value < 0 || value > maximum)
-                throw UsageError{FormatString(IDS_ENTER_INTEGER_BETWEEN, {0, maximum}) + " (" +
-                                 option + "; 0: no bound)"};
-            return static_cast<std::int32_t>(value);
-        };
-        const std::optional<std::int32_t> historyVersions = bound(
-            parsed.historyVersions, "--history-versions", CAppSettings::kMaximumHistoryVersions);
-        const std::optional<std::int32_t> historyDays =
-            bound(parsed.historyDays, "--history-days", CAppSettings::kMaximumHistoryDays);
+        const std::optional<std::int32_t> transfers =
+            count(parsed.transfers, 1, CAppSettings::kMaximumTransfers, "--transfers");
+        const std::optional<std::int32_t> perServer =
+            count(parsed.perServer, 1, CAppSettings::kMaximumTransfers, "--per-server");
+        const std::optional<std::int32_t> historyVersions =
+            count(parsed.historyVersions, 0, CAppSettings::kMaximumHistoryVersions,
+                  "--history-versions; 0: no bound");
+        const std::optional<std::int32_t> historyDays = count(
+            parsed.historyDays, 0, CAppSettings::kMaximumHistoryDays, "--history-days; 0: no bound");
         FrontEnd front;
         if (parsed.anyPageOption) {
             ApplyPageOptions(parsed.page, front.defaultPage, false);
@@ -489,8 +479,7 @@ int RunPreview(const Args& args) {
         const CPagePreview preview = PreviewPage(downloader, page.GetUrl(), page.GetSettings());
         const CWatchPreview& watched = preview.watched;
         if (!watched.regionMatched) {
-            throw CGenericException("The region \"" + page.GetSettings().GetRegion() +
-                                    "\" matched nothing on the page.");
+            throw CGenericException(RegionMatchedNothing(page.GetSettings().GetRegion()));
         }
         std::fwrite(watched.watchedText.data(), 1, watched.watchedText.size(), stdout);
         if (!watched.watchedText.empty() && watched.watchedText.back() != '\n') std::putchar('\n');

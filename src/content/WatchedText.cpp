@@ -1247,6 +1247,10 @@ CWatchedVersion detail::ExtractWatchedFromTree(std::string_view page, std::strin
     return ExtractThroughTree(page, headerCharset, filter, false);
 }
 
+std::string RegionMatchedNothing(const std::string& region) {
+    return "The region \"" + region + "\" matched nothing on the page.";
+}
+
 std::string UnescapeWatchedText(std::string_view text) {
     std::string out;
     out.reserve(text.size());

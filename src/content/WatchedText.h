@@ -99,6 +99,10 @@ struct CWatchPreview {
     std::vector<std::string> ignoredText;     // per pattern: what it removed, one match a line
 };
 
+// The failure of a check, preview or comparison whose region matched
+// nothing on the page, in the words every front end shows.
+std::string RegionMatchedNothing(const std::string& region);
+
 CWatchPreview PreviewWatched(std::string_view page, std::string_view headerCharset,
                              const CCompiledFilter& filter);
 

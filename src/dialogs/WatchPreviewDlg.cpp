@@ -135,8 +135,7 @@ void CWatchPreviewDlg::ShowResult(const CResult& result) {
     if (!result.error.empty()) return ShowError(result.error);
     const CWatchPreview& page = result.preview->watched;
     if (!page.regionMatched) {
-        return ShowError("The region \"" + settings.GetRegion() +
-                         "\" matched nothing on the page.");
+        return ShowError(RegionMatchedNothing(settings.GetRegion()));
     }
     done = true;
     succeeded = true;

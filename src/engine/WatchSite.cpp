@@ -475,7 +475,7 @@ void CWatchSite::CheckWatchable(const CContent& content, const std::string& cont
     const auto watched =
         watchedVersions->Watched(content, CharsetFromContentType(contentType), compiled);
     if (!watched->regionMatched) {
-        throw CGenericException("The region \"" + filter.region + "\" matched nothing on the page.");
+        throw CGenericException(RegionMatchedNothing(filter.region));
     }
 }
 
