@@ -13,12 +13,7 @@ CPagePreview PreviewPage(CDownloader& downloader, const std::string& url,
                          const CWatcherSettings& settings) {
     const std::shared_ptr<const CCompiledFilter> filter =
         CCompiledFilter::Compile(CWatchedVersions::FilterOf(settings));
-    downloader.ClearCredentials();
-    downloader.ClearValidators();
-    downloader.SetAcceptCompressed(true);
-    if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
-        downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
-    }
+    PrepareDownload(downloader, settings);
     CPageSink sink(kMaximumPageSize);
     CPagePreview preview;
     if (!downloader.Download(url, &sink)) {

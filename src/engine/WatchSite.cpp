@@ -284,6 +284,15 @@ bool CWatchSite::IsDue() const {
     return now >= settings.GetBeginTimeOn(now) && now <= settings.GetEndTimeOn(now);
 }
 
+void PrepareDownload(CDownloader& downloader, const CWatcherSettings& settings) {
+    downloader.ClearCredentials();
+    downloader.ClearValidators();
+    downloader.SetAcceptCompressed(true);
+    if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
+        downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
+    }
+}
+
 bool CWatchSite::Check(CDownloader& downloader) {
     std::unique_ptr<CCheckTransfer> check = BeginCheck(downloader);
     if (!check) return false;
@@ -304,14 +313,9 @@ bool CWatchSite::Check(CDownloader& downloader) {
 std::unique_ptr<CCheckTransfer> CWatchSite::BeginCheck(CDownloader& downloader) {
     if (!IsEnabled()) return nullptr;
     SetStatus(Updating);
-    downloader.ClearCredentials();
-    downloader.ClearValidators();
-    downloader.SetAcceptCompressed(true);
     auto check = std::make_unique<CCheckTransfer>(downloader, MaximumPageSize());
     Guard guard(lock);
-    if (!settings.GetUserName().empty() || !settings.GetPassword().empty()) {
-        downloader.SetCredentials(settings.GetUserName(), settings.GetPassword());
-    }
+    PrepareDownload(downloader, settings);
     // Without a version to fall back on, "not modified" would leave the
     // page with nothing: ask for the page itself.
     if (!latestContent->empty() && (!etag.empty() || !lastModified.empty())) {

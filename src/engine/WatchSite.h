@@ -64,6 +64,11 @@ std::string StatusText(std::int32_t status);
 // date and time in the locale's own form ("%c").
 std::string LastUpdatedText(std::int64_t seconds);
 
+// Makes `downloader` ready for a download of a page with `settings`: the
+// page's user name and password (none without them), compressed answers
+// taken, no validators of an earlier page.
+void PrepareDownload(CDownloader& downloader, const CWatcherSettings& settings);
+
 // The largest page body a check accepts: a bigger one is a failed download,
 // so that a broken or hostile server cannot exhaust memory.
 inline constexpr std::size_t kMaximumPageSize = std::size_t{256} << 20;
