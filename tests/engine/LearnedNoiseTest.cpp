@@ -1,0 +1,114 @@
+#include "engine/LearnedNoise.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tallyhawk {
+namespace {
+
+// One version of a small shop page; the arguments are what changes.
+std::string Shop(int viewers, const std::vector<std::string>& trending, const std::string& price,
+                 const std::string& updated = "Last updated 14:02") {
+    std::string page = "<meta charset=\"UTF-8\">\nGarden Shop<br>\nBlue watering can<br>\n";
+    page += "Price: " + price + "<br>\n";
+    page += std::to_string(viewers) + " people are viewing this item<br>\n";
+    page += "A sturdy can for the patio, ten litres.<br>\n";
+    page += updated + "<br>\nTrending<br>\n";
+    for (const std::string& item : trending) page += item + "<br>\n";
+    page += "Delivery and returns<br>\n";
+    return page;
+}
+
+TEST(LearnedNoiseTest, BuiltInShapesAreTimesAndIdsButNeverPricesDatesOrClockMinutes) {
+    const std::string mark(CLearnedNoise::kMark);
+    EXPECT_EQ(CLearnedNoise::MaskShapes("Posted 3 minutes ago by Anna"), "Posted " + mark + " by Anna");
+    EXPECT_EQ(CLearnedNoise::MaskShapes("an hour ago · 5m ago · a few seconds ago"),
+              mark + " · " + mark + " · " + mark);
+    EXPECT_EQ(CLearnedNoise::MaskShapes("Just now"), mark);
+    EXPECT_EQ(CLearnedNoise::MaskShapes("Served at 14:02:11.250 in 23 ms"), "Served at " + mark + " in 23 ms");
+    EXPECT_EQ(CLearnedNoise::MaskShapes("Build 8f3a2c1 (v2.14.3)"), "Build " + mark + " (v2.14.3)");
+    EXPECT_EQ(CLearnedNoise::MaskShapes("<script src=\"/app.3F9A2C7B.js\">"), "<script src=\"/app." + mark + ".js\">");
+    for (const char* kept : {"Price: $19.99", "Opening hours 09:00-17:00", "9 December 2026",
+                             "Call 0123456789", "a decade ago", "facades deadbeef", "123:45:678"}) {
+        EXPECT_EQ(CLearnedNoise::MaskShapes(kept), kept);
+    }
+}
+
+TEST(LearnedNoiseTest, TwoDownloadsTeachCountersAndRotatingBlocksButARealEditStillShows) {
+    CLearnedNoise noise;
+    const std::string accepted = Shop(12, {"Hose reel", "Rake", "Seed tray"}, "$19.99");
+    const std::string first = Shop(17, {"Bird bath", "Rake", "Trowel", "Gloves"}, "$19.99");
+    const std::string again = Shop(23, {"Plant pots", "Hose reel"}, "$19.99");
+    EXPECT_NE(noise.Mask(accepted), noise.Mask(first));
+    EXPECT_TRUE(noise.LearnFromRepeat(first, again));
+    EXPECT_EQ(noise.RuleCount(), 2u);
+    EXPECT_FALSE(noise.LearnFromRepeat(first, again)) << "nothing new the second time";
+    // Noise alone: the same page now, whatever the counter and the list say.
+    EXPECT_EQ(noise.Mask(accepted), noise.Mask(first));
+    EXPECT_NE(noise.Mask(first).find("\xE2\x80\xA6 people are viewing this item<br>"), std::string::npos);
+    // A price is not noise: it did not change between the two downloads.
+    EXPECT_NE(noise.Mask(accepted), noise.Mask(Shop(40, {"Rake"}, "$17.49")));
+    // Neither is the description.
+    std::string edited = Shop(40, {"Rake"}, "$19.99");
+    edited.replace(edited.find("ten litres"), 10, "eight litres");
+    EXPECT_NE(noise.Mask(accepted), noise.Mask(edited));
+    // A block is not placed where its fixed lines are missing.
+    std::string moved = Shop(40, {"Rake"}, "$19.99");
+    moved.replace(moved.find("Delivery and returns"), 20, "Delivery");
+    EXPECT_NE(noise.Mask(moved).find("Rake"), std::string::npos);
+
+    const std::vector<std::string> described = noise.Describe();
+    ASSERT_EQ(described.size(), 2u);
+    EXPECT_EQ(described[0], "Changing parts of a line: \xE2\x80\xA6 people are viewing this item");
+    EXPECT_EQ(described[1], "Lines between \"Trending\" and \"Delivery and returns\"");
+}
+
+TEST(LearnedNoiseTest, ALineThatChangesTheSameWayAtTwoChecksInARowIsLearned) {
+    CLearnedNoise noise;
+    const std::vector<std::string> trending{"Rake"};
+    const std::string v1 = Shop(1, trending, "$19.99", "Last updated 14:02");
+    const std::string v2 = Shop(1, trending, "$19.99", "Last updated 14:09");
+    const std::string v3 = Shop(1, trending, "$17.49", "Last updated 14:15");
+    const std::string v4 = Shop(1, trending, "$18.99", "Last updated 15:40");
+    // The first time is not enough: it might be the change the reader waits for.
+    EXPECT_FALSE(noise.LearnFromCheck(v1, v2));
+    EXPECT_NE(noise.Mask(v1), noise.Mask(v2));
+    // The same line changing again the same way is the page's clock.
+    EXPECT_TRUE(noise.LearnFromCheck(v2, v3));
+    EXPECT_EQ(noise.Describe(), std::vector<std::string>{"Changing parts of a line: Last updated \xE2\x80\xA6"});
+    // The price changed at the last two checks too, but it had been
+    // stable before: a change to it is still reported.
+    EXPECT_FALSE(noise.LearnFromCheck(v3, v4));
+    EXPECT_NE(noise.Mask(v3), noise.Mask(v4));
+    EXPECT_EQ(noise.RuleCount(), 1u);
+
+    // Words are never learned this way, however often they change.
+    CLearnedNoise words;
+    words.LearnFromCheck("Status: open<br>\n", "Status: closed<br>\n");
+    EXPECT_FALSE(words.LearnFromCheck("Status: closed<br>\n", "Status: open<br>\n"));
+}
+
+TEST(LearnedNoiseTest, StoredFormReadsBackAndAnyBytesLoadWithinBounds) {
+    CLearnedNoise noise;
+    noise.LearnFromRepeat(Shop(17, {"Bird\tbath \\*", "Rake"}, "$1"), Shop(23, {"Hose"}, "$1"));
+    noise.LearnFromCheck("Updated 14:02\n", "Updated 14:09\n");
+    ASSERT_FALSE(noise.Empty());
+    const std::string saved = noise.Save();
+    EXPECT_EQ(CLearnedNoise::Load(saved), noise);
+    EXPECT_EQ(CLearnedNoise::Load(saved).Save(), saved);
+
+    EXPECT_TRUE(CLearnedNoise::Load("").Empty());
+    EXPECT_TRUE(CLearnedNoise::Load("T\tno changing part\nB\t\t\t9\nB\ta\tb\t-1\nB\ta\tb\t99999999999\nX\n\\").Empty());
+    std::string many;
+    for (int i = 0; i < 5000; ++i) many += "T\tline " + std::to_string(i) + "\\*\nB\t" + std::to_string(i) + "\t\t4\n";
+    const CLearnedNoise bounded = CLearnedNoise::Load(many);
+    EXPECT_EQ(bounded.RuleCount(), CLearnedNoise::kMostRules + CLearnedNoise::kMostRules / 4);
+    // Lines without a final line feed, and a page of one long line, mask safely.
+    EXPECT_EQ(bounded.Mask("line 7 and more"), std::string("line 7") + std::string(CLearnedNoise::kMark));
+    EXPECT_EQ(bounded.Mask(std::string(100000, 'x')).size(), 100000u);
+}
+
+}  // namespace
+}  // namespace tallyhawk
