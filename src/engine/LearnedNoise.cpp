@@ -732,6 +732,23 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
     return learned;
 }
 
+std::vector<std::string> CLearnedNoise::Marks(std::string_view document) const {
+    std::vector<std::string> original, masked;
+    for (std::string_view line : SplitLines(document)) original.emplace_back(line);
+    const std::string maskedDocument = Mask(document);
+    for (std::string_view line : SplitLines(maskedDocument)) masked.emplace_back(line);
+    std::vector<std::string> marks;
+    for (const CHunk& hunk : Hunks(original, masked)) {
+        const std::size_t lines = hunk.aEnd - hunk.a;
+        for (std::size_t k = hunk.b; k < hunk.bEnd; ++k) {
+            std::string mark = Shown(masked[k]);
+            if (lines > hunk.bEnd - hunk.b) mark += " (" + std::to_string(lines) + " lines)";
+            marks.push_back(std::move(mark));
+        }
+    }
+    return marks;
+}
+
 std::vector<std::string> CLearnedNoise::Describe() const {
     std::vector<std::string> lines;
     for (const CTemplate& line : templates) lines.push_back("Changing parts of a line: " + Shown(line.Masked()));

@@ -65,6 +65,10 @@ public:
         return templates.empty() && blocks.empty() && candidates.empty() && stable.empty();
     }
     std::size_t RuleCount() const { return templates.size() + blocks.size(); }
+    // What Mask takes out of `document`, for a reader: each line it
+    // changes as it compares ("…" where the noise was), a block's line
+    // with the number of lines it stands for.
+    std::vector<std::string> Marks(std::string_view document) const;
     // One line a rule, as the What to Watch tab and tallyhawk-cli show it.
     std::vector<std::string> Describe() const;
 

@@ -88,6 +88,10 @@ struct CCheckTransfer {
     // answer keeps; null when none were sent. And the validators sent.
     std::shared_ptr<const std::string> validated;
     std::string sentETag, sentLastModified;
+    // Set by the page when it wants a second download to confirm a change
+    // (see CWatchSite::BeginCheck); `confirming` while that one runs.
+    bool confirm = false;
+    bool confirming = false;
 };
 
 }  // namespace tallyhawk

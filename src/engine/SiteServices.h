@@ -5,6 +5,8 @@
 // made with, which must outlive it.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -45,6 +47,13 @@ public:
     void LookUpDefaultBrowser();
     // The default browser's program, empty when unknown.
     std::string GetDefaultBrowser() const;
+    // How long a page that learns its noise waits before the download that
+    // confirms a change: long enough for whatever changes at every visit
+    // to change, short enough not to keep the change waiting.
+    static constexpr std::chrono::milliseconds kConfirmPause{1000};
+    std::chrono::milliseconds ConfirmPause() const { return confirmPause.load(); }
+    // For tests, which need not wait.
+    void SetConfirmPause(std::chrono::milliseconds value) { confirmPause.store(value); }
 
 private:
     const IClock& clock;
@@ -54,6 +63,7 @@ private:
     BrowserLookup browserLookup;
     mutable std::mutex lock;
     std::string defaultBrowser;  // guarded by lock
+    std::atomic<std::chrono::milliseconds> confirmPause{kConfirmPause};
 };
 
 }  // namespace tallyhawk

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "base/Archive.h"
 #include "base/Exception.h"
@@ -94,6 +96,7 @@ void CWatchSite::Assign(const CWatchSite& other) {
     latestContentType = other.latestContentType;
     etag = other.etag;
     lastModified = other.lastModified;
+    learnedNoise = other.learnedNoise;
     tempFiles.insert(tempFiles.end(), other.tempFiles.begin(), other.tempFiles.end());
 }
 
@@ -296,14 +299,23 @@ void PrepareDownload(CDownloader& downloader, const CWatcherSettings& settings) 
 bool CWatchSite::Check(CDownloader& downloader) {
     std::unique_ptr<CCheckTransfer> check = BeginCheck(downloader);
     if (!check) return false;
-    bool succeeded = false;
-    std::exception_ptr failure;
-    try {
-        succeeded = downloader.Download(check->target, &check->sink);
-    } catch (...) {
-        failure = std::current_exception();
+    for (;;) {
+        bool succeeded = false;
+        std::exception_ptr failure;
+        try {
+            succeeded = downloader.Download(check->target, &check->sink);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!EndCheck(downloader, *check, succeeded, failure)) return false;
+        if (!check->confirm) break;
+        // The pause before the confirming download ends at a cancel.
+        const auto until = std::chrono::steady_clock::now() + services.ConfirmPause();
+        while (!downloader.IsCanceled() && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
+        }
     }
-    if (!EndCheck(downloader, *check, succeeded, failure)) return false;
     // The downloader's cancel mark is the stop signal of whoever runs the
     // check: it must end the sound as it ends the download.
     PlayNotificationSound([&downloader] { return downloader.IsCanceled(); });
@@ -331,6 +343,8 @@ std::unique_ptr<CCheckTransfer> CWatchSite::BeginCheck(CDownloader& downloader) 
 bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool succeeded,
                           std::exception_ptr failure) {
     check.hint.UnsubscribeAll();
+    if (check.confirming) return EndConfirmation(downloader, check, succeeded && !failure);
+    check.confirm = false;
     if (failure) {
         try {
             std::rethrow_exception(failure);
@@ -374,25 +388,18 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
             retryTime = 0;
             lastError.clear();
         }
+        // A change found in a new download of a page that learns its noise
+        // is confirmed by a second download before it is reported.
+        if (!notModified && !firstBaseline && LearnAtCheck(content)) {
+            check.confirm = true;
+            check.confirming = true;
+            check.sink.Truncate();
+            PrepareDownload(downloader, GetSettings());
+            return true;
+        }
         content.reset();  // the replaced version, freed without the lock
         SettleStatus(true);
-        if (!notModified) {
-            if (IVersionObserver* observer = versionObserver.load()) {
-                CContent version;
-                std::string address;
-                std::int64_t time;
-                std::int32_t now;
-                {
-                    Guard guard(lock);
-                    version = latestContent;
-                    address = url;
-                    time = lastUpdated;
-                    now = status;
-                }
-                observer->VersionDownloaded(address, time, now, version);
-                if (firstBaseline) observer->VersionAccepted(address, time, std::move(version));
-            }
-        }
+        if (!notModified) ReportDownload(firstBaseline);
         return true;
     }
     if (downloader.IsCanceled()) {
@@ -407,6 +414,125 @@ bool CWatchSite::EndCheck(CDownloader& downloader, CCheckTransfer& check, bool s
         RecordFailure(error.Message(), downloader.GetRetryAfter());
         throw;
     }
+}
+
+void CWatchSite::ReportDownload(bool firstBaseline) {
+    IVersionObserver* observer = versionObserver.load();
+    if (!observer) return;
+    CContent version;
+    std::string address;
+    std::int64_t time;
+    std::int32_t now;
+    {
+        Guard guard(lock);
+        version = latestContent;
+        address = url;
+        time = lastUpdated;
+        now = status;
+    }
+    observer->VersionDownloaded(address, time, now, version);
+    if (firstBaseline) observer->VersionAccepted(address, time, std::move(version));
+}
+
+bool CWatchSite::LearnAtCheck(const CContent& before) {
+    CSnapshot snapshot = Snapshot();
+    if (!snapshot.settings.GetLearnNoise()) return false;
+    if (!HasChanges(snapshot)) {
+        // Nothing watched changed: no line changed at two checks in a row.
+        if (!snapshot.noise->Empty()) {
+            CLearnedNoise learned = *snapshot.noise;
+            learned.ForgetCandidates();
+            if (!(learned == *snapshot.noise)) StoreNoise(snapshot, std::move(learned));
+        }
+        return false;
+    }
+    if (before && !before->empty() && *before != *snapshot.latest) {
+        const auto older = ComparedForm(snapshot, before);
+        const auto newer = ComparedForm(snapshot, snapshot.latest);
+        if (older && newer) {
+            CLearnedNoise learned = *snapshot.noise;
+            const bool added = learned.LearnFromCheck(*older, *newer);
+            StoreNoise(snapshot, std::move(learned));
+            if (added && !HasChanges(Snapshot())) return false;
+        }
+    }
+    return true;
+}
+
+bool CWatchSite::EndConfirmation(CDownloader& downloader, CCheckTransfer& check, bool succeeded) {
+    check.confirm = false;
+    check.confirming = false;
+    // Only a page is compared: an error answer or a cut download is not
+    // the page again, and the first download's answer stands.
+    if (succeeded && !downloader.IsCanceled() && downloader.GetHttpStatus() < 300) {
+        const CContent again = VersionOf(check.sink.Take());
+        const CSnapshot snapshot = Snapshot();
+        if (snapshot.settings.GetLearnNoise()) {
+            const auto first = ComparedForm(snapshot, snapshot.latest);
+            const auto second = ComparedForm(snapshot, again);
+            if (first && second) {
+                CLearnedNoise learned = *snapshot.noise;
+                if (learned.LearnFromRepeat(*first, *second)) StoreNoise(snapshot, std::move(learned));
+            }
+        }
+    }
+    SettleStatus(true);
+    ReportDownload(false);
+    return true;
+}
+
+void CWatchSite::StoreNoise(const CSnapshot& snapshot, CLearnedNoise learned) {
+    auto stored = std::make_shared<const CLearnedNoise>(std::move(learned));
+    Guard guard(lock);
+    if (learnedNoise == snapshot.noise) learnedNoise = std::move(stored);
+}
+
+CLearnedNoise CWatchSite::GetLearnedNoise() const {
+    Guard guard(lock);
+    return *learnedNoise;
+}
+
+void CWatchSite::SetLearnedNoise(const CLearnedNoise& value) {
+    auto stored = std::make_shared<const CLearnedNoise>(value);
+    Guard guard(lock);
+    learnedNoise = std::move(stored);
+}
+
+std::shared_ptr<const std::string> CWatchSite::ComparedForm(const CSnapshot& snapshot,
+                                                            const CContent& version) const {
+    const CWatchFilter filter = CWatchedVersions::FilterOf(snapshot.settings);
+    if (filter.IsPlain()) return version;
+    try {
+        const auto compiled = watchedVersions->Compiled(filter);
+        auto watched = watchedVersions->Watched(version, WatchedCharset(snapshot), compiled);
+        if (!watched->regionMatched) return nullptr;
+        // The document lives as long as its watched version.
+        return std::shared_ptr<const std::string>(watched, &watched->document);
+    } catch (const CException&) {
+        return nullptr;
+    }
+}
+
+std::shared_ptr<const std::string> CWatchSite::Masked(
+    const CSnapshot& snapshot, const std::shared_ptr<const std::string>& form) const {
+    {
+        std::lock_guard<std::mutex> guard(maskedLock);
+        for (const CMaskedForm& entry : maskedForms) {
+            if (entry.form == form && entry.noise == snapshot.noise) return entry.masked;
+        }
+    }
+    auto masked = std::make_shared<const std::string>(snapshot.noise->Mask(*form));
+    std::lock_guard<std::mutex> guard(maskedLock);
+    maskedForms[maskedNext] = {form, snapshot.noise, masked};
+    maskedNext = (maskedNext + 1) % 2;
+    return masked;
+}
+
+std::vector<std::string> CWatchSite::NoiseMarks(const std::string& version) const {
+    CSnapshot snapshot = Snapshot();
+    const auto form = ComparedForm(snapshot, std::make_shared<const std::string>(version));
+    if (!form) return {};
+    return snapshot.noise->Marks(*form);
 }
 
 void CWatchSite::RecordFailure(const std::string& message, std::int64_t retryAfter) {
@@ -431,7 +557,8 @@ void CWatchSite::RecordFailure(const std::string& message, std::int64_t retryAft
 
 CWatchSite::CSnapshot CWatchSite::Snapshot() const {
     Guard guard(lock);
-    return {previousContent, latestContent, settings, ChangeContextLocked(), latestContentType};
+    return {previousContent, latestContent, settings, ChangeContextLocked(), latestContentType,
+            learnedNoise};
 }
 
 bool CWatchSite::HasChanges() const { return HasChanges(Snapshot()); }
@@ -453,6 +580,13 @@ std::uint32_t CWatchSite::CompareVersions(CChangeDetector& detector,
     detector.SetIgnoreFirst(snapshot.settings.GetIgnoreBeginning());
     detector.SetIgnoreLast(snapshot.settings.GetIgnoreEnding());
     const CWatchFilter filter = CWatchedVersions::FilterOf(snapshot.settings);
+    if (snapshot.settings.GetLearnNoise()) {
+        // The forms compared, each with the noise taken out.
+        const auto previous = ComparedForm(snapshot, snapshot.previous);
+        const auto latest = ComparedForm(snapshot, snapshot.latest);
+        if (!previous || !latest) return NoChange;  // the page's check reports why
+        return Compare(detector, *Masked(snapshot, previous), *Masked(snapshot, latest));
+    }
     if (filter.IsPlain()) return Compare(detector, *snapshot.previous, *snapshot.latest);
     std::shared_ptr<const CCompiledFilter> compiled;
     try {
@@ -571,6 +705,7 @@ void CWatchSite::Serialize(CArchive& archive) {
         std::int64_t storedLastUpdated;
         std::int32_t storedStatus, storedFailures;
         std::string storedETag, storedLastModified;
+        std::shared_ptr<const CLearnedNoise> storedNoise;
         {
             Guard guard(lock);
             storedSettings = settings;
@@ -583,12 +718,14 @@ void CWatchSite::Serialize(CArchive& archive) {
             storedFailures = failures;
             storedETag = etag;
             storedLastModified = lastModified;
+            storedNoise = learnedNoise;
         }
         // Only a page that has validators needs the newer record; every
         // other page stays readable by releases that know version 4 alone.
-        const bool withValidators = !storedETag.empty() || !storedLastModified.empty();
+        const bool withNoise = !storedNoise->Empty();
+        const bool withValidators = withNoise || !storedETag.empty() || !storedLastModified.empty();
         storedSettings.Serialize(archive);
-        archive.WriteWord(withValidators ? kVersionWithValidators : kVersion);
+        archive.WriteWord(withNoise ? kVersionWithNoise : withValidators ? kVersionWithValidators : kVersion);
         archive.WriteString(storedUrl);
         archive.WriteString(*previous);
         archive.WriteString(*latest);
@@ -600,6 +737,7 @@ void CWatchSite::Serialize(CArchive& archive) {
             archive.WriteString(storedETag);
             archive.WriteString(storedLastModified);
         }
+        if (withNoise) archive.WriteString(storedNoise->Save());
         return;
     }
     Guard guard(lock);
@@ -621,6 +759,8 @@ void CWatchSite::Serialize(CArchive& archive) {
         etag = archive.ReadString();
         lastModified = archive.ReadString();
     }
+    learnedNoise = std::make_shared<const CLearnedNoise>(
+        version >= kVersionWithNoise ? CLearnedNoise::Load(archive.ReadString()) : CLearnedNoise());
 }
 
 }  // namespace tallyhawk

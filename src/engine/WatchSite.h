@@ -35,6 +35,7 @@
 
 #include "base/EventSource.h"
 #include "diff/ChangeDocument.h"
+#include "engine/LearnedNoise.h"
 #include "engine/WatchedVersions.h"
 #include "engine/WatcherSettings.h"
 
@@ -88,10 +89,11 @@ public:
 
 class CWatchSite : public CEventSource {
 public:
-    // The page record's version word: 4, or 5 for a page that keeps
-    // validators (see Serialize).
+    // The page record's version word: 4, 5 for a page that keeps
+    // validators, 6 for one that has learned its noise (see Serialize).
     static constexpr std::uint16_t kVersion = 4;
     static constexpr std::uint16_t kVersionWithValidators = 5;
+    static constexpr std::uint16_t kVersionWithNoise = 6;
 
     // A new page (status New, default settings). Runs the default-browser
     // lookup when the default browser is still unknown. `services` (null: the
@@ -142,6 +144,15 @@ public:
     void SetLatestContentType(const std::string& value);
     std::vector<std::string> GetTempFiles() const;
     CSiteServices& GetServices() const { return services; }
+    // What the page has learned changes on its own (used while its
+    // settings say to learn). Stored with the page. Forgetting it starts
+    // the learning again; the status follows at the next comparison.
+    CLearnedNoise GetLearnedNoise() const;
+    void SetLearnedNoise(const CLearnedNoise& value);
+    // Each line of `version`'s compared form (its source or watched
+    // document, read with the page's settings) that the noise changes, as
+    // compared: "…" where the noise was. For the Preview.
+    std::vector<std::string> NoiseMarks(const std::string& version) const;
 
     // Stores the status, then announces it (without the lock).
     void SetStatus(std::int32_t value);
@@ -193,6 +204,11 @@ public:
     // keeps that version, as if the server had sent it again (lastUpdated
     // moves on, failures and the retry pause end, the status follows the
     // comparison, the sound plays for a Modified page).
+    // A page that learns its noise and finds a change downloads itself once
+    // more after the services' confirmation pause, learns from what
+    // differs between the two downloads, and only then settles its status;
+    // the page keeps the first download, and when the second fails, the
+    // first download's answer stands.
     bool Check(CDownloader& downloader);
     // The phases of Check, for a thread that downloads several pages at
     // once, each through a downloader of its own. BeginCheck (null: the page
@@ -201,6 +217,10 @@ public:
     // takes what the download ended with (Download's answer, or the
     // exception it threw) and does what Check does after its download,
     // except the sound, with the same answer and the same exceptions.
+    // When EndCheck leaves `check.confirm` set, the page is still Updating:
+    // the caller waits the confirmation pause, downloads the transfer's
+    // target again into its sink and calls EndCheck once more (also when
+    // it was canceled meanwhile: the page then settles on the first).
     std::unique_ptr<CCheckTransfer> BeginCheck(CDownloader& downloader);
     bool EndCheck(CDownloader& downloader, CCheckTransfer& check, bool succeeded,
                   std::exception_ptr failure);
@@ -300,8 +320,10 @@ public:
     //   DWORD  failures      (version >= 4)
     //   STRING etag          (version >= 5)
     //   STRING lastModified  (version >= 5)
+    //   STRING learned noise (version >= 6; CLearnedNoise::Save's form)
     // A page without validators is written as version 4, byte for byte as
-    // before they existed, so that older releases still read it.
+    // before they existed, so that older releases still read it; one
+    // without learned noise as 4 or 5.
     // Storing takes the record at one moment under the lock and writes it
     // without the lock. Fields an older record lacks keep their values, but
     // for the validators: they belong to the latestContent read with them,
@@ -330,6 +352,7 @@ private:
         CWatcherSettings settings;
         CChangeContext context;
         std::string latestContentType;
+        std::shared_ptr<const CLearnedNoise> noise;  // never null
     };
     static CContent EmptyContent();
     CSnapshot Snapshot() const;
@@ -359,6 +382,25 @@ private:
     std::uint32_t CompareVersions(CChangeDetector& detector, const CSnapshot& snapshot) const;
     // The latest download's charset, with which both versions are read.
     static std::string WatchedCharset(const CSnapshot& snapshot);
+    // What a comparison of the snapshot reads of `version` before the noise
+    // is taken out: the version itself, or its watched document. Null when
+    // the settings cannot be used or the region matched nothing.
+    std::shared_ptr<const std::string> ComparedForm(const CSnapshot& snapshot,
+                                                    const CContent& version) const;
+    // `form` with the snapshot's noise taken out; the last two are kept.
+    std::shared_ptr<const std::string> Masked(const CSnapshot& snapshot,
+                                              const std::shared_ptr<const std::string>& form) const;
+    // For a page that learns its noise, after a download `before` was
+    // replaced by a new one: whether the versions held still differ once
+    // what the check teaches is learned (a confirming download is then due).
+    bool LearnAtCheck(const CContent& before);
+    // The second download of a check that found a change.
+    bool EndConfirmation(CDownloader& downloader, CCheckTransfer& check, bool succeeded);
+    // Stores what was learned from `snapshot`'s noise, unless it was
+    // replaced meanwhile (reset by the user: that wins).
+    void StoreNoise(const CSnapshot& snapshot, CLearnedNoise learned);
+    // Tells the version observer of the latest download.
+    void ReportDownload(bool firstBaseline);
     // Throws the failure of a check whose download cannot be watched: the
     // settings cannot be used, or the region matched nothing.
     void CheckWatchable(const CContent& content, const std::string& contentType) const;
@@ -382,6 +424,17 @@ private:
     std::string etag;                    // guarded by lock; validators of latestContent
     std::string lastModified;            // guarded by lock
     std::atomic<IVersionObserver*> versionObserver{nullptr};
+    // guarded by lock (the pointer); never null
+    std::shared_ptr<const CLearnedNoise> learnedNoise = std::make_shared<const CLearnedNoise>();
+    // The forms last masked: what, with which noise, and the result.
+    struct CMaskedForm {
+        std::shared_ptr<const std::string> form;
+        std::shared_ptr<const CLearnedNoise> noise;
+        std::shared_ptr<const std::string> masked;
+    };
+    mutable std::mutex maskedLock;
+    mutable CMaskedForm maskedForms[2];  // guarded by maskedLock
+    mutable unsigned maskedNext = 0;     // guarded by maskedLock
     // The watched forms of the versions; not copied by Assign, not stored.
     const std::unique_ptr<CWatchedVersions> watchedVersions = std::make_unique<CWatchedVersions>();
 };
