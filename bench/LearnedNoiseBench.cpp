@@ -1387,7 +1387,7 @@ int Main(int argc, char** argv) {
 
     // What still slips through once a site has had time to learn.
     constexpr int kLateFrom = 11;
-    constexpr int kListedByDefault = 40;
+    constexpr int kListedPerSite = 2;  // versions whose lines are shown, without --verbose
     constexpr std::size_t kLinesByDefault = 4;
     int late = 0, listed = 0;
     for (const Site& site : sites)
@@ -1405,10 +1405,12 @@ int Main(int argc, char** argv) {
         if (versionsText.empty()) continue;
         std::printf("  %-10s %-6s %-8s versions%s\n", site.path.c_str(), kKindNames[static_cast<int>(site.kind)],
                     kLayoutNames[static_cast<int>(site.layout)], versionsText.c_str());
+        int listedHere = 0;
         for (int v = kLateFrom; v < versions; ++v) {
             const Outcome& o = outcomes[static_cast<std::size_t>(site.index)][static_cast<std::size_t>(v)];
             if (o.real || !o.reported) continue;
-            if (!verbose && listed >= kListedByDefault) continue;
+            if (!verbose && listedHere >= kListedPerSite) continue;
+            ++listedHere;
             ++listed;
             std::printf("    version %d:%s\n", v, o.lines.empty() ? " (no lines: markup or white space only)" : "");
             const std::size_t shown = verbose ? o.lines.size() : std::min(o.lines.size(), kLinesByDefault);
@@ -1416,7 +1418,7 @@ int Main(int argc, char** argv) {
             if (shown < o.lines.size()) std::printf("      (%zu more lines)\n", o.lines.size() - shown);
         }
     }
-    if (late > listed) std::printf("  (%d more versions' lines; --verbose lists them all)\n", late - listed);
+    if (late > listed) std::printf("  (the lines of %d more versions: --verbose lists them all)\n", late - listed);
 
     server.Stop();
     if (keep) {
