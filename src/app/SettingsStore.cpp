@@ -79,7 +79,8 @@ void CFileSettingsStore::Write(const std::string& name, const std::string& bytes
 }
 
 bool LoadDefaultPage(const ISettingsStore& store, CWatchSite& page) {
-    // New pages compare their visible text from the first start on. Stored
+    // New pages compare their visible text and learn what changes on its
+    // own from the first start on. Stored
     // defaults keep what they say: those of an older release compare the
     // source, as they always did.
     bool stored = true;
@@ -90,6 +91,7 @@ bool LoadDefaultPage(const ISettingsStore& store, CWatchSite& page) {
     if (!stored) {
         CWatcherSettings settings = page.GetSettings();
         settings.SetCompareWhat(CWatcherSettings::CompareText);
+        settings.SetLearnNoise(true);
         page.SetSettings(settings);
     }
     return LoadBlob(store, kSiteSettingsValue, page);

@@ -157,11 +157,19 @@ std::size_t WordBytes(std::string_view text) {
 
 // Text that changes with time and counts alone: figures, white space,
 // punctuation, and the names of months and days, am and pm, ordinal ends.
-bool IsTimely(std::string_view text) {
+// `dated` (when given) tells whether the text names a date or a time: a
+// month or a day, a clock time, a time already taken out ("…").
+bool IsTimely(std::string_view text, bool* dated = nullptr) {
+    if (dated) *dated = false;
     for (std::string_view token : Tokens(text)) {
         const unsigned char c = static_cast<unsigned char>(token[0]);
         if (!IsWordByte(c)) continue;
+        if (token == CLearnedNoise::kMark) {
+            if (dated) *dated = true;
+            continue;
+        }
         if (IsDigit(c)) {
+            if (dated && token.find(':') != std::string_view::npos) *dated = true;
             std::size_t digits = 0;
             while (digits < token.size() &&
                    (IsDigit(static_cast<unsigned char>(token[digits])) || token[digits] == '.' ||
@@ -176,8 +184,10 @@ bool IsTimely(std::string_view text) {
                           "apr", "jun", "jul", "aug", "sep", "sept", "oct", "nov", "dec",
                           "monday", "tuesday", "wednesday", "thursday", "friday", "saturday",
                           "sunday", "mon", "tue", "tues", "wed", "thu", "thurs", "fri", "sat",
-                          "sun", "am", "pm", "utc", "gmt"}))
+                          "sun", "am", "pm", "utc", "gmt"})) {
+            if (dated) *dated = true;
             continue;
+        }
         return false;
     }
     return true;
@@ -292,13 +302,19 @@ std::optional<CLearnedNoise::CTemplate> TemplateOf(std::string_view a, std::stri
     }
     const std::size_t longer = std::max(a.size(), b.size());
     if (fixedWordBytes < 3) return std::nullopt;
+    // A changing part that held figures alone in both lines takes figures
+    // alone: a counter's template does not hide the words around it.
+    // One that named a date or a time on either side is a date or a time.
+    for (std::size_t i = 0; i < gapsA.size(); ++i) {
+        bool datedA = false, datedB = false;
+        const bool timely = IsTimely(gapsA[i], &datedA) && IsTimely(gapsB[i], &datedB);
+        result.gaps += !timely ? '*' : (datedA || datedB) ? '@' : '#';
+    }
     if (learning == Learning::FromRepeat) {
         if (fixedBytes * 10 < longer * 3) return std::nullopt;
     } else {
         if (fixedBytes * 2 < longer) return std::nullopt;
-        for (std::size_t i = 0; i < gapsA.size(); ++i) {
-            if (!IsTimely(gapsA[i]) || !IsTimely(gapsB[i])) return std::nullopt;
-        }
+        if (result.gaps.find('*') != std::string::npos) return std::nullopt;
     }
     return result;
 }
@@ -363,8 +379,9 @@ void AppendEscaped(std::string& out, std::string_view text) {
     }
 }
 
-// A stored field back: its escapes undone, "\*" splitting it into parts.
-std::vector<std::string> Unescape(std::string_view field) {
+// A stored field back: its escapes undone, "\*" and "\#" splitting it
+// into parts (`gaps` receives which).
+std::vector<std::string> Unescape(std::string_view field, std::string* gaps = nullptr) {
     std::vector<std::string> parts(1);
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '\\' || i + 1 == field.size()) {
@@ -372,7 +389,10 @@ std::vector<std::string> Unescape(std::string_view field) {
             continue;
         }
         const char next = field[++i];
-        if (next == '*') parts.emplace_back();
+        if (next == '*' || next == '#' || next == '@') {
+            parts.emplace_back();
+            if (gaps) *gaps += next;
+        }
         else if (next == 't') parts.back() += '\t';
         else if (next == 'n') parts.back() += '\n';
         else parts.back() += next;
@@ -382,7 +402,10 @@ std::vector<std::string> Unescape(std::string_view field) {
 
 void AppendTemplate(std::string& out, const CLearnedNoise::CTemplate& line) {
     for (std::size_t i = 0; i < line.parts.size(); ++i) {
-        if (i) out += "\\*";
+        if (i) {
+            out += '\\';
+            out += line.gaps[i - 1];
+        }
         AppendEscaped(out, line.parts[i]);
     }
 }
@@ -405,7 +428,7 @@ std::string Shown(std::string_view line) {
 }  // namespace
 
 bool CLearnedNoise::CTemplate::Matches(std::string_view line) const {
-    if (parts.size() < 2) return false;
+    if (parts.size() < 2 || gaps.size() + 1 != parts.size()) return false;
     const std::string& first = parts.front();
     const std::string& last = parts.back();
     if (line.size() < first.size() + last.size()) return false;
@@ -413,9 +436,11 @@ bool CLearnedNoise::CTemplate::Matches(std::string_view line) const {
     if (line.compare(line.size() - last.size(), last.size(), last) != 0) return false;
     std::size_t position = first.size();
     const std::size_t end = line.size() - last.size();
-    for (std::size_t i = 1; i + 1 < parts.size(); ++i) {
-        const std::size_t found = line.substr(0, end).find(parts[i], position);
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::size_t found =
+            i + 1 < parts.size() ? line.substr(0, end).find(parts[i], position) : end;
         if (found == std::string_view::npos) return false;
+        if (gaps[i - 1] != '*' && !IsTimely(line.substr(position, found - position))) return false;
         position = found + parts[i].size();
     }
     return true;
@@ -443,6 +468,7 @@ std::string CLearnedNoise::MaskShapes(std::string_view line) {
         i = j;
     }
     auto word = [&](std::size_t k) { return line.substr(words[k].begin, words[k].end - words[k].begin); };
+    bool namesBuild = false;  // a line with a build id: its version numbers go with it
     // The spans to take out, in order, not overlapping.
     std::vector<std::pair<std::size_t, std::size_t>> spans;
     auto take = [&](std::size_t begin, std::size_t end) {
@@ -479,12 +505,39 @@ std::string CLearnedNoise::MaskShapes(std::string_view line) {
             take(words[k].begin, words[k].end);
         } else if (IsHexId(w)) {
             take(words[k].begin, words[k].end);
+            namesBuild = true;
         } else if (IsDigit(static_cast<unsigned char>(w[0]))) {
             if (const std::size_t end = ClockTimeEnd(line, words[k].begin)) {
                 take(words[k].begin, end);
                 while (k + 1 < words.size() && words[k + 1].begin < end) ++k;
             }
         }
+    }
+    if (namesBuild) {
+        // "v2.14.3", "2.14": a release's number beside its build.
+        for (std::size_t k = 0; k < words.size(); ++k) {
+            std::string_view w = word(k);
+            if (!w.empty() && (w[0] == 'v' || w[0] == 'V')) w.remove_prefix(1);
+            if (!AllDigits(w)) continue;
+            std::size_t end = words[k].end, last = k;
+            while (last + 1 < words.size() && words[last + 1].begin == end + 1 && line[end] == '.' &&
+                   AllDigits(word(last + 1))) {
+                end = words[++last].end;
+            }
+            if (last == k) continue;
+            spans.emplace_back(words[k].begin, end);
+            k = last;
+        }
+        std::sort(spans.begin(), spans.end());
+        std::vector<std::pair<std::size_t, std::size_t>> merged;
+        for (const auto& span : spans) {
+            if (!merged.empty() && span.first < merged.back().second) {
+                merged.back().second = std::max(merged.back().second, span.second);
+            } else {
+                merged.push_back(span);
+            }
+        }
+        spans = std::move(merged);
     }
     if (spans.empty()) return std::string(line);
     std::string masked;
@@ -540,42 +593,49 @@ std::string CLearnedNoise::Mask(std::string_view document) const {
     if (!blocks.empty()) {
         std::unordered_map<std::string_view, std::vector<const CBlock*>> byBefore;
         for (const CBlock& block : blocks) byBefore[block.before].push_back(&block);
-        auto place = [&](const CBlock& block, std::size_t begin, const std::string& anchor) {
+        // Where a block that begins at `begin` ends (its closing line), if
+        // it is there.
+        auto reach = [&](const CBlock& block, std::size_t begin) -> std::optional<std::size_t> {
             const std::size_t last = std::min(lines.size(), begin + static_cast<std::size_t>(block.longest));
             for (std::size_t end = begin; end <= last; ++end) {
-                const bool found = block.after.empty() ? end == lines.size()
-                                                       : end < lines.size() && lines[end] == block.after;
-                if (!found) continue;
-                collapsed.emplace_back(begin, end);
-                const bool breaks = anchor.size() >= kBreak.size() &&
-                                    anchor.compare(anchor.size() - kBreak.size(), kBreak.size(), kBreak) == 0;
-                suffix.push_back(breaks ? std::string(kBreak) : std::string());
-                return end;
+                if (block.after.empty() ? end == lines.size() : end < lines.size() && lines[end] == block.after)
+                    return end;
             }
-            return std::size_t{0};
+            return std::nullopt;
+        };
+        // Of the blocks after one line, the one that reaches farthest.
+        auto place = [&](const std::vector<const CBlock*>& candidates, std::size_t begin,
+                         std::string_view anchor) -> std::optional<std::size_t> {
+            std::optional<std::size_t> farthest;
+            for (const CBlock* block : candidates) {
+                const auto end = reach(*block, begin);
+                if (end && (!farthest || *end > *farthest)) farthest = end;
+            }
+            if (!farthest) return std::nullopt;
+            collapsed.emplace_back(begin, *farthest);
+            const bool breaks = anchor.size() >= kBreak.size() &&
+                                anchor.substr(anchor.size() - kBreak.size()) == kBreak;
+            suffix.push_back(breaks ? std::string(kBreak) : std::string());
+            return farthest;
         };
         std::size_t next = 0;  // lines before this are in a block already
         if (auto start = byBefore.find(std::string_view()); start != byBefore.end()) {
+            // The line break comes from the closing line, there being none before.
+            std::optional<std::size_t> farthest;
             for (const CBlock* block : start->second) {
-                const std::size_t placed = collapsed.size();
-                const std::size_t end = place(*block, 0, block->after);
-                if (collapsed.size() != placed) {
-                    next = end;
-                    break;
-                }
+                const auto end = reach(*block, 0);
+                if (end && (!farthest || *end > *farthest)) farthest = end;
+            }
+            if (farthest) {
+                place(start->second, 0,
+                      *farthest < lines.size() ? std::string_view(lines[*farthest]) : std::string_view());
+                next = *farthest;
             }
         }
         for (std::size_t i = next; i < lines.size(); ++i) {
             auto found = byBefore.find(lines[i]);
             if (found == byBefore.end() || lines[i].empty()) continue;
-            for (const CBlock* block : found->second) {
-                const std::size_t before = collapsed.size();
-                const std::size_t end = place(*block, i + 1, lines[i]);
-                if (collapsed.size() != before) {
-                    i = end - 1;
-                    break;
-                }
-            }
+            if (const auto end = place(found->second, i + 1, lines[i])) i = *end - 1;
         }
     }
     std::string masked;
@@ -596,6 +656,10 @@ std::string CLearnedNoise::Mask(std::string_view document) const {
     }
     if (!document.empty() && document.back() != '\n' && !masked.empty()) masked.pop_back();
     return masked;
+}
+
+void CLearnedNoise::ForgetCandidates() {
+    std::erase_if(candidates, [](const CTemplate& line) { return !line.Dated(); });
 }
 
 std::uint32_t CLearnedNoise::FigureShape(std::string_view line) {
@@ -718,15 +782,25 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
         if (hunk.aEnd - hunk.a != hunk.bEnd - hunk.b) continue;
         for (std::size_t k = 0; k < hunk.aEnd - hunk.a && found.size() < kMostCandidates; ++k) {
             const std::string& line = a[hunk.a + k];
-            if (std::binary_search(stable.begin(), stable.end(), FigureShape(line))) continue;
-            if (auto changing = TemplateOf(line, b[hunk.b + k], Learning::FromCheck))
-                found.push_back(std::move(*changing));
+            auto changing = TemplateOf(line, b[hunk.b + k], Learning::FromCheck);
+            // A date or a time is noise however long it stood still.
+            if (!changing || (!changing->Dated() &&
+                              std::binary_search(stable.begin(), stable.end(), FigureShape(line))))
+                continue;
+            found.push_back(std::move(*changing));
         }
     }
     bool learned = false;
     for (const CTemplate& line : found) {
         if (std::find(candidates.begin(), candidates.end(), line) != candidates.end())
             learned |= AddTemplate(line);
+    }
+    // Dates and times wait for their next change, at whichever check.
+    for (CTemplate& line : candidates) {
+        if (line.Dated() && found.size() < kMostCandidates &&
+            std::find(found.begin(), found.end(), line) == found.end() &&
+            std::find(templates.begin(), templates.end(), line) == templates.end())
+            found.push_back(std::move(line));
     }
     candidates = std::move(found);
     return learned;
@@ -809,7 +883,8 @@ CLearnedNoise CLearnedNoise::Load(std::string_view text) {
         }
         if (fields.size() == 2 && (fields[0] == "T" || fields[0] == "C") &&
             fields[1].size() <= 2 * kLongestLine) {
-            CTemplate line{Unescape(fields[1])};
+            CTemplate line;
+            line.parts = Unescape(fields[1], &line.gaps);
             if (line.parts.size() < 2) continue;
             if (fields[0] == "T" && noise.templates.size() < kMostRules) noise.templates.push_back(std::move(line));
             if (fields[0] == "C" && noise.candidates.size() < kMostCandidates) noise.candidates.push_back(std::move(line));

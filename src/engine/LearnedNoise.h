@@ -17,9 +17,10 @@
 // moments apart (LearnFromRepeat: whatever differs is noise), and templates
 // also from a page's checks (LearnFromCheck: a line that changed in the
 // same way at two checks in a row, where only figures, dates and times
-// changed). A line with figures that a check found unchanged is remembered
-// as stable, and a later change to it is never learned this way: a price
-// that stood still for a while is not a clock.
+// changed; for a date or a time, two changes at any two checks). A line
+// with figures that a check found unchanged is remembered as stable, and a
+// later change to its figures is never learned this way: a price that stood
+// still for a while is not a clock.
 //
 // A plain value; not thread-safe (its page guards it).
 #pragma once
@@ -57,8 +58,9 @@ public:
     // times become candidates, and a candidate of the check before becomes
     // a template. Returns whether a rule was added.
     bool LearnFromCheck(std::string_view before, std::string_view after);
-    // A check changed nothing watched: no line changed twice in a row.
-    void ForgetCandidates() { candidates.clear(); }
+    // A check changed nothing watched: no line changed twice in a row
+    // (dates and times wait for their next change).
+    void ForgetCandidates();
 
     // Nothing learned, nothing remembered.
     bool Empty() const {
@@ -75,8 +77,9 @@ public:
     // The stored form: one rule a line, "T" and a template, "B" and the two
     // fixed lines and the block's longest length, "C" and a candidate, "S"
     // and the stable lines' hashes (hexadecimal, comma-separated);
-    // fields split by tabs, with "\\", "\t", "\n" and "\*" (a changing part)
-    // escaped. Load takes what it can use of any bytes, within the bounds.
+    // fields split by tabs, with "\\", "\t", "\n" escaped and "\*" and "\#"
+    // for a changing part that takes anything, or figures alone ("\@" that
+    // held a date or a time). Load takes what it can use of any bytes, within the bounds.
     std::string Save() const;
     static CLearnedNoise Load(std::string_view text);
 
@@ -87,6 +90,11 @@ public:
     // line begins or ends with a changing part).
     struct CTemplate {
         std::vector<std::string> parts;
+        // Per changing part: '#' when it takes figures, dates and times
+        // alone, '@' the same when it was seen to hold a date or a time,
+        // '*' when anything.
+        std::string gaps;
+        bool Dated() const { return gaps.find('@') != std::string::npos; }
         bool operator==(const CTemplate&) const = default;
         bool Matches(std::string_view line) const;
         std::string Masked() const;

@@ -10,6 +10,7 @@
 #include "base/Exception.h"
 #include "base/StringTable.h"
 #include "engine/PageSink.h"
+#include "engine/SiteServices.h"
 #include "net/TransferPool.h"
 
 namespace tallyhawk {
@@ -306,7 +307,46 @@ std::int32_t CWatchSiteList::CheckPass(std::int32_t count, PagePointer& checking
 
     const std::uint32_t total = maxTransfers.load();
     const std::uint32_t perHost = maxTransfersPerHost.load();
-    while (!Stopping() && (!due.empty() || transfers.Running() != 0)) {
+    // Checks that found a change and wait to download their page again.
+    struct CWaiting {
+        std::shared_ptr<CRunning> running;
+        std::chrono::steady_clock::time_point due;
+    };
+    std::vector<CWaiting> waiting;
+    // A check's end: its downloader goes back to the idle ones.
+    auto finish = [&](const std::shared_ptr<CRunning>& running, const CCheckOutcome& outcome) {
+        --perServer[running->server];
+        {
+            std::lock_guard<std::mutex> guard(transfersLock);
+            std::erase(transferring, running->downloader.get());
+        }
+        running->check.reset();
+        idle.push_back(std::move(running->downloader));
+        if (outcome.checked && running->page->IsModified()) changed.push_back(running->page);
+        if (observer) observer(outcome);
+    };
+    auto end = [&](const std::shared_ptr<CRunning>& running, bool succeeded, std::exception_ptr failure) {
+        checking = running->page;
+        const CCheckOutcome outcome = CheckPage(*running->page, [&] {
+            return running->page->EndCheck(*running->downloader, *running->check, succeeded, failure);
+        });
+        checking.reset();
+        if (outcome.checked && running->check->confirm) {
+            // The server's share is free while the check waits.
+            --perServer[running->server];
+            const auto pause = running->page->GetServices().ConfirmPause();
+            waiting.push_back({running, std::chrono::steady_clock::now() + pause});
+            return;
+        }
+        finish(running, outcome);
+    };
+    auto start = [&](const std::shared_ptr<CRunning>& running) {
+        transfers.Start(*running->downloader, running->check->target, &running->check->sink,
+                        [&end, running](bool succeeded, std::exception_ptr failure) {
+                            end(running, succeeded, failure);
+                        });
+    };
+    while (!Stopping() && (!due.empty() || transfers.Running() != 0 || !waiting.empty())) {
         for (auto it = due.begin(); it != due.end() && transfers.Running() < total && !Stopping();) {
             PagePointer page = *it;
             std::string server = ServerOf(page->GetUrl());
@@ -338,33 +378,48 @@ std::int32_t CWatchSiteList::CheckPass(std::int32_t count, PagePointer& checking
                 transferring.push_back(raw);
                 if (Stopping()) raw->Cancel();
             }
-            auto running = std::make_shared<CRunning>(
-                CRunning{page, std::move(pageDownloader), check, server});
-            transfers.Start(*raw, check->target, &check->sink,
-                            [&, running](bool succeeded, std::exception_ptr failure) {
-                checking = running->page;
-                const CCheckOutcome outcome = CheckPage(*running->page, [&] {
-                    return running->page->EndCheck(*running->downloader, *running->check,
-                                                   succeeded, failure);
-                });
-                checking.reset();
-                --perServer[running->server];
-                {
-                    std::lock_guard<std::mutex> guard(transfersLock);
-                    std::erase(transferring, running->downloader.get());
-                }
-                running->check.reset();
-                idle.push_back(std::move(running->downloader));
-                if (outcome.checked && running->page->IsModified()) changed.push_back(running->page);
-                if (observer) observer(outcome);
-            });
+            start(std::make_shared<CRunning>(CRunning{page, std::move(pageDownloader), check, server}));
         }
-        if (transfers.Running() == 0) continue;
-        transfers.Run(std::chrono::milliseconds(kLongestRound));
+        // The confirming downloads whose pause is over; the rest wait for
+        // the earliest of them.
+        auto now = std::chrono::steady_clock::now();
+        std::vector<std::shared_ptr<CRunning>> ready;
+        auto earliest = std::chrono::steady_clock::time_point::max();
+        std::erase_if(waiting, [&](const CWaiting& entry) {
+            if (entry.due <= now && transfers.Running() + ready.size() < total &&
+                perServer[entry.running->server] < perHost) {
+                ++perServer[entry.running->server];
+                ready.push_back(entry.running);
+                return true;
+            }
+            // One that is due waits for a share: a transfer's end frees one.
+            if (entry.due > now) earliest = std::min(earliest, entry.due);
+            return false;
+        });
+        for (const auto& running : ready) start(running);
+        if (!ready.empty()) continue;
+        const auto untilDue = earliest == std::chrono::steady_clock::time_point::max()
+                                  ? std::chrono::milliseconds(kLongestRound)
+                                  : std::chrono::ceil<std::chrono::milliseconds>(earliest - now);
+        const auto round = std::clamp(untilDue, std::chrono::milliseconds(0),
+                                      std::chrono::milliseconds(kLongestRound));
+        if (transfers.Running() != 0) {
+            transfers.Run(round);
+        } else if (!waiting.empty()) {
+            std::unique_lock<std::mutex> guard(pauseLock);
+            pauseWake.wait_for(guard, round, [this] { return Stopping(); });
+        }
     }
-    // A stop ends whatever still runs, each as a canceled check.
+    // A stop ends whatever still runs, each as a canceled check; a check
+    // waiting to confirm its change settles on what it found.
     transfers.CancelAll();
     while (transfers.Running() != 0) transfers.Run(std::chrono::milliseconds(0));
+    while (!waiting.empty()) {
+        const std::shared_ptr<CRunning> running = waiting.back().running;
+        waiting.pop_back();
+        ++perServer[running->server];
+        end(running, false, nullptr);
+    }
     for (const PagePointer& page : changed) {
         if (Stopping()) break;
         page->PlayNotificationSound([this] { return Stopping(); });
