@@ -455,6 +455,83 @@ std::string CLearnedNoise::CTemplate::Masked() const {
     return text;
 }
 
+namespace {
+
+bool IsMonth(std::string_view word) {
+    return OneOf(word, {"january", "february", "march", "april", "may", "june", "july", "august",
+                        "september", "october", "november", "december", "jan", "feb", "mar", "apr",
+                        "jun", "jul", "aug", "sep", "sept", "oct", "nov", "dec"});
+}
+
+// A day of the month: 1 to 31, perhaps with its ordinal ending.
+bool IsMonthDay(std::string_view word) {
+    std::size_t digits = 0;
+    while (digits < word.size() && digits < 2 && IsDigit(static_cast<unsigned char>(word[digits]))) ++digits;
+    if (digits == 0) return false;
+    const int day = std::stoi(std::string(word.substr(0, digits)));
+    const std::string_view rest = word.substr(digits);
+    return day >= 1 && day <= 31 && (rest.empty() || OneOf(rest, {"st", "nd", "rd", "th"}));
+}
+
+std::vector<CWord> WordsOf(std::string_view line) {
+    std::vector<CWord> words;
+    for (std::size_t i = 0; i < line.size();) {
+        if (!IsWordByte(static_cast<unsigned char>(line[i]))) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < line.size() && IsWordByte(static_cast<unsigned char>(line[j]))) ++j;
+        words.push_back({i, j});
+        i = j;
+    }
+    return words;
+}
+
+std::string Replaced(std::string_view line, const std::vector<std::pair<std::size_t, std::size_t>>& spans) {
+    if (spans.empty()) return std::string(line);
+    std::string masked;
+    masked.reserve(line.size());
+    std::size_t at = 0;
+    for (const auto& [begin, end] : spans) {
+        masked.append(line.substr(at, begin - at));
+        masked += CLearnedNoise::kMark;
+        at = end;
+    }
+    masked.append(line.substr(at));
+    return masked;
+}
+
+}  // namespace
+
+std::string CLearnedNoise::MaskDates(std::string_view line) {
+    const std::vector<CWord> words = WordsOf(line);
+    auto word = [&](std::size_t k) { return line.substr(words[k].begin, words[k].end - words[k].begin); };
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    for (std::size_t k = 0; k < words.size(); ++k) {
+        if (!IsMonth(word(k))) continue;
+        std::size_t first = k, last = k;
+        if (k > 0 && Adjacent(line, words[k - 1], words[k]) && IsMonthDay(word(k - 1))) {
+            first = k - 1;  // "6 December"
+        } else if (k + 1 < words.size() && Adjacent(line, words[k], words[k + 1]) && IsMonthDay(word(k + 1))) {
+            last = k + 1;  // "December 6"
+        } else {
+            continue;
+        }
+        // The year, when one follows ("6 December 2026", "December 6, 2026").
+        if (last + 1 < words.size() && word(last + 1).size() == 4 && AllDigits(word(last + 1))) {
+            std::size_t gap = words[last].end;
+            if (gap < line.size() && line[gap] == ',') ++gap;
+            while (gap < words[last + 1].begin && IsSpace(static_cast<unsigned char>(line[gap]))) ++gap;
+            if (gap == words[last + 1].begin) ++last;
+        }
+        if (!spans.empty() && spans.back().second > words[first].begin) continue;
+        spans.emplace_back(words[first].begin, words[last].end);
+        k = last;
+    }
+    return Replaced(line, spans);
+}
+
 std::string CLearnedNoise::MaskShapes(std::string_view line) {
     std::vector<CWord> words;
     for (std::size_t i = 0; i < line.size();) {
@@ -503,6 +580,24 @@ std::string CLearnedNoise::MaskShapes(std::string_view line) {
             take(words[k - 1].begin, words[k].end);
         } else if (EqualsIgnoringCase(w, "yesterday")) {
             take(words[k].begin, words[k].end);
+        } else if (OneOf(w, {"updated", "generated", "refreshed", "rendered", "served", "fetched",
+                             "retrieved", "modified", "cached"}) ||
+                   (EqualsIgnoringCase(w, "of") && k > 0 && EqualsIgnoringCase(word(k - 1), "as"))) {
+            // The page's own time: "Last updated 14:02", "as of 9 Dec, 2:15 pm".
+            std::size_t next = k + 1;
+            if (next < words.size() && OneOf(word(next), {"at", "on"})) ++next;
+            std::size_t last = next;
+            while (last < words.size() && last < next + 8 &&
+                   IsTimely(line.substr(words[last].begin, words[last].end - words[last].begin)) &&
+                   (last == next || words[last].begin - words[last - 1].end <= 3))
+                ++last;
+            const bool clock = last > next && std::any_of(line.begin() + static_cast<std::ptrdiff_t>(words[next].begin),
+                                                          line.begin() + static_cast<std::ptrdiff_t>(words[last - 1].end),
+                                                          [](char c) { return c == ':'; });
+            if (clock) {
+                take(words[next].begin, words[last - 1].end);
+                k = last - 1;
+            }
         } else if (IsHexId(w)) {
             take(words[k].begin, words[k].end);
             namesBuild = true;
@@ -552,7 +647,8 @@ std::string CLearnedNoise::MaskShapes(std::string_view line) {
     return masked;
 }
 
-std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document) const {
+std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document,
+                                                  std::vector<std::string>* shaped) const {
     // Templates by the first four bytes of their first part; those whose
     // first part is shorter are tried on every line.
     std::unordered_map<std::string_view, std::vector<const CTemplate*>> byStart;
@@ -564,6 +660,12 @@ std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document) con
     std::vector<std::string> lines;
     for (std::string_view raw : SplitLines(document)) {
         std::string line = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
+        if (shaped) shaped->push_back(line);
+        // A page whose times turn into dates as they age: its dates are
+        // times too, but those of lines that stood still.
+        if (agingDates && raw.size() <= kLongestLine &&
+            !std::binary_search(stable.begin(), stable.end(), FigureShape(line)))
+            line = MaskDates(line);
         const CTemplate* matched = nullptr;
         if (!templates.empty()) {
             if (line.size() >= 4) {
@@ -767,30 +869,43 @@ bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view sec
 }
 
 bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view after) {
-    const std::vector<std::string> a = MaskLines(before), b = MaskLines(after);
+    std::vector<std::string> shapedA, shapedB;
+    const std::vector<std::string> a = MaskLines(before, &shapedA), b = MaskLines(after, &shapedB);
     const std::vector<CHunk> hunks = Hunks(a, b);
     // The lines with figures that this check left alone have been stable:
     // a later change to them is never taken for noise.
     std::size_t next = 0;
     for (const CHunk& hunk : hunks) {
-        for (; next < hunk.a; ++next) RememberStable(a[next]);
+        for (; next < hunk.a; ++next) RememberStable(shapedA[next]);
         next = hunk.aEnd;
     }
-    for (; next < a.size(); ++next) RememberStable(a[next]);
+    for (; next < a.size(); ++next) RememberStable(shapedA[next]);
+    bool learned = false;
+    // "3 hours ago" become "6 December" a day later: from then on the
+    // page's dates count as times.
+    for (const CHunk& hunk : hunks) {
+        if (agingDates || hunk.aEnd - hunk.a != hunk.bEnd - hunk.b) continue;
+        for (std::size_t k = 0; k < hunk.aEnd - hunk.a; ++k) {
+            const std::string& older = shapedA[hunk.a + k];
+            const std::string& newer = shapedB[hunk.b + k];
+            if (older.find(kMark) != std::string::npos && MaskDates(newer) == older) {
+                agingDates = learned = true;
+                break;
+            }
+        }
+    }
     std::vector<CTemplate> found;
     for (const CHunk& hunk : hunks) {
         if (hunk.aEnd - hunk.a != hunk.bEnd - hunk.b) continue;
         for (std::size_t k = 0; k < hunk.aEnd - hunk.a && found.size() < kMostCandidates; ++k) {
-            const std::string& line = a[hunk.a + k];
-            auto changing = TemplateOf(line, b[hunk.b + k], Learning::FromCheck);
+            auto changing = TemplateOf(a[hunk.a + k], b[hunk.b + k], Learning::FromCheck);
             // A date or a time is noise however long it stood still.
-            if (!changing || (!changing->Dated() &&
-                              std::binary_search(stable.begin(), stable.end(), FigureShape(line))))
+            if (!changing || (!changing->Dated() && std::binary_search(stable.begin(), stable.end(),
+                                                                       FigureShape(shapedA[hunk.a + k]))))
                 continue;
             found.push_back(std::move(*changing));
         }
     }
-    bool learned = false;
     for (const CTemplate& line : found) {
         if (std::find(candidates.begin(), candidates.end(), line) != candidates.end())
             learned |= AddTemplate(line);
@@ -826,6 +941,7 @@ std::vector<std::string> CLearnedNoise::Marks(std::string_view document) const {
 std::vector<std::string> CLearnedNoise::Describe() const {
     std::vector<std::string> lines;
     for (const CTemplate& line : templates) lines.push_back("Changing parts of a line: " + Shown(line.Masked()));
+    if (agingDates) lines.push_back("Dates, as the page's times turn into dates (\"6 December\")");
     for (const CBlock& block : blocks) {
         if (block.before.empty()) {
             lines.push_back("Lines at the start, before \"" + Shown(block.after) + "\"");
@@ -857,6 +973,7 @@ std::string CLearnedNoise::Save() const {
         AppendTemplate(text, line);
         text += '\n';
     }
+    if (agingDates) text += "D\tdates age\n";
     if (!stable.empty()) {
         text += "S\t";
         char hex[9];
@@ -897,6 +1014,8 @@ CLearnedNoise CLearnedNoise::Load(std::string_view text) {
             CBlock block{std::move(before[0]), std::move(after[0]), std::stoi(std::string(fields[3]))};
             if (block.longest <= 0 || (block.before.empty() && block.after.empty())) continue;
             noise.blocks.push_back(std::move(block));
+        } else if (fields.size() == 2 && fields[0] == "D") {
+            noise.agingDates = true;
         } else if (fields.size() == 2 && fields[0] == "S") {
             for (std::size_t at = 0; at + 8 <= fields[1].size() && noise.stable.size() < kMostStable; at += 9) {
                 std::uint32_t shape = 0;

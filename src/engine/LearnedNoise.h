@@ -5,9 +5,13 @@
 // It works on the lines of what a page compares (its source, or the watched
 // text), and knows three kinds of noise:
 // - Built-in shapes, taken out of every line: relative times ("3 minutes
-//   ago", "just now", "yesterday"), clock times with seconds ("14:02:11")
-//   and hexadecimal build ids ("8f3a2c1", seven digits or more, letters
-//   and figures mixed).
+//   ago", "just now", "yesterday"), clock times with seconds ("14:02:11"),
+//   the page's own time ("Last updated 14:02", "as of 2:15 pm") and
+//   hexadecimal build ids ("8f3a2c1", seven digits or more, letters and
+//   figures mixed) with the release numbers beside them.
+// - Dates, on a page seen to turn its relative times into dates as they
+//   age ("3 hours ago" the day before is "6 December" now), except in lines
+//   that stood still.
 // - Line templates: a line with parts that change ("* people are viewing
 //   this item"). A matching line compares as the template, its changing
 //   parts each shown as "…".
@@ -49,6 +53,8 @@ public:
     // The built-in shapes taken out of one line; the line itself when it
     // has none.
     static std::string MaskShapes(std::string_view line);
+    // The dates of one line ("6 December", "Dec 6, 2026") taken out.
+    static std::string MaskDates(std::string_view line);
 
     // Learns from two downloads of the same page moments apart. Returns
     // whether a rule was added.
@@ -64,9 +70,9 @@ public:
 
     // Nothing learned, nothing remembered.
     bool Empty() const {
-        return templates.empty() && blocks.empty() && candidates.empty() && stable.empty();
+        return templates.empty() && blocks.empty() && candidates.empty() && stable.empty() && !agingDates;
     }
-    std::size_t RuleCount() const { return templates.size() + blocks.size(); }
+    std::size_t RuleCount() const { return templates.size() + blocks.size() + (agingDates ? 1 : 0); }
     // What Mask takes out of `document`, for a reader: each line it
     // changes as it compares ("…" where the noise was), a block's line
     // with the number of lines it stands for.
@@ -114,13 +120,16 @@ private:
     void RememberStable(std::string_view line);
     bool AddTemplate(CTemplate added);
     bool AddBlock(CBlock added);
-    // The lines of `document` with shapes and templates taken out (not blocks).
-    std::vector<std::string> MaskLines(std::string_view document) const;
+    // The lines of `document` with shapes, dates and templates taken out
+    // (not blocks); `shaped` receives them with the built-in shapes alone.
+    std::vector<std::string> MaskLines(std::string_view document,
+                                       std::vector<std::string>* shaped = nullptr) const;
 
     std::vector<CTemplate> templates;
     std::vector<CBlock> blocks;
     std::vector<CTemplate> candidates;
     std::vector<std::uint32_t> stable;  // sorted FigureShape values
+    bool agingDates = false;            // the page's times turn into dates
 };
 
 }  // namespace tallyhawk

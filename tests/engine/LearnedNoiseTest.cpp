@@ -10,7 +10,7 @@ namespace {
 
 // One version of a small shop page; the arguments are what changes.
 std::string Shop(int viewers, const std::vector<std::string>& trending, const std::string& price,
-                 const std::string& updated = "Last updated 14:02") {
+                 const std::string& updated = "High tide 14:02") {
     std::string page = "<meta charset=\"UTF-8\">\nGarden Shop<br>\nBlue watering can<br>\n";
     page += "Price: " + price + "<br>\n";
     page += std::to_string(viewers) + " people are viewing this item<br>\n";
@@ -28,10 +28,11 @@ TEST(LearnedNoiseTest, BuiltInShapesAreTimesAndIdsButNeverPricesDatesOrClockMinu
               mark + " · " + mark + " · " + mark);
     EXPECT_EQ(CLearnedNoise::MaskShapes("Just now"), mark);
     EXPECT_EQ(CLearnedNoise::MaskShapes("Served at 14:02:11.250 in 23 ms"), "Served at " + mark + " in 23 ms");
+    EXPECT_EQ(CLearnedNoise::MaskShapes("Last updated at 9 Dec 2:15 pm, by Sam"), "Last updated at " + mark + ", by Sam");
     EXPECT_EQ(CLearnedNoise::MaskShapes("Release v2.14.3 (8f3a2c1)"), "Release " + mark + " (" + mark + ")");
     EXPECT_EQ(CLearnedNoise::MaskShapes("<script src=\"/app.3F9A2C7B.js\">"), "<script src=\"/app." + mark + ".js\">");
     for (const char* kept : {"Price: $19.99", "Opening hours 09:00-17:00", "9 December 2026",
-                             "Call 0123456789", "Version 2.14.3 is out", "a decade ago", "facades deadbeef", "123:45:678"}) {
+                             "Call 0123456789", "Updated 9 December", "Version 2.14.3 is out", "a decade ago", "facades deadbeef", "123:45:678"}) {
         EXPECT_EQ(CLearnedNoise::MaskShapes(kept), kept);
     }
 }
@@ -68,23 +69,32 @@ TEST(LearnedNoiseTest, TwoDownloadsTeachCountersAndRotatingBlocksButARealEditSti
 TEST(LearnedNoiseTest, ALineThatChangesTheSameWayAtTwoChecksInARowIsLearned) {
     CLearnedNoise noise;
     const std::vector<std::string> trending{"Rake"};
-    const std::string v1 = Shop(1, trending, "$19.99", "Last updated 14:02");
-    const std::string v2 = Shop(1, trending, "$19.99", "Last updated 14:09");
-    const std::string v3 = Shop(1, trending, "$17.49", "Last updated 14:15");
-    const std::string v4 = Shop(1, trending, "$18.99", "Last updated 15:40");
+    const std::string v1 = Shop(1, trending, "$19.99", "High tide 14:02");
+    const std::string v2 = Shop(1, trending, "$19.99", "High tide 14:09");
+    const std::string v3 = Shop(1, trending, "$17.49", "High tide 14:15");
+    const std::string v4 = Shop(1, trending, "$18.99", "High tide 15:40");
     // The first time is not enough: it might be the change the reader waits for.
     EXPECT_FALSE(noise.LearnFromCheck(v1, v2));
     EXPECT_NE(noise.Mask(v1), noise.Mask(v2));
     // The same line changing again the same way is the page's clock.
     EXPECT_TRUE(noise.LearnFromCheck(v2, v3));
-    EXPECT_EQ(noise.Describe(), std::vector<std::string>{"Changing parts of a line: Last updated \xE2\x80\xA6"});
+    EXPECT_EQ(noise.Describe(), std::vector<std::string>{"Changing parts of a line: High tide \xE2\x80\xA6"});
     // It stands for figures and times: the words of the line still count.
-    EXPECT_NE(noise.Mask("Last updated 16:20<br>\n"), noise.Mask("Last updated by the editor<br>\n"));
+    EXPECT_NE(noise.Mask("High tide 16:20<br>\n"), noise.Mask("High tide at the pier<br>\n"));
     // The price changed at the last two checks too, but it had been
     // stable before: a change to it is still reported.
     EXPECT_FALSE(noise.LearnFromCheck(v3, v4));
     EXPECT_NE(noise.Mask(v3), noise.Mask(v4));
     EXPECT_EQ(noise.RuleCount(), 1u);
+
+    // Times that turn into dates as they age: the page's dates are times,
+    // but not those of lines that stood still.
+    CLearnedNoise aging;
+    const std::string concert = "Concert on the pier, 19 December<br>\n";
+    aging.LearnFromCheck(concert + "Ashdown · 3 hours ago<br>\nA\n", concert + "Ashdown · 5 hours ago<br>\nB\n");
+    EXPECT_TRUE(aging.LearnFromCheck(concert + "Ashdown · 7 hours ago<br>\nB\n", concert + "Ashdown · 6 December<br>\nC\n"));
+    EXPECT_EQ(aging.Mask("Ashdown · 2 hours ago<br>\n"), aging.Mask("Ashdown · 5 December<br>\n"));
+    EXPECT_NE(aging.Mask(concert), aging.Mask("Concert on the pier, 20 December<br>\n"));
 
     // Words are never learned this way, however often they change.
     CLearnedNoise words;
