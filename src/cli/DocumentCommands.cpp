@@ -53,7 +53,8 @@ namespace tallyhawk::cli {
     "                            starts with / or (; \"\" for the whole page\n"          \
     "  --ignore-region SELECTOR  leave this part out (repeatable; \"\" clears)\n"       \
     "  --ignore-text REGEX       leave out text that matches (repeatable; \"\" clears)\n" \
-    "  --learn-noise on|off      learn on its own what changes at every visit\n"
+    "  --learn-noise on|off|reset  learn on its own what changes at every visit;\n" \
+    "                            reset forgets what the page learned\n"
 
 const char* const kNewHelp =
     "Usage: tallyhawk-cli new FILE\nCreates FILE as an empty document.\n";
@@ -116,7 +117,8 @@ const char* const kPreviewHelp =
     "Downloads the page now and prints what its settings watch on it: the\n"
     "visible text or the region, without what they ignore, as the next check\n"
     "will compare it. With --removed it then prints what each setting took\n"
-    "away. The page and the document are left as they are; exits 1 when the\n"
+    "away, and for a page that learns its noise each line as it compares it,\n"
+    "with \"…\" where the noise was. The page and the document are left as they are; exits 1 when the\n"
     "download fails or the region matches nothing.\n" TALLYHAWK_PAGE_HELP;
 const char* const kWatchHelp =
     "Usage: tallyhawk-cli watch FILE [--for SECONDS]\n"
@@ -315,15 +317,20 @@ int RunShow(const Args& args) {
         NoteShownInWindow("show", parsed.positional[0]);
         std::int32_t index = FindPage(parsed.positional[1], *doc);
         const CWatchSite& page = *doc->GetPageList().GetAt(index);
+        const std::vector<std::string> learned = page.GetLearnedNoise().Describe();
         if (parsed.json) {
-            std::printf("%s, \"settings\": %s}\n", PageJson(index, page).c_str(),
-                        SettingsJson(page.GetSettings()).c_str());
+            std::string list;
+            for (const std::string& rule : learned) list += (list.empty() ? "" : ", ") + JsonString(rule);
+            std::printf("%s, \"settings\": %s, \"learnedNoise\": [%s]}\n", PageJson(index, page).c_str(),
+                        SettingsJson(page.GetSettings()).c_str(), list.c_str());
             return 0;
         }
         std::printf("name:      %s\nurl:       %s\nstatus:    %s\nupdated:   %s\nfailures:  %d\n",
                     page.GetName().c_str(), page.GetUrl().c_str(), StatusName(page.GetStatus()).c_str(),
                     LastUpdatedText(page.GetLastUpdated()).c_str(), page.GetFailures());
         PrintSettings(page.GetSettings());
+        if (learned.empty()) std::printf("learned:   (nothing yet)\n");
+        for (const std::string& rule : learned) std::printf("learned:   %s\n", rule.c_str());
         return 0;
     });
 }
@@ -476,7 +483,8 @@ int RunPreview(const Args& args) {
         CSession::StartLibrary();
         CDownloader downloader;
         downloader.SetTimeLimits(front.app.GetTimeLimits());
-        const CPagePreview preview = PreviewPage(downloader, page.GetUrl(), page.GetSettings());
+        const CPagePreview preview =
+            PreviewPage(downloader, page.GetUrl(), page.GetSettings(), page.GetLearnedNoise());
         const CWatchPreview& watched = preview.watched;
         if (!watched.regionMatched) {
             throw CGenericException(RegionMatchedNothing(page.GetSettings().GetRegion()));
@@ -495,6 +503,11 @@ int RunPreview(const Args& args) {
                 section("ignored region " + filter.ignoreRegions[i], watched.ignoredRegions[i]);
             for (std::size_t i = 0; i < watched.ignoredText.size() && i < filter.ignoreText.size(); ++i)
                 section("ignored text " + filter.ignoreText[i], watched.ignoredText[i]);
+            if (settings.GetLearnNoise()) {
+                std::string marks;
+                for (const std::string& mark : preview.noise) marks += mark + "\n";
+                section("noise (as compared)", marks);
+            }
         }
         return 0;
     });

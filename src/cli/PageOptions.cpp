@@ -182,9 +182,13 @@ bool ParsePageOption(const std::vector<std::string>& args, std::size_t& i, PageO
         if (!list) list.emplace();
         if (!value.empty()) list->push_back(value);
     } else if (option == "--learn-noise") {
-        if (value != "on" && value != "off")
-            throw CGenericException("Please give --learn-noise on or off.");
-        options.learnNoise = value == "on";
+        if (value == "reset") {
+            options.resetNoise = true;
+        } else if (value == "on" || value == "off") {
+            options.learnNoise = value == "on";
+        } else {
+            throw CGenericException("Please give --learn-noise on, off or reset.");
+        }
     } else {
         options.password = value;
     }
@@ -226,7 +230,10 @@ void ApplyPageOptions(const PageOptions& options, CWatchSite& page, bool withPag
     } catch (const CFilterError& error) {
         throw UsageError{error.Message()};
     }
+    if (options.resetNoise && !withPageFields)
+        throw UsageError{"--learn-noise reset forgets what a page learned; new pages have learned nothing"};
     if (withPageFields && options.enable) page.Enable(*options.enable);
+    if (withPageFields && options.resetNoise) page.SetLearnedNoise(CLearnedNoise());
     if (withPageFields && options.url) page.SetUrl(*options.url);
     if (withPageFields && options.name) page.SetName(*options.name);
     page.SetSettings(settings);

@@ -39,6 +39,7 @@ struct PageOptions {
     std::optional<std::vector<std::string>> ignoreRegions;
     std::optional<std::vector<std::string>> ignoreText;
     std::optional<bool> learnNoise;
+    bool resetNoise = false;  // forget what the page learned
 };
 
 // Takes the page option at args[i] (and its value, advancing i). Returns

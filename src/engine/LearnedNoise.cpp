@@ -928,10 +928,12 @@ std::vector<std::string> CLearnedNoise::Marks(std::string_view document) const {
     for (std::string_view line : SplitLines(maskedDocument)) masked.emplace_back(line);
     std::vector<std::string> marks;
     for (const CHunk& hunk : Hunks(original, masked)) {
+        // A block's line is the mark alone; the lines it stands for are the
+        // hunk's, one block a hunk (two blocks meet only at a fixed line).
         const std::size_t lines = hunk.aEnd - hunk.a;
         for (std::size_t k = hunk.b; k < hunk.bEnd; ++k) {
             std::string mark = Shown(masked[k]);
-            if (lines > hunk.bEnd - hunk.b) mark += " (" + std::to_string(lines) + " lines)";
+            if (mark == kMark) mark += " (" + std::to_string(lines) + (lines == 1 ? " line)" : " lines)");
             marks.push_back(std::move(mark));
         }
     }

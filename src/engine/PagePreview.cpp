@@ -10,7 +10,7 @@
 namespace tallyhawk {
 
 CPagePreview PreviewPage(CDownloader& downloader, const std::string& url,
-                         const CWatcherSettings& settings) {
+                         const CWatcherSettings& settings, const CLearnedNoise& noise) {
     const std::shared_ptr<const CCompiledFilter> filter =
         CCompiledFilter::Compile(CWatchedVersions::FilterOf(settings));
     PrepareDownload(downloader, settings);
@@ -22,8 +22,13 @@ CPagePreview PreviewPage(CDownloader& downloader, const std::string& url,
     }
     const std::string page = sink.Take();
     preview.downloadedBytes = page.size();
-    preview.watched =
-        PreviewWatched(page, CharsetFromContentType(downloader.GetContentType()), *filter);
+    const std::string charset = CharsetFromContentType(downloader.GetContentType());
+    preview.watched = PreviewWatched(page, charset, *filter);
+    if (settings.GetLearnNoise()) {
+        // The form a comparison reads: the source, or the watched document.
+        preview.noise = filter->Filter().IsPlain() ? noise.Marks(page)
+                                                   : noise.Marks(ExtractWatched(page, charset, *filter).document);
+    }
     return preview;
 }
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "content/WatchedText.h"
+#include "engine/LearnedNoise.h"
 #include "engine/WatcherSettings.h"
 
 namespace tallyhawk {
@@ -15,6 +17,10 @@ class CDownloader;
 struct CPagePreview {
     CWatchPreview watched;
     std::size_t downloadedBytes = 0;
+    // With the settings' learning on: each line of the page that the noise
+    // changes, as it compares, "…" where the noise was (see
+    // CLearnedNoise::Marks).
+    std::vector<std::string> noise;
 };
 
 // Checks the settings first (CFilterError for one that cannot be used,
@@ -25,6 +31,6 @@ struct CPagePreview {
 // when the download was canceled (downloader.IsCanceled() tells), which
 // another thread may do at any time with downloader.Cancel().
 CPagePreview PreviewPage(CDownloader& downloader, const std::string& url,
-                         const CWatcherSettings& settings);
+                         const CWatcherSettings& settings, const CLearnedNoise& noise = {});
 
 }  // namespace tallyhawk

@@ -528,13 +528,6 @@ std::shared_ptr<const std::string> CWatchSite::Masked(
     return masked;
 }
 
-std::vector<std::string> CWatchSite::NoiseMarks(const std::string& version) const {
-    CSnapshot snapshot = Snapshot();
-    const auto form = ComparedForm(snapshot, std::make_shared<const std::string>(version));
-    if (!form) return {};
-    return snapshot.noise->Marks(*form);
-}
-
 void CWatchSite::RecordFailure(const std::string& message, std::int64_t retryAfter) {
     const std::int64_t now = services.Clock().Now();
     bool disable;

@@ -149,10 +149,6 @@ public:
     // the learning again; the status follows at the next comparison.
     CLearnedNoise GetLearnedNoise() const;
     void SetLearnedNoise(const CLearnedNoise& value);
-    // Each line of `version`'s compared form (its source or watched
-    // document, read with the page's settings) that the noise changes, as
-    // compared: "…" where the noise was. For the Preview.
-    std::vector<std::string> NoiseMarks(const std::string& version) const;
 
     // Stores the status, then announces it (without the lock).
     void SetStatus(std::int32_t value);

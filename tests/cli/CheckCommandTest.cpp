@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -44,7 +45,10 @@ public:
         });
         http.Server().Get(R"(/(\w+))", [this](const httplib::Request& request, httplib::Response& response) {
             std::lock_guard<std::mutex> guard(lock);
-            response.set_content(pages[request.matches[1].str()], "text/html");
+            const std::string name = request.matches[1].str();
+            const int visit = ++visits[name];
+            auto made = generated.find(name);
+            response.set_content(made != generated.end() ? made->second(visit) : pages[name], "text/html");
         });
         http.Start();
     }
@@ -61,6 +65,15 @@ public:
         std::lock_guard<std::mutex> guard(lock);
         pages[name] = content;
     }
+    // /NAME made anew at every request from the request's number (from 1).
+    void Generate(const std::string& name, std::function<std::string(int)> make) {
+        std::lock_guard<std::mutex> guard(lock);
+        generated[name] = std::move(make);
+    }
+    int Visits(const std::string& name) {
+        std::lock_guard<std::mutex> guard(lock);
+        return visits[name];
+    }
     bool WaitForSlow() {
         std::unique_lock<std::mutex> guard(lock);
         return wake.wait_for(guard, 10s, [this] { return slowAsked; });
@@ -71,6 +84,8 @@ private:
     std::mutex lock;
     std::condition_variable wake;
     std::map<std::string, std::string> pages;  // guarded by lock
+    std::map<std::string, std::function<std::string(int)>> generated;  // guarded by lock
+    std::map<std::string, int> visits;                                 // guarded by lock
     bool slowAsked = false;                    // guarded by lock
     bool stopping = false;                     // guarded by lock
 };
@@ -173,6 +188,57 @@ TEST_F(CheckCommandTest, TheWatchedTextOfARegionReportsEditsAndNotNoise) {
     EXPECT_NE(lost.err.find("The region \"#gone\" matched nothing on the page."), std::string::npos)
         << lost.err;
     EXPECT_EQ(lost.out, "");
+}
+
+// A page added with no settings learns what changes at every visit from a
+// second download, reports the edit and not the noise, shows what it
+// learned, and forgets it when told.
+TEST_F(CheckCommandTest, ANewPageLearnsItsNoiseAndReportsOnlyTheEdit) {
+    std::string story = "The harbour opens on Monday.";
+    server.Generate("n", [&story](int visit) {
+        std::string page = "<html><body><h1>Harbour news</h1><p>" + story + "</p>";
+        page += "<p>Posted " + std::to_string(visit) + " minutes ago</p>";
+        page += "<p>" + std::to_string(visit * 7 % 50 + 2) + " people are viewing</p>";
+        const char* const trending[] = {"Storm closes the pier", "A new ferry timetable", "Market day returns"};
+        page += "<h2>Trending</h2><p>" + std::string(trending[visit % 3]) + "</p><p>About us</p></body></html>";
+        return page;
+    });
+    ASSERT_EQ(RunCli({"add", file, server.Url("n"), "--name", "N", "--interval", "00:00:00"}).status, 0);
+    EXPECT_EQ(Show(0)["settings"]["learnNoise"], true) << "new pages learn";
+    EXPECT_EQ(Show(0)["learnedNoise"], nlohmann::json::array());
+    ASSERT_EQ(RunCli({"check", file, "--accept"}).status, 0);
+    EXPECT_EQ(server.Visits("n"), 1);
+
+    CliResult quiet = RunCli({"check", file});
+    EXPECT_EQ(quiet.status, 0) << quiet.out << quiet.err;
+    EXPECT_EQ(server.Visits("n"), 3) << "a change is confirmed by a second download";
+    EXPECT_EQ(Show(0)["learnedNoise"],
+              nlohmann::json::array({"Changing parts of a line: \u2026 people are viewing",
+                                     "Lines between \"Trending\" and \"About us\""}));
+    EXPECT_EQ(RunCli({"check", file}).status, 0);
+    EXPECT_EQ(server.Visits("n"), 4) << "learned noise costs no second download";
+
+    story = "The harbour opens on Tuesday.";
+    CliResult changed = RunCli({"check", file, "--accept"});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    EXPECT_EQ(changed.out.substr(changed.out.find('\n') + 1),
+              "- The harbour opens on Monday.\n+ The harbour opens on Tuesday.\n");
+
+    CliResult preview = RunCli({"preview", file, "N", "--removed"});
+    EXPECT_EQ(preview.status, 0) << preview.err;
+    EXPECT_NE(preview.out.find("--- noise (as compared) ---\nPosted \u2026\n\u2026 people are viewing\n"
+                               "\u2026 (1 line)\n"),
+              std::string::npos)
+        << preview.out;
+    CliResult shown = RunCli({"show", file, "N"});
+    EXPECT_NE(shown.out.find("learned:   Lines between \"Trending\" and \"About us\"\n"), std::string::npos)
+        << shown.out;
+
+    EXPECT_EQ(RunCli({"defaults", "--learn-noise", "reset"}).status, 2);
+    ASSERT_EQ(RunCli({"set", file, "N", "--learn-noise", "reset"}).status, 0);
+    EXPECT_EQ(Show(0)["learnedNoise"], nlohmann::json::array());
+    EXPECT_EQ(RunCli({"check", file}).status, 0) << "learned again at once";
+    EXPECT_EQ(Show(0)["learnedNoise"].size(), 2u);
 }
 
 // Every download that differs is kept beside the document, listed, shown

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "EngineTestUtil.h"
+#include "LocalHttpServer.h"
+#include "base/Archive.h"
+#include "engine/WatchSite.h"
+#include "net/Downloader.h"
 
 namespace tallyhawk {
 namespace {
@@ -120,6 +128,120 @@ TEST(LearnedNoiseTest, StoredFormReadsBackAndAnyBytesLoadWithinBounds) {
     // Lines without a final line feed, and a page of one long line, mask safely.
     EXPECT_EQ(bounded.Mask("line 7 and more"), std::string("line 7") + std::string(CLearnedNoise::kMark));
     EXPECT_EQ(bounded.Mask(std::string(100000, 'x')).size(), 100000u);
+}
+
+}  // namespace
+}  // namespace tallyhawk
+
+namespace tallyhawk {
+namespace {
+
+// A shop page served anew at every request: a counter and a "Trending"
+// list that change at every visit, around a description the test sets.
+class CNoisyShop {
+public:
+    CNoisyShop() {
+        http.Server().Get("/shop", [this](const httplib::Request&, httplib::Response& response) {
+            std::lock_guard<std::mutex> guard(lock);
+            const int visit = ++requests;
+            std::string page = "<html><body><h1>Blue watering can</h1><p>" + description + "</p>";
+            page += "<p>" + std::to_string(visit * 7 % 50 + 2) + " people are viewing this item</p>";
+            page += "<h2>Trending</h2><ul>";
+            for (int i = 0; i < 1 + visit % 3; ++i) page += "<li>Trending item " + std::to_string(visit * 5 + i) + "</li>";
+            page += "</ul><p>Delivery and returns</p></body></html>";
+            response.set_content(page, "text/html");
+        });
+        http.Start();
+    }
+    std::string Url() const { return http.Url("/shop"); }
+    void Describe(std::string text) {
+        std::lock_guard<std::mutex> guard(lock);
+        description = std::move(text);
+    }
+    int Requests() {
+        std::lock_guard<std::mutex> guard(lock);
+        return requests;
+    }
+
+private:
+    std::mutex lock;
+    int requests = 0;                                         // guarded by lock
+    std::string description = "A sturdy can, ten litres.";  // guarded by lock
+    testing::CLocalHttpServer http;
+};
+
+std::string Store(CWatchSite& page) {
+    std::string bytes;
+    CArchive archive(bytes);
+    page.Serialize(archive);
+    return bytes;
+}
+
+// The page record's version word, after its settings record.
+std::uint16_t RecordVersion(CWatchSite& page) {
+    std::string settings;
+    CArchive archive(settings);
+    CWatcherSettings(page.GetSettings()).Serialize(archive);
+    const std::string bytes = Store(page);
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[settings.size()]) |
+                                      static_cast<unsigned char>(bytes[settings.size() + 1]) << 8);
+}
+
+TEST(LearnedNoiseCheckTest, AChangeIsConfirmedByASecondDownloadAndWhatItTeachesIsKeptWithThePage) {
+    testing::CFakeServices fake;
+    fake.services.SetConfirmPause(std::chrono::milliseconds(0));
+    CNoisyShop shop;
+    CDownloader downloader(std::chrono::seconds(10));
+    CWatchSite page(&fake.services);
+    page.SetUrl(shop.Url());
+    CWatcherSettings settings = page.GetSettings();
+    settings.SetCompareWhat(CWatcherSettings::CompareText);
+    settings.SetLearnNoise(true);
+    settings.SetOutputMode(AdditionsAsText);
+    page.SetSettings(settings);
+    EXPECT_EQ(RecordVersion(page), CWatchSite::kVersion) << "nothing learned: the older record";
+
+    ASSERT_TRUE(page.Check(downloader));  // the first accepted version
+    EXPECT_EQ(shop.Requests(), 1);
+    // Noise alone: the change is confirmed, found to be noise, and learned.
+    ASSERT_TRUE(page.Check(downloader));
+    EXPECT_EQ(page.GetStatus(), Current);
+    EXPECT_EQ(shop.Requests(), 3);
+    EXPECT_EQ(page.GetLearnedNoise().RuleCount(), 2u);
+    // Once learned, noise costs no second download.
+    ASSERT_TRUE(page.Check(downloader));
+    EXPECT_EQ(page.GetStatus(), Current);
+    EXPECT_EQ(shop.Requests(), 4);
+    // A real edit is reported after one confirming download, without the noise.
+    shop.Describe("A sturdy can, eight litres.");
+    ASSERT_TRUE(page.Check(downloader));
+    EXPECT_EQ(page.GetStatus(), Modified);
+    EXPECT_EQ(shop.Requests(), 6);
+    ASSERT_TRUE(page.ChangedText());
+    EXPECT_EQ(page.ChangedText()->added, "A sturdy can, eight litres.\r\n");
+
+    // Stored with the page, in the newer record, and read back.
+    EXPECT_EQ(RecordVersion(page), CWatchSite::kVersionWithNoise);
+    CWatchSite loaded(&fake.services);
+    {
+        const std::string bytes = Store(page);
+        CArchive archive(std::string_view{bytes});
+        loaded.Serialize(archive);
+    }
+    EXPECT_EQ(loaded.GetLearnedNoise(), page.GetLearnedNoise());
+    EXPECT_EQ(loaded.GetLatestContent(), page.GetLatestContent());
+    // Forgotten, the page writes its older record again, byte for byte.
+    const std::string before = [&] {
+        CWatchSite plain(&fake.services);
+        plain.Assign(page);
+        plain.SetLearnedNoise(CLearnedNoise());
+        plain.SetValidators("", "");
+        return Store(plain);
+    }();
+    loaded.SetLearnedNoise(CLearnedNoise());
+    loaded.SetValidators("", "");
+    EXPECT_EQ(RecordVersion(loaded), CWatchSite::kVersion);
+    EXPECT_EQ(Store(loaded), before);
 }
 
 }  // namespace
