@@ -229,9 +229,12 @@ public:
     static constexpr int ID_IGNORE_TEXT = 1086;
     static constexpr int ID_LEARN_NOISE = 1087;
     static constexpr int ID_PREVIEW = 1088;
+    static constexpr int ID_LEARNED = 1093;
+    static constexpr int ID_FORGET = 1094;
 
-    // Without `withPreview` (the defaults sheet: no address) the Preview
-    // button is left out.
+    // Without `withPreview` (the defaults sheet: no address, nothing
+    // learned) the Preview button and what the page learned are left out.
+    // Forget empties the list; Apply or OK then forgets it.
     CWatchPropPage(wxWindow* parent, CWatchSite& site, bool withPreview);
 
     bool ReadControls() override;
@@ -242,6 +245,8 @@ public:
 
 private:
     void OnInitPage() override;
+    // Fills the list of what the page learned (empty once Forget is pressed).
+    void ShowLearned();
     // A multi-line field's entries: the stored list while the field is
     // unedited, so that a record reads back byte for byte.
     static std::vector<std::string> Entries(const CStoredText& field,
@@ -262,6 +267,9 @@ private:
     wxTextCtrl* ignoreRegionsEdit;
     wxTextCtrl* ignoreTextEdit;
     wxCheckBox* learnCheck;
+    wxTextCtrl* learnedList = nullptr;  // null on the defaults sheet
+    wxButton* forgetButton = nullptr;
+    bool forget = false;  // Forget pressed, not yet applied
 };
 
 // "Logging Properties" (defaults sheet only): the program's log file, the

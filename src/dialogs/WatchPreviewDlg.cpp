@@ -28,11 +28,13 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
 }  // namespace
 
 CWatchPreviewDlg::CWatchPreviewDlg(wxWindow* parent, const std::string& url,
-                                   const CWatcherSettings& settings, const CTimeLimits& limits)
+                                   const CWatcherSettings& settings, const CTimeLimits& limits,
+                                   const CLearnedNoise& noise)
     : wxDialog(parent, wxID_ANY, kTitle, wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       url(url),
       settings(settings),
+      noise(noise),
       pulse(this),
       self(std::make_shared<wxWeakRef<CWatchPreviewDlg>>(this)) {
     downloader.SetTimeLimits(limits);
@@ -104,12 +106,13 @@ void CWatchPreviewDlg::StartWorker() {
     CDownloader* download = &downloader;
     const std::string* address = &url;
     const CWatcherSettings* watch = &settings;
+    const CLearnedNoise* learned = &noise;
     try {
-        worker = std::thread([target, download, address, watch] {
+        worker = std::thread([target, download, address, watch, learned] {
             CResult result;
             try {
                 auto preview =
-                    std::make_shared<CPagePreview>(PreviewPage(*download, *address, *watch));
+                    std::make_shared<CPagePreview>(PreviewPage(*download, *address, *watch, *learned));
                 result.canceled = download->IsCanceled();
                 result.preview = std::move(preview);
             } catch (const CException& error) {
@@ -148,7 +151,13 @@ void CWatchPreviewDlg::ShowResult(const CResult& result) {
         Plural(CountLines(page.watchedText), "line", "lines") + " watched of " + what + " (" +
         Plural(result.preview->downloadedBytes, "byte", "bytes") + " downloaded)."));
     watched->ChangeValue(TextFromBytes(page.watchedText));
-    const auto sections = RemovedSections(settings, page);
+    auto sections = RemovedSections(settings, page);
+    if (settings.GetLearnNoise()) {
+        // The lines the noise changes, as the checks compare them.
+        std::string lines;
+        for (const std::string& mark : result.preview->noise) lines += mark + '\n';
+        sections.push_back({"Noise, as compared (\u2026 where it changes)", lines, result.preview->noise.size()});
+    }
     removed->ChangeValue(sections.empty() ? wxString("Nothing: no region and nothing ignored.")
                                           : TextFromBytes(FormatRemoved(sections)));
     button->SetLabel(kClose);

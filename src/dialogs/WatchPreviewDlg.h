@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/LearnedNoise.h"
 #include "engine/WatcherSettings.h"
 #include "net/Downloader.h"
 
@@ -51,9 +52,10 @@ public:
     static constexpr const char* kClose = "Close";
 
     // Previews `url` with `settings` (the sheet's values as they stand),
-    // downloading within `limits`.
+    // downloading within `limits`; with the settings' learning on, marks
+    // what `noise` (and the built-in shapes) take out.
     CWatchPreviewDlg(wxWindow* parent, const std::string& url, const CWatcherSettings& settings,
-                     const CTimeLimits& limits);
+                     const CTimeLimits& limits, const CLearnedNoise& noise = {});
     ~CWatchPreviewDlg() override;
 
     // Runs the preview while the dialog is shown. wxID_OK when it ended
@@ -82,6 +84,7 @@ private:
 
     std::string url;
     CWatcherSettings settings;
+    CLearnedNoise noise;
     CDownloader downloader;
     std::thread worker;
     bool done = false;

@@ -4,6 +4,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "dialogs/DialogStrings.h"
 #include "dialogs/Prompter.h"
 #include "dialogs/SettingsPages.h"
 #include "dialogs/WatchRules.h"
@@ -69,6 +70,20 @@ CWatchPropPage::CWatchPropPage(wxWindow* parent, CWatchSite& site, bool withPrev
     }
     AddColumnSpace();
     AddToColumn(lastRow, false, true);
+    if (withPreview) {
+        AddToColumn(Label("Learned so far (what the checks leave out):"));
+        const wxSize learnedSize(FromDIP(440), GetCharHeight() * 3 + FromDIP(12));
+        learnedList = new wxTextCtrl(this, ID_LEARNED, wxEmptyString, wxDefaultPosition, learnedSize,
+                                     wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL);
+        AddToColumn(learnedList, false, true);
+        forgetButton = new wxButton(this, ID_FORGET, "&Forget What Was Learned");
+        AddToColumn(forgetButton);
+        forgetButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) {
+            forget = true;
+            ShowLearned();
+            MarkModified(event);
+        });
+    }
 
     for (wxTextCtrl* edit : {regionEdit, ignoreRegionsEdit, ignoreTextEdit})
         edit->Bind(wxEVT_TEXT, &CWatchPropPage::MarkModified, this);
@@ -83,7 +98,20 @@ void CWatchPropPage::OnInitPage() {
     regionText.Show(*regionEdit);
     ignoreRegionsText.Show(*ignoreRegionsEdit);
     ignoreTextText.Show(*ignoreTextEdit);
+    forget = false;
+    ShowLearned();
     SetModified(false);
+}
+
+void CWatchPropPage::ShowLearned() {
+    if (!learnedList) return;
+    std::string text;
+    if (!forget) {
+        for (const std::string& rule : site.GetLearnedNoise().Describe()) text += rule + "\n";
+    }
+    if (!text.empty()) text.pop_back();
+    learnedList->ChangeValue(text.empty() ? wxString("Nothing yet.") : TextFromBytes(text));
+    forgetButton->Enable(!text.empty());
 }
 
 std::vector<std::string> CWatchPropPage::Entries(const CStoredText& field,
@@ -130,6 +158,9 @@ bool CWatchPropPage::Apply() {
     CWatcherSettings settings = site.GetSettings();
     WriteTo(settings);
     site.SetSettings(settings);
+    if (forget) site.SetLearnedNoise(CLearnedNoise());
+    forget = false;
+    ShowLearned();
     SetModified(false);
     SendApplied();
     return true;

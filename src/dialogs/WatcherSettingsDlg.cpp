@@ -172,7 +172,7 @@ void CWatcherSettingsDlg::OnPreview(wxCommandEvent&) {
     CWatcherSettings settings = site.GetSettings();
     if (auto* secure = FindPage<CSecurePropPage>()) secure->WriteCredentials(settings);
     watch->WriteTo(settings);
-    CWatchPreviewDlg preview(this, url, settings, previewLimits);
+    CWatchPreviewDlg preview(this, url, settings, previewLimits, site.GetLearnedNoise());
     preview.ShowModal();
 }
 

@@ -49,6 +49,11 @@ protected:
                 authorized = true;
                 response.set_content(kPage, "text/html");
             });
+        http.Server().Get("/noisy", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<p>A kestrel costs 12 pounds.</p><p>Posted 3 minutes ago</p>"
+                                 "<p>21 people are viewing</p>",
+                                 "text/html");
+        });
         http.Server().Get("/stall", [this](const httplib::Request&, httplib::Response& response) {
             for (int i = 0; i < 2000 && !released.load(); ++i) std::this_thread::sleep_for(5ms);
             response.set_content(kPage, "text/html");
@@ -203,10 +208,49 @@ TEST_F(WatchTabTest, TheDefaultsSheetHasTheTabWithoutPreview) {
     site.SetSettings(stored);
     auto& watch = Open(true);
     EXPECT_EQ(watch.FindWindow(CWatchPropPage::ID_PREVIEW), nullptr);
+    EXPECT_EQ(watch.FindWindow(CWatchPropPage::ID_LEARNED), nullptr) << "new pages have learned nothing";
     EXPECT_TRUE(Find<wxRadioButton>(&watch, CWatchPropPage::ID_COMPARE_TEXT)->GetValue());
     Type(CWatchPropPage::ID_REGION, "main article");
     Click(sheet->FindWindow(wxID_OK));
     EXPECT_EQ(site.GetSettings().GetRegion(), "main article");
+}
+
+// What the page learned is listed, the Preview marks it where it changes
+// the page, and Forget with OK makes the page forget it.
+TEST_F(WatchTabTest, WhatThePageLearnedIsListedMarkedInThePreviewAndForgotten) {
+    CLearnedNoise noise;
+    noise.LearnFromRepeat("<meta>\n12 people are viewing<br>\n", "<meta>\n17 people are viewing<br>\n");
+    ASSERT_EQ(noise.RuleCount(), 1u);
+    site.SetLearnedNoise(noise);
+    site.SetUrl(http.Url("/noisy"));
+    CWatcherSettings stored = site.GetSettings();
+    stored.SetCompareWhat(CWatcherSettings::CompareText);
+    stored.SetLearnNoise(true);
+    site.SetSettings(stored);
+    Open();
+    EXPECT_EQ(Text(sheet->FindPage<CWatchPropPage>(), CWatchPropPage::ID_LEARNED),
+              "Changing parts of a line: \u2026 people are viewing");
+    Screenshot(sheet, "what-to-watch-learned");
+
+    Preview([&](CWatchPreviewDlg& preview) {
+        ASSERT_TRUE(PumpUntil([&] { return preview.IsDone(); }));
+        const std::string removed = Text(&preview, CWatchPreviewDlg::ID_REMOVED);
+        EXPECT_NE(removed.find("Noise, as compared (\u2026 where it changes): 2 lines\n"
+                               "    Posted \u2026\n    \u2026 people are viewing\n"),
+                  std::string::npos)
+            << removed;
+        Screenshot(&preview, "watch-preview-noise");
+        Click(preview.FindWindow(wxID_CANCEL));
+    });
+
+    wxWindow* forget = sheet->FindPage<CWatchPropPage>()->FindWindow(CWatchPropPage::ID_FORGET);
+    Click(forget);
+    EXPECT_EQ(Text(sheet->FindPage<CWatchPropPage>(), CWatchPropPage::ID_LEARNED), "Nothing yet.");
+    EXPECT_FALSE(forget->IsEnabled());
+    EXPECT_EQ(site.GetLearnedNoise(), noise) << "forgotten only once applied";
+    Click(sheet->FindWindow(wxID_OK));
+    EXPECT_TRUE(site.GetLearnedNoise().Empty());
+    EXPECT_TRUE(site.GetSettings().GetLearnNoise()) << "and it goes on learning";
 }
 
 }  // namespace
