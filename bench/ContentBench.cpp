@@ -11,6 +11,7 @@
 
 #include "content/WatchedText.h"
 #include "diff/ChangeDetector.h"
+#include "engine/LearnedNoise.h"
 
 namespace tallyhawk {
 namespace {
@@ -99,6 +100,43 @@ void BM_Check(benchmark::State& state) {
 }
 BENCHMARK(BM_Check)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+// A check of a page that learns its noise (new pages do): as BM_Check,
+// with the new version's watched form masked by what the page learned
+// (the accepted version's masked form is kept like its watched form).
+void BM_CheckLearning(benchmark::State& state) {
+    const std::size_t bytes = std::size_t(state.range(0)) << 20;
+    const std::string previous = ModernPage(bytes, 0), current = ModernPage(bytes, 1);
+    const CWatchedVersion accepted = ExtractWatched(previous, "", TextFilter());
+    // What two downloads of a page with a counter in every article teach.
+    auto counted = [](std::string text, int shift) {
+        std::string out;
+        int line = 0;
+        for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+            end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            out.append(text, at, end - at);
+            if (++line % 40 == 0) out += "\n" + std::to_string(line + shift) + " people are reading this";
+            out += '\n';
+        }
+        return out;
+    };
+    CLearnedNoise noise;
+    noise.LearnFromRepeat(counted(accepted.document, 0), counted(accepted.document, 7));
+    const std::string acceptedMasked = noise.Mask(accepted.document);
+    std::uint32_t flags = 0;
+    for (auto _ : state) {
+        const CWatchedVersion fresh = ExtractWatched(current, "", TextFilter());
+        CChangeDetector detector;
+        flags = detector.Compare(acceptedMasked, noise.Mask(fresh.document));
+        benchmark::DoNotOptimize(flags);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(current.size()));
+    state.SetLabel("check, learning: extract + mask one version + compare");
+    state.counters["changed"] = flags != 0;
+    state.counters["rules"] = double(noise.RuleCount());
+}
+BENCHMARK(BM_CheckLearning)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 // Both versions extracted and compared, as a check without the cached
 // form of the accepted version does it.

@@ -117,9 +117,10 @@ const char* const kPreviewHelp =
     "Downloads the page now and prints what its settings watch on it: the\n"
     "visible text or the region, without what they ignore, as the next check\n"
     "will compare it. With --removed it then prints what each setting took\n"
-    "away, and for a page that learns its noise each line as it compares it,\n"
-    "with \"…\" where the noise was. The page and the document are left as they are; exits 1 when the\n"
-    "download fails or the region matches nothing.\n" TALLYHAWK_PAGE_HELP;
+    "away, and for a page that learns its noise each line the noise changes,\n"
+    "as the checks compare it (\"…\" where the noise is). The page and the\n"
+    "document are left as they are; exits 1 when the download fails or the\n"
+    "region matches nothing.\n" TALLYHAWK_PAGE_HELP;
 const char* const kWatchHelp =
     "Usage: tallyhawk-cli watch FILE [--for SECONDS]\n"
     "Watches the pages until interrupted (or for SECONDS), printing each log\n"

@@ -532,7 +532,29 @@ std::string CLearnedNoise::MaskDates(std::string_view line) {
     return Replaced(line, spans);
 }
 
+namespace {
+
+// Whether a line may hold a shape at all: every shape has a figure or one
+// of the words "ago", "now" and "yesterday". Most lines have none, and
+// this look is far quicker than the words.
+bool MayHoldShapes(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c >= '0' && c <= '9') return true;
+        if ((c == 'o' || c == 'O') && i >= 2) {
+            const char a = Lower(line[i - 2]), b = Lower(line[i - 1]);
+            if ((a == 'a' && b == 'g') || (a == 'n' && b == 'o') || (a == 'w' && b == 'o')) return true;
+        }
+        if ((c == 'w' || c == 'W') && i >= 2 && Lower(line[i - 2]) == 'n' && Lower(line[i - 1]) == 'o') return true;
+        if ((c == 'y' || c == 'Y') && i >= 8 && EqualsIgnoringCase(line.substr(i - 8, 9), "yesterday")) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string CLearnedNoise::MaskShapes(std::string_view line) {
+    if (!MayHoldShapes(line)) return std::string(line);
     std::vector<CWord> words;
     for (std::size_t i = 0; i < line.size();) {
         if (!IsWordByte(static_cast<unsigned char>(line[i]))) {
@@ -647,8 +669,8 @@ std::string CLearnedNoise::MaskShapes(std::string_view line) {
     return masked;
 }
 
-std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document,
-                                                  std::vector<std::string>* shaped) const {
+template <class Visit>
+void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) const {
     // Templates by the first four bytes of their first part; those whose
     // first part is shorter are tried on every line.
     std::unordered_map<std::string_view, std::vector<const CTemplate*>> byStart;
@@ -657,10 +679,14 @@ std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document,
         if (line.parts.front().size() >= 4) byStart[std::string_view(line.parts.front()).substr(0, 4)].push_back(&line);
         else anyStart.push_back(&line);
     }
-    std::vector<std::string> lines;
-    for (std::string_view raw : SplitLines(document)) {
-        std::string line = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
-        if (shaped) shaped->push_back(line);
+    std::size_t begin = 0;
+    while (begin < document.size()) {
+        std::size_t end = document.find('\n', begin);
+        if (end == std::string_view::npos) end = document.size();
+        const std::string_view raw = document.substr(begin, end - begin);
+        begin = end + 1;
+        std::string shaped = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
+        std::string line = shaped;
         // A page whose times turn into dates as they age: its dates are
         // times too, but those of lines that stood still.
         if (agingDates && raw.size() <= kLongestLine &&
@@ -682,12 +708,32 @@ std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document,
                 if (anyStart[i]->Matches(line)) matched = anyStart[i];
             }
         }
-        lines.push_back(matched ? matched->Masked() : std::move(line));
+        visit(std::string_view(shaped), matched ? matched->Masked() : std::move(line));
     }
+}
+
+std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document,
+                                                  std::vector<std::string>* shaped) const {
+    std::vector<std::string> lines;
+    ForEachMaskedLine(document, [&](std::string_view shapedLine, std::string&& line) {
+        if (shaped) shaped->emplace_back(shapedLine);
+        lines.push_back(std::move(line));
+    });
     return lines;
 }
 
 std::string CLearnedNoise::Mask(std::string_view document) const {
+    if (blocks.empty()) {
+        // Line by line, without keeping the lines.
+        std::string masked;
+        masked.reserve(document.size());
+        ForEachMaskedLine(document, [&masked](std::string_view, std::string&& line) {
+            masked += line;
+            masked += '\n';
+        });
+        if (!document.empty() && document.back() != '\n' && !masked.empty()) masked.pop_back();
+        return masked;
+    }
     std::vector<std::string> lines = MaskLines(document);
     // Where the changing blocks are: [begin, end) of lines, each shown as one.
     std::vector<std::pair<std::size_t, std::size_t>> collapsed;

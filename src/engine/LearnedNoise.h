@@ -124,6 +124,10 @@ private:
     // (not blocks); `shaped` receives them with the built-in shapes alone.
     std::vector<std::string> MaskLines(std::string_view document,
                                        std::vector<std::string>* shaped = nullptr) const;
+    // Calls visit(shaped, masked) for each line of `document`: the line
+    // with the built-in shapes taken out, and with everything but blocks.
+    template <class Visit>
+    void ForEachMaskedLine(std::string_view document, Visit&& visit) const;
 
     std::vector<CTemplate> templates;
     std::vector<CBlock> blocks;
