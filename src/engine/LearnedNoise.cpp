@@ -22,6 +22,13 @@ constexpr std::size_t kMostAlignedTokens = 300;
 constexpr std::size_t kLongestBlock = 20;
 // How far a block's edge moves to reach a line found once on the page.
 constexpr std::size_t kAnchorReach = 5;
+// At most this many pairs of lines are aligned at one learning, and only
+// in runs of changed lines up to kLongestBlock: noise changes a few lines,
+// and two unrelated pages must not cost millions of alignments.
+constexpr std::size_t kMostAlignedPairs = 256;
+// The most lines a block stands for: a page that repeats a block's first
+// line costs at most this many comparisons for each repeat.
+constexpr std::size_t kLongestPlaced = 512;
 
 bool IsWordByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
@@ -339,8 +346,18 @@ struct CHunk {
 
 std::vector<CHunk> Hunks(const std::vector<std::string>& a, const std::vector<std::string>& b) {
     std::string joinedA, joinedB;
-    for (const std::string& line : a) joinedA.append(line).push_back('\n');
-    for (const std::string& line : b) joinedB.append(line).push_back('\n');
+    // Lines joined by line feeds, none after the last, so that the matcher
+    // counts the lines these have.
+    auto join = [](const std::vector<std::string>& lines) {
+        std::string joined;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i) joined += '\n';
+            joined += lines[i];
+        }
+        return joined;
+    };
+    joinedA = join(a);
+    joinedB = join(b);
     CLineMatcher matcher;
     matcher.Match(joinedA, joinedB, '\n');
     const CLineMarks& pairedA = matcher.OldPaired();
@@ -859,10 +876,13 @@ bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view sec
     const std::vector<CHunk> hunks = Hunks(a, b);
     bool learned = false;
     std::vector<CHunk> blockHunks;
+    std::size_t aligned = 0;
     for (const CHunk& hunk : hunks) {
         std::vector<CTemplate> lines;
-        if (hunk.aEnd - hunk.a == hunk.bEnd - hunk.b) {
-            for (std::size_t k = 0; k < hunk.aEnd - hunk.a; ++k) {
+        const std::size_t length = hunk.aEnd - hunk.a;
+        if (length == hunk.bEnd - hunk.b && length <= kLongestBlock && aligned + length <= kMostAlignedPairs) {
+            aligned += length;
+            for (std::size_t k = 0; k < length; ++k) {
                 auto line = TemplateOf(a[hunk.a + k], b[hunk.b + k], Learning::FromRepeat);
                 if (!line) break;
                 lines.push_back(std::move(*line));
@@ -897,6 +917,8 @@ bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view sec
             ++hunk.aEnd, ++hunk.bEnd, ++reach;
         }
         CBlock block;
+        // Both downloads have the block at their start, or neither has.
+        if ((hunk.a == 0) != (hunk.b == 0)) continue;
         if (hunk.a > 0) {
             block.before = a[hunk.a - 1];
             if (CountOf(a, block.before) != 1 || block.before != b[hunk.b - 1]) continue;
@@ -908,7 +930,7 @@ bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view sec
         if (block.before.empty() && block.after.empty()) continue;  // the whole page
         const std::size_t length = std::max(hunk.aEnd - hunk.a, hunk.bEnd - hunk.b);
         if (length > longestBlock) continue;
-        block.longest = static_cast<std::int32_t>(length * 2 + 8);
+        block.longest = static_cast<std::int32_t>(std::min(length * 2 + 8, kLongestPlaced));
         learned |= AddBlock(std::move(block));
     }
     return learned;
@@ -930,7 +952,7 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
     // "3 hours ago" become "6 December" a day later: from then on the
     // page's dates count as times.
     for (const CHunk& hunk : hunks) {
-        if (agingDates || hunk.aEnd - hunk.a != hunk.bEnd - hunk.b) continue;
+        if (agingDates || hunk.aEnd - hunk.a != hunk.bEnd - hunk.b || hunk.aEnd - hunk.a > kLongestBlock) continue;
         for (std::size_t k = 0; k < hunk.aEnd - hunk.a; ++k) {
             const std::string& older = shapedA[hunk.a + k];
             const std::string& newer = shapedB[hunk.b + k];
@@ -941,9 +963,13 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
         }
     }
     std::vector<CTemplate> found;
+    std::size_t aligned = 0;
     for (const CHunk& hunk : hunks) {
-        if (hunk.aEnd - hunk.a != hunk.bEnd - hunk.b) continue;
-        for (std::size_t k = 0; k < hunk.aEnd - hunk.a && found.size() < kMostCandidates; ++k) {
+        const std::size_t length = hunk.aEnd - hunk.a;
+        if (length != hunk.bEnd - hunk.b || length > kLongestBlock || aligned + length > kMostAlignedPairs)
+            continue;
+        aligned += length;
+        for (std::size_t k = 0; k < length && found.size() < kMostCandidates; ++k) {
             auto changing = TemplateOf(a[hunk.a + k], b[hunk.b + k], Learning::FromCheck);
             // A date or a time is noise however long it stood still.
             if (!changing || (!changing->Dated() && std::binary_search(stable.begin(), stable.end(),
@@ -1060,7 +1086,9 @@ CLearnedNoise CLearnedNoise::Load(std::string_view text) {
                 !AllDigits(fields[3]))
                 continue;
             CBlock block{std::move(before[0]), std::move(after[0]), std::stoi(std::string(fields[3]))};
-            if (block.longest <= 0 || (block.before.empty() && block.after.empty())) continue;
+            if (block.longest <= 0 || block.longest > static_cast<std::int32_t>(kLongestPlaced) ||
+                (block.before.empty() && block.after.empty()))
+                continue;
             noise.blocks.push_back(std::move(block));
         } else if (fields.size() == 2 && fields[0] == "D") {
             noise.agingDates = true;

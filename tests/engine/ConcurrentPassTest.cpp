@@ -161,5 +161,78 @@ TEST(ConcurrentPassTest, RandomAnswersLeaveEveryPageAsOneCheckAfterAnotherWould)
     EXPECT_EQ(canceled, 6) << "the downloads under way, and no other page";
 }
 
+// Pages that learn their noise and find a change wait for their second
+// download without keeping their server's share from the other pages, and
+// a stop while they wait settles each on its first download.
+TEST(ConcurrentPassTest, ChangesWaitForTheirConfirmationWithoutHoldingTheServerAndAStopSettlesThem) {
+    constexpr int kPages = 6;
+    std::mutex lock;
+    std::vector<std::string> requests;  // guarded by lock: "page/visit", in order of arrival
+    std::vector<int> visits(kPages);    // guarded by lock
+    std::string story = "The ferry runs.";  // guarded by lock
+    testing::CLocalHttpServer server;
+    server.Server().Get(R"(/p/(\d+))", [&](const httplib::Request& request, httplib::Response& response) {
+        const int page = std::stoi(request.matches[1].str());
+        std::lock_guard<std::mutex> guard(lock);
+        const int visit = ++visits[static_cast<std::size_t>(page)];
+        requests.push_back(std::to_string(page) + "/" + std::to_string(visit));
+        response.set_content("<p>" + story + "</p>\n<p>" + std::to_string(visit * 7 % 40 + 2) +
+                                 " people are viewing</p>\n",
+                             "text/html");
+    });
+    server.Start();
+
+    testing::CFakeServices fake;
+    fake.services.SetConfirmPause(1000ms);
+    CNullLog log;
+    CWatchSiteList list(&log, &fake.services);
+    list.SetTransferLimits(6, 1);
+    for (int i = 0; i < kPages; ++i) {
+        CWatchSite page(&fake.services);
+        page.SetUrl(server.Url("/p/" + std::to_string(i)));
+        CWatcherSettings settings = page.GetSettings();
+        settings.SetNotifyFlags(0);
+        settings.SetLearnNoise(true);
+        page.SetSettings(settings);
+        const std::string accepted = "<p>The ferry runs.</p>\n<p>1 people are viewing</p>\n";
+        page.SetPreviousContent(accepted);
+        page.SetLatestContent(accepted);
+        list.Add(page);
+    }
+    ASSERT_TRUE(list.StartOnePass(true));
+    ASSERT_TRUE(list.Wait(20000));
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ASSERT_EQ(requests.size(), 2u * kPages) << "each change confirmed once";
+        // One at a time from the server, yet every first download came
+        // before any second one: a page waiting out its pause held nothing.
+        for (std::size_t i = 0; i < kPages; ++i) EXPECT_EQ(requests[i].substr(requests[i].find('/')), "/1");
+        requests.clear();
+    }
+    for (int i = 0; i < kPages; ++i) {
+        EXPECT_EQ(list.GetAt(i)->GetStatus(), Current) << "noise only, page " << i;
+        EXPECT_EQ(list.GetAt(i)->GetLearnedNoise().RuleCount(), 1u) << i;
+    }
+
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        story = "The ferry stops on Sunday.";
+    }
+    ASSERT_TRUE(list.StartOnePass(true));
+    for (int tries = 0; tries < 500; ++tries) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (requests.size() == kPages) break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    list.StopWatching(true);
+    for (int i = 0; i < kPages; ++i) {
+        EXPECT_EQ(list.GetAt(i)->GetStatus(), Modified) << "settled on the first download, page " << i;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    EXPECT_EQ(requests.size(), static_cast<std::size_t>(kPages)) << "no second download after the stop";
+}
+
 }  // namespace
 }  // namespace tallyhawk
