@@ -1102,6 +1102,7 @@ struct Outcome {
     bool earlierEditPending = false;  // an earlier real edit was not reported yet
     int downloads = 0;
     std::vector<std::string> lines;
+    std::string edit;  // a real edit: the first line of the main part it changed
 };
 
 struct Tally {
@@ -1283,8 +1284,19 @@ int Main(int argc, char** argv) {
             std::lock_guard<std::mutex> guard(lock);
             for (Site& site : sites) {
                 Outcome& o = outcomes[static_cast<std::size_t>(site.index)][static_cast<std::size_t>(v)];
+                const std::string before = Signature(site);
                 o.real = Advance(site);
                 realCount += o.real;
+                if (o.real) {
+                    // The first line of the main part that differs, as it was and is.
+                    const std::string after = Signature(site);
+                    std::size_t at = 0;
+                    while (at < before.size() && at < after.size() && before[at] == after[at]) ++at;
+                    const std::size_t line = before.rfind('\n', at == 0 ? 0 : at - 1);
+                    const std::size_t from = line == std::string::npos || at == 0 ? 0 : line + 1;
+                    o.edit = before.substr(from, before.find('\n', from) - from) + "  ->  " +
+                             after.substr(from, after.find('\n', from) - from);
+                }
             }
         }
         realInPass.push_back(realCount);
@@ -1419,6 +1431,17 @@ int Main(int argc, char** argv) {
         }
     }
     if (late > listed) std::printf("  (the lines of %d more versions: --verbose lists them all)\n", late - listed);
+
+    // Every real edit that was not reported, with what it changed.
+    bool anyMissed = false;
+    for (const Site& site : sites)
+        for (int v = 1; v < versions; ++v) {
+            const Outcome& o = outcomes[static_cast<std::size_t>(site.index)][static_cast<std::size_t>(v)];
+            if (!o.real || o.reported) continue;
+            if (!anyMissed) std::printf("\nreal edits not reported:\n");
+            anyMissed = true;
+            std::printf("  %-10s version %d: %s\n", site.path.c_str(), v, Shortened(o.edit, 160).c_str());
+        }
 
     server.Stop();
     if (keep) {

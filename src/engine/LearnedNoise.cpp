@@ -202,6 +202,28 @@ bool IsTimely(std::string_view text, bool* dated = nullptr) {
 
 enum class Learning { FromRepeat, FromCheck };
 
+// A template of a clock or a calendar: a date or a time changes, and its
+// fixed parts name no day, only perhaps a year ("Last updated …", "…,
+// … December 2026"), so that it is not one dated item among many (an event
+// on "Mon 15 February, …").
+bool IsClock(const CLearnedNoise::CTemplate& line) {
+    if (line.gaps.find('@') == std::string::npos) return false;
+    for (const std::string& part : line.parts) {
+        for (std::size_t i = 0; i < part.size();) {
+            if (!IsDigit(static_cast<unsigned char>(part[i]))) {
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < part.size() && IsDigit(static_cast<unsigned char>(part[end]))) ++end;
+            const std::string_view run(part.data() + i, end - i);
+            if (run.size() != 4 || (run.substr(0, 2) != "19" && run.substr(0, 2) != "20")) return false;
+            i = end;
+        }
+    }
+    return true;
+}
+
 // The template of two versions of one line: their common parts in order,
 // a changing part wherever either has something the other lacks. Nothing
 // when the lines are equal or too little of them is common to say that
@@ -824,7 +846,7 @@ std::string CLearnedNoise::Mask(std::string_view document) const {
 }
 
 void CLearnedNoise::ForgetCandidates() {
-    std::erase_if(candidates, [](const CTemplate& line) { return !line.Dated(); });
+    std::erase_if(candidates, [](const CTemplate& line) { return !IsClock(line); });
 }
 
 std::uint32_t CLearnedNoise::FigureShape(std::string_view line) {
@@ -930,7 +952,9 @@ bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view sec
         if (block.before.empty() && block.after.empty()) continue;  // the whole page
         const std::size_t length = std::max(hunk.aEnd - hunk.a, hunk.bEnd - hunk.b);
         if (length > longestBlock) continue;
-        block.longest = static_cast<std::int32_t>(std::min(length * 2 + 8, kLongestPlaced));
+        // As long as seen, no longer: a line added next to the block is
+        // the page's, and a longer block seen later is learned then.
+        block.longest = static_cast<std::int32_t>(std::min(length, kLongestPlaced));
         learned |= AddBlock(std::move(block));
     }
     return learned;
@@ -966,14 +990,17 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
     std::size_t aligned = 0;
     for (const CHunk& hunk : hunks) {
         const std::size_t length = hunk.aEnd - hunk.a;
-        if (length != hunk.bEnd - hunk.b || length > kLongestBlock || aligned + length > kMostAlignedPairs)
+        // A line or two that changed between lines that did not: a page's
+        // clock or counter. Longer runs pair lines of different items (an
+        // event added shifts every event after it).
+        if (length != hunk.bEnd - hunk.b || length > 2 || aligned + length > kMostAlignedPairs)
             continue;
         aligned += length;
         for (std::size_t k = 0; k < length && found.size() < kMostCandidates; ++k) {
             auto changing = TemplateOf(a[hunk.a + k], b[hunk.b + k], Learning::FromCheck);
             // A date or a time is noise however long it stood still.
-            if (!changing || (!changing->Dated() && std::binary_search(stable.begin(), stable.end(),
-                                                                       FigureShape(shapedA[hunk.a + k]))))
+            if (!changing || (!IsClock(*changing) && std::binary_search(stable.begin(), stable.end(),
+                                                                        FigureShape(shapedA[hunk.a + k]))))
                 continue;
             found.push_back(std::move(*changing));
         }
@@ -984,7 +1011,7 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
     }
     // Dates and times wait for their next change, at whichever check.
     for (CTemplate& line : candidates) {
-        if (line.Dated() && found.size() < kMostCandidates &&
+        if (IsClock(line) && found.size() < kMostCandidates &&
             std::find(found.begin(), found.end(), line) == found.end() &&
             std::find(templates.begin(), templates.end(), line) == templates.end())
             found.push_back(std::move(line));

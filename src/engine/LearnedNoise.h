@@ -21,7 +21,7 @@
 // moments apart (LearnFromRepeat: whatever differs is noise), and templates
 // also from a page's checks (LearnFromCheck: a line that changed in the
 // same way at two checks in a row, where only figures, dates and times
-// changed; for a date or a time, two changes at any two checks). A line
+// changed; for a clock or a calendar, two changes at any two checks). A line
 // with figures that a check found unchanged is remembered as stable, and a
 // later change to its figures is never learned this way: a price that stood
 // still for a while is not a clock.
@@ -100,7 +100,6 @@ public:
         // alone, '@' the same when it was seen to hold a date or a time,
         // '*' when anything.
         std::string gaps;
-        bool Dated() const { return gaps.find('@') != std::string::npos; }
         bool operator==(const CTemplate&) const = default;
         bool Matches(std::string_view line) const;
         std::string Masked() const;

@@ -104,6 +104,16 @@ TEST(LearnedNoiseTest, ALineThatChangesTheSameWayAtTwoChecksInARowIsLearned) {
     EXPECT_EQ(aging.Mask("Ashdown · 2 hours ago<br>\n"), aging.Mask("Ashdown · 5 December<br>\n"));
     EXPECT_NE(aging.Mask(concert), aging.Mask("Concert on the pier, 20 December<br>\n"));
 
+    // A calendar is learned at its next change, whenever that comes; an
+    // event's time is not a calendar: its line names its day.
+    CLearnedNoise calendar, events;
+    calendar.LearnFromCheck("Saturday, 26 December 2026<br>\n", "Sunday, 27 December 2026<br>\n");
+    events.LearnFromCheck("Mon 15 February, 09:00<br>\n", "Mon 15 February, 11:00<br>\n");
+    calendar.ForgetCandidates();
+    events.ForgetCandidates();
+    EXPECT_TRUE(calendar.LearnFromCheck("Sunday, 27 December 2026<br>\n", "Monday, 28 December 2026<br>\n"));
+    EXPECT_FALSE(events.LearnFromCheck("Mon 15 February, 11:00<br>\n", "Mon 15 February, 12:30<br>\n"));
+
     // Words are never learned this way, however often they change.
     CLearnedNoise words;
     words.LearnFromCheck("Status: open<br>\n", "Status: closed<br>\n");
