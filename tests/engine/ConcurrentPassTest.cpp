@@ -219,13 +219,15 @@ TEST(ConcurrentPassTest, ChangesWaitForTheirConfirmationWithoutHoldingTheServerA
         story = "The ferry stops on Sunday.";
     }
     ASSERT_TRUE(list.StartOnePass(true));
-    for (int tries = 0; tries < 500; ++tries) {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            if (requests.size() == kPages) break;
+    // Every page has its first download (and waits for its second).
+    auto firstsIn = [&] {
+        for (int i = 0; i < kPages; ++i) {
+            if (list.GetAt(i)->GetLatestContent().find("Sunday") == std::string::npos) return false;
         }
-        std::this_thread::sleep_for(10ms);
-    }
+        return true;
+    };
+    for (int tries = 0; tries < 500 && !firstsIn(); ++tries) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(firstsIn());
     list.StopWatching(true);
     for (int i = 0; i < kPages; ++i) {
         EXPECT_EQ(list.GetAt(i)->GetStatus(), Modified) << "settled on the first download, page " << i;
