@@ -725,12 +725,9 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
         const std::string_view raw = document.substr(begin, end - begin);
         begin = end + 1;
         std::string shaped = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
-        std::string line = shaped;
-        // A page whose times turn into dates as they age: its dates are
-        // times too, but those of lines that stood still.
-        if (agingDates && raw.size() <= kLongestLine &&
-            !std::binary_search(stable.begin(), stable.end(), FigureShape(line)))
-            line = MaskDates(line);
+        const std::string& line = shaped;
+        // Templates are learned from lines with the built-in shapes taken
+        // out, and match such lines.
         const CTemplate* matched = nullptr;
         if (!templates.empty()) {
             if (line.size() >= 4) {
@@ -747,7 +744,16 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
                 if (anyStart[i]->Matches(line)) matched = anyStart[i];
             }
         }
-        visit(std::string_view(shaped), matched ? matched->Masked() : std::move(line));
+        if (matched) {
+            visit(std::string_view(shaped), matched->Masked());
+        } else if (agingDates && raw.size() <= kLongestLine &&
+                   !std::binary_search(stable.begin(), stable.end(), LineHash(shaped))) {
+            // A page whose times turn into dates as they age: its dates are
+            // times too, but not those of a line that stood still.
+            visit(std::string_view(shaped), MaskDates(shaped));
+        } else {
+            visit(std::string_view(shaped), std::string(shaped));
+        }
     }
 }
 
@@ -862,15 +868,26 @@ std::uint32_t CLearnedNoise::FigureShape(std::string_view line) {
     return hash;
 }
 
+std::uint32_t CLearnedNoise::LineHash(std::string_view line) {
+    // FNV-1a from another start than FigureShape's, so the two kinds of
+    // hash share one set.
+    std::uint32_t hash = 0x811c9dc5u ^ 0x5bd1e995u;
+    for (char c : line) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
 void CLearnedNoise::RememberStable(std::string_view line) {
     if (std::none_of(line.begin(), line.end(), [](char c) { return IsDigit(static_cast<unsigned char>(c)); }))
         return;
-    const std::uint32_t shape = FigureShape(line);
-    const auto at = std::lower_bound(stable.begin(), stable.end(), shape);
-    if (at != stable.end() && *at == shape) return;
-    // Past the bound, one remembered at random goes (the hash picks it).
-    if (stable.size() >= kMostStable) stable.erase(stable.begin() + static_cast<std::ptrdiff_t>(shape % stable.size()));
-    stable.insert(std::lower_bound(stable.begin(), stable.end(), shape), shape);
+    // Its numbers as a shape (a price that stood still) and the line itself
+    // (a date that stood still).
+    for (const std::uint32_t hash : {FigureShape(line), LineHash(line)}) {
+        const auto at = std::lower_bound(stable.begin(), stable.end(), hash);
+        if (at != stable.end() && *at == hash) continue;
+        // Past the bound, one remembered at random goes (the hash picks it).
+        if (stable.size() >= kMostStable) stable.erase(stable.begin() + static_cast<std::ptrdiff_t>(hash % stable.size()));
+        stable.insert(std::lower_bound(stable.begin(), stable.end(), hash), hash);
+    }
 }
 
 bool CLearnedNoise::AddTemplate(CTemplate added) {
@@ -894,7 +911,8 @@ bool CLearnedNoise::AddBlock(CBlock added) {
 }
 
 bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view second) {
-    const std::vector<std::string> a = MaskLines(first), b = MaskLines(second);
+    std::vector<std::string> shapedA, shapedB;
+    const std::vector<std::string> a = MaskLines(first, &shapedA), b = MaskLines(second, &shapedB);
     const std::vector<CHunk> hunks = Hunks(a, b);
     bool learned = false;
     std::vector<CHunk> blockHunks;
@@ -905,7 +923,7 @@ bool CLearnedNoise::LearnFromRepeat(std::string_view first, std::string_view sec
         if (length == hunk.bEnd - hunk.b && length <= kLongestBlock && aligned + length <= kMostAlignedPairs) {
             aligned += length;
             for (std::size_t k = 0; k < length; ++k) {
-                auto line = TemplateOf(a[hunk.a + k], b[hunk.b + k], Learning::FromRepeat);
+                auto line = TemplateOf(shapedA[hunk.a + k], shapedB[hunk.b + k], Learning::FromRepeat);
                 if (!line) break;
                 lines.push_back(std::move(*line));
             }
@@ -997,7 +1015,7 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
             continue;
         aligned += length;
         for (std::size_t k = 0; k < length && found.size() < kMostCandidates; ++k) {
-            auto changing = TemplateOf(a[hunk.a + k], b[hunk.b + k], Learning::FromCheck);
+            auto changing = TemplateOf(shapedA[hunk.a + k], shapedB[hunk.b + k], Learning::FromCheck);
             // A date or a time is noise however long it stood still.
             if (!changing || (!IsClock(*changing) && std::binary_search(stable.begin(), stable.end(),
                                                                         FigureShape(shapedA[hunk.a + k]))))

@@ -116,6 +116,8 @@ public:
 private:
     // A line's hash with every run of figures alike.
     static std::uint32_t FigureShape(std::string_view line);
+    // A line's own hash.
+    static std::uint32_t LineHash(std::string_view line);
     void RememberStable(std::string_view line);
     bool AddTemplate(CTemplate added);
     bool AddBlock(CBlock added);
@@ -131,7 +133,7 @@ private:
     std::vector<CTemplate> templates;
     std::vector<CBlock> blocks;
     std::vector<CTemplate> candidates;
-    std::vector<std::uint32_t> stable;  // sorted FigureShape values
+    std::vector<std::uint32_t> stable;  // sorted FigureShape and LineHash values
     bool agingDates = false;            // the page's times turn into dates
 };
 
