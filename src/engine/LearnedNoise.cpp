@@ -719,12 +719,14 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
         else anyStart.push_back(&line);
     }
     std::size_t begin = 0;
+    std::string previous, shaped;  // the line before, and this line, with the shapes taken out
     while (begin < document.size()) {
         std::size_t end = document.find('\n', begin);
         if (end == std::string_view::npos) end = document.size();
         const std::string_view raw = document.substr(begin, end - begin);
         begin = end + 1;
-        std::string shaped = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
+        previous = std::move(shaped);
+        shaped = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
         const std::string& line = shaped;
         // Templates are learned from lines with the built-in shapes taken
         // out, and match such lines.
@@ -747,7 +749,7 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
         if (matched) {
             visit(std::string_view(shaped), matched->Masked());
         } else if (agingDates && raw.size() <= kLongestLine &&
-                   !std::binary_search(stable.begin(), stable.end(), LineHash(shaped))) {
+                   !std::binary_search(stable.begin(), stable.end(), LineHash(previous, shaped))) {
             // A page whose times turn into dates as they age: its dates are
             // times too, but not those of a line that stood still.
             visit(std::string_view(shaped), MaskDates(shaped));
@@ -868,20 +870,22 @@ std::uint32_t CLearnedNoise::FigureShape(std::string_view line) {
     return hash;
 }
 
-std::uint32_t CLearnedNoise::LineHash(std::string_view line) {
+std::uint32_t CLearnedNoise::LineHash(std::string_view previous, std::string_view line) {
     // FNV-1a from another start than FigureShape's, so the two kinds of
     // hash share one set.
     std::uint32_t hash = 0x811c9dc5u ^ 0x5bd1e995u;
+    for (char c : previous) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    hash = (hash ^ '\n') * 16777619u;
     for (char c : line) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
     return hash;
 }
 
-void CLearnedNoise::RememberStable(std::string_view line) {
+void CLearnedNoise::RememberStable(std::string_view previous, std::string_view line) {
     if (std::none_of(line.begin(), line.end(), [](char c) { return IsDigit(static_cast<unsigned char>(c)); }))
         return;
     // Its numbers as a shape (a price that stood still) and the line itself
     // (a date that stood still).
-    for (const std::uint32_t hash : {FigureShape(line), LineHash(line)}) {
+    for (const std::uint32_t hash : {FigureShape(line), LineHash(previous, line)}) {
         const auto at = std::lower_bound(stable.begin(), stable.end(), hash);
         if (at != stable.end() && *at == hash) continue;
         // Past the bound, one remembered at random goes (the hash picks it).
@@ -986,10 +990,10 @@ bool CLearnedNoise::LearnFromCheck(std::string_view before, std::string_view aft
     // a later change to them is never taken for noise.
     std::size_t next = 0;
     for (const CHunk& hunk : hunks) {
-        for (; next < hunk.a; ++next) RememberStable(shapedA[next]);
+        for (; next < hunk.a; ++next) RememberStable(next ? shapedA[next - 1] : "", shapedA[next]);
         next = hunk.aEnd;
     }
-    for (; next < a.size(); ++next) RememberStable(shapedA[next]);
+    for (; next < a.size(); ++next) RememberStable(next ? shapedA[next - 1] : "", shapedA[next]);
     bool learned = false;
     // "3 hours ago" become "6 December" a day later: from then on the
     // page's dates count as times.

@@ -116,9 +116,10 @@ public:
 private:
     // A line's hash with every run of figures alike.
     static std::uint32_t FigureShape(std::string_view line);
-    // A line's own hash.
-    static std::uint32_t LineHash(std::string_view line);
-    void RememberStable(std::string_view line);
+    // A line's own hash, with the line before it (two items' equal dates
+    // are two lines).
+    static std::uint32_t LineHash(std::string_view previous, std::string_view line);
+    void RememberStable(std::string_view previous, std::string_view line);
     bool AddTemplate(CTemplate added);
     bool AddBlock(CBlock added);
     // The lines of `document` with shapes, dates and templates taken out
