@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/file.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -194,9 +195,10 @@ TEST_F(CheckCommandTest, TheWatchedTextOfARegionReportsEditsAndNotNoise) {
 // second download, reports the edit and not the noise, shows what it
 // learned, and forgets it when told.
 TEST_F(CheckCommandTest, ANewPageLearnsItsNoiseAndReportsOnlyTheEdit) {
-    std::string story = "The harbour opens on Monday.";
-    server.Generate("n", [&story](int visit) {
-        std::string page = "<html><body><h1>Harbour news</h1><p>" + story + "</p>";
+    const char* const stories[] = {"The harbour opens on Monday.", "The harbour opens on Tuesday."};
+    std::atomic<int> story{0};  // read by the server's thread
+    server.Generate("n", [&](int visit) {
+        std::string page = "<html><body><h1>Harbour news</h1><p>" + std::string(stories[story.load()]) + "</p>";
         page += "<p>Posted " + std::to_string(visit) + " minutes ago</p>";
         page += "<p>" + std::to_string(visit * 7 % 50 + 2) + " people are viewing</p>";
         const char* const trending[] = {"Storm closes the pier", "A new ferry timetable", "Market day returns"};
@@ -218,7 +220,7 @@ TEST_F(CheckCommandTest, ANewPageLearnsItsNoiseAndReportsOnlyTheEdit) {
     EXPECT_EQ(RunCli({"check", file}).status, 0);
     EXPECT_EQ(server.Visits("n"), 4) << "learned noise costs no second download";
 
-    story = "The harbour opens on Tuesday.";
+    story = 1;
     CliResult changed = RunCli({"check", file, "--accept"});
     EXPECT_EQ(changed.status, 1) << changed.err;
     EXPECT_EQ(changed.out.substr(changed.out.find('\n') + 1),
