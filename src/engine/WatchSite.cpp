@@ -568,8 +568,11 @@ bool CWatchSite::HasChanges(const CSnapshot& snapshot) const {
 std::uint32_t CWatchSite::CompareVersions(CChangeDetector& detector,
                                           const CSnapshot& snapshot) const {
     // An empty baseline compares as "no change" in every mode, and so does
-    // a version with itself (just accepted), without reading it.
-    if (snapshot.previous->empty() || snapshot.previous == snapshot.latest) return NoChange;
+    // a version with itself (just accepted) or with the same bytes (an
+    // unchanged page downloaded again), without reading it further.
+    if (snapshot.previous->empty() || snapshot.previous == snapshot.latest ||
+        *snapshot.previous == *snapshot.latest)
+        return NoChange;
     detector.SetIgnoreFirst(snapshot.settings.GetIgnoreBeginning());
     detector.SetIgnoreLast(snapshot.settings.GetIgnoreEnding());
     const CWatchFilter filter = CWatchedVersions::FilterOf(snapshot.settings);
