@@ -719,23 +719,33 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
         else anyStart.push_back(&line);
     }
     std::size_t begin = 0;
-    std::string previous, shaped;  // the line before, and this line, with the shapes taken out
+    // This line and the one before, with the shapes taken out: views of the
+    // document itself when there were none (most lines), else of a store.
+    std::string stores[2], masked;
+    std::string_view previous, shaped;
+    int store = 0;
     while (begin < document.size()) {
         std::size_t end = document.find('\n', begin);
         if (end == std::string_view::npos) end = document.size();
         const std::string_view raw = document.substr(begin, end - begin);
         begin = end + 1;
-        previous = std::move(shaped);
-        shaped = raw.size() > kLongestLine ? std::string(raw) : MaskShapes(raw);
-        const std::string& line = shaped;
+        previous = shaped;
+        if (raw.size() > kLongestLine || !MayHoldShapes(raw)) {
+            shaped = raw;
+        } else {
+            // The other store may hold the line before.
+            store ^= 1;
+            stores[store] = MaskShapes(raw);
+            shaped = stores[store];
+        }
         // Templates are learned from lines with the built-in shapes taken
         // out, and match such lines.
         const CTemplate* matched = nullptr;
         if (!templates.empty()) {
-            if (line.size() >= 4) {
-                if (auto found = byStart.find(std::string_view(line).substr(0, 4)); found != byStart.end()) {
+            if (shaped.size() >= 4) {
+                if (auto found = byStart.find(shaped.substr(0, 4)); found != byStart.end()) {
                     for (const CTemplate* candidate : found->second) {
-                        if (candidate->Matches(line)) {
+                        if (candidate->Matches(shaped)) {
                             matched = candidate;
                             break;
                         }
@@ -743,18 +753,20 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
                 }
             }
             for (std::size_t i = 0; !matched && i < anyStart.size(); ++i) {
-                if (anyStart[i]->Matches(line)) matched = anyStart[i];
+                if (anyStart[i]->Matches(shaped)) matched = anyStart[i];
             }
         }
         if (matched) {
-            visit(std::string_view(shaped), matched->Masked());
+            masked = matched->Masked();
+            visit(shaped, std::string_view(masked));
         } else if (agingDates && raw.size() <= kLongestLine &&
                    !std::binary_search(stable.begin(), stable.end(), LineHash(previous, shaped))) {
             // A page whose times turn into dates as they age: its dates are
             // times too, but not those of a line that stood still.
-            visit(std::string_view(shaped), MaskDates(shaped));
+            masked = MaskDates(shaped);
+            visit(shaped, std::string_view(masked));
         } else {
-            visit(std::string_view(shaped), std::string(shaped));
+            visit(shaped, shaped);
         }
     }
 }
@@ -762,9 +774,9 @@ void CLearnedNoise::ForEachMaskedLine(std::string_view document, Visit&& visit) 
 std::vector<std::string> CLearnedNoise::MaskLines(std::string_view document,
                                                   std::vector<std::string>* shaped) const {
     std::vector<std::string> lines;
-    ForEachMaskedLine(document, [&](std::string_view shapedLine, std::string&& line) {
+    ForEachMaskedLine(document, [&](std::string_view shapedLine, std::string_view line) {
         if (shaped) shaped->emplace_back(shapedLine);
-        lines.push_back(std::move(line));
+        lines.emplace_back(line);
     });
     return lines;
 }
@@ -774,7 +786,7 @@ std::string CLearnedNoise::Mask(std::string_view document) const {
         // Line by line, without keeping the lines.
         std::string masked;
         masked.reserve(document.size());
-        ForEachMaskedLine(document, [&masked](std::string_view, std::string&& line) {
+        ForEachMaskedLine(document, [&masked](std::string_view, std::string_view line) {
             masked += line;
             masked += '\n';
         });

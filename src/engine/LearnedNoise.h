@@ -126,8 +126,9 @@ private:
     // (not blocks); `shaped` receives them with the built-in shapes alone.
     std::vector<std::string> MaskLines(std::string_view document,
                                        std::vector<std::string>* shaped = nullptr) const;
-    // Calls visit(shaped, masked) for each line of `document`: the line
-    // with the built-in shapes taken out, and with everything but blocks.
+    // Calls visit(shaped, masked) for each line of `document`: views of the
+    // line with the built-in shapes taken out, and with everything but
+    // blocks, valid for the call only.
     template <class Visit>
     void ForEachMaskedLine(std::string_view document, Visit&& visit) const;
 
