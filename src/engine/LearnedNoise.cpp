@@ -162,6 +162,12 @@ std::size_t WordBytes(std::string_view text) {
         text.begin(), text.end(), [](char c) { return IsWordByte(static_cast<unsigned char>(c)); }));
 }
 
+bool IsMonth(std::string_view word) {
+    return OneOf(word, {"january", "february", "march", "april", "may", "june", "july", "august",
+                        "september", "october", "november", "december", "jan", "feb", "mar", "apr",
+                        "jun", "jul", "aug", "sep", "sept", "oct", "nov", "dec"});
+}
+
 // Text that changes with time and counts alone: figures, white space,
 // punctuation, and the names of months and days, am and pm, ordinal ends.
 // `dated` (when given) tells whether the text names a date or a time: a
@@ -186,10 +192,8 @@ bool IsTimely(std::string_view text, bool* dated = nullptr) {
             if (rest.empty() || OneOf(rest, {"st", "nd", "rd", "th", "am", "pm", "k", "m"})) continue;
             return false;
         }
-        if (OneOf(token, {"january", "february", "march", "april", "may", "june", "july", "august",
-                          "september", "october", "november", "december", "jan", "feb", "mar",
-                          "apr", "jun", "jul", "aug", "sep", "sept", "oct", "nov", "dec",
-                          "monday", "tuesday", "wednesday", "thursday", "friday", "saturday",
+        if (IsMonth(token) ||
+            OneOf(token, {"monday", "tuesday", "wednesday", "thursday", "friday", "saturday",
                           "sunday", "mon", "tue", "tues", "wed", "thu", "thurs", "fri", "sat",
                           "sun", "am", "pm", "utc", "gmt"})) {
             if (dated) *dated = true;
@@ -496,12 +500,6 @@ std::string CLearnedNoise::CTemplate::Masked() const {
 
 namespace {
 
-bool IsMonth(std::string_view word) {
-    return OneOf(word, {"january", "february", "march", "april", "may", "june", "july", "august",
-                        "september", "october", "november", "december", "jan", "feb", "mar", "apr",
-                        "jun", "jul", "aug", "sep", "sept", "oct", "nov", "dec"});
-}
-
 // A day of the month: 1 to 31, perhaps with its ordinal ending.
 bool IsMonthDay(std::string_view word) {
     std::size_t digits = 0;
@@ -594,17 +592,7 @@ bool MayHoldShapes(std::string_view line) {
 
 std::string CLearnedNoise::MaskShapes(std::string_view line) {
     if (!MayHoldShapes(line)) return std::string(line);
-    std::vector<CWord> words;
-    for (std::size_t i = 0; i < line.size();) {
-        if (!IsWordByte(static_cast<unsigned char>(line[i]))) {
-            ++i;
-            continue;
-        }
-        std::size_t j = i;
-        while (j < line.size() && IsWordByte(static_cast<unsigned char>(line[j]))) ++j;
-        words.push_back({i, j});
-        i = j;
-    }
+    const std::vector<CWord> words = WordsOf(line);
     auto word = [&](std::size_t k) { return line.substr(words[k].begin, words[k].end - words[k].begin); };
     bool namesBuild = false;  // a line with a build id: its version numbers go with it
     // The spans to take out, in order, not overlapping.
@@ -695,17 +683,7 @@ std::string CLearnedNoise::MaskShapes(std::string_view line) {
         }
         spans = std::move(merged);
     }
-    if (spans.empty()) return std::string(line);
-    std::string masked;
-    masked.reserve(line.size());
-    std::size_t at = 0;
-    for (const auto& [begin, end] : spans) {
-        masked.append(line.substr(at, begin - at));
-        masked += kMark;
-        at = end;
-    }
-    masked.append(line.substr(at));
-    return masked;
+    return Replaced(line, spans);
 }
 
 template <class Visit>
@@ -810,39 +788,32 @@ std::string CLearnedNoise::Mask(std::string_view document) const {
             }
             return std::nullopt;
         };
-        // Of the blocks after one line, the one that reaches farthest.
+        // Of the blocks after one line (the start of the document, when
+        // `anchor` is null), the one that reaches farthest. The block's line
+        // ends as its opening line does, or as its closing one at the start.
         auto place = [&](const std::vector<const CBlock*>& candidates, std::size_t begin,
-                         std::string_view anchor) -> std::optional<std::size_t> {
+                         const std::string* anchor) -> std::optional<std::size_t> {
             std::optional<std::size_t> farthest;
             for (const CBlock* block : candidates) {
                 const auto end = reach(*block, begin);
                 if (end && (!farthest || *end > *farthest)) farthest = end;
             }
             if (!farthest) return std::nullopt;
+            if (!anchor) anchor = *farthest < lines.size() ? &lines[*farthest] : nullptr;
+            const std::string_view line = anchor ? std::string_view(*anchor) : std::string_view();
+            const bool breaks = line.size() >= kBreak.size() && line.substr(line.size() - kBreak.size()) == kBreak;
             collapsed.emplace_back(begin, *farthest);
-            const bool breaks = anchor.size() >= kBreak.size() &&
-                                anchor.substr(anchor.size() - kBreak.size()) == kBreak;
             suffix.push_back(breaks ? std::string(kBreak) : std::string());
             return farthest;
         };
         std::size_t next = 0;  // lines before this are in a block already
         if (auto start = byBefore.find(std::string_view()); start != byBefore.end()) {
-            // The line break comes from the closing line, there being none before.
-            std::optional<std::size_t> farthest;
-            for (const CBlock* block : start->second) {
-                const auto end = reach(*block, 0);
-                if (end && (!farthest || *end > *farthest)) farthest = end;
-            }
-            if (farthest) {
-                place(start->second, 0,
-                      *farthest < lines.size() ? std::string_view(lines[*farthest]) : std::string_view());
-                next = *farthest;
-            }
+            if (const auto end = place(start->second, 0, nullptr)) next = *end;
         }
         for (std::size_t i = next; i < lines.size(); ++i) {
             auto found = byBefore.find(lines[i]);
             if (found == byBefore.end() || lines[i].empty()) continue;
-            if (const auto end = place(found->second, i + 1, lines[i])) i = *end - 1;
+            if (const auto end = place(found->second, i + 1, &lines[i])) i = *end - 1;
         }
     }
     std::string masked;
